@@ -1,0 +1,252 @@
+#include "files/MapFile.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+#include <vector>
+
+namespace kyr::files {
+
+namespace {
+
+constexpr std::string_view kVersionHeader = "#KYR Version";
+constexpr std::string_view kVehicleHeader = "#VehicleInfo";
+constexpr std::string_view kTableHeader = "#Table";
+constexpr std::string_view kEof = "#EOF";
+constexpr std::string_view kBadVersion = "Incorrect .KYR file version";
+constexpr std::size_t kMaxFileSize = 1 << 20;
+
+Error bad(std::string message) { return makeError(ErrorKind::BadFile, std::move(message)); }
+
+Error badAt(int line, const std::string& what)
+{
+    return bad("Incorrect .KYR file: line " + std::to_string(line) + ": " + what);
+}
+
+// One decimal digit place of the version line: a value that does not fit keeps
+// its last digit, so the line keeps its shape and the file stays readable.
+std::string digits(int value, int places)
+{
+    int mod = places == 1 ? 10 : 100;
+    return std::to_string(value % mod);
+}
+
+std::vector<std::string> splitLines(std::string_view text)
+{
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t nl = text.find('\n', start);
+        std::size_t end = nl == std::string_view::npos ? text.size() : nl;
+        std::string line(text.substr(start, end - start));
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        lines.push_back(std::move(line));
+        if (nl == std::string_view::npos)
+            break;
+        start = nl + 1;
+    }
+    return lines;
+}
+
+bool allDigits(std::string_view s)
+{
+    return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// The version text: model, type, minor in two digits, bytes 3..6. A seven-digit
+// text is the older form with a one-digit minor; it gets its "0" back first.
+Result<std::array<uint8_t, 7>> parseVersion(std::string text, int lineNo)
+{
+    if (text.size() > 8)
+        return badAt(lineNo, std::string(kBadVersion) + " (\"" + text + "\")");
+    if (!allDigits(text))
+        return badAt(lineNo, std::string(kBadVersion) + " (\"" + text + "\")");
+    if (text.size() == 7)
+        text.insert(2, "0");
+    if (text.size() != 8 || text[7] != '4')
+        return bad(std::string(kBadVersion));
+    std::array<uint8_t, 7> id{};
+    auto d = [&](int i) { return static_cast<uint8_t>(text[i] - '0'); };
+    id[0] = d(0);
+    id[1] = d(1);
+    id[2] = static_cast<uint8_t>(d(2) * 10 + d(3));
+    for (int i = 3; i < 7; ++i)
+        id[i] = d(i + 1);
+    return id;
+}
+
+Status parseTable(std::string_view line, int lineNo, table::ImageBytes& image)
+{
+    std::size_t semi = line.find(';');
+    if (semi == std::string_view::npos)
+        return badAt(lineNo, "the table does not end with \";\"");
+    std::string_view body = line.substr(0, semi);
+    if (!body.empty() && body.back() != ',')
+        return badAt(lineNo, "the last number of the table is not followed by \",\"");
+    std::vector<int> numbers;
+    std::size_t pos = 0;
+    while (pos < body.size()) {
+        std::size_t comma = body.find(',', pos);
+        std::string_view field = body.substr(pos, comma - pos);
+        if (!allDigits(field) || field.size() > 3)
+            return bad(std::string(kBadVersion));
+        int v = std::stoi(std::string(field));
+        if (v > 255)
+            return badAt(lineNo, "number " + std::to_string(numbers.size() + 1) + " is " + std::to_string(v) + ", above 255");
+        numbers.push_back(v);
+        pos = comma + 1;
+    }
+    if (numbers.size() != table::TableSize)
+        return badAt(lineNo, "the table holds " + std::to_string(numbers.size()) + " numbers, " +
+                                 std::to_string(table::TableSize) + " expected");
+    std::copy(numbers.begin(), numbers.end(), image.begin());
+    return okStatus();
+}
+
+void splitVehicle(std::string_view line, MapFile& f)
+{
+    std::string* parts[] = {&f.make, &f.model, &f.engine};
+    std::size_t pos = 0;
+    for (auto* part : parts) {
+        if (pos > line.size())
+            break;
+        std::size_t tilde = line.find('~', pos);
+        std::string_view s = line.substr(pos, tilde == std::string_view::npos ? std::string_view::npos : tilde - pos);
+        *part = std::string(s.substr(0, MaxVehicleText));
+        if (tilde == std::string_view::npos)
+            break;
+        pos = tilde + 1;
+    }
+}
+
+} // namespace
+
+Result<std::array<uint8_t, 7>> parseVersionLine(std::string_view text)
+{
+    return parseVersion(std::string(text), 2);
+}
+
+std::string versionLine(const std::array<uint8_t, 7>& id)
+{
+    return digits(id[0], 1) + digits(id[1], 1) + digits(id[2], 2) + digits(id[3], 1) + digits(id[4], 1) + "44";
+}
+
+std::string formatMapFile(const MapFile& f)
+{
+    std::string out;
+    out.reserve(2200);
+    auto line = [&](std::string_view s) { out.append(s); out.append("\r\n"); };
+    line(kVersionHeader);
+    line(versionLine(f.identity));
+    line(kVehicleHeader);
+    line(f.make.substr(0, MaxVehicleText) + "~" + f.model.substr(0, MaxVehicleText) + "~" +
+         f.engine.substr(0, MaxVehicleText) + "~");
+    line(kTableHeader);
+    std::string t;
+    for (uint8_t b : f.image) {
+        t += std::to_string(b);
+        t += ',';
+    }
+    t += ';';
+    line(t);
+    line(kEof);
+    return out;
+}
+
+Result<MapFile> parseMapFile(std::string_view text)
+{
+    if (text.empty())
+        return bad("Incorrect .KYR file: the file is empty");
+    if (text.find('\0') != std::string_view::npos)
+        return bad("Incorrect .KYR file: this is not a text file");
+    auto lines = splitLines(text);
+    while (!lines.empty() && lines.back().empty())
+        lines.pop_back();
+    const std::string_view headers[] = {kVersionHeader, kVehicleHeader, kTableHeader};
+    // Seven lines in a fixed order: header, content, header, content, header, content, end.
+    for (int s = 0; s < 3; ++s) {
+        std::size_t idx = static_cast<std::size_t>(s) * 2;
+        if (idx >= lines.size() || lines[idx] != headers[s])
+            return badAt(static_cast<int>(idx) + 1, "expected \"" + std::string(headers[s]) + "\"");
+        if (idx + 1 >= lines.size())
+            return badAt(static_cast<int>(idx) + 2, "missing after \"" + std::string(headers[s]) + "\"");
+    }
+    if (lines.size() < 7 || lines[6] != kEof)
+        return badAt(7, "expected \"#EOF\"; the file may be cut short");
+    if (lines.size() > 7)
+        return badAt(8, "unexpected text after \"#EOF\"");
+
+    MapFile f;
+    auto id = parseVersion(lines[1], 2);
+    if (!id)
+        return id.error();
+    f.identity = id.value();
+    splitVehicle(lines[3], f);
+    if (auto st = parseTable(lines[5], 6, f.image); !st)
+        return st.error();
+    return f;
+}
+
+Result<MapFile> loadMapFile(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return makeError(ErrorKind::OsError, "Cannot open " + path.string() + ": " + std::strerror(errno));
+    std::string text;
+    char buf[4096];
+    while (in.read(buf, sizeof buf) || in.gcount() > 0) {
+        text.append(buf, static_cast<std::size_t>(in.gcount()));
+        if (text.size() > kMaxFileSize)
+            return bad("Incorrect .KYR file: " + path.string() + " is too large to be a map file");
+    }
+    return parseMapFile(text);
+}
+
+Status saveMapFile(const std::filesystem::path& path, const MapFile& file)
+{
+    const std::string text = formatMapFile(file);
+    std::filesystem::path dir = path.parent_path().empty() ? "." : path.parent_path();
+    std::string tmpl = (dir / ("." + path.filename().string() + ".XXXXXX")).string();
+    std::vector<char> name(tmpl.begin(), tmpl.end());
+    name.push_back('\0');
+    int fd = ::mkstemp(name.data());
+    auto fail = [&](const std::string& what) {
+        int err = errno;
+        if (fd >= 0)
+            ::close(fd);
+        ::unlink(name.data());
+        return makeError(ErrorKind::OsError, "Cannot save " + path.string() + ": " + what + ": " + std::strerror(err));
+    };
+    if (fd < 0)
+        return makeError(ErrorKind::OsError, "Cannot save " + path.string() + ": " + std::strerror(errno));
+    std::size_t done = 0;
+    while (done < text.size()) {
+        ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return fail("write");
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    ::fchmod(fd, 0644);
+    if (::fsync(fd) != 0)
+        return fail("fsync");
+    if (::close(fd) != 0) {
+        fd = -1;
+        return fail("close");
+    }
+    fd = -1;
+    if (::rename(name.data(), path.c_str()) != 0)
+        return fail("rename");
+    return okStatus();
+}
+
+} // namespace kyr::files
