@@ -1,0 +1,36 @@
+#include "link/Clock.h"
+
+#include <chrono>
+#include <thread>
+
+namespace kyr::link {
+
+uint32_t SteadyClock::tickMs()
+{
+    using namespace std::chrono;
+    const auto ms = duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+    return static_cast<uint32_t>(ms);
+}
+
+void SteadyClock::sleepMs(int ms)
+{
+    if (ms > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+Clock& systemClock()
+{
+    static SteadyClock clock;
+    return clock;
+}
+
+void FakeClock::sleepMs(int ms)
+{
+    m_sleeps.push_back(ms);
+    if (ms > 0) {
+        m_now += static_cast<uint32_t>(ms);
+        m_totalSlept += ms;
+    }
+}
+
+} // namespace kyr::link

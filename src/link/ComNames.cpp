@@ -1,0 +1,205 @@
+#include "link/ComNames.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace kyr::link {
+
+namespace {
+
+/// A run of fixed devices: ports first..first+count-1 -> devRoot/stem0...
+struct FixedRange {
+    int first;
+    int count;
+    const char* stem;
+};
+
+constexpr FixedRange kFixed[] = {
+    {1, 4, "ttyS"},
+    {5, 8, "ttyUSB"},
+    {13, 8, "ttyACM"},
+};
+
+constexpr int MaxPortDigits = 6;
+
+bool entryPresent(const fs::path& p)
+{
+    std::error_code ec;
+    return fs::exists(fs::symlink_status(p, ec));
+}
+
+Error fsError(const std::string& what, const std::error_code& ec)
+{
+    return makeError(ErrorKind::OsError, what + ": " + ec.message());
+}
+
+} // namespace
+
+PortEnv PortEnv::system()
+{
+    PortEnv env;
+    env.getenv = [](const std::string& name) -> std::optional<std::string> {
+        if (const char* v = std::getenv(name.c_str()))
+            return std::string(v);
+        return std::nullopt;
+    };
+    return env;
+}
+
+PortEnv PortEnv::withVariables(std::vector<std::pair<std::string, std::string>> vars, std::string devRoot)
+{
+    PortEnv env;
+    env.devRoot = std::move(devRoot);
+    env.getenv = [vars = std::move(vars)](const std::string& name) -> std::optional<std::string> {
+        for (const auto& [k, v] : vars)
+            if (k == name)
+                return v;
+        return std::nullopt;
+    };
+    return env;
+}
+
+std::string comName(int port) { return "COM" + std::to_string(port); }
+
+std::optional<int> comNumber(const std::string& name)
+{
+    if (name.size() < 4 || name.size() > 3 + MaxPortDigits)
+        return std::nullopt;
+    for (int i = 0; i < 3; ++i)
+        if (std::toupper(static_cast<unsigned char>(name[i])) != "COM"[i])
+            return std::nullopt;
+    int n = 0;
+    for (std::size_t i = 3; i < name.size(); ++i) {
+        if (!std::isdigit(static_cast<unsigned char>(name[i])))
+            return std::nullopt;
+        n = n * 10 + (name[i] - '0');
+    }
+    return n;
+}
+
+std::string portDir(const PortEnv& env)
+{
+    auto get = [&](const char* name) -> std::optional<std::string> {
+        if (!env.getenv)
+            return std::nullopt;
+        auto v = env.getenv(name);
+        if (v && v->empty())
+            return std::nullopt; // an empty variable counts as unset
+        return v;
+    };
+    if (auto dir = get("KYR_PORT_DIR"))
+        return *dir;
+    if (auto config = get("XDG_CONFIG_HOME"))
+        return (fs::path(*config) / "kyr" / "ports").string();
+    if (auto home = get("HOME"))
+        return (fs::path(*home) / ".config" / "kyr" / "ports").string();
+    return {};
+}
+
+std::optional<std::string> fixedDevicePath(int port, const PortEnv& env)
+{
+    for (const auto& r : kFixed)
+        if (port >= r.first && port < r.first + r.count)
+            return (fs::path(env.devRoot) / (r.stem + std::to_string(port - r.first))).string();
+    return std::nullopt;
+}
+
+Result<std::string> devicePathFor(int port, const PortEnv& env)
+{
+    const std::string dir = portDir(env);
+    if (!dir.empty()) {
+        const fs::path entry = fs::path(dir) / comName(port);
+        std::error_code ec;
+        const auto st = fs::symlink_status(entry, ec);
+        if (fs::is_symlink(st)) {
+            fs::path target = fs::read_symlink(entry, ec);
+            if (ec)
+                return fsError("cannot read " + entry.string(), ec);
+            if (target.is_relative())
+                target = fs::path(dir) / target;
+            return target.lexically_normal().string();
+        }
+        if (fs::exists(st))
+            return entry.string();
+    }
+    if (auto fixed = fixedDevicePath(port, env))
+        return *fixed;
+    return makeError(ErrorKind::PortUnavailable, comName(port) + " is not a known port");
+}
+
+std::vector<PortEntry> listPorts(const PortEnv& env)
+{
+    std::map<int, PortEntry> found;
+    auto consider = [&](int port) {
+        if (found.count(port))
+            return;
+        auto path = devicePathFor(port, env);
+        std::error_code ec;
+        if (path && fs::exists(path.value(), ec)) {
+            const bool fromDir = !fixedDevicePath(port, env) || path.value() != *fixedDevicePath(port, env);
+            found.emplace(port, PortEntry{port, path.value(), fromDir});
+        }
+    };
+    const std::string dir = portDir(env);
+    std::error_code ec;
+    if (!dir.empty() && fs::is_directory(dir, ec)) {
+        for (const auto& e : fs::directory_iterator(dir, ec))
+            if (auto n = comNumber(e.path().filename().string()))
+                consider(*n);
+    }
+    for (int port = FirstComPort; port <= LastComPort; ++port)
+        consider(port);
+    std::vector<PortEntry> out;
+    for (auto& [n, e] : found)
+        out.push_back(std::move(e));
+    return out;
+}
+
+Status registerPort(int port, const std::string& device, const PortEnv& env)
+{
+    const std::string dir = portDir(env);
+    if (dir.empty())
+        return makeError(ErrorKind::BadArgument, "no ports folder: set KYR_PORT_DIR or HOME");
+    std::error_code ec;
+    fs::create_directories(dir, ec);
+    if (ec)
+        return fsError("cannot create " + dir, ec);
+    const fs::path entry = fs::path(dir) / comName(port);
+    // Build the link beside the entry and rename it over: a reader never sees
+    // the port missing while it is being replaced.
+    const fs::path temp = fs::path(dir) / ("." + comName(port) + "." + std::to_string(::getpid()));
+    fs::remove(temp, ec);
+    fs::create_symlink(device, temp, ec);
+    if (ec)
+        return fsError("cannot create " + temp.string(), ec);
+    fs::rename(temp, entry, ec);
+    if (ec) {
+        std::error_code ignored;
+        fs::remove(temp, ignored);
+        return fsError("cannot create " + entry.string(), ec);
+    }
+    return okStatus();
+}
+
+Status unregisterPort(int port, const PortEnv& env)
+{
+    const std::string dir = portDir(env);
+    if (dir.empty())
+        return okStatus();
+    const fs::path entry = fs::path(dir) / comName(port);
+    if (!entryPresent(entry))
+        return okStatus();
+    std::error_code ec;
+    fs::remove(entry, ec);
+    if (ec)
+        return fsError("cannot remove " + entry.string(), ec);
+    return okStatus();
+}
+
+} // namespace kyr::link

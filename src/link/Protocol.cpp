@@ -1,0 +1,103 @@
+#include "link/Protocol.h"
+
+#include "link/TQCCom32.h"
+
+#include <algorithm>
+
+namespace kyr::link {
+
+namespace {
+
+constexpr uint8_t FillChar = '0';
+constexpr std::size_t SignatureFirst = 5;
+constexpr std::size_t SignatureSecond = 6;
+
+} // namespace
+
+Bytes readIdentity() { return {CmdReadIdentity}; }
+Bytes readTable() { return {CmdReadTable}; }
+Bytes readLive() { return {CmdReadLive}; }
+
+Bytes writeByte(uint8_t offset, uint8_t value) { return {CmdWriteByte, offset, value}; }
+
+Bytes writePoint(uint8_t bank, uint8_t index, uint8_t value) { return {bank, index, value}; }
+
+Bytes writeMapPoint(const table::MapDef& map, int point, uint8_t value)
+{
+    return writePoint(map.bank, static_cast<uint8_t>(table::writeIndex(map, point)), value);
+}
+
+WriteTableCommand writeTable(const table::ImageBytes& raw)
+{
+    WriteTableCommand c;
+    c.command = {CmdWriteTable};
+    c.payload.assign(raw.begin(), raw.end());
+    c.payload[table::TrailerOffset] = table::TrailerRaw;
+    return c;
+}
+
+UnitIdentity UnitIdentity::filled()
+{
+    UnitIdentity id;
+    id.bytes.fill(FillChar);
+    return id;
+}
+
+std::string UnitIdentity::signature() const
+{
+    return std::to_string(bytes[SignatureFirst]) + std::to_string(bytes[SignatureSecond]);
+}
+
+bool UnitIdentity::recognised() const { return signature() == UnitSignature; }
+
+bool UnitIdentity::fromFile() const { return signature() == FileSignatureText; }
+
+UnitIdentity identityStopAtZero(const Bytes& reply)
+{
+    UnitIdentity id = UnitIdentity::filled();
+    const std::size_t n = copyUntilZero(reply, id.bytes);
+    if (n < IdentitySize)
+        id.bytes[n] = 0;
+    return id;
+}
+
+UnitIdentity identityByCount(const Bytes& reply)
+{
+    UnitIdentity id = UnitIdentity::filled();
+    const std::size_t n = std::min(reply.size(), IdentitySize);
+    std::copy_n(reply.begin(), n, id.bytes.begin());
+    return id;
+}
+
+std::size_t copyUntilZero(const Bytes& reply, std::span<uint8_t> dest)
+{
+    std::size_t n = 0;
+    while (n < dest.size() && n < reply.size() && reply[n] != 0) {
+        dest[n] = reply[n];
+        ++n;
+    }
+    return n;
+}
+
+Bytes transact(TQCCom32& port, Clock& clock, const Bytes& command, int pauseMs)
+{
+    // No port, no reply: do not wait out the pause or try the open twice more.
+    if (!port.Opened() && !port.Open())
+        return {};
+    port.Purge();
+    port.Send(command);
+    clock.sleepMs(pauseMs);
+    return port.GetResponse();
+}
+
+bool sendWriteTable(TQCCom32& port, Clock& clock, const WriteTableCommand& command)
+{
+    // Without the command byte the unit would take the image bytes for
+    // commands of their own (F2 ..., E8 ...): never send one without the other.
+    if (!port.Send(command.command))
+        return false;
+    clock.sleepMs(pause::WriteTableGapMs);
+    return port.Send(command.payload);
+}
+
+} // namespace kyr::link
