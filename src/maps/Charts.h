@@ -1,0 +1,109 @@
+#pragma once
+// The seven map charts as data: object names, pages, titles, axes, curve
+// series, key steps and read-out fields with their rules. The pages of the
+// app build their charts from these rows; the editor takes its steps from them.
+
+#include "table/Codec.h"
+#include "table/Layout.h"
+
+#include <optional>
+#include <span>
+#include <string_view>
+
+namespace kyr::maps {
+
+using table::Axes;
+using table::ChartId;
+using table::MapGroup;
+using table::MapId;
+
+/// One curve of a chart: the map it draws and how.
+struct CurveDef {
+    MapId map;
+    int series;               ///< series index on the chart
+    std::string_view colour;  ///< colour name: "red", "green", "navy", "blue"
+    std::string_view caption; ///< legend caption ("Cruise"); empty on single-curve charts
+};
+
+/// How a chart's bottom axis follows R and M.
+enum class BottomRule {
+    Fixed,         ///< bottomMin..bottomMax as given
+    TimingRpm,     ///< 0..round(R/100)
+    FuelRpm,       ///< 0..R/100
+    Vacuum,        ///< 0..M/10 + 0.2, increment 0.1 while M/10 < 2
+    VacuumRounded, ///< 0..M/10 + 0.2 rounded to two decimals
+};
+
+/// What a Left/Right key step divides: the bottom axis span or the vacuum range M/10.
+enum class StepSpan { BottomAxis, VacuumRange };
+
+/// Where the upper limit of the position read-out comes from.
+enum class Limit { Fixed, TimingPoints, VacuumRange, RpmHundreds };
+
+/// What the position read-out shows on a mouse move.
+enum class PositionText { Hundreds, Cursor };
+
+/// How the key-down read-out shows the point's x.
+enum class KeyPosition { Hundreds, OneDecimal, Plain };
+
+/// The two read-out fields of a chart and when they are written.
+struct ReadoutRule {
+    std::string_view valueField;    ///< "Edit2"
+    std::string_view positionField; ///< "Edit3"
+    int cursorDecimals;             ///< mouse x rounded to this many places is the cursor x
+    double valueMin, valueMax;      ///< round(y) is shown only within these
+    int positionTestDecimals;       ///< mouse x rounded to this many places is tested
+    double positionMin;
+    Limit positionLimit;
+    double positionMax;             ///< upper limit when positionLimit is Fixed
+    PositionText positionText;
+    KeyPosition keyPosition;
+};
+
+/// One chart.
+struct ChartDef {
+    ChartId id;
+    std::string_view object;      ///< "TimingChart"
+    std::string_view page;        ///< "Timing Map", "Fuel Maps" or "Correction Maps"
+    std::string_view title;       ///< "Timing Map"
+    std::string_view leftTitle;   ///< "Degrees"
+    std::string_view bottomTitle; ///< "RPM x 100"
+    double leftMin, leftMax;
+    BottomRule bottom;
+    double bottomMin, bottomMax;  ///< used when bottom is Fixed
+    StepSpan stepSpan;
+    int stepDivisor;              ///< 0 stands for the timing point count N
+    double keyBarHeight;          ///< height of the key-cursor bar
+    int cursorSeries;             ///< the key-cursor bar series
+    int liveSeries;               ///< the live bar series
+    int lowVacSeries;             ///< low throttle vacuum marker, -1 for none
+    int highVacSeries;            ///< high throttle vacuum marker, -1 for none
+    std::span<const CurveDef> curves;
+    MapGroup group;               ///< the unit must have this group for the chart to be enabled
+    ReadoutRule readout;
+};
+
+/// A bottom axis as the chart sets it.
+struct AxisRange {
+    double min;
+    double max;
+    std::optional<double> increment; ///< nullopt: the chart picks its own
+};
+
+/// The seven charts in ChartId order.
+std::span<const ChartDef> chartTable();
+/// The row of a chart.
+const ChartDef& chartDef(ChartId id);
+/// The chart with this object name ("VacuumChart"), or nullopt.
+std::optional<ChartId> chartByObject(std::string_view object);
+/// The curve that draws a map (every map has exactly one).
+const CurveDef& curveOf(MapId map);
+
+/// The bottom axis of a chart under the axes fixed when the table was shown.
+AxisRange bottomAxis(ChartId id, const Axes& axes);
+/// The distance a Left/Right key moves the chart's cursor x (0 when M is 0).
+double keyStep(ChartId id, const Axes& axes);
+/// The upper limit of the chart's position read-out.
+double positionLimit(ChartId id, const Axes& axes);
+
+} // namespace kyr::maps

@@ -1,0 +1,131 @@
+#include "setup/Fields.h"
+
+#include "setup/Decimal.h"
+
+#include <string>
+
+namespace kyr::setup {
+
+namespace {
+
+using K = Kind;
+using P = Parse;
+using S = Scale;
+using E = Effect;
+using U = Upper;
+
+constexpr std::string_view kEngine = "Engine Configuration";
+constexpr std::string_view kTiming = "Timing Configuration";
+constexpr std::string_view kFuel = "Fuel Configuration";
+constexpr std::string_view kLaunch = "Launch Control";
+constexpr std::string_view kIdle = "Idle Control";
+constexpr std::string_view kLambda = "Lambda Configuration";
+constexpr std::string_view kVacuum = "Vacuum Configuration";
+constexpr std::string_view kOut1 = "Output 1";
+constexpr std::string_view kOut2 = "Output 2";
+constexpr std::string_view kSensors = "Active Sensors";
+constexpr std::string_view kFuelMaps = "Fuel Maps";
+
+// control, label, panel, MaxLength, kind, parse, lo, hi, upper, scale, output, effect, silentEmpty, zeroShowsAs
+constexpr FieldDef kFields[] = {
+    {"Edit12", "Cylinders", kEngine, 2, K::Restoring, P::Integer, 1, 12, U::Fixed, S::Value, 0, E::None, true, 0},
+    {"Edit20", "RPM Limiter", kEngine, 5, K::Restoring, P::Integer, 0, 10000, U::RpmRange, S::Div100, 0, E::None, true, 0},
+    {"Edit14", "Coil Time (ms)", kEngine, 0, K::Restoring, P::Decimal, 0, 100, U::Fixed, S::Times2, 0, E::None, true, 0},
+    {"Edit15", "Map Sensor (kPa x10)", kEngine, 0, K::Restoring, P::Integer, 0, 30, U::Fixed, S::Value, 0, E::None, true, 0},
+    // A stored 0 runs the unit at 7000 RPM, so that is what the field shows.
+    {"Edit13", "RPM Range", kEngine, 5, K::Restoring, P::Integer, 0, 10000, U::Fixed, S::Div100, 0, E::RpmRange, true, 70},
+    {"Edit34", "Gear Teeth", kTiming, 0, K::Restoring, P::Integer, 1, 60, U::Fixed, S::Value, 0, E::None, true, 0},
+    {"Edit59", "Trailing Degrees", kTiming, 0, K::Restoring, P::Integer, 0, 180, U::Fixed, S::Value, 0, E::None, true, 0},
+    {"Edit100", "Timing Sensor \u00b0BTDC", kTiming, 0, K::Restoring, P::Integer, 0, 180, U::Fixed, S::Value, 0, E::None, true, 0},
+    {"Edit35", "Start enrichment ", kFuel, 4, K::Zeroing, P::Decimal, 0, 25, U::Fixed, S::Times10, 0, E::None, true, 0},
+    {"Edit36", "Max Fueling ", kFuel, 4, K::Zeroing, P::Decimal, 0, 25, U::Fixed, S::Times10, 0, E::None, true, 0},
+    {"Edit33", "Start Prime Pulse", kFuel, 3, K::Quiet, P::Integer, 0, 255, U::Fixed, S::Value, 0, E::None, false, 0},
+    {"Edit56", "Fuel Cut-off TPS", kFuel, 3, K::Zeroing, P::Integer, 0, 100, U::Fixed, S::Value, 0, E::None, true, 0},
+    {"Edit57", "Fuel Cut-off Vac", kFuel, 5, K::Zeroing, P::Decimal, 0, 3, U::Fixed, S::Times100, 0, E::None, true, 0},
+    {"Edit41", "Fuel Cut-off RPM", kFuel, 5, K::Zeroing, P::Integer, 0, 10000, U::Fixed, S::Div100, 0, E::None, true, 0},
+    {"Edit53", "RPM Limiter ", kLaunch, 0, K::Zeroing, P::DecimalRangeThenInteger, 0, 10000, U::Fixed, S::Div100, 0, E::None, true, 0},
+    {"Edit54", "Timing \u00b0", kLaunch, 0, K::Restoring, P::Integer, 0, 90, U::Fixed, S::Value, 0, E::None, true, 0},
+    {"Edit55", "Fuel %", kLaunch, 0, K::Quiet, P::Integer, 0, 199, U::Fixed, S::Value, 0, E::None, false, 0},
+    {"Edit39", "RPM", kIdle, 5, K::Zeroing, P::Integer, 0, 10000, U::Fixed, S::Div100, 0, E::None, true, 0},
+    {"Edit40", "Start %", kIdle, 3, K::Quiet, P::Integer, 0, 199, U::Fixed, S::Value, 0, E::None, false, 0},
+    {"Edit61", "UP", kIdle, 0, K::Quiet, P::Integer, 0, 99, U::Fixed, S::Value, 0, E::None, false, 0},
+    {"Edit62", "DOWN", kIdle, 0, K::Quiet, P::Integer, 0, 99, U::Fixed, S::Value, 0, E::None, false, 0},
+    {"Edit49", "Control Percentage", kLambda, 0, K::Quiet, P::Integer, 0, 100, U::Fixed, S::Value, 0, E::None, false, 0},
+    {"Edit50", "Control Delay ", kLambda, 0, K::Quiet, P::Integer, 0, 25, U::Fixed, S::Value, 0, E::None, false, 0},
+    {"Edit51", "Control Variable", kLambda, 0, K::Quiet, P::Integer, 0, 25, U::Fixed, S::Value, 0, E::None, false, 0},
+    // A stored 0 means the unit's defaults of 0.1 and 0.9 bar.
+    {"Edit37", "Low throttle vacuum ", kVacuum, 5, K::Zeroing, P::Decimal, 0, 3, U::Fixed, S::Times100, 0, E::VacuumLow, true, 10},
+    {"Edit38", "High throttle vacuum", kVacuum, 5, K::Zeroing, P::Decimal, 0, 3, U::Fixed, S::Times100, 0, E::VacuumHigh, true, 90},
+    {"Edit16", "Min", kOut1, 5, K::Restoring, P::Decimal, 0, 10000, U::Fixed, S::Output, 1, E::None, true, 0},
+    {"Edit17", "Max", kOut1, 5, K::Restoring, P::Decimal, 0, 10000, U::Fixed, S::Output, 1, E::None, true, 0},
+    {"Edit1", "Min", kOut2, 5, K::Restoring, P::Decimal, 0, 10000, U::Fixed, S::Output, 2, E::None, true, 0},
+    {"Edit24", "Max", kOut2, 5, K::Restoring, P::Decimal, 0, 10000, U::Fixed, S::Output, 2, E::None, true, 0},
+    {"Edit52", "water temperature sensor calibration", kSensors, 3, K::Quiet, P::Integer, 0, 253, U::Fixed, S::Value, 0, E::None, true, 0},
+    {"Edit58", "air temperature sensor calibration", kSensors, 0, K::Quiet, P::Integer, 0, 253, U::Fixed, S::Value, 0, E::None, true, 0},
+    {"Edit60", "map sensor calibration", kSensors, 0, K::Quiet, P::Integer, 0, 253, U::Fixed, S::Value, 0, E::None, true, 0},
+    // The jet trims of the "Fuel Maps" page share the field rules.
+    {"Edit28", "Main Jet", kFuelMaps, 0, K::Restoring, P::Integer, 0, 253, U::Fixed, S::Value, 0, E::Jet, true, 0},
+    {"Edit32", "Idle Jet", kFuelMaps, 0, K::Restoring, P::Integer, 0, 253, U::Fixed, S::Value, 0, E::Jet, true, 0},
+};
+
+} // namespace
+
+std::span<const FieldDef> fieldTable() { return kFields; }
+
+const FieldDef* fieldByControl(std::string_view control)
+{
+    for (const auto& f : kFields)
+        if (f.control == control)
+            return &f;
+    return nullptr;
+}
+
+int fieldIndex(const FieldDef& f) { return static_cast<int>(&f - kFields); }
+
+int fieldOffset(const FieldDef& f)
+{
+    // Every control of the table has a layout row (checked by the tests).
+    const table::SetupDef* d = table::setupByControl(f.control);
+    return d ? d->offset : -1;
+}
+
+table::SetupParam outputSourceParam(int output)
+{
+    return output == 2 ? table::SetupParam::Out2Source : table::SetupParam::Out1Source;
+}
+
+Scale effectiveScale(const FieldDef& f, int outputSource)
+{
+    if (f.scale != Scale::Output)
+        return f.scale;
+    switch (outputSource) {
+    case SourceRpm: return Scale::Div100;
+    case SourceVacuum:
+    case SourceLambda: return Scale::Times100;
+    default: return Scale::Value;
+    }
+}
+
+std::string shownText(Scale s, int raw, std::string_view separator)
+{
+    switch (s) {
+    case Scale::Div100: return std::to_string(raw * 100);
+    case Scale::Times2: return formatFraction(raw, 2, separator);
+    case Scale::Times10: return formatFraction(raw, 10, separator);
+    case Scale::Times100: return formatFraction(raw, 100, separator);
+    default: return std::to_string(raw);
+    }
+}
+
+std::string jetTextForPosition(int position) { return std::to_string(JetPositionBase - position); }
+
+std::string_view jetTrackBar(std::string_view control)
+{
+    if (control == "Edit28")
+        return "MainJetAdjust";
+    if (control == "Edit32")
+        return "IdleJetAdjust";
+    return {};
+}
+
+} // namespace kyr::setup

@@ -1,0 +1,112 @@
+#pragma once
+// The numeric setup fields as data: one row per field, one engine for all.
+//
+// Table offsets are not repeated here: each row names its control and the
+// offset comes from table::setupByControl(control).
+//
+// Ranges chosen where the unit's own limits do not fit a live field:
+// - "Control Delay " and "Control Variable" (Edit50, Edit51): the unit works
+//   with 5 to 25. A check below 5 on every keystroke would block typing 10 to
+//   25, so 0 to 25 is accepted as typed and 26 or more is refused ("0").
+// - The three hidden sensor calibration fields (Edit52, Edit58, Edit60): one
+//   byte each, so 0 to 253 is accepted and more is refused ("0").
+// - Every field: a byte below 0 or above 253 is refused like an out-of-range
+//   value of its kind, never sent wrapped (254 would read back as "absent").
+
+#include "table/Layout.h"
+
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace kyr::setup {
+
+/// What a refused value does to the text.
+enum class Kind {
+    Restoring, ///< puts back the last accepted value; accepting marks the image changed
+    Zeroing,   ///< sets "0"; accepting marks the image changed
+    Quiet,     ///< sets "0"; accepting leaves spRead and spWrite alone
+};
+
+/// How the text is read.
+enum class Parse {
+    Integer,
+    Decimal,
+    DecimalRangeThenInteger, ///< range checked on the decimal, value then read as an integer
+};
+
+/// How the field's value becomes the byte (and the byte the shown value).
+enum class Scale {
+    Value,    ///< byte = value
+    Div100,   ///< byte = Round(value / 100)   (RPM)
+    Times2,   ///< byte = Round(value * 2)     (milliseconds in halves)
+    Times10,  ///< byte = Round(value * 10)
+    Times100, ///< byte = Round(value * 100)   (bar, volts)
+    Output,   ///< by the output's source: RPM Div100, Vacuum and Lambda Times100, others Value
+};
+
+/// What else an accepted value does.
+enum class Effect {
+    None,
+    RpmRange,     ///< becomes the RPM range in force
+    VacuumLow,    ///< moves the "low" marker of FuelVacChart
+    VacuumHigh,   ///< moves the "high" marker of FuelVacChart
+    Jet,          ///< moves the jet's track bar to 255 - value
+};
+
+/// The upper bound of the accepted range.
+enum class Upper {
+    Fixed,     ///< FieldDef::hi
+    RpmRange,  ///< the RPM range in force when the edit is made
+};
+
+struct FieldDef {
+    std::string_view control;   ///< form control name ("Edit12")
+    std::string_view label;     ///< its caption
+    std::string_view panel;     ///< the panel (or page) that holds it
+    int maxLength;              ///< widget MaxLength, 0 = no limit
+    Kind kind;
+    Parse parse;
+    int lo, hi;                 ///< accepted range in the field's own units
+    Upper upper;
+    Scale scale;
+    int output;                 ///< 1 or 2 for the output Min/Max fields, else 0
+    Effect effect;
+    bool silentEmpty;           ///< an empty text stops without a message
+    int zeroShowsAs;            ///< a stored raw 0 is shown as this raw value (0 = as is)
+};
+
+/// Every field, in the order of the setup page, then the two jet fields.
+std::span<const FieldDef> fieldTable();
+/// The row of a control, or nullptr.
+const FieldDef* fieldByControl(std::string_view control);
+/// Index of a row in fieldTable().
+int fieldIndex(const FieldDef& f);
+/// The table offset of a field (from the layout).
+int fieldOffset(const FieldDef& f);
+/// The output source setting of an output field's output (Out1Source or Out2Source).
+table::SetupParam outputSourceParam(int output);
+
+/// The scale in force for a field: Output resolves by the source code.
+Scale effectiveScale(const FieldDef& f, int outputSource);
+
+/// The shown text of a raw byte under a scale, e.g. Times2 of 5 is "2.5".
+std::string shownText(Scale s, int raw, std::string_view separator);
+
+/// Output source codes.
+enum OutputSource : int { SourceNone = 0, SourceRpm = 1, SourceVacuum = 2, SourceTps = 3,
+                          SourceLambda = 4, SourceWater = 5, SourceAir = 6 };
+constexpr int OutputSourceCount = 7;
+
+/// A jet track bar position is JetPositionBase - value (the top of the bar is the largest value).
+constexpr int JetPositionBase = 255;
+/// The lowest jet track bar position that maps to a value that may be sent.
+constexpr int JetTrackBarMin = JetPositionBase - table::MaxRawSent;
+
+/// The text a jet edit takes when its track bar moves to `position`.
+std::string jetTextForPosition(int position);
+/// The track bar beside a jet edit ("MainJetAdjust" for Edit28), or "" for other fields.
+std::string_view jetTrackBar(std::string_view control);
+
+} // namespace kyr::setup
