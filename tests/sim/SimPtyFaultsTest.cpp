@@ -1,0 +1,112 @@
+// kyr-sim's fault modes, one test each, over a real pseudo-terminal.
+
+#include "SimTestSupport.h"
+
+using namespace kyr::test;
+namespace table = kyr::table;
+
+using SimPtyFaults = SimFixture;
+
+namespace {
+
+const Bytes kIdentity{3, 3, 2, 7, 1, 5, 6};
+
+} // namespace
+
+TEST_F(SimPtyFaults, SilentAnswersNothingButTakesWrites)
+{
+    auto& sim = start({.args = {"--silent"}});
+    PtyClient c(sim.entryPath());
+    c.send({WriteByte, 80, 4});
+    c.send({ReadIdentity});
+    const auto reply = sim.waitForLog("reply", "ReadIdentity");
+    ASSERT_TRUE(reply);
+    EXPECT_EQ((*reply)["suppressed"], "silent");
+    EXPECT_EQ(c.queued(), 0);
+    ASSERT_EQ(sim.stop(), 0);
+
+    // The write reached the memory all the same.
+    std::ifstream in(sim.memoryPath(), std::ios::binary);
+    const Bytes memory((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_EQ(memory.size(), static_cast<size_t>(table::TableSize));
+    EXPECT_EQ(memory[80], 4);
+}
+
+TEST_F(SimPtyFaults, ShortCutsEveryReplyToItsFirstBytes)
+{
+    auto& sim = start({.args = {"--short", "100"}});
+    PtyClient c(sim.entryPath());
+    EXPECT_EQ(c.ask({ReadIdentity}, 7), kIdentity) << "a reply shorter than the cut stays whole";
+    const Bytes part = c.ask({ReadTable}, table::TableSize);
+    const auto reply = sim.waitForLog("reply", "ReadTable");
+    ASSERT_TRUE(reply);
+    EXPECT_EQ((*reply)["length"], 100);
+    EXPECT_EQ(c.queued(), 0);
+    EXPECT_EQ(part, Bytes(image.begin(), image.begin() + 100));
+}
+
+TEST_F(SimPtyFaults, ShortCutsTheIdentityToo)
+{
+    auto& sim = start({.args = {"--short", "3"}});
+    PtyClient c(sim.entryPath());
+    c.send({ReadIdentity});
+    ASSERT_TRUE(sim.waitForLog("reply", "ReadIdentity"));
+    EXPECT_EQ(c.take(), Bytes(kIdentity.begin(), kIdentity.begin() + 3));
+}
+
+TEST_F(SimPtyFaults, GarbageAnswersRandomBytesOfTheRightLength)
+{
+    auto& sim = start({.args = {"--garbage"}});
+    PtyClient c(sim.entryPath());
+    const Bytes id = c.ask({ReadIdentity}, 7);
+    ASSERT_EQ(id.size(), 7u);
+    EXPECT_NE(id, kIdentity);
+    const Bytes tableReply = c.ask({ReadTable}, table::TableSize);
+    ASSERT_EQ(tableReply.size(), static_cast<size_t>(table::TableSize));
+    EXPECT_NE(tableReply, Bytes(image.begin(), image.end()));
+    const auto logged = sim.waitForLog("reply", "ReadTable");
+    ASSERT_TRUE(logged);
+    EXPECT_EQ((*logged)["garbage"], true);
+}
+
+TEST_F(SimPtyFaults, SlowDelaysEveryReply)
+{
+    auto& sim = start({.args = {"--slow", "300"}});
+    PtyClient c(sim.entryPath());
+    EXPECT_EQ(c.ask({ReadIdentity}, 7), kIdentity);
+    const auto reply = sim.waitForLog("reply", "ReadIdentity");
+    ASSERT_TRUE(reply);
+    EXPECT_GE((*reply)["start_ms"].get<double>() - (*reply)["queued_ms"].get<double>(), 300.0);
+    EXPECT_GE((*reply)["first_ms"].get<double>() - (*reply)["queued_ms"].get<double>(), 300.0);
+}
+
+TEST_F(SimPtyFaults, DropClosesTheLineAndReconnectRegistersANewOne)
+{
+    auto& sim = start({.port = 4, .args = {"--drop-after", "2", "--reconnect-ms", "300"}});
+    PtyClient c(sim.entryPath());
+    EXPECT_EQ(c.ask({ReadIdentity}, 7), kIdentity);
+    EXPECT_EQ(c.ask({ReadIdentity}, 7), kIdentity) << "the second command is still answered";
+    ASSERT_TRUE(sim.waitForLog("event", "drop"));
+
+    // The client's end hangs up: a read ends with an error or end of file, no data.
+    EXPECT_TRUE(c.read(1, std::chrono::seconds(1)).empty());
+    EXPECT_TRUE(c.lastError() == EIO || c.lastError() == 0);
+
+    ASSERT_TRUE(sim.waitForLog("event", "open", 2)) << "opened again";
+    ASSERT_TRUE(sim.waitForEntry(true));
+    PtyClient again(sim.entryPath());
+    EXPECT_EQ(again.ask({ReadIdentity}, 7), kIdentity) << "the drop happens once";
+    EXPECT_FALSE(sim.devicePath().empty());
+}
+
+TEST_F(SimPtyFaults, DropWithoutReconnectLeavesThePortAway)
+{
+    auto& sim = start({.port = 8, .args = {"--drop-after", "1"}});
+    PtyClient c(sim.entryPath());
+    EXPECT_EQ(c.ask({ReadIdentity}, 7), kIdentity);
+    EXPECT_TRUE(sim.waitForEntry(false));
+    ASSERT_TRUE(sim.waitForLog("event", "drop"));
+    EXPECT_TRUE(sim.running());
+    EXPECT_EQ(sim.logWhere("event", "open").size(), 1u);
+    EXPECT_EQ(sim.stop(), 0);
+}
