@@ -298,6 +298,11 @@ Outcome LinkSequences::tableRead(SessionState& s)
 Outcome LinkSequences::tableWrite(SessionState& s, const table::EncodedImage& image)
 {
     Outcome o;
+    if (!s.flags.UnitConnected) {
+        o.error = makeError(ErrorKind::NoUnit, "KYR not connected");
+        say(o, s, o.error->message);
+        return o;
+    }
     if (!s.imageWhole) {
         o.error = makeError(ErrorKind::BadArgument, "Nothing to write: no whole table has been read or opened");
         say(o, s, o.error->message);
@@ -309,7 +314,7 @@ Outcome LinkSequences::tableWrite(SessionState& s, const table::EncodedImage& im
         say(o, s, o.error->message);
         return o;
     }
-    o.mapsDecoded = true; // the charts are drawn again from the arrays
+    o.mapsRedrawn = true; // the arrays hold edits the image buffer does not: redraw, never decode
     s.flags.ImageChanged = false;
     say(o, s, "Data table written to KYR");
     return o;

@@ -72,6 +72,7 @@ struct Outcome {
     std::vector<std::string> statuses; ///< panel 0 texts in the order they appeared
     bool setupDecoded = false;         ///< the setup copy was filled: show it on the Setup page
     bool mapsDecoded = false;          ///< the image was decoded: redraw every map
+    bool mapsRedrawn = false;          ///< the charts are drawn again from the arrays (after a write)
     std::optional<Error> error;        ///< what failed, if anything
     std::vector<PortProbe> probes;     ///< the port search: every port that opened
 };

@@ -1,0 +1,17 @@
+#pragma once
+// What a page or a dialog of the main window works with: the model it shows
+// and edits, the link queue its commands go through, and the message boxes.
+
+namespace kyr::app {
+
+class TuneModel;
+class LinkWorker;
+class MessageSink;
+
+struct AppContext {
+    TuneModel& model;
+    LinkWorker& link;
+    MessageSink& messages;
+};
+
+} // namespace kyr::app

@@ -1,0 +1,24 @@
+#include "app/TimingAnalysisDialog.h"
+
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace kyr::app {
+
+TimingAnalysisDialog::TimingAnalysisDialog(const TuneModel& model, QWidget* owner)
+    : OwnedDialog(owner, QStringLiteral("TTimingAnalysis"), QStringLiteral("Timing Analysis")), m_model(model)
+{
+    auto* exit = new QPushButton(QStringLiteral("Exit"), this);
+    exit->setObjectName(QStringLiteral("Button2"));
+    connect(exit, &QPushButton::clicked, this, &QDialog::close);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(exit);
+    auto* layout = new QVBoxLayout(this);
+    layout->addStretch(1);
+    layout->addLayout(buttons);
+}
+
+} // namespace kyr::app

@@ -1,0 +1,50 @@
+// kyr-tuner: the desktop program.
+
+#include "app/EFICom.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QTimer>
+
+#include <cstdio>
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("KYR Tuner"));
+    QApplication::setApplicationDisplayName(QStringLiteral("KYR Tuner"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Tuning program for the KYR engine management unit."));
+    parser.addHelpOption();
+    const QCommandLineOption screenshot(QStringLiteral("screenshot"),
+                                        QStringLiteral("Write a PNG of the window to FILE, then quit."),
+                                        QStringLiteral("FILE"));
+    const QCommandLineOption after(QStringLiteral("screenshot-after"),
+                                   QStringLiteral("Milliseconds to wait before the screenshot (default 3000)."),
+                                   QStringLiteral("MS"), QStringLiteral("3000"));
+    parser.addOption(screenshot);
+    parser.addOption(after);
+    parser.process(app);
+
+    kyr::app::EFICom window;
+    window.setWindowTitle(QStringLiteral("KYR Tuner"));
+    window.show();
+
+    if (parser.isSet(screenshot)) {
+        bool ok = false;
+        const int delay = parser.value(after).toInt(&ok);
+        if (!ok || delay < 0) {
+            std::fprintf(stderr, "kyr-tuner: --screenshot-after needs a number of milliseconds\n");
+            return 2;
+        }
+        const QString file = parser.value(screenshot);
+        QTimer::singleShot(delay, &window, [&window, file] {
+            const bool saved = window.grab().save(file, "PNG");
+            if (!saved)
+                std::fprintf(stderr, "kyr-tuner: cannot write %s\n", qPrintable(file));
+            QApplication::exit(saved ? 0 : 1);
+        });
+    }
+    return app.exec();
+}
