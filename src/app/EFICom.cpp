@@ -154,6 +154,8 @@ void EFICom::buildDialogs()
     m_dialogs = {m_timing, m_about, m_setupChanged, m_tpsCal, m_serial, m_saveFrom};
     connect(m_setupChanged, &SetupChangedDialog::answered, this, &EFICom::setupChangedAnswered);
     connect(m_saveFrom, &SaveFromDialog::saveChosen, this, &EFICom::saveFrom);
+    if (auto* setupPage = qobject_cast<SetupPage*>(m_pages.front()))
+        connect(setupPage, &SetupPage::throttleCalibrationRequested, m_tpsCal, &QDialog::show);
 }
 
 QWidget* EFICom::control(const QString& name) const

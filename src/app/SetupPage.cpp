@@ -1,12 +1,17 @@
 #include "app/SetupPage.h"
 
+#include "app/SetupBinder.h"
+#include "app/SetupPanels.h"
 #include "app/TuneModel.h"
 #include "files/MapFile.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QScrollArea>
 #include <QVBoxLayout>
 
 namespace kyr::app {
@@ -14,7 +19,39 @@ namespace kyr::app {
 SetupPage::SetupPage(AppContext context, QWidget* parent)
     : Page(context, QStringLiteral("TabSheet1"), QStringLiteral("Setup"), parent)
 {
-    auto* vehicleBox = new QGroupBox(QStringLiteral("Vehicle"), this);
+    // Everything scrolls together when the window is smaller than the page.
+    auto* content = new QWidget;
+    auto* column = new QVBoxLayout(content);
+    column->addWidget(buildIdentityRow());
+    column->addWidget(buildSetupPanels(content));
+    column->addStretch(1);
+    auto* scroll = new QScrollArea(this);
+    scroll->setObjectName(QStringLiteral("SetupScroll"));
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setWidget(content);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(scroll);
+
+    m_binder = new SetupBinder(context, model().setupEngine(), content, this);
+    connect(m_binder, &SetupBinder::vacuumMarkerMoved, &model(), &TuneModel::vacuumMarkerMoved);
+    if (auto* calibrate = content->findChild<QPushButton*>(QStringLiteral("CalBtn")))
+        connect(calibrate, &QPushButton::clicked, this, &SetupPage::throttleCalibrationRequested);
+
+    connect(&model(), &TuneModel::vehicleChanged, this, &SetupPage::showVehicle);
+    connect(&model(), &TuneModel::stateChanged, this, &SetupPage::showUnit);
+    connect(&model(), &TuneModel::setupChanged, this, &SetupPage::showIdentity);
+}
+
+// The vehicle texts and the unit's identity, side by side above the panels.
+QWidget* SetupPage::buildIdentityRow()
+{
+    auto* row = new QWidget;
+    auto* boxes = new QHBoxLayout(row);
+    boxes->setContentsMargins(0, 0, 0, 0);
+
+    auto* vehicleBox = new QGroupBox(QStringLiteral("Vehicle"), row);
     auto* vehicleGrid = new QGridLayout(vehicleBox);
     m_make = addField(vehicleGrid, 0, 0, QStringLiteral("Edit9"), QStringLiteral("Vehicle Make"));
     m_model = addField(vehicleGrid, 0, 2, QStringLiteral("Edit10"), QStringLiteral("Vehicle Model"));
@@ -24,7 +61,7 @@ SetupPage::SetupPage(AppContext context, QWidget* parent)
         connect(e, &QLineEdit::textEdited, this, &SetupPage::takeVehicle);
     }
 
-    auto* unitBox = new QGroupBox(QStringLiteral("KYR"), this);
+    auto* unitBox = new QGroupBox(QStringLiteral("KYR"), row);
     auto* unitGrid = new QGridLayout(unitBox);
     m_type = addField(unitGrid, 0, 0, QStringLiteral("Edit18"), QStringLiteral("Unit Type"));
     m_unitModel = addField(unitGrid, 0, 2, QStringLiteral("Edit6"), QStringLiteral("Model"));
@@ -32,22 +69,20 @@ SetupPage::SetupPage(AppContext context, QWidget* parent)
     m_minor = addField(unitGrid, 0, 6, QStringLiteral("Edit8"), QStringLiteral("Minor"));
     for (QLineEdit* e : {m_type, m_unitModel, m_major, m_minor})
         e->setReadOnly(true);
+    // The identity numbers are short; the type name takes the room.
+    for (QLineEdit* e : {m_unitModel, m_major, m_minor})
+        e->setMaximumWidth(e->fontMetrics().horizontalAdvance(QStringLiteral("00000")) + 12);
 
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(vehicleBox);
-    layout->addWidget(unitBox);
-    layout->addStretch(1);
-
-    connect(&model(), &TuneModel::vehicleChanged, this, &SetupPage::showVehicle);
-    connect(&model(), &TuneModel::stateChanged, this, &SetupPage::showUnit);
-    connect(&model(), &TuneModel::setupChanged, this, &SetupPage::showIdentity);
+    boxes->addWidget(vehicleBox, 3);
+    boxes->addWidget(unitBox, 2);
+    return row;
 }
 
 QLineEdit* SetupPage::addField(QGridLayout* grid, int row, int column, const QString& name, const QString& caption)
 {
-    auto* edit = new QLineEdit(this);
+    auto* edit = new QLineEdit(grid->parentWidget());
     edit->setObjectName(name);
-    auto* label = new QLabel(caption, this);
+    auto* label = new QLabel(caption, grid->parentWidget());
     label->setBuddy(edit);
     grid->addWidget(label, row, column);
     grid->addWidget(edit, row, column + 1);

@@ -78,6 +78,10 @@ signals:
     void vehicleChanged();
     void busyChanged(bool busy);
     void mouseTuningChanged(bool on);
+    /// "Low throttle vacuum " or "High throttle vacuum" was shown or took a
+    /// value: that marker of FuelVacChart moves to x = bar (the charts are
+    /// not redrawn for it).
+    void vacuumMarkerMoved(kyr::setup::VacuumMarkerId which, double bar);
 
 private:
     link::SessionState m_state;

@@ -4,6 +4,8 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QAbstractButton>
+#include <QTabWidget>
 #include <QTimer>
 
 #include <cstdio>
@@ -23,13 +25,40 @@ int main(int argc, char** argv)
     const QCommandLineOption after(QStringLiteral("screenshot-after"),
                                    QStringLiteral("Milliseconds to wait before the screenshot (default 3000)."),
                                    QStringLiteral("MS"), QStringLiteral("3000"));
+    const QCommandLineOption connect(QStringLiteral("connect"),
+                                     QStringLiteral("Press Connect as soon as the port search has found a unit."));
+    const QCommandLineOption page(QStringLiteral("page"), QStringLiteral("Show the page with this caption."),
+                                  QStringLiteral("CAPTION"));
     parser.addOption(screenshot);
     parser.addOption(after);
+    parser.addOption(connect);
+    parser.addOption(page);
     parser.process(app);
 
     kyr::app::EFICom window;
     window.setWindowTitle(QStringLiteral("KYR Tuner"));
     window.show();
+
+    if (parser.isSet(page)) {
+        if (auto* tabs = window.findChild<QTabWidget*>(QStringLiteral("PageControl1"))) {
+            for (int i = 0; i < tabs->count(); ++i)
+                if (tabs->tabText(i) == parser.value(page))
+                    tabs->setCurrentIndex(i);
+        }
+    }
+    if (parser.isSet(connect)) {
+        // The search runs on the first show; Connect is enabled once it found a unit.
+        auto* poll = new QTimer(&window);
+        QObject::connect(poll, &QTimer::timeout, &window, [&window, poll] {
+            auto* button = qobject_cast<QAbstractButton*>(window.control(QStringLiteral("spConnect")));
+            if (button && button->isEnabled()) {
+                poll->stop();
+                button->click();
+            }
+        });
+        poll->start(100);
+        QTimer::singleShot(10000, poll, &QTimer::stop);
+    }
 
     if (parser.isSet(screenshot)) {
         bool ok = false;

@@ -145,7 +145,11 @@ Status PosixSerialDevice::purge()
 {
     if (m_fd < 0)
         return makeError(ErrorKind::BadArgument, "the port is not open");
-    if (::tcflush(m_fd, TCIOFLUSH) != 0)
+    // Input only: writes return once their bytes have left (tcdrain), so there
+    // is no transmit queue to abort on a UART, and on a pseudo-terminal an
+    // output flush would discard what the peer has not read yet - the tail of
+    // a table image, leaving the unit waiting for bytes that never come.
+    if (::tcflush(m_fd, TCIFLUSH) != 0)
         return transferError("cannot purge", errno);
     return okStatus();
 }
@@ -203,6 +207,11 @@ Result<std::size_t> PosixSerialDevice::write(const Bytes& bytes)
                 return transferError("cannot write to", errno);
             break; // report the short write through the count
         }
+    }
+    // A write completes when the bytes have left: the next command purges the
+    // port, and a purge would otherwise cut the tail of a table image still in
+    // the output queue (482 bytes take 251 ms at 19200 bit/s).
+    while (done > 0 && ::tcdrain(m_fd) != 0 && errno == EINTR) {
     }
     return done;
 }

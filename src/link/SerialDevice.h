@@ -32,7 +32,7 @@ public:
     /// Applies the baud rate, 8N1 and the flow control; DTR (and RTS without
     /// hardware handshake) stay low.
     virtual Status applySettings(const LineSettings& settings) = 0;
-    /// Discards both queues and aborts pending transfers.
+    /// Discards what has arrived and not been read (writes never leave anything pending).
     virtual Status purge() = 0;
     /// Bytes waiting in the input queue; clears any line error state.
     virtual Result<std::size_t> queuedCount() = 0;

@@ -1,0 +1,224 @@
+#include "Commands.h"
+
+#include "Output.h"
+#include "TuneView.h"
+
+#include <filesystem>
+
+namespace kyr::cli {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::size_t MaxListedOffsets = 20;
+
+/// Prints the status texts of the link sequences as they appear.
+class StatusPrinter final : public link::SequenceObserver {
+public:
+    explicit StatusPrinter(std::ostream& err) : m_err(err) {}
+    void status(const std::string& text) override { m_err << "  " << text << "\n"; }
+
+private:
+    std::ostream& m_err;
+};
+
+int fail(Io& io, int code, const std::string& message)
+{
+    io.err << "kyr: " << message << "\n";
+    return code;
+}
+
+/// A link for a command: the parsed port, and the status printer when verbose.
+struct LinkSetup {
+    StatusPrinter printer;
+    std::optional<PortSpec> spec;
+    std::optional<Error> error;
+
+    LinkSetup(Io& io, const std::string& port) : printer(io.err)
+    {
+        if (port.empty())
+            return;
+        auto p = parsePortSpec(port);
+        if (p)
+            spec = p.value();
+        else
+            error = p.error();
+    }
+    link::SequenceObserver* observer(const Io& io) { return io.verbose ? &printer : nullptr; }
+};
+
+Result<files::MapFile> loadFile(const std::string& path)
+{
+    auto f = files::loadMapFile(path);
+    if (!f && f.error().kind == ErrorKind::BadFile)
+        return makeError(ErrorKind::BadFile, path + ": " + f.error().message);
+    return f;
+}
+
+std::string offsetList(const std::vector<int>& offsets)
+{
+    std::string out;
+    for (std::size_t i = 0; i < offsets.size() && i < MaxListedOffsets; ++i)
+        out += (i ? ", " : "") + std::to_string(offsets[i]);
+    if (offsets.size() > MaxListedOffsets)
+        out += " and " + std::to_string(offsets.size() - MaxListedOffsets) + " more";
+    return out;
+}
+
+std::string unitLine(const IdentityView& id)
+{
+    return "KYR " + std::to_string(id.model) + " v" + id.version +
+           (id.typeName.empty() ? "" : " (" + id.typeName + ")") + ", serial " + id.serial;
+}
+
+/// The output file must be creatable before the unit is asked for anything.
+Status checkOutputPath(const std::string& output)
+{
+    const fs::path path(output);
+    const fs::path dir = path.parent_path().empty() ? fs::path(".") : path.parent_path();
+    std::error_code ec;
+    if (!fs::is_directory(dir, ec))
+        return makeError(ErrorKind::BadArgument, "cannot save " + output + ": the folder " + dir.string() +
+                                                     " does not exist");
+    if (fs::is_directory(path, ec))
+        return makeError(ErrorKind::BadArgument, "cannot save " + output + ": it is a folder");
+    return okStatus();
+}
+
+} // namespace
+
+Status checkVehicleText(const std::string& what, const std::string& text)
+{
+    if (text.size() > static_cast<std::size_t>(files::MaxVehicleText))
+        return makeError(ErrorKind::BadArgument, what + " \"" + printable(text) + "\" is longer than " +
+                                                     std::to_string(files::MaxVehicleText) + " characters");
+    for (char c : text)
+        if (c == '~' || static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) >= 0x7F)
+            return makeError(ErrorKind::BadArgument,
+                             what + " \"" + printable(text) + "\" may hold printable ASCII characters other than \"~\" only");
+    return okStatus();
+}
+
+int runPorts(const PortsOptions& o, Io& io, const LinkEnv& env)
+{
+    StatusPrinter printer(io.err);
+    UnitLink unit(env, std::nullopt, io.verbose ? &printer : nullptr);
+    const Survey survey = unit.survey();
+    if (o.json)
+        printJson(io.out, surveyJson(survey));
+    else
+        printSurvey(io.out, survey);
+    return ExitOk;
+}
+
+int runInfo(const InfoOptions& o, Io& io, const LinkEnv& env)
+{
+    LinkSetup setup(io, o.port);
+    if (setup.error)
+        return fail(io, ExitUsage, setup.error->message);
+    UnitLink unit(env, setup.spec, setup.observer(io));
+    if (Status s = unit.choosePort(); !s)
+        return fail(io, ExitUnit, s.error().message);
+    if (Status s = unit.connect(); !s)
+        return fail(io, ExitUnit, s.error().message);
+    const auto& st = unit.state();
+    InfoView info{unit.where(), unit.device(), unitIdentity(st.unit.identity, st.setup)};
+    if (o.json)
+        printJson(io.out, infoJson(info));
+    else
+        printInfo(io.out, info);
+    return ExitOk;
+}
+
+int runRead(const ReadOptions& o, Io& io, const LinkEnv& env)
+{
+    for (auto [what, text] : {std::pair{"--make", &o.make}, {"--model", &o.model}, {"--engine", &o.engine}})
+        if (Status s = checkVehicleText(what, *text); !s)
+            return fail(io, ExitUsage, s.error().message);
+    if (Status s = checkOutputPath(o.output); !s)
+        return fail(io, ExitUsage, s.error().message);
+    LinkSetup setup(io, o.port);
+    if (setup.error)
+        return fail(io, ExitUsage, setup.error->message);
+    UnitLink unit(env, setup.spec, setup.observer(io));
+    Status s = unit.choosePort();
+    if (s)
+        s = unit.connect();
+    if (!s)
+        return fail(io, ExitUnit, s.error().message + "; nothing was saved");
+
+    const auto& st = unit.state();
+    files::MapFile file;
+    file.identity = st.unit.identity.bytes;
+    file.make = o.make;
+    file.model = o.model;
+    file.engine = o.engine;
+    file.image = st.image;
+    // The unit's reply ends before the trailer; the file carries it as the
+    // encoder writes it, so that the file holds the unit's whole table.
+    file.image[table::TrailerOffset] = static_cast<uint8_t>(table::TrailerRaw + 1);
+    if (Status saved = files::saveMapFile(o.output, file); !saved)
+        return fail(io, ExitUsage, saved.error().message);
+    io.out << "Saved " << o.output << ": " << unitLine(identityOf(file.identity, table::setupOf(file.image)))
+           << ", read on " << unit.where() << "\n";
+    return ExitOk;
+}
+
+int runWrite(const WriteOptions& o, Io& io, const LinkEnv& env)
+{
+    auto file = loadFile(o.file);
+    if (!file)
+        return fail(io, ExitUsage, file.error().message);
+    LinkSetup setup(io, o.port);
+    if (setup.error)
+        return fail(io, ExitUsage, setup.error->message);
+    UnitLink unit(env, setup.spec, setup.observer(io));
+    Status s = unit.choosePort();
+    if (s)
+        s = unit.joinWithFile(file.value());
+    if (!s)
+        return fail(io, ExitUnit, s.error().message + "; nothing was written");
+    auto verify = unit.writeAndVerify();
+    if (!verify)
+        return fail(io, ExitUnit, verify.error().message);
+    const auto& offsets = verify.value().offsets;
+    if (!offsets.empty())
+        return fail(io, ExitUnit, "verify failed: the unit's table differs from " + o.file + " at " +
+                                      std::to_string(offsets.size()) + " offset" + (offsets.size() == 1 ? "" : "s") +
+                                      ": " + offsetList(offsets));
+    io.out << "Wrote " << o.file << " to " << unit.where() << "; the read-back matches ("
+           << link::ReadTableKeep << " bytes)\n";
+    return ExitOk;
+}
+
+int runShow(const ShowOptions& o, Io& io)
+{
+    auto file = loadFile(o.file);
+    if (!file)
+        return fail(io, ExitUsage, file.error().message);
+    const TuneView view = tuneView(file.value());
+    if (o.json)
+        printJson(io.out, tuneJson(view, o.file));
+    else
+        printTune(io.out, view, o.file);
+    return ExitOk;
+}
+
+int runDiff(const DiffOptions& o, Io& io)
+{
+    auto a = loadFile(o.a);
+    if (!a)
+        return fail(io, ExitUsage, a.error().message);
+    auto b = loadFile(o.b);
+    if (!b)
+        return fail(io, ExitUsage, b.error().message);
+    const TuneDiff diff = diffTunes(a.value(), b.value());
+    if (o.json)
+        printJson(io.out, diffJson(diff, o.a, o.b));
+    else
+        printDiff(io.out, diff, o.a, o.b);
+    return ExitOk;
+}
+
+} // namespace kyr::cli

@@ -1,0 +1,65 @@
+#pragma once
+// The subcommands of `kyr`, one function each. Each writes its report to
+// out, its one-line error (and with verbose the status texts) to err, and
+// returns the exit code.
+
+#include "UnitLink.h"
+
+#include <ostream>
+#include <string>
+
+namespace kyr::cli {
+
+/// 0 success; 1 the unit or the link failed; 2 a usage error or a file that
+/// cannot be read or written.
+enum ExitCode : int { ExitOk = 0, ExitUnit = 1, ExitUsage = 2 };
+
+/// Where a command writes.
+struct Io {
+    std::ostream& out;
+    std::ostream& err;
+    bool verbose = false; ///< the status texts of the link go to err as they appear
+};
+
+struct PortsOptions {
+    bool json = false;
+};
+struct InfoOptions {
+    std::string port; ///< "COMn" or a device path; empty: search
+    bool json = false;
+};
+struct ReadOptions {
+    std::string port;
+    std::string output;
+    std::string make, model, engine;
+};
+struct WriteOptions {
+    std::string port;
+    std::string file;
+};
+struct ShowOptions {
+    std::string file;
+    bool json = false;
+};
+struct DiffOptions {
+    std::string a, b;
+    bool json = false;
+};
+
+/// `kyr ports`: the port search, every port that opened and the unit on it.
+int runPorts(const PortsOptions& o, Io& io, const LinkEnv& env = {});
+/// `kyr info`: Connect and report the unit's identity and serial number.
+int runInfo(const InfoOptions& o, Io& io, const LinkEnv& env = {});
+/// `kyr read`: Connect, read the whole table, save it as a map file.
+int runRead(const ReadOptions& o, Io& io, const LinkEnv& env = {});
+/// `kyr write`: send a map file's image with WriteTable, read it back and compare.
+int runWrite(const WriteOptions& o, Io& io, const LinkEnv& env = {});
+/// `kyr show`: a map file's identity, vehicle, setup and maps.
+int runShow(const ShowOptions& o, Io& io);
+/// `kyr diff`: what differs between two map files; 0 whether or not they differ.
+int runDiff(const DiffOptions& o, Io& io);
+
+/// A vehicle text for a map file: at most 18 printable ASCII characters, no "~".
+Status checkVehicleText(const std::string& what, const std::string& text);
+
+} // namespace kyr::cli

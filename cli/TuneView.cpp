@@ -1,0 +1,259 @@
+#include "TuneView.h"
+
+#include "maps/Charts.h"
+#include "setup/Fields.h"
+#include "table/Rounding.h"
+#include "tools/SerialNumber.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <set>
+
+namespace kyr::cli {
+
+namespace {
+
+constexpr int SwitchOn = 2;
+constexpr int SwitchOff = 1;
+constexpr int ShownDecimals = 4;
+
+int rawOf(uint8_t stored) { return (stored - 1) & 0xFF; }
+
+// Output Min/Max are scaled by their output's source setting.
+int outputSourceFor(const table::SetupDef& d, const table::ImageBytes& plusOne)
+{
+    const setup::FieldDef* f = setup::fieldByControl(d.control);
+    if (!f || f->output == 0)
+        return 0;
+    return rawOf(plusOne[table::setupOffset(setup::outputSourceParam(f->output))]);
+}
+
+void describe(SetupValue& v, const table::ImageBytes& plusOne)
+{
+    const table::SetupDef& d = *v.def;
+    switch (d.shown) {
+    case table::Shown::Switch:
+        v.kind = ValueKind::Switch;
+        v.known = v.raw == SwitchOn || v.raw == SwitchOff;
+        v.text = v.raw == SwitchOn ? "on" : v.raw == SwitchOff ? "off" : "unset (" + std::to_string(v.raw) + ")";
+        return;
+    case table::Shown::Choice:
+        v.kind = ValueKind::Choice;
+        v.known = v.raw < static_cast<int>(d.choices.size());
+        v.text = v.known ? std::string(d.choices[v.raw]) : "unknown (" + std::to_string(v.raw) + ")";
+        return;
+    case table::Shown::Char:
+        v.kind = ValueKind::Char;
+        v.known = v.raw >= 0x20 && v.raw < 0x7F;
+        v.text = v.known ? std::string(1, static_cast<char>(v.raw)) : "code " + std::to_string(v.raw);
+        return;
+    default:
+        v.kind = ValueKind::Number;
+        v.number = table::shownValue(d, v.raw, outputSourceFor(d, plusOne));
+        v.text = numberText(v.number);
+        return;
+    }
+}
+
+bool validUtf8At(std::string_view s, std::size_t i, std::size_t& len)
+{
+    const auto c = static_cast<unsigned char>(s[i]);
+    len = c >= 0xF0 && c <= 0xF4 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 && c < 0xE0 ? 2 : 0;
+    if (len == 0 || i + len > s.size())
+        return false;
+    for (std::size_t k = 1; k < len; ++k)
+        if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80)
+            return false;
+    return true;
+}
+
+std::string identityBytesText(const std::array<uint8_t, 7>& b)
+{
+    std::string out;
+    for (uint8_t v : b)
+        out += (out.empty() ? "" : " ") + std::to_string(v);
+    return out;
+}
+
+void compareField(std::vector<FieldChange>& out, const char* field, const std::string& a, const std::string& b)
+{
+    if (a != b)
+        out.push_back({field, a, b});
+}
+
+std::string typeText(const IdentityView& id)
+{
+    return std::to_string(id.typeCode) + (id.typeName.empty() ? "" : " (" + id.typeName + ")");
+}
+
+} // namespace
+
+std::string numberText(double value, int decimals)
+{
+    const double v = roundTo(value, decimals);
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.*f", decimals, v);
+    std::string s = buf;
+    s.erase(s.find_last_not_of('0') + 1);
+    if (s.back() == '.')
+        s.pop_back();
+    return s == "-0" ? "0" : s;
+}
+
+std::string printable(std::string_view text)
+{
+    std::string out;
+    for (std::size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        std::size_t len = 1;
+        if (c >= 0x20 && c < 0x7F)
+            out += text[i];
+        else if (c >= 0x80 && validUtf8At(text, i, len))
+            out.append(text.substr(i, len));
+        else
+            out += '?';
+        i += len;
+    }
+    return out;
+}
+
+std::string snakeName(std::string_view text)
+{
+    std::string out;
+    bool gap = false;
+    for (char ch : text) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (std::isalnum(c) && c < 0x80) {
+            if (gap && !out.empty())
+                out += '_';
+            out += static_cast<char>(std::tolower(c));
+            gap = false;
+        } else {
+            gap = true;
+        }
+    }
+    return out;
+}
+
+IdentityView identityOf(const std::array<uint8_t, 7>& bytes, const table::SetupCopy& setupPlusOne)
+{
+    IdentityView id;
+    id.bytes = bytes;
+    id.model = bytes[0];
+    id.version = std::to_string(bytes[1]) + "." + std::to_string(bytes[2]);
+    id.typeCode = bytes[1];
+    if (auto t = table::unitType(id.typeCode))
+        id.typeName = std::string(t->name);
+    id.serial = printable(tools::serialText(setupPlusOne));
+    return id;
+}
+
+std::vector<SetupValue> setupValues(const table::ImageBytes& plusOne)
+{
+    std::vector<SetupValue> out;
+    for (const auto& d : table::setupTable()) {
+        SetupValue v;
+        v.def = &d;
+        v.name = snakeName(d.parameter);
+        v.stored = plusOne[d.offset];
+        v.raw = rawOf(plusOne[d.offset]);
+        v.absent = v.stored == table::AbsentPlusOne;
+        if (v.absent) {
+            v.text = "absent";
+            v.known = false;
+            v.kind = d.shown == table::Shown::Switch   ? ValueKind::Switch
+                     : d.shown == table::Shown::Choice ? ValueKind::Choice
+                     : d.shown == table::Shown::Char   ? ValueKind::Char
+                                                       : ValueKind::Number;
+        } else {
+            describe(v, plusOne);
+        }
+        out.push_back(std::move(v));
+    }
+    return out;
+}
+
+bool typeHasMap(int typeCode, const table::MapDef& map)
+{
+    auto t = table::unitType(typeCode);
+    return !t || table::hasGroup(*t, map.group);
+}
+
+MapView mapView(const table::MapDef& map, const table::ImageBytes& plusOne, const table::Axes& axes)
+{
+    MapView v;
+    v.def = &map;
+    v.xUnit = printable(maps::chartDef(map.chart).bottomTitle);
+    const int shown = map.xRule == table::XRule::RpmTiming ? std::min(axes.timingPoints, map.points) : map.points;
+    const table::MapArrays values = table::decodeMaps(plusOne);
+    for (int i = 1; i <= shown; ++i)
+        v.points.push_back({i, table::pointOffset(map, i), roundTo(table::pointX(map, i, axes), ShownDecimals),
+                            values.at(map.id, i)});
+    return v;
+}
+
+TuneView tuneView(const files::MapFile& file)
+{
+    TuneView v;
+    const table::SetupCopy setup = table::setupOf(file.image);
+    v.identity = identityOf(file.identity, setup);
+    v.make = printable(file.make);
+    v.model = printable(file.model);
+    v.engine = printable(file.engine);
+    v.axes = table::deriveAxes(setup);
+    v.setup = setupValues(file.image);
+    v.allMaps = !table::unitType(v.identity.typeCode).has_value();
+    for (const auto& m : table::mapTable())
+        if (typeHasMap(v.identity.typeCode, m))
+            v.maps.push_back(mapView(m, file.image, v.axes));
+    return v;
+}
+
+TuneDiff diffTunes(const files::MapFile& fa, const files::MapFile& fb)
+{
+    const TuneView a = tuneView(fa);
+    const TuneView b = tuneView(fb);
+    TuneDiff d;
+    std::set<int> covered;
+
+    if (a.identity.model != b.identity.model)
+        d.identity.push_back({"model", std::to_string(a.identity.model), std::to_string(b.identity.model)});
+    compareField(d.identity, "version", a.identity.version, b.identity.version);
+    if (a.identity.typeCode != b.identity.typeCode)
+        d.identity.push_back({"unit_type", typeText(a.identity), typeText(b.identity)});
+    compareField(d.identity, "identity_bytes", identityBytesText(fa.identity), identityBytesText(fb.identity));
+    compareField(d.vehicle, "make", a.make, b.make);
+    compareField(d.vehicle, "model", a.model, b.model);
+    compareField(d.vehicle, "engine", a.engine, b.engine);
+
+    for (std::size_t i = 0; i < a.setup.size(); ++i) {
+        covered.insert(a.setup[i].def->offset);
+        if (!a.setup[i].sameAs(b.setup[i]))
+            d.setup.emplace_back(a.setup[i], b.setup[i]);
+    }
+
+    const table::MapArrays va = table::decodeMaps(fa.image);
+    const table::MapArrays vb = table::decodeMaps(fb.image);
+    for (const auto& m : table::mapTable()) {
+        if (!typeHasMap(a.identity.typeCode, m) && !typeHasMap(b.identity.typeCode, m))
+            continue;
+        int shown = m.points;
+        if (m.xRule == table::XRule::RpmTiming)
+            shown = std::min(std::max(a.axes.timingPoints, b.axes.timingPoints), m.points);
+        for (int i = 1; i <= shown; ++i) {
+            const int off = table::pointOffset(m, i);
+            covered.insert(off);
+            if (fa.image[off] != fb.image[off])
+                d.points.push_back({&m, i, off, roundTo(table::pointX(m, i, a.axes), ShownDecimals),
+                                    roundTo(table::pointX(m, i, b.axes), ShownDecimals), va.at(m.id, i),
+                                    vb.at(m.id, i)});
+        }
+    }
+    for (int off = 0; off < table::TableSize; ++off)
+        if (!covered.count(off) && fa.image[off] != fb.image[off])
+            d.bytes.push_back({off, fa.image[off], fb.image[off]});
+    return d;
+}
+
+} // namespace kyr::cli

@@ -1,0 +1,99 @@
+#pragma once
+// The tool's way to the unit: the port it was given (or the one the search
+// finds), the serial component on it and the program's link sequences over
+// them. Every exchange keeps the bytes and pauses of the program.
+
+#include "files/MapFile.h"
+#include "link/Sequences.h"
+#include "link/TQCCom32.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kyr::cli {
+
+/// A --port value: a COM number or a device path.
+struct PortSpec {
+    int com = 0;        ///< COMn; 0 when a device path was given
+    std::string device; ///< absolute device path; empty for COMn
+    /// "COM3", or the device path.
+    std::string label() const;
+};
+
+constexpr int MaxComNumber = 99; ///< the port chooser reads two digits at most
+
+/// "COM3" (any case, 1..99) or a device path (anything holding a "/");
+/// BadArgument otherwise.
+Result<PortSpec> parsePortSpec(const std::string& text);
+
+/// Devices that open `path` whatever they are asked to open: how a device path
+/// given on the command line reaches the serial component, which opens by COM number.
+link::DeviceFactory pinnedDeviceFactory(std::string path, link::DeviceFactory inner);
+
+/// What varies between the tool and its tests; the defaults are the real ones.
+struct LinkEnv {
+    link::DeviceFactory factory = link::posixDeviceFactory();
+    link::Clock* clock = &link::systemClock();
+    link::PortEnv ports = link::PortEnv::system();
+};
+
+/// The bytes a read-back differs in.
+struct VerifyResult {
+    std::vector<int> offsets; ///< table offsets that differ (empty: the unit holds the image)
+};
+
+/// One port the survey saw.
+struct PortReport {
+    int port = 0;
+    std::string device;
+    std::optional<link::UnitIdentity> unit; ///< the unit that answered with its signature
+    std::string problem; ///< why it was not searched (it did not open, or lies outside COM1..COM20)
+};
+
+/// What `kyr ports` reports: every port the search opened, and every other
+/// port whose device exists.
+struct Survey {
+    std::vector<PortReport> ports; ///< in port order
+    int found = 0;                 ///< the port the search chose (the last unit found), 0 for none
+};
+
+class UnitLink {
+public:
+    /// Without a port the unit is searched for on COM1..COM20. The observer, if
+    /// any, sees the status texts of the sequences as they appear.
+    UnitLink(const LinkEnv& env, std::optional<PortSpec> port, link::SequenceObserver* observer = nullptr);
+    ~UnitLink();
+
+    /// The port search, with a reason for each existing port it could not search.
+    Survey survey();
+    /// Opens the given port (it must open) or searches for a unit.
+    Status choosePort();
+    /// Connect: identity, setup area, then the whole table into the image.
+    Status connect();
+    /// Opens a map file (no traffic), then joins the unit on the chosen port.
+    Status joinWithFile(const files::MapFile& file);
+    /// Writes the image with WriteTable, reads the table back and compares offsets 0..480.
+    Result<VerifyResult> writeAndVerify();
+
+    /// The port in use: "COM3" or the device path.
+    std::string where() const;
+    /// The device path of the port in use ("" when none is open).
+    std::string device() const;
+
+    link::SessionState& state() { return m_state; }
+    link::TQCCom32& efi() { return *m_efi; }
+
+private:
+    Error linkError(const Error& fallback) const;
+
+    LinkEnv m_env;
+    std::optional<PortSpec> m_spec;
+    std::unique_ptr<link::TQCCom32> m_efi;
+    std::unique_ptr<link::LinkSequences> m_seq;
+    link::SessionState m_state = link::SessionState::initial();
+    int m_port = 0;
+};
+
+} // namespace kyr::cli

@@ -1,0 +1,115 @@
+// kyr: the KYR unit from the command line. Finds the unit, reads its table
+// into a map file, writes a map file to it, and shows and compares map files.
+
+#include "Commands.h"
+
+#include <CLI/CLI.hpp>
+
+#include <iostream>
+
+#ifndef KYR_VERSION
+#define KYR_VERSION "0.0.0"
+#endif
+
+namespace {
+
+using namespace kyr::cli;
+
+constexpr const char* PortHelp = "COMn or a device path (default: the port where the search finds a unit)";
+
+struct Options {
+    bool verbose = false;
+    PortsOptions ports;
+    InfoOptions info;
+    ReadOptions read;
+    WriteOptions write;
+    ShowOptions show;
+    DiffOptions diff;
+};
+
+void addSubcommands(CLI::App& app, Options& o)
+{
+    auto* ports = app.add_subcommand("ports", "Search COM1 to COM20 and list each port that opens, with the unit on it");
+    ports->add_flag("--json", o.ports.json, "Print JSON");
+
+    auto* info = app.add_subcommand("info", "Connect and show the unit's model, version, type and serial number");
+    info->add_option("-p,--port", o.info.port, PortHelp);
+    info->add_flag("--json", o.info.json, "Print JSON");
+
+    auto* read = app.add_subcommand("read", "Connect, read the whole table and save it as a map file");
+    read->add_option("-p,--port", o.read.port, PortHelp);
+    read->add_option("-o,--output", o.read.output, "Map file to write (*.kyr)")->required();
+    read->add_option("--make", o.read.make, "Vehicle make (at most 18 characters)");
+    read->add_option("--model", o.read.model, "Vehicle model (at most 18 characters)");
+    read->add_option("--engine", o.read.engine, "Engine type (at most 18 characters)");
+
+    auto* write = app.add_subcommand("write", "Write a map file to the unit, read it back and compare");
+    write->add_option("-p,--port", o.write.port, PortHelp);
+    write->add_option("file", o.write.file, "Map file (*.kyr)")->required();
+
+    auto* show = app.add_subcommand("show", "Show a map file: identity, vehicle, setup parameters and maps");
+    show->add_option("file", o.show.file, "Map file (*.kyr)")->required();
+    show->add_flag("--json", o.show.json, "Print JSON");
+
+    auto* diff = app.add_subcommand("diff", "List the setup parameters and map points in which two map files differ");
+    diff->add_option("a", o.diff.a, "First map file")->required();
+    diff->add_option("b", o.diff.b, "Second map file")->required();
+    diff->add_flag("--json", o.diff.json, "Print JSON");
+}
+
+/// The parser's message, or a plainer one for a word that names no command.
+std::string usageMessage(const CLI::App& app, const CLI::ParseError& e, int argc, char** argv)
+{
+    if (!app.get_subcommands().empty())
+        return e.what();
+    for (int i = 1; i < argc; ++i) {
+        const std::string word = argv[i];
+        if (!word.empty() && word[0] != '-')
+            return "\"" + word + "\" is not a command: use ports, info, read, write, show or diff";
+    }
+    return e.what();
+}
+
+int run(const CLI::App& app, Options& o)
+{
+    Io io{std::cout, std::cerr, o.verbose};
+    const std::string name = app.get_subcommands().front()->get_name();
+    if (name == "ports")
+        return runPorts(o.ports, io);
+    if (name == "info")
+        return runInfo(o.info, io);
+    if (name == "read")
+        return runRead(o.read, io);
+    if (name == "write")
+        return runWrite(o.write, io);
+    if (name == "show")
+        return runShow(o.show, io);
+    return runDiff(o.diff, io);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    CLI::App app{"kyr: find the KYR unit, read its table into a map file, write a map file to it, "
+                 "and show and compare map files.\nExit codes: 0 success, 1 the unit or the link failed, "
+                 "2 a usage error or a file that cannot be used.",
+                 "kyr"};
+    Options o;
+    app.set_version_flag("--version", "kyr " KYR_VERSION);
+    app.add_flag("-v,--verbose", o.verbose, "Show the link's status texts on stderr as they appear");
+    app.fallthrough();
+    app.require_subcommand(1);
+    addSubcommands(app, o);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        if (e.get_exit_code() == static_cast<int>(CLI::ExitCodes::Success))
+            return app.exit(e); // --help, --version
+        const auto subs = app.get_subcommands();
+        const std::string help = subs.empty() ? "kyr --help" : "kyr " + subs.front()->get_name() + " --help";
+        std::cerr << "kyr: " << usageMessage(app, e, argc, argv) << " (see '" << help << "')\n";
+        return ExitUsage;
+    }
+    return run(app, o);
+}

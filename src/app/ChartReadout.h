@@ -1,0 +1,42 @@
+#pragma once
+// The two read-out fields of a chart (value, then position) with their
+// labels, named as maps::chartDef().readout names them ("Edit2", "Edit3").
+// Hidden until the mouse first moves over the chart.
+
+#include "maps/Readout.h"
+
+#include <QWidget>
+
+#include <array>
+
+class QLabel;
+class QLineEdit;
+
+namespace kyr::app {
+
+class ChartReadout : public QWidget {
+    Q_OBJECT
+public:
+    /// The read-outs of a chart; the labels are "<field>Label".
+    explicit ChartReadout(const maps::ChartDef& def, QWidget* parent = nullptr);
+
+    /// Shows both fields and their labels; a text that is nullopt leaves its field as it was.
+    void showReadout(const maps::Readout& readout);
+    /// Hides both fields and their labels.
+    void hideAll();
+    /// Whether the fields are shown.
+    bool shown() const;
+
+    QLineEdit* valueField() const { return m_value; }
+    QLineEdit* positionField() const { return m_position; }
+
+private:
+    std::array<QWidget*, 4> parts() const;
+
+    QLineEdit* m_value;
+    QLineEdit* m_position;
+    QLabel* m_valueLabel;
+    QLabel* m_positionLabel;
+};
+
+} // namespace kyr::app

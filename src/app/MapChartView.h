@@ -1,0 +1,107 @@
+#pragma once
+// One map chart, built from its row of maps::chartTable(): title, axes,
+// the key-cursor bar, the live bar, the vacuum markers and the curves, in
+// the series order of that row. All seven charts are this one class.
+//
+// The bars are line series at their real x, not bar series: a bar series on
+// a value axis would put its bars at 0, 1, 2... whatever x they stand for.
+// Pixels are mapped through the chart each time, never cached, so a resize
+// or a new axis range is always taken into account.
+
+#include "maps/Charts.h"
+#include "maps/PointRules.h"
+
+#include <QChartView>
+#include <QPointF>
+
+#include <optional>
+#include <vector>
+
+class QLineSeries;
+class QPrinter;
+class QValueAxis;
+class QXYSeries;
+
+namespace kyr::app {
+
+class MapChartView : public QChartView {
+    Q_OBJECT
+public:
+    /// The chart of a row; starts disabled with no points.
+    explicit MapChartView(const maps::ChartDef& def, QWidget* parent = nullptr);
+
+    maps::ChartId chartId() const { return m_def.id; }
+    const maps::ChartDef& def() const { return m_def; }
+
+    /// Axis values under a viewport position.
+    QPointF valueAt(const QPointF& viewportPos) const;
+    /// The viewport position of axis values (for tests and tools that point at a value).
+    QPointF positionOf(const QPointF& value) const;
+
+    /// Sets the bottom axis (range and, when given, the tick increment).
+    void setBottomAxis(const maps::AxisRange& range);
+    /// The bottom axis as shown.
+    QValueAxis* bottomAxis() const { return m_bottom; }
+    QValueAxis* leftAxis() const { return m_left; }
+
+    /// Replaces the points of a map's curve.
+    void setCurve(table::MapId map, const std::vector<maps::CurvePoint>& points);
+    /// Empties every curve (no table shown).
+    void clearCurves();
+    /// The curve series of a map (null when the map is not on this chart).
+    QXYSeries* curve(table::MapId map) const;
+    /// The series at an index of the chart's series order.
+    QXYSeries* seriesAt(int index) const;
+
+    /// Draws the key-cursor bar from 0 to height at x.
+    void showKeyBar(double x, double height);
+    void clearKeyBar();
+    /// Draws the live bar (the engine's operating point) from 0 to height at x.
+    void showLiveBar(double x, double height);
+    void clearLiveBar();
+    /// Moves a throttle vacuum marker (FuelVacChart only): a line over the
+    /// whole value range at x bar.
+    void showVacuumMarker(bool high, double x);
+
+    /// Hides the mouse pointer until the mouse moves again (after a key edit).
+    void hidePointer();
+
+    /// Prints the chart on one page with margins of 10 on every side.
+    void printTo(QPrinter& printer);
+
+signals:
+    /// The mouse moved over the chart to these axis values.
+    void pointerMoved(QPointF value);
+    /// The left button went down: a new drag starts.
+    void dragStarted();
+    /// A drag (button down, or moving with it held) is over these axis values.
+    void dragged(QPointF value);
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void fitTicks();
+    void buildAxes();
+    void buildSeries();
+    void buildLegend();
+    QLineSeries* addBar(const QString& name, const QColor& colour, int width, Qt::PenStyle style);
+    void setBar(QLineSeries* bar, double x, double low, double high);
+
+    const maps::ChartDef& m_def;
+    QValueAxis* m_bottom = nullptr;
+    QValueAxis* m_left = nullptr;
+    std::vector<QXYSeries*> m_series; // by series index
+    QXYSeries* m_firstCurve = nullptr;
+    std::optional<double> m_bottomIncrement;
+    bool m_dragging = false;
+};
+
+/// The colour of a curve by its colour name ("navy").
+QColor curveColour(const maps::CurveDef& curve);
+
+} // namespace kyr::app

@@ -1,0 +1,120 @@
+#pragma once
+// The map editing of the window, shared by the three map pages: the
+// MapEditor with its arrays and fixed axes, the undo stacks, and the sends.
+//
+// Who owns what: the editor holds the arrays it edits; every change it
+// makes is copied point by point into the TuneModel's arrays at once, which
+// are what "Write to KYR" and "Save settings" encode. When the model shows a
+// new table (mapsChanged from a read, a file or Close all), the editor takes
+// the model's arrays and axes; its own copies into the model do not count as
+// a new table, so the axes fixed at the read stay as they are.
+//
+// Every accepted change is sent as its WritePoint through the link worker,
+// which drops sends while no unit is connected.
+
+#include "maps/MapEditor.h"
+
+#include <QObject>
+#include <QPointF>
+#include <QPointer>
+
+#include <array>
+#include <string_view>
+#include <vector>
+
+class QKeyEvent;
+class QUndoStack;
+class QWidget;
+
+namespace kyr::app {
+
+class LinkWorker;
+class TuneModel;
+
+class MapEditSession : public QObject {
+    Q_OBJECT
+public:
+    /// Follows the model's maps, unit and mouse tuning; sends through link.
+    MapEditSession(TuneModel& model, LinkWorker& link, QObject* parent = nullptr);
+    ~MapEditSession() override;
+
+    /// The session of a window: a child of its model, made on first use, so
+    /// that every map page of the window edits through the same one.
+    static MapEditSession& of(TuneModel& model, LinkWorker& link);
+
+    const maps::MapEditor& editor() const { return m_editor; }
+    /// Whether a table is shown (the charts draw nothing before).
+    bool hasTable() const;
+    /// Whether a chart takes edits: its map group is the unit's and a table is shown.
+    bool chartEnabled(maps::ChartId chart) const { return m_editor.isEnabled(chart); }
+
+    /// The widget that shows a chart: map keys act only while it is visible and enabled.
+    void setView(maps::ChartId chart, QWidget* view);
+
+    // ---- the mouse
+    /// The left button went down on a chart: the drag steps that follow form one undo step.
+    void beginDrag();
+    /// A drag step over a chart at axis values; applied when the editor accepts it.
+    void drag(maps::ChartId chart, QPointF value);
+    /// The mouse moved over a chart: read-outs, key target, keyboard focus.
+    void mouseMove(maps::ChartId chart, QPointF value);
+
+    // ---- the keys
+    /// A key went down in the window. Acts on the key target when its chart
+    /// is shown and enabled and no text field has the focus. True when the
+    /// key was a map key and is taken from the focused control.
+    bool keyPress(const QKeyEvent& event);
+    /// A key came up: sends what the last key-down changed.
+    void keyRelease();
+    /// A jet letter key while the fuel maps are enabled and no text field has the focus.
+    std::optional<maps::JetMove> jetKey(const QKeyEvent& event) const;
+
+    // ---- the map choices
+    void selectFuelRpm(maps::FuelRpmMap map);
+    void selectAirTemp(maps::AirTempMap map);
+
+    /// The undo stack of a page's maps ("Timing Map", "Fuel Maps", "Correction Maps").
+    QUndoStack* undoStack(std::string_view page) const;
+    /// Whether the focus is in a text field, where keys belong to the text.
+    static bool textFieldFocused();
+
+signals:
+    /// A new table is shown (or none): every chart redraws its curves and axes.
+    void tableShown();
+    /// A map's points changed.
+    void curveChanged(kyr::table::MapId map);
+    /// The key-cursor bar of a chart moves to x with this height.
+    void keyBarShown(kyr::table::ChartId chart, double x, double height);
+    void keyBarCleared(kyr::table::ChartId chart);
+    /// A chart's read-outs show these texts.
+    void readoutShown(kyr::table::ChartId chart, const kyr::maps::Readout& readout);
+    /// A key edited a chart: the mouse pointer is hidden over it.
+    void pointerHidden(kyr::table::ChartId chart);
+    /// The charts that take edits changed.
+    void chartsEnabledChanged();
+    /// The fuel-by-RPM or air temperature choice changed (a new table selects Cruise).
+    void selectionChanged();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void showModelTable();
+    void updateEnabled();
+    void keepInModel(table::MapId map, int index);
+    void send(const maps::WritePoint& write);
+    void restore(const std::vector<maps::PointChange>& changes, bool toNew);
+    void push(std::vector<maps::PointChange> changes, maps::ChartId chart, quint64 drag);
+    bool keyTargetShown() const;
+    static QString undoText(table::MapId map);
+
+    TuneModel& m_model;
+    LinkWorker& m_link;
+    maps::MapEditor m_editor;
+    std::array<QPointer<QWidget>, table::ChartCount> m_views;
+    std::array<QUndoStack*, 3> m_stacks{};
+    quint64 m_drag = 0;
+    bool m_copying = false; // our own copy into the model raised mapsChanged
+};
+
+} // namespace kyr::app

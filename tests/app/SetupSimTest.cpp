@@ -1,0 +1,147 @@
+// The Setup page and the throttle calibration against kyr-sim over a
+// pseudo-terminal: a field edit lands in the simulated unit's table, and the
+// calibration's two writes reach it at least 200 ms apart by its own log.
+
+#ifdef KYR_WITH_SIM
+
+#include "AppFixture.h"
+
+#include "Memory.h"
+#include "SimProcess.h"
+#include "app/LinkWorker.h"
+#include "app/SetupBinder.h"
+#include "app/SetupPanels.h"
+#include "app/TpsCalibrationPanel.h"
+#include "app/TuneModel.h"
+#include "link/PosixSerialDevice.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QVBoxLayout>
+
+#include <fstream>
+
+using namespace kyr;
+using namespace kyr::apptest;
+
+namespace {
+
+constexpr int kPort = 4;
+
+class SetupSimTest : public ::testing::Test {
+protected:
+    SetupSimTest()
+    {
+        writeThrottle(0);
+        std::filesystem::create_directories(dir / "dev");
+        sim = std::make_unique<test::SimProcess>(
+            dir.path(), test::SimOptions{.port = kPort, .args = {"--throttle-file", throttlePath().string()}});
+        app::LinkSetup setup{link::posixDeviceFactory(), &link::systemClock(),
+                             link::PortEnv::withVariables(
+                                 {{"KYR_PORT_DIR", test::SimProcess::portDirOf(dir.path()).string()}},
+                                 (dir / "dev").string())};
+        worker = std::make_unique<app::LinkWorker>(model, std::move(setup));
+        page = std::make_unique<QWidget>();
+        auto* layout = new QVBoxLayout(page.get());
+        layout->addWidget(app::buildSetupPanels(page.get()));
+        binder = std::make_unique<app::SetupBinder>(context(), engine, page.get());
+    }
+    ~SetupSimTest() override
+    {
+        binder.reset();
+        page.reset();
+        worker.reset();
+    }
+
+    app::AppContext context() { return app::AppContext{model, *worker, sink}; }
+    std::filesystem::path throttlePath() const { return dir / "throttle"; }
+    void writeThrottle(int percent) { std::ofstream(throttlePath()) << percent << "\n"; }
+
+    void connectUnit()
+    {
+        link::SessionState s = model.state();
+        s.comboText = "Com" + std::to_string(kPort);
+        model.apply(s, {});
+        worker->postSequence([](app::LinkContext& c, app::LinkReply& r) { r.outcome = c.sequences.connect(r.state); });
+        ASSERT_TRUE(waitFor([this] { return worker->idle(); }, 15000));
+        ASSERT_TRUE(model.state().flags.UnitConnected) << sim->stderrText();
+    }
+
+    /// The simulator's WriteByte log entries, once there are at least n.
+    std::vector<nlohmann::json> writeBytes(std::size_t n)
+    {
+        std::vector<nlohmann::json> found;
+        waitFor([&] { return (found = sim->logWhere("cmd", "WriteByte")).size() >= n; });
+        return found;
+    }
+
+    table::ImageBytes simMemory() const
+    {
+        auto raw = sim::loadMemory(sim->memoryPath());
+        EXPECT_TRUE(raw.ok());
+        return raw.ok() ? raw.value() : table::ImageBytes{};
+    }
+
+    template <class W = QLineEdit>
+    W* find(const char* name) const
+    {
+        return page->findChild<W*>(QString::fromLatin1(name));
+    }
+
+    test::TempFolder dir{"kyr-setup-sim"};
+    std::unique_ptr<test::SimProcess> sim;
+    RecordingSink sink;
+    app::TuneModel model;
+    std::unique_ptr<app::LinkWorker> worker;
+    setup::SetupEngine engine{"."};
+    std::unique_ptr<QWidget> page;
+    std::unique_ptr<app::SetupBinder> binder;
+};
+
+} // namespace
+
+TEST_F(SetupSimTest, AFieldEditChangesTheUnitsTable)
+{
+    connectUnit();
+    EXPECT_TRUE(sim->logWhere("cmd", "WriteByte").empty()) << "connecting sends no field";
+    find("Edit15")->setText("20");
+    find<QCheckBox>("CheckBox5")->click();
+    auto writes = writeBytes(2);
+    ASSERT_EQ(writes.size(), 2u);
+    EXPECT_EQ(writes[0]["offset"], 83);
+    EXPECT_EQ(writes[0]["value"], 20);
+    EXPECT_EQ(writes[1]["offset"], 9);
+    EXPECT_EQ(writes[1]["value"], 1);
+    const table::ImageBytes memory = simMemory();
+    EXPECT_EQ(memory[83], 20);
+    EXPECT_EQ(memory[9], 1);
+}
+
+TEST_F(SetupSimTest, ThrottleCalibrationWritesBothPointsApart)
+{
+    connectUnit();
+    app::TpsCalibrationPanel panel(context(), engine);
+    panel.start();
+    // Closed throttle: the simulated sensor gives 20 counts, wide open 230.
+    ASSERT_TRUE(waitFor([&] { return panel.calibration().lastReading() == 20; }));
+    panel.pressF1();
+    writeThrottle(100);
+    ASSERT_TRUE(waitFor([&] { return panel.calibration().lastReading() == 230; }));
+    panel.pressF1();
+    ASSERT_EQ(panel.calibration().step(), setup::TpsCalibration::Step::Done);
+
+    auto writes = writeBytes(2);
+    ASSERT_EQ(writes.size(), 2u);
+    EXPECT_EQ(writes[0]["offset"], 38);
+    EXPECT_EQ(writes[0]["value"], 20);
+    EXPECT_EQ(writes[1]["offset"], 39);
+    EXPECT_EQ(writes[1]["value"], 230);
+    const double gap = writes[1]["t_ms"].get<double>() - writes[0]["t_ms"].get<double>();
+    EXPECT_GE(gap, 195.0) << "the high point follows the low one after the pause";
+    const table::ImageBytes memory = simMemory();
+    EXPECT_EQ(memory[38], 20);
+    EXPECT_EQ(memory[39], 230);
+    EXPECT_EQ(model.state().setup[39], 231);
+}
+
+#endif // KYR_WITH_SIM

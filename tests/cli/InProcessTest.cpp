@@ -1,0 +1,197 @@
+// The tool's pieces run in-process: the report model, the port names, and a
+// write whose read-back differs, on a fake device with a fake clock.
+
+#include "Commands.h"
+#include "Output.h"
+#include "TuneView.h"
+#include "UnitLink.h"
+
+#include "RunKyr.h"
+
+#include "link/FakeSerialDevice.h"
+#include "link/Protocol.h"
+
+#include <gmock/gmock.h>
+
+#include <set>
+#include <sstream>
+
+using namespace kyr;
+using namespace kyr::cli;
+using ::testing::HasSubstr;
+
+TEST(CliView, ParameterNamesAreUniqueSnakeCase)
+{
+    std::set<std::string> names;
+    for (const auto& v : setupValues(test::loadOrFail(test::demoTune()).image)) {
+        EXPECT_THAT(v.name, ::testing::MatchesRegex("[a-z0-9]+(_[a-z0-9]+)*")) << v.def->parameter;
+        EXPECT_TRUE(names.insert(v.name).second) << v.name;
+    }
+    EXPECT_EQ(snakeName("map sensor (kPa x10)"), "map_sensor_kpa_x10");
+    EXPECT_EQ(snakeName("accelerator pump, map: enrichment (%)"), "accelerator_pump_map_enrichment");
+}
+
+TEST(CliView, EveryParameterAndMapNameIsDocumented)
+{
+    // The JSON names are a promise to scripts: a renamed layout row must show here.
+    const std::string doc = test::readText(std::filesystem::path(KYR_SOURCE_DIR) / "docs" / "cli.md");
+    for (const auto& v : setupValues(test::loadOrFail(test::demoTune()).image))
+        EXPECT_THAT(doc, HasSubstr("| " + std::to_string(v.def->offset) + " | `" + v.name + "` |")) << v.name;
+    for (const auto& m : table::mapTable())
+        EXPECT_THAT(doc, HasSubstr("| `" + std::string(m.name) + "` |")) << m.name;
+}
+
+TEST(CliView, AbsentAndInvalidValuesAreNotShownAsNumbers)
+{
+    files::MapFile f = test::loadOrFail(test::demoTune());
+    f.image[table::setupOffset(table::SetupParam::Cylinders)] = table::AbsentPlusOne;
+    f.image[table::setupOffset(table::SetupParam::CoilCombination)] = 10; // raw 9: no such choice
+    f.image[table::setupOffset(table::SetupParam::TwoStroke)] = 6;        // raw 5: neither on nor off
+    f.image[table::setupOffset(table::SetupParam::SerialPrefix1)] = 1;    // raw 0: not a letter
+    const auto values = setupValues(f.image);
+    auto find = [&](table::SetupParam p) {
+        for (const auto& v : values)
+            if (v.def->param == p)
+                return v;
+        return SetupValue{};
+    };
+    EXPECT_TRUE(find(table::SetupParam::Cylinders).absent);
+    EXPECT_EQ(find(table::SetupParam::Cylinders).text, "absent");
+    EXPECT_FALSE(find(table::SetupParam::CoilCombination).known);
+    EXPECT_FALSE(find(table::SetupParam::TwoStroke).known);
+    EXPECT_FALSE(find(table::SetupParam::SerialPrefix1).known);
+    EXPECT_EQ(setupValueJson(find(table::SetupParam::Cylinders))["value"], nullptr);
+    EXPECT_EQ(setupValueJson(find(table::SetupParam::CoilCombination))["value"], nullptr);
+    // The JSON of the whole file still renders (the serial text holds a control byte).
+    std::ostringstream out;
+    printJson(out, tuneJson(tuneView(f), "x.kyr"));
+    EXPECT_TRUE(nlohmann::json::accept(out.str()));
+}
+
+TEST(CliView, DiffListsBytesNoParameterOrShownPointCovers)
+{
+    files::MapFile a = test::loadOrFail(test::demoTune());
+    files::MapFile b = a;
+    b.image[60] += 1;                  // between the setup fields
+    b.image[table::TrailerOffset] = 0; // a file saved "From KYR"
+    // Timing by RPM point 90 lies beyond N = 70: not a shown point, still a difference.
+    b.image[table::pointOffset(table::mapDef(table::MapId::TimingRpm), 90)] += 1;
+    const TuneDiff d = diffTunes(a, b);
+    EXPECT_TRUE(d.setup.empty());
+    EXPECT_TRUE(d.points.empty());
+    ASSERT_EQ(d.bytes.size(), 3u);
+    EXPECT_EQ(d.bytes[0].offset, 60);
+    EXPECT_EQ(d.bytes[1].offset, table::pointOffset(table::mapDef(table::MapId::TimingRpm), 90));
+    EXPECT_EQ(d.bytes[2].offset, table::TrailerOffset);
+    EXPECT_EQ(d.bytes[2].b, 0);
+    EXPECT_TRUE(diffTunes(a, a).empty());
+}
+
+TEST(CliView, NumberText)
+{
+    EXPECT_EQ(numberText(7000), "7000");
+    EXPECT_EQ(numberText(0.45), "0.45");
+    EXPECT_EQ(numberText(2.5), "2.5");
+    EXPECT_EQ(numberText(-0.00001), "0");
+    EXPECT_EQ(numberText(0.03125), "0.0312"); // halves to even
+    EXPECT_EQ(numberText(2.1875, 2), "2.19");
+}
+
+TEST(CliPort, ComNamesAndDevicePaths)
+{
+    auto com = parsePortSpec("com12");
+    ASSERT_TRUE(com);
+    EXPECT_EQ(com.value().com, 12);
+    EXPECT_EQ(com.value().label(), "COM12");
+    auto path = parsePortSpec("/dev/ttyUSB0");
+    ASSERT_TRUE(path);
+    EXPECT_EQ(path.value().device, "/dev/ttyUSB0");
+    EXPECT_EQ(path.value().label(), "/dev/ttyUSB0");
+    auto relative = parsePortSpec("./pty");
+    ASSERT_TRUE(relative);
+    EXPECT_TRUE(std::filesystem::path(relative.value().device).is_absolute());
+    for (const char* bad : {"COM0", "COM100", "ttyUSB0", "COM", ""})
+        EXPECT_FALSE(parsePortSpec(bad)) << bad;
+}
+
+namespace {
+
+/// A unit on the fake device: answers the identity, keeps what WriteTable
+/// sends, and answers ReadTable with it, except that it alters `spoil`.
+struct FakeUnit {
+    link::FakeSerialDevice device;
+    link::FakeClock clock;
+    table::ImageBytes raw{};
+    std::vector<int> spoil;
+    bool expectPayload = false;
+
+    FakeUnit()
+    {
+        device.setResponder([this](const link::Bytes& w) -> link::Bytes {
+            if (expectPayload) {
+                expectPayload = false;
+                std::copy_n(w.begin(), std::min<std::size_t>(w.size(), raw.size()), raw.begin());
+                return {};
+            }
+            if (w == link::Bytes{link::CmdReadIdentity})
+                return {3, 3, 2, 7, 1, 5, 6};
+            if (w == link::Bytes{link::CmdWriteTable})
+                expectPayload = true;
+            if (w == link::Bytes{link::CmdReadTable}) {
+                link::Bytes reply;
+                for (int off = 0; off < table::TableSize; ++off)
+                    reply.push_back(static_cast<uint8_t>(raw[off] + 1));
+                for (int off : spoil)
+                    reply[off] += 1;
+                return reply;
+            }
+            return {};
+        });
+    }
+    LinkEnv env() { return LinkEnv{device.factory(), &clock, link::PortEnv::withVariables({})}; }
+};
+
+} // namespace
+
+TEST(CliWrite, ReadBackThatDiffersNamesTheOffsets)
+{
+    FakeUnit unit;
+    unit.spoil = {12, 300};
+    std::ostringstream out, err;
+    Io io{out, err};
+    const int code = runWrite({"COM2", test::demoTune().string()}, io, unit.env());
+    EXPECT_EQ(code, ExitUnit);
+    EXPECT_THAT(err.str(), HasSubstr("verify failed"));
+    EXPECT_THAT(err.str(), HasSubstr("at 2 offsets: 12, 300"));
+    EXPECT_TRUE(out.str().empty());
+
+    // On the wire: FF, then F3 alone, then the 482-byte image in raw form with 55 at the end.
+    const auto& writes = unit.device.writes();
+    ASSERT_GE(writes.size(), 4u);
+    EXPECT_EQ(writes[0], link::Bytes{link::CmdReadIdentity});
+    EXPECT_EQ(writes[1], link::Bytes{link::CmdWriteTable});
+    ASSERT_EQ(writes[2].size(), static_cast<std::size_t>(table::TableSize));
+    const files::MapFile demo = test::loadOrFail(test::demoTune());
+    for (int off = 0; off < table::TrailerOffset; ++off)
+        ASSERT_EQ(writes[2][off], static_cast<uint8_t>(demo.image[off] - 1)) << off;
+    EXPECT_EQ(writes[2][table::TrailerOffset], table::TrailerRaw);
+    EXPECT_EQ(writes[3], link::Bytes{link::CmdReadTable});
+    // The 100 ms between F3 and the image, then the read-back's pause.
+    const auto& sleeps = unit.clock.sleeps();
+    ASSERT_GE(sleeps.size(), 2u);
+    EXPECT_EQ(sleeps[sleeps.size() - 2], link::pause::WriteTableGapMs);
+    EXPECT_EQ(sleeps.back(), link::pause::ReadTableMs);
+}
+
+TEST(CliWrite, MatchingReadBackPassesAndADevicePathIsOpenedAsGiven)
+{
+    FakeUnit unit;
+    std::ostringstream out, err;
+    Io io{out, err};
+    const int code = runWrite({"/dev/ttyKYR", test::demoTune().string()}, io, unit.env());
+    EXPECT_EQ(code, ExitOk) << err.str();
+    EXPECT_THAT(out.str(), HasSubstr("to /dev/ttyKYR"));
+    ASSERT_FALSE(unit.device.openedPaths().empty());
+    for (const auto& p : unit.device.openedPaths())
+        EXPECT_EQ(p, "/dev/ttyKYR");
+}
