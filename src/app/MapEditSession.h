@@ -50,6 +50,8 @@ public:
 
     /// The widget that shows a chart: map keys act only while it is visible and enabled.
     void setView(maps::ChartId chart, QWidget* view);
+    /// The widget that shows a chart, or null.
+    QWidget* view(maps::ChartId chart) const { return m_views[static_cast<int>(chart)]; }
 
     // ---- the mouse
     /// The left button went down on a chart: the drag steps that follow form one undo step.

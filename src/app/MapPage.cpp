@@ -7,6 +7,8 @@
 #include <QFrame>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QUndoStack>
 #include <QVBoxLayout>
 
@@ -116,6 +118,20 @@ void MapPage::applyEnabled()
     for (MapChartView* c : m_charts)
         if (c)
             c->setEnabled(m_session.chartEnabled(c->chartId()));
+}
+
+void MapPage::printPage()
+{
+    QPrinter printer(QPrinter::HighResolution);
+    QPrintDialog dialog(&printer, this);
+    if (dialog.exec() == QDialog::Accepted)
+        printChart(printer);
+}
+
+void MapPage::printChart(QPrinter& printer)
+{
+    if (auto* timing = qobject_cast<MapChartView*>(m_session.view(maps::ChartId::Timing)))
+        timing->printTo(printer);
 }
 
 bool MapPage::previewKey(QKeyEvent* event)

@@ -9,8 +9,9 @@
 
 #include <array>
 
-class QUndoStack;
 class QFrame;
+class QPrinter;
+class QUndoStack;
 
 namespace kyr::app {
 
@@ -33,6 +34,11 @@ public:
     /// The undo stack of this page's maps.
     QUndoStack* undoStack() const;
     MapEditSession& session() const { return m_session; }
+
+    /// "Print" on any map page: asks through the print dialog, then prints the timing chart.
+    void printPage() override;
+    /// Prints the timing chart on a printer that is set up (margins 10 on every side).
+    void printChart(QPrinter& printer);
 
     /// Ctrl+Z undoes, Ctrl+Shift+Z and Ctrl+Y redo, then pageKey(), then the map keys.
     /// Nothing while a text field has the focus: the keys belong to the text.

@@ -1,10 +1,6 @@
 #include "app/TimingPage.h"
 
-#include "app/MapChartView.h"
-
 #include <QFrame>
-#include <QPrintDialog>
-#include <QPrinter>
 #include <QVBoxLayout>
 
 namespace kyr::app {
@@ -16,15 +12,5 @@ TimingPage::TimingPage(AppContext context, QWidget* parent)
     column->addWidget(addChart(maps::ChartId::Timing), 3);
     column->addWidget(addChart(maps::ChartId::Vacuum), 2);
 }
-
-void TimingPage::printPage()
-{
-    QPrinter printer(QPrinter::HighResolution);
-    QPrintDialog dialog(&printer, this);
-    if (dialog.exec() == QDialog::Accepted)
-        printChart(printer);
-}
-
-void TimingPage::printChart(QPrinter& printer) { chart(maps::ChartId::Timing)->printTo(printer); }
 
 } // namespace kyr::app
