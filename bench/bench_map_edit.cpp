@@ -159,7 +159,8 @@ int main(int argc, char** argv)
         return 1;
     }
     LineEnd line(master, demoTable());
-    app::EFICom window(app::EFIComServices{nullptr, nullptr, app::LinkSetup{link::posixDeviceFactory(), &link::systemClock(), env}});
+    app::EFICom window(app::EFIComServices{nullptr, nullptr, app::LinkSetup{link::posixDeviceFactory(), &link::systemClock(), env},
+                                            /*livePollMs=*/0});
     window.resize(1200, 800);
     window.show(); // the start-up search finds the unit on COM1
     waitUntil([&] { return window.linkWorker().idle(); });

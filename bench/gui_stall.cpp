@@ -80,7 +80,8 @@ int main(int argc, char** argv)
         {{"KYR_PORT_DIR", kyr::test::SimProcess::portDirOf(dir.path()).string()}}, (dir / "dev").string());
 
     kyr::app::EFICom window(kyr::app::EFIComServices{
-        nullptr, nullptr, kyr::app::LinkSetup{kyr::link::posixDeviceFactory(), &kyr::link::systemClock(), env}});
+        nullptr, nullptr, kyr::app::LinkSetup{kyr::link::posixDeviceFactory(), &kyr::link::systemClock(), env},
+        /*livePollMs=*/0});
     auto click = [&window](const char* name) {
         if (auto* b = qobject_cast<QToolButton*>(window.control(QString::fromLatin1(name))))
             b->click();

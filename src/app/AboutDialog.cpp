@@ -1,5 +1,6 @@
 #include "app/AboutDialog.h"
 
+#include "app/SerialDialog.h"
 #include "app/TuneModel.h"
 #include "tools/SerialNumber.h"
 
@@ -59,6 +60,24 @@ AboutDialog::AboutDialog(const TuneModel& model, QWidget* owner)
     layout->addLayout(codeRow);
     layout->addLayout(buttons);
 }
+
+void AboutDialog::setSerialDialog(QDialog* serial)
+{
+    if (m_serial)
+        disconnect(m_serial, nullptr, this, nullptr);
+    m_serial = serial;
+    if (auto* dialog = qobject_cast<SerialDialog*>(serial))
+        connect(dialog, &SerialDialog::serialUpdated, this, &AboutDialog::reportSerialUpdated);
+}
+
+void AboutDialog::reportSerialUpdated(const QString& serial)
+{
+    m_memo->clear();
+    m_memo->appendPlainText(QStringLiteral("Serial number updated..."));
+    m_memo->appendPlainText(QStringLiteral("New serial number is ") + serial);
+}
+
+QStringList AboutDialog::memo() const { return m_memo->toPlainText().split(QLatin1Char('\n')); }
 
 QString AboutDialog::productLine() { return QStringLiteral("KYR Tuner Beta 1.x"); }
 

@@ -18,8 +18,14 @@ class AboutDialog : public OwnedDialog {
 public:
     AboutDialog(const TuneModel& model, QWidget* owner);
 
-    /// The dialog the access code opens (created after this one).
-    void setSerialDialog(QDialog* serial) { m_serial = serial; }
+    /// The dialog the access code opens (created after this one). When it
+    /// is the serial-number dialog, its updates are reported in Memo1.
+    void setSerialDialog(QDialog* serial);
+    /// Memo1 after a serial number update: "Serial number updated..." and
+    /// "New serial number is " + serial.
+    void reportSerialUpdated(const QString& serial);
+    /// The lines Memo1 shows.
+    QStringList memo() const;
     /// The five lines of Memo1 for the model's state.
     static QStringList memoLines(const TuneModel& model);
     /// The product line, first line of the memo.

@@ -3,6 +3,7 @@
 #include "app/AboutDialog.h"
 #include "app/CorrectionPage.h"
 #include "app/FuelPage.h"
+#include "app/LivePoll.h"
 #include "app/LoggerPage.h"
 #include "app/MonitorPage.h"
 #include "app/SerialDialog.h"
@@ -44,6 +45,7 @@ EFICom::EFICom(EFIComServices services, QWidget* parent)
 {
     setObjectName(QStringLiteral("EFICom"));
     setWindowTitle(QStringLiteral("KYR Tuner"));
+    LivePoll::of(m_model, *m_link).setInterval(services.livePollMs);
     buildToolBar();
     buildPages();
     buildStatusBar();
@@ -113,7 +115,7 @@ void EFICom::buildPages()
     m_pageControl = new QTabWidget(this);
     m_pageControl->setObjectName(QStringLiteral("PageControl1"));
     m_pages = {new SetupPage(context), new TimingPage(context), new FuelPage(context),
-               new CorrectionPage(context), new LoggerPage(context), new MonitorPage(context)};
+               new CorrectionPage(context), new LoggerPage(context, m_files), new MonitorPage(context)};
     for (Page* p : m_pages)
         m_pageControl->addTab(p, p->caption());
     setCentralWidget(m_pageControl);

@@ -6,6 +6,7 @@
 #include "app/AppContext.h"
 #include "app/FileChooser.h"
 #include "app/LinkWorker.h"
+#include "app/LivePoll.h"
 #include "app/MessageSink.h"
 #include "app/SaveFromDialog.h"
 #include "app/SetupChangedDialog.h"
@@ -33,6 +34,7 @@ struct EFIComServices {
     std::shared_ptr<MessageSink> messages; ///< default: message boxes over the window
     std::shared_ptr<FileChooser> files;    ///< default: the file dialogs
     LinkSetup link;                        ///< default: the serial devices, the steady clock
+    int livePollMs = LivePoll::IntervalMs; ///< Timer1's interval; 0 leaves the real-time poll off
 };
 
 class EFICom : public QMainWindow {

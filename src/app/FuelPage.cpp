@@ -32,6 +32,11 @@ FuelPage::FuelPage(AppContext context, QWidget* parent)
     connect(&session(), &MapEditSession::selectionChanged, this, &FuelPage::showSelection);
     connect(&model(), &TuneModel::stateChanged, this, &FuelPage::followUnit);
     connect(&model(), &TuneModel::setupChanged, this, &FuelPage::showJets);
+    // Connect (and opening a file, which runs it) starts on the fuel air-temperature map.
+    connect(&model(), &TuneModel::stateApplied, this, [this](const link::Outcome& outcome) {
+        if (outcome.setupDecoded)
+            session().selectAirTemp(maps::AirTempMap::Fuel);
+    });
     followUnit();
 }
 

@@ -17,6 +17,7 @@
 #include <QObject>
 #include <QPointF>
 #include <QPointer>
+#include <QWidget>
 
 #include <array>
 #include <string_view>
@@ -74,6 +75,10 @@ public:
     // ---- the map choices
     void selectFuelRpm(maps::FuelRpmMap map);
     void selectAirTemp(maps::AirTempMap map);
+
+    /// Realtime tracking: a chart's key cursor moves to x (the vacuum charts
+    /// share theirs). The next key edits the point there.
+    void trackCursor(maps::ChartId chart, double x) { m_editor.setCursorX(chart, x); }
 
     /// The undo stack of a page's maps ("Timing Map", "Fuel Maps", "Correction Maps").
     QUndoStack* undoStack(std::string_view page) const;

@@ -1,8 +1,10 @@
 #include "app/MapPage.h"
 
 #include "app/ChartReadout.h"
+#include "app/LivePoll.h"
 #include "app/MapChartView.h"
 #include "app/MapEditSession.h"
+#include "live/LiveState.h"
 
 #include <QFrame>
 #include <QKeyEvent>
@@ -62,6 +64,27 @@ MapPage::MapPage(AppContext context, const QString& objectName, const QString& c
         if (MapChartView* c = chart(id))
             c->hidePointer();
     });
+    LivePoll& poll = LivePoll::of(context.model, context.link);
+    connect(&poll, &LivePoll::liveUpdated, this, &MapPage::showLive);
+    connect(&poll, &LivePoll::liveMissed, this, [this] { showLive(live::LiveValues{}); });
+    connect(&poll, &LivePoll::runningChanged, this, [this](bool on) {
+        if (!on)
+            showLive(live::LiveValues{});
+    });
+}
+
+// The live bar stands at the engine's operating point, as tall as the key
+// cursor; a chart without that reading shows none.
+void MapPage::showLive(const live::LiveValues& values)
+{
+    for (MapChartView* c : m_charts) {
+        if (!c)
+            continue;
+        if (auto x = live::liveChartX(c->chartId(), values))
+            c->showLiveBar(*x, c->def().keyBarHeight);
+        else
+            c->clearLiveBar();
+    }
 }
 
 QUndoStack* MapPage::undoStack() const { return m_session.undoStack(caption().toStdString()); }

@@ -5,6 +5,7 @@
 // map keys of the key target.
 
 #include "app/Page.h"
+#include "live/LiveRecord.h"
 #include "maps/Charts.h"
 
 #include <array>
@@ -55,6 +56,7 @@ private:
     void redrawAll();
     void redrawCurve(table::MapId map);
     void applyEnabled();
+    void showLive(const live::LiveValues& values);
 
     MapEditSession& m_session;
     QFrame* m_panel;

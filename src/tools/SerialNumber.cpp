@@ -1,8 +1,25 @@
 #include "tools/SerialNumber.h"
 
+#include <charconv>
+#include <optional>
+
 namespace kyr::tools {
 
 namespace {
+
+using P = table::SetupParam;
+
+constexpr SerialFieldDef kFields[SerialFieldCount] = {
+    {P::SerialPrefix1, "Edit1", true},
+    {P::SerialPrefix2, "Edit6", true},
+    {P::Serial1, "Edit2", false},
+    {P::Serial2, "Edit3", false},
+    {P::Serial3, "Edit4", false},
+    {P::SerialHw, "Edit5", false},
+};
+
+// The highest byte a field may write: 254 would read back as the absent marker.
+constexpr int MaxLetterCode = table::MaxRawSent;
 
 int rawAt(const table::SetupCopy& s, table::SetupParam p)
 {
@@ -14,17 +31,137 @@ std::string twoDigits(int v)
     return v < 10 ? "0" + std::to_string(v) : std::to_string(v);
 }
 
+std::string quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
+
+// The code point of the first UTF-8 character; nullopt for a broken sequence.
+std::optional<char32_t> firstCodePoint(std::string_view s)
+{
+    const auto b0 = static_cast<unsigned char>(s[0]);
+    int extra = b0 < 0x80 ? 0 : (b0 >> 5) == 0x6 ? 1 : (b0 >> 4) == 0xE ? 2 : (b0 >> 3) == 0x1E ? 3 : -1;
+    if (extra < 0 || static_cast<int>(s.size()) <= extra)
+        return std::nullopt;
+    char32_t cp = extra == 0 ? b0 : b0 & (0x3F >> extra);
+    for (int i = 1; i <= extra; ++i) {
+        const auto b = static_cast<unsigned char>(s[i]);
+        if ((b >> 6) != 0x2)
+            return std::nullopt;
+        cp = (cp << 6) | (b & 0x3F);
+    }
+    return cp;
+}
+
+// A character code 0..255 as UTF-8 (codes above 127 are Latin-1).
+std::string utf8Of(int code)
+{
+    if (code < 0x80)
+        return std::string(1, static_cast<char>(code));
+    return {static_cast<char>(0xC0 | (code >> 6)), static_cast<char>(0x80 | (code & 0x3F))};
+}
+
+std::string_view trimmed(std::string_view s)
+{
+    while (!s.empty() && s.front() == ' ')
+        s.remove_prefix(1);
+    while (!s.empty() && s.back() == ' ')
+        s.remove_suffix(1);
+    return s;
+}
+
+Result<uint8_t> letterByte(std::string_view text)
+{
+    if (text.empty())
+        return uint8_t{0};
+    const auto cp = firstCodePoint(text);
+    if (!cp || *cp > static_cast<char32_t>(MaxLetterCode))
+        return makeError(ErrorKind::BadValue, quoted(text) + " cannot be stored as a customer letter");
+    return static_cast<uint8_t>(*cp);
+}
+
+Result<uint8_t> numberByte(std::string_view text)
+{
+    std::string_view digits = trimmed(text);
+    if (!digits.empty() && digits.front() == '+')
+        digits.remove_prefix(1);
+    long value = 0;
+    const auto r = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+    const bool whole = !digits.empty() && r.ptr == digits.data() + digits.size();
+    if (!whole || (r.ec != std::errc() && r.ec != std::errc::result_out_of_range))
+        return makeError(ErrorKind::BadValue, quoted(text) + " is not a valid integer value");
+    if (r.ec == std::errc::result_out_of_range || value < 0 || value > SerialNumberMax)
+        return makeError(ErrorKind::BadValue,
+                         quoted(text) + " is out of range: serial number fields take 0 to " +
+                             std::to_string(SerialNumberMax));
+    return static_cast<uint8_t>(value);
+}
+
 } // namespace
 
 std::string serialText(const table::SetupCopy& s)
 {
-    using P = table::SetupParam;
     std::string out;
     out += static_cast<char>(rawAt(s, P::SerialPrefix1));
     out += static_cast<char>(rawAt(s, P::SerialPrefix2));
     out += "-" + twoDigits(rawAt(s, P::Serial1)) + twoDigits(rawAt(s, P::Serial2)) +
            twoDigits(rawAt(s, P::Serial3)) + "-" + twoDigits(rawAt(s, P::SerialHw));
     return out;
+}
+
+std::string unitLine(std::string_view modelText, std::string_view versionText, const table::SetupCopy& setupPlusOne)
+{
+    return "KYR " + std::string(modelText) + " v" + std::string(versionText) + " :: " + serialText(setupPlusOne);
+}
+
+std::span<const SerialFieldDef> serialFields() { return kFields; }
+
+SerialTexts serialFieldTexts(const table::SetupCopy& setupPlusOne)
+{
+    SerialTexts texts;
+    for (int i = 0; i < SerialFieldCount; ++i) {
+        const SerialFieldDef& f = kFields[i];
+        const int stored = setupPlusOne[table::setupOffset(f.param)];
+        // A byte never read (an erased unit) shows as the first letter or 00.
+        if (f.letter)
+            texts[i] = stored == 0 ? "A" : stored == 1 ? "" : utf8Of(stored - 1);
+        else
+            texts[i] = twoDigits(stored == 0 ? 0 : stored - 1);
+    }
+    return texts;
+}
+
+std::string upperLetter(std::string_view text)
+{
+    std::string out(text);
+    for (char& c : out)
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    // Latin-1 small letters a-grave to thorn (but not the division sign) are two
+    // bytes in UTF-8, C3 A0..C3 BE; their capitals are 0x20 below.
+    for (std::size_t i = 0; i + 1 < out.size(); ++i) {
+        const auto lead = static_cast<unsigned char>(out[i]);
+        const auto next = static_cast<unsigned char>(out[i + 1]);
+        if (lead == 0xC3 && next >= 0xA0 && next <= 0xBE && next != 0xB7)
+            out[i + 1] = static_cast<char>(next - 0x20);
+    }
+    return out;
+}
+
+Result<uint8_t> serialFieldByte(const SerialFieldDef& field, std::string_view text)
+{
+    return field.letter ? letterByte(upperLetter(text)) : numberByte(text);
+}
+
+Result<SerialPlan> planSerialUpdate(const SerialTexts& texts)
+{
+    SerialPlan plan;
+    for (int i = 0; i < SerialFieldCount; ++i) {
+        const SerialFieldDef& f = kFields[i];
+        auto byte = serialFieldByte(f, texts[i]);
+        if (!byte)
+            return byte.error();
+        plan.writes.push_back({table::setupOffset(f.param), byte.value()});
+        plan.texts[i] = f.letter ? upperLetter(texts[i]) : texts[i] == "0" ? "00" : texts[i];
+    }
+    return plan;
 }
 
 } // namespace kyr::tools

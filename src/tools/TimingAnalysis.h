@@ -105,12 +105,12 @@ WireFrame wireFrame(const TimingGrid& grid);
 
 /// How the 3D canvas is looked at.
 struct View3D {
-    double elevation = 340;       ///< degrees; 340 looks down from 20 degrees above
+    double elevation = 340;       ///< degrees about the horizontal axis; 360 looks straight along z
     double rotation = 40;         ///< degrees about the vertical axis
     double horizontalOffset = 30; ///< pixels to the right
     double verticalOffset = -50;  ///< pixels downwards
     double tilt = -1;             ///< degrees about the line of sight
-    double zoom = 54;             ///< percent; 100 spans the RPM axis over the canvas width
+    double zoom = 54;             ///< percent; 100 is the size that fits an 800 x 400 canvas, scaled to the canvas
 };
 
 /// Projects a 3D canvas point onto a canvas of the given size (parallel

@@ -8,6 +8,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <chrono>
+#include <thread>
+
 namespace kyr::apptest {
 
 namespace {
@@ -65,7 +68,10 @@ FakeUnit::FakeUnit(int port) : device(&clock)
             return reply;
         }
         case link::CmdReadLive:
-            return link::Bytes{10, 20, 30, 40, 50, 60, 70, 80, 90, 100};
+            ++liveReads;
+            while (holdLive)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            return live;
         default:
             return {};
         }
@@ -101,7 +107,7 @@ void WindowTest::TearDown()
 app::EFICom& WindowTest::makeWindow(std::optional<app::LinkSetup> setup)
 {
     window = std::make_unique<app::EFICom>(
-        app::EFIComServices{sink, files, setup ? std::move(*setup) : unit->setup()});
+        app::EFIComServices{sink, files, setup ? std::move(*setup) : unit->setup(), livePollMs});
     return *window;
 }
 

@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -88,6 +89,9 @@ public:
     table::ImageBytes table{};            ///< plus-one, what ReadTable answers
     std::optional<std::size_t> tableCut;  ///< answer only this many table bytes
     bool silent = false;                  ///< answer nothing
+    link::Bytes live{10, 20, 30, 40, 50, 60, 70, 80, 90, 100}; ///< what ReadLive answers (set before the link runs)
+    std::atomic<int> liveReads{0};        ///< ReadLive commands taken, safe to read while the link runs
+    std::atomic<bool> holdLive{false};    ///< ReadLive waits for this to clear before it answers
 };
 
 /// The main window on a recording sink, fixed files and a fake unit.
@@ -114,6 +118,9 @@ protected:
     std::shared_ptr<RecordingSink> sink = std::make_shared<RecordingSink>();
     std::shared_ptr<FixedFiles> files = std::make_shared<FixedFiles>();
     std::unique_ptr<FakeUnit> unit = std::make_unique<FakeUnit>(3);
+    /// Timer1 of the window made next: off, so that only the tests of the
+    /// real-time poll see ReadLive among the commands they check.
+    int livePollMs = 0;
     std::unique_ptr<app::EFICom> window;
     std::unique_ptr<QTemporaryDir> tmp;
 };

@@ -3,6 +3,8 @@
 
 #include "MapEditFixture.h"
 
+#include <QAbstractButton>
+
 #include "app/ChartReadout.h"
 #include "app/MapPage.h"
 #include "app/TimingPage.h"
@@ -390,4 +392,20 @@ TEST_F(TimingUnitTest, OnlyTheTimingChartsTakeEdits)
     QApplication::setActiveWindow(window.get());
     tap(Qt::Key_W);
     EXPECT_TRUE(unit->device.writes().empty()) << "no jet without fuel maps";
+}
+
+// Opening a tune (which runs Connect) starts again on the fuel air-temperature map.
+TEST_F(MapEditTest, OpeningATuneSelectsTheFuelAirTemperatureMap)
+{
+    auto* timing = window->findChild<QAbstractButton*>(QStringLiteral("RadioTiming"));
+    ASSERT_NE(timing, nullptr);
+    timing->click();
+    ASSERT_EQ(editor().airTemp(), maps::AirTempMap::Timing);
+    files->openName = QString::fromUtf8(KYR_SOURCE_DIR "/examples/demo.kyr");
+    click(QStringLiteral("spOpen"));
+    waitIdle();
+    EXPECT_EQ(editor().airTemp(), maps::AirTempMap::Fuel);
+    auto* fuel = window->findChild<QAbstractButton*>(QStringLiteral("RadioFuel"));
+    ASSERT_NE(fuel, nullptr);
+    EXPECT_TRUE(fuel->isChecked());
 }
