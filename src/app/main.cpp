@@ -39,13 +39,16 @@ int main(int argc, char** argv)
     window.setWindowTitle(QStringLiteral("KYR Tuner"));
     window.show();
 
-    if (parser.isSet(page)) {
-        if (auto* tabs = window.findChild<QTabWidget*>(QStringLiteral("PageControl1"))) {
-            for (int i = 0; i < tabs->count(); ++i)
-                if (tabs->tabText(i) == parser.value(page))
-                    tabs->setCurrentIndex(i);
-        }
-    }
+    // The start-up search shows the first page when it ends; the chosen page
+    // is shown after it, and again just before a screenshot.
+    const QString pageCaption = parser.value(page);
+    auto showPage = [&window, pageCaption] {
+        auto* tabs = window.findChild<QTabWidget*>(QStringLiteral("PageControl1"));
+        for (int i = 0; tabs && !pageCaption.isEmpty() && i < tabs->count(); ++i)
+            if (tabs->tabText(i) == pageCaption)
+                tabs->setCurrentIndex(i);
+    };
+    QTimer::singleShot(1500, &window, showPage);
     if (parser.isSet(connect)) {
         // The search runs on the first show; Connect is enabled once it found a unit.
         auto* poll = new QTimer(&window);
@@ -68,7 +71,9 @@ int main(int argc, char** argv)
             return 2;
         }
         const QString file = parser.value(screenshot);
-        QTimer::singleShot(delay, &window, [&window, file] {
+        QTimer::singleShot(delay, &window, [&window, file, showPage] {
+            showPage();
+            QApplication::processEvents();
             const bool saved = window.grab().save(file, "PNG");
             if (!saved)
                 std::fprintf(stderr, "kyr-tuner: cannot write %s\n", qPrintable(file));
