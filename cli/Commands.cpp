@@ -32,16 +32,16 @@ int fail(Io& io, int code, const std::string& message)
 /// A link for a command: the parsed port, and the status printer when verbose.
 struct LinkSetup {
     StatusPrinter printer;
-    std::optional<PortSpec> spec;
+    std::optional<PortChoice> chosen;
     std::optional<Error> error;
 
     LinkSetup(Io& io, const std::string& port) : printer(io.err)
     {
         if (port.empty())
             return;
-        auto p = parsePortSpec(port);
+        auto p = parsePortChoice(port);
         if (p)
-            spec = p.value();
+            chosen = p.value();
         else
             error = p.error();
     }
@@ -117,7 +117,7 @@ int runInfo(const InfoOptions& o, Io& io, const LinkEnv& env)
     LinkSetup setup(io, o.port);
     if (setup.error)
         return fail(io, ExitUsage, setup.error->message);
-    UnitLink unit(env, setup.spec, setup.observer(io));
+    UnitLink unit(env, setup.chosen, setup.observer(io));
     if (Status s = unit.choosePort(); !s)
         return fail(io, ExitUnit, s.error().message);
     if (Status s = unit.connect(); !s)
@@ -141,7 +141,7 @@ int runRead(const ReadOptions& o, Io& io, const LinkEnv& env)
     LinkSetup setup(io, o.port);
     if (setup.error)
         return fail(io, ExitUsage, setup.error->message);
-    UnitLink unit(env, setup.spec, setup.observer(io));
+    UnitLink unit(env, setup.chosen, setup.observer(io));
     Status s = unit.choosePort();
     if (s)
         s = unit.connect();
@@ -173,12 +173,18 @@ int runWrite(const WriteOptions& o, Io& io, const LinkEnv& env)
     LinkSetup setup(io, o.port);
     if (setup.error)
         return fail(io, ExitUsage, setup.error->message);
-    UnitLink unit(env, setup.spec, setup.observer(io));
+    UnitLink unit(env, setup.chosen, setup.observer(io));
     Status s = unit.choosePort();
     if (s)
         s = unit.joinWithFile(file.value());
     if (!s)
         return fail(io, ExitUnit, s.error().message + "; nothing was written");
+    // A table laid out for another unit type would run the engine on maps it was not made for.
+    const auto& st = unit.state();
+    if (!o.force && st.fileTypeCode != st.unitTypeCode)
+        return fail(io, ExitUnit, o.file + " was made for unit type " + std::to_string(st.fileTypeCode) +
+                                      ", the unit on " + unit.where() + " is type " + std::to_string(st.unitTypeCode) +
+                                      "; nothing was written (--force writes it anyway)");
     auto verify = unit.writeAndVerify();
     if (!verify)
         return fail(io, ExitUnit, verify.error().message);

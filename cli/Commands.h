@@ -36,6 +36,7 @@ struct ReadOptions {
 struct WriteOptions {
     std::string port;
     std::string file;
+    bool force = false; ///< write a file made for another unit type
 };
 struct ShowOptions {
     std::string file;

@@ -66,24 +66,24 @@ bool portFault(ErrorKind k)
 
 } // namespace
 
-std::string PortSpec::label() const { return device.empty() ? link::comName(com) : device; }
+std::string PortChoice::label() const { return device.empty() ? link::comName(com) : device; }
 
-Result<PortSpec> parsePortSpec(const std::string& text)
+Result<PortChoice> parsePortChoice(const std::string& text)
 {
-    PortSpec spec;
+    PortChoice port;
     if (text.find('/') != std::string::npos) {
         std::error_code ec;
-        spec.device = std::filesystem::absolute(text, ec).lexically_normal().string();
+        port.device = std::filesystem::absolute(text, ec).lexically_normal().string();
         if (ec)
             return makeError(ErrorKind::BadArgument, "cannot use the device path " + text + ": " + ec.message());
-        return spec;
+        return port;
     }
     auto n = link::comNumber(text);
     if (!n || *n < 1 || *n > MaxComNumber)
         return makeError(ErrorKind::BadArgument,
                          "\"" + text + "\" is not a port: give COM1 to COM99 or a device path such as /dev/ttyUSB0");
-    spec.com = *n;
-    return spec;
+    port.com = *n;
+    return port;
 }
 
 link::DeviceFactory pinnedDeviceFactory(std::string path, link::DeviceFactory inner)
@@ -96,7 +96,7 @@ link::DeviceFactory pinnedDeviceFactory(std::string path, link::DeviceFactory in
     };
 }
 
-UnitLink::UnitLink(const LinkEnv& env, std::optional<PortSpec> port, link::SequenceObserver* observer)
+UnitLink::UnitLink(const LinkEnv& env, std::optional<PortChoice> port, link::SequenceObserver* observer)
     : m_env(env), m_spec(std::move(port))
 {
     link::DeviceFactory factory = m_env.factory;
@@ -193,12 +193,7 @@ Status UnitLink::connect()
 Status UnitLink::joinWithFile(const files::MapFile& file)
 {
     m_seq->openFile(m_state, file);
-    link::Outcome o = m_seq->connect(m_state);
-    if (!m_state.flags.UnitConnected)
-        return linkError(makeError(ErrorKind::NoUnit, "no KYR unit answered on " + where()));
-    if (o.error)
-        return linkError(*o.error);
-    return okStatus();
+    return connect();
 }
 
 Result<VerifyResult> UnitLink::writeAndVerify()

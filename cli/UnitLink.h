@@ -15,7 +15,7 @@
 namespace kyr::cli {
 
 /// A --port value: a COM number or a device path.
-struct PortSpec {
+struct PortChoice {
     int com = 0;        ///< COMn; 0 when a device path was given
     std::string device; ///< absolute device path; empty for COMn
     /// "COM3", or the device path.
@@ -26,7 +26,7 @@ constexpr int MaxComNumber = 99; ///< the port chooser reads two digits at most
 
 /// "COM3" (any case, 1..99) or a device path (anything holding a "/");
 /// BadArgument otherwise.
-Result<PortSpec> parsePortSpec(const std::string& text);
+Result<PortChoice> parsePortChoice(const std::string& text);
 
 /// Devices that open `path` whatever they are asked to open: how a device path
 /// given on the command line reaches the serial component, which opens by COM number.
@@ -63,7 +63,7 @@ class UnitLink {
 public:
     /// Without a port the unit is searched for on COM1..COM20. The observer, if
     /// any, sees the status texts of the sequences as they appear.
-    UnitLink(const LinkEnv& env, std::optional<PortSpec> port, link::SequenceObserver* observer = nullptr);
+    UnitLink(const LinkEnv& env, std::optional<PortChoice> port, link::SequenceObserver* observer = nullptr);
     ~UnitLink();
 
     /// The port search, with a reason for each existing port it could not search.
@@ -89,7 +89,7 @@ private:
     Error linkError(const Error& fallback) const;
 
     LinkEnv m_env;
-    std::optional<PortSpec> m_spec;
+    std::optional<PortChoice> m_spec;
     std::unique_ptr<link::TQCCom32> m_efi;
     std::unique_ptr<link::LinkSequences> m_seq;
     link::SessionState m_state = link::SessionState::initial();

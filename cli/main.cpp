@@ -46,6 +46,7 @@ void addSubcommands(CLI::App& app, Options& o)
     auto* write = app.add_subcommand("write", "Write a map file to the unit, read it back and compare");
     write->add_option("-p,--port", o.write.port, PortHelp);
     write->add_option("file", o.write.file, "Map file (*.kyr)")->required();
+    write->add_flag("--force", o.write.force, "Write even when the file was made for another unit type");
 
     auto* show = app.add_subcommand("show", "Show a map file: identity, vehicle, setup parameters and maps");
     show->add_option("file", o.show.file, "Map file (*.kyr)")->required();

@@ -99,19 +99,19 @@ TEST(CliView, NumberText)
 
 TEST(CliPort, ComNamesAndDevicePaths)
 {
-    auto com = parsePortSpec("com12");
+    auto com = parsePortChoice("com12");
     ASSERT_TRUE(com);
     EXPECT_EQ(com.value().com, 12);
     EXPECT_EQ(com.value().label(), "COM12");
-    auto path = parsePortSpec("/dev/ttyUSB0");
+    auto path = parsePortChoice("/dev/ttyUSB0");
     ASSERT_TRUE(path);
     EXPECT_EQ(path.value().device, "/dev/ttyUSB0");
     EXPECT_EQ(path.value().label(), "/dev/ttyUSB0");
-    auto relative = parsePortSpec("./pty");
+    auto relative = parsePortChoice("./pty");
     ASSERT_TRUE(relative);
     EXPECT_TRUE(std::filesystem::path(relative.value().device).is_absolute());
     for (const char* bad : {"COM0", "COM100", "ttyUSB0", "COM", ""})
-        EXPECT_FALSE(parsePortSpec(bad)) << bad;
+        EXPECT_FALSE(parsePortChoice(bad)) << bad;
 }
 
 namespace {

@@ -151,3 +151,21 @@ TEST(CliPtyWrite, ReachesTheUnitByDevicePath)
     KyrRun info = runKyr(dir.path(), {"info", "--port", sim.entryPath().string()});
     EXPECT_EQ(info.code, 0) << info.err;
 }
+
+// A file made for another unit type is not written unless asked for.
+TEST(CliPtyWrite, AFileForAnotherUnitTypeNeedsForce)
+{
+    TempFolder dir;
+    SimProcess sim(dir.path(), {.port = 2, .type = 1});
+    const files::MapFile edited = editedDemo(); // made for type 3
+    ASSERT_TRUE(files::saveMapFile(dir / "edited.kyr", edited));
+
+    KyrRun r = runKyr(dir.path(), {"write", "--port", "COM2", (dir / "edited.kyr").string()});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_THAT(r.err, HasSubstr("was made for unit type 3, the unit on COM2 is type 1; nothing was written"));
+    EXPECT_TRUE(sim.logWhere("cmd", "WriteTable").empty());
+
+    KyrRun forced = runKyr(dir.path(), {"write", "--force", "--port", "COM2", (dir / "edited.kyr").string()});
+    ASSERT_EQ(forced.code, 0) << forced.err;
+    EXPECT_EQ(sim.logWhere("cmd", "WriteTable").size(), 1u);
+}
