@@ -24,7 +24,8 @@ protected:
     /// Connects (after `prepare` has set the fake unit up) and turns mouse tuning on.
     void start()
     {
-        makeWindow();
+        if (!window)
+            makeWindow();
         window->resize(1300, 900);
         connectedWindow();
         QApplication::setActiveWindow(window.get());

@@ -14,6 +14,8 @@
 #include "app/TpsCalibrationPanel.h"
 #include "app/TuneModel.h"
 #include "link/PosixSerialDevice.h"
+#include "setup/Fields.h"
+#include "setup/Switches.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -112,9 +114,57 @@ TEST_F(SetupSimTest, AFieldEditChangesTheUnitsTable)
     EXPECT_EQ(writes[0]["value"], 20);
     EXPECT_EQ(writes[1]["offset"], 9);
     EXPECT_EQ(writes[1]["value"], 1);
-    const table::ImageBytes memory = simMemory();
+    table::ImageBytes memory{};
+    waitFor([&] { return (memory = simMemory())[83] == 20 && memory[9] == 1; });
     EXPECT_EQ(memory[83], 20);
     EXPECT_EQ(memory[9], 1);
+}
+
+// Every field and sensor switch of the page reaches the unit's table at its
+// offset: a new value typed as its own units shows, and each switch toggled.
+TEST_F(SetupSimTest, EveryFieldAndSensorSwitchChangesTheUnitsTable)
+{
+    connectUnit();
+    const table::ImageBytes before = simMemory();
+    std::vector<std::pair<int, int>> expected; // offset, raw
+    auto typeField = [&](const setup::FieldDef& f) {
+        auto* edit = page->findChild<QLineEdit*>(QString::fromUtf8(f.control.data(), f.control.size()));
+        if (!edit)
+            return; // the jets live on the Fuel Maps page
+        SCOPED_TRACE(std::string(f.control));
+        ASSERT_TRUE(edit->isEnabled());
+        const int offset = setup::fieldOffset(f);
+        const int target = before[offset] == 5 ? 6 : 5;
+        const int source = f.output ? engine.outputSource(f.output) : 0;
+        edit->setText(QString::fromStdString(setup::shownText(setup::effectiveScale(f, source), target, ".")));
+        expected.emplace_back(offset, target);
+    };
+    for (const auto& f : setup::fieldTable())
+        if (f.control != "Edit13") // the RPM range bounds the limiter: typed last
+            typeField(f);
+    typeField(*setup::fieldByControl("Edit13"));
+    for (const auto& sw : setup::switchTable()) {
+        if (sw.type != setup::SwitchType::Sensor)
+            continue;
+        auto* box = find<QCheckBox>(std::string(sw.control).c_str());
+        ASSERT_NE(box, nullptr) << sw.control;
+        const int offset = table::setupOffset(sw.param);
+        box->click();
+        expected.emplace_back(offset, before[offset] == 2 ? 1 : 2);
+    }
+    writeBytes(expected.size());
+    // The unit stores each write a moment after it logs it.
+    table::ImageBytes after{};
+    waitFor([&] {
+        after = simMemory();
+        for (const auto& [offset, raw] : expected)
+            if (after[offset] != raw)
+                return false;
+        return true;
+    });
+    for (const auto& [offset, raw] : expected)
+        EXPECT_EQ(after[offset], raw) << "offset " << offset;
+    EXPECT_TRUE(sink.entries.empty()) << "no value was refused";
 }
 
 TEST_F(SetupSimTest, ThrottleCalibrationWritesBothPointsApart)
@@ -138,7 +188,8 @@ TEST_F(SetupSimTest, ThrottleCalibrationWritesBothPointsApart)
     EXPECT_EQ(writes[1]["value"], 230);
     const double gap = writes[1]["t_ms"].get<double>() - writes[0]["t_ms"].get<double>();
     EXPECT_GE(gap, 195.0) << "the high point follows the low one after the pause";
-    const table::ImageBytes memory = simMemory();
+    table::ImageBytes memory{};
+    waitFor([&] { return (memory = simMemory())[38] == 20 && memory[39] == 230; });
     EXPECT_EQ(memory[38], 20);
     EXPECT_EQ(memory[39], 230);
     EXPECT_EQ(model.state().setup[39], 231);

@@ -55,6 +55,18 @@ protected:
         return plusOne;
     }
 
+    /// The simulator's table once its byte at offset holds plusOne (the unit
+    /// stores a write a moment after it logs it), or as it stands after 3 s.
+    static table::ImageBytes simTableWith(const SimProcess& sim, int offset, uint8_t plusOne)
+    {
+        table::ImageBytes t = simTable(sim);
+        for (int i = 0; i < 300 && t[offset] != plusOne; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            t = simTable(sim);
+        }
+        return t;
+    }
+
     /// Commands the simulator took, by name, in order.
     static std::vector<std::string> commands(const SimProcess& sim)
     {
