@@ -168,4 +168,11 @@ QString WindowTest::tempFile(const QString& name)
     return tmp->filePath(name);
 }
 
+app::LinkSetup ptyLinkSetup(const std::filesystem::path& folder)
+{
+    std::filesystem::create_directories(folder / "dev");
+    auto env = link::PortEnv::withVariables({{"KYR_PORT_DIR", (folder / "ports").string()}}, (folder / "dev").string());
+    return app::LinkSetup{link::posixDeviceFactory(), &link::systemClock(), std::move(env)};
+}
+
 } // namespace kyr::apptest

@@ -60,6 +60,11 @@ public:
     int opens = 0, saves = 0;
 };
 
+/// The program's own serial devices and clock, with COM names resolved in the
+/// ports folder of `folder` (where kyr-sim registers) and an empty device
+/// folder, so that no real serial port is ever opened.
+app::LinkSetup ptyLinkSetup(const std::filesystem::path& folder);
+
 /// Runs the event loop until done() holds or the time is up.
 bool waitFor(const std::function<bool()>& done, int timeoutMs = 10000);
 

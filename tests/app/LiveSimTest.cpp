@@ -25,14 +25,11 @@ class LiveSimTest : public WindowTest {
 protected:
     void SetUp() override
     {
-        std::filesystem::create_directories(m_dir / "dev");
         // A closed throttle holds the engine at 900 RPM and 30 kPa.
         m_sim = std::make_unique<test::SimProcess>(m_dir.path(),
                                                    test::SimOptions{.port = 3, .args = {"--throttle", "0"}});
-        link::PortEnv env = link::PortEnv::withVariables(
-            {{"KYR_PORT_DIR", test::SimProcess::portDirOf(m_dir.path()).string()}}, (m_dir / "dev").string());
         livePollMs = app::LivePoll::IntervalMs;
-        makeWindow(app::LinkSetup{link::posixDeviceFactory(), &link::systemClock(), env});
+        makeWindow(ptyLinkSetup(m_dir.path()));
     }
     void TearDown() override
     {

@@ -21,11 +21,8 @@ class MapSimTest : public MapEditTest {
 protected:
     void SetUp() override
     {
-        std::filesystem::create_directories(m_dir / "dev");
         m_sim = std::make_unique<test::SimProcess>(m_dir.path(), test::SimOptions{.port = 3});
-        link::PortEnv env = link::PortEnv::withVariables(
-            {{"KYR_PORT_DIR", test::SimProcess::portDirOf(m_dir.path()).string()}}, (m_dir / "dev").string());
-        makeWindow(app::LinkSetup{link::posixDeviceFactory(), &link::systemClock(), env});
+        makeWindow(ptyLinkSetup(m_dir.path()));
         start();
     }
     void TearDown() override

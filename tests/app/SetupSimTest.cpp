@@ -35,14 +35,9 @@ protected:
     SetupSimTest()
     {
         writeThrottle(0);
-        std::filesystem::create_directories(dir / "dev");
         sim = std::make_unique<test::SimProcess>(
             dir.path(), test::SimOptions{.port = kPort, .args = {"--throttle-file", throttlePath().string()}});
-        app::LinkSetup setup{link::posixDeviceFactory(), &link::systemClock(),
-                             link::PortEnv::withVariables(
-                                 {{"KYR_PORT_DIR", test::SimProcess::portDirOf(dir.path()).string()}},
-                                 (dir / "dev").string())};
-        worker = std::make_unique<app::LinkWorker>(model, std::move(setup));
+        worker = std::make_unique<app::LinkWorker>(model, ptyLinkSetup(dir.path()));
         page = std::make_unique<QWidget>();
         auto* layout = new QVBoxLayout(page.get());
         layout->addWidget(app::buildSetupPanels(page.get()));
