@@ -168,58 +168,64 @@ void LinkSequences::decodeSetup(SessionState& s, Outcome& o)
     s.panel[1] = "KYR " + s.unit.modelText + " v" + s.unit.versionText + " :: " + tools::serialText(s.setup);
 }
 
+// Connect step 1: who answers (or the open file's identity), then the setup
+// area. False when there is no setup to show: the fields keep what they show.
+bool LinkSequences::identifyAndReadSetup(SessionState& s, Outcome& o)
+{
+    UnitIdentity id = s.unit.identity;
+    if (!s.flags.FileOpen) {
+        say(o, s, "Searching ComPorts...");
+        m_efi.setPort(portFromComboText(s.comboText));
+        m_efi.Open();
+        id = askIdentity(pause::IdentityConnectMs);
+    }
+    bool answered = true;
+    if (id.fromFile()) {
+        say(o, s, "KYR file opened successfully");
+    } else if (!id.recognised()) {
+        say(o, s, "KYR not connected");
+        answered = false;
+    } else {
+        s.flags.UnitConnected = true;
+        s.unitTypeCode = id.typeCode();
+        say(o, s, "KYR Connected");
+    }
+    if (answered) {
+        decodeIdentity(s, id, true);
+        s.panel[2] = s.unit.typeName;
+    }
+    if (s.flags.UnitConnected || s.flags.FileOpen)
+        s.edit18 = s.unit.typeName;
+    if (s.flags.FileOpen)
+        s.flags.ImageChanged = true;
+    return (answered || s.flags.FileOpen) && readSetup(s, o);
+}
+
+// Connect step 3: the calibration buttons of the fitted sensors; no more connecting.
+void LinkSequences::readyUnit(SessionState& s, Outcome& o)
+{
+    using P = table::SetupParam;
+    s.enabled["CalBtn"] = switchOn(s.setup, P::TpsActive);
+    s.enabled["Button1"] = switchOn(s.setup, P::WaterActive);
+    s.enabled["Button2"] = switchOn(s.setup, P::AirActive);
+    s.enabled["Button3"] = switchOn(s.setup, P::MapActive);
+    s.enabled["spConnect"] = false;
+    s.enabled["ComboBox1"] = false;
+    say(o, s, "Ready");
+}
+
 Outcome LinkSequences::connect(SessionState& s)
 {
     Outcome o;
-    bool setupOk = true;
-    bool answered = true;
-    if (!s.flags.FileDecoded) {
-        UnitIdentity id = s.unit.identity;
-        if (!s.flags.FileOpen) {
-            say(o, s, "Searching ComPorts...");
-            m_efi.setPort(portFromComboText(s.comboText));
-            m_efi.Open();
-            id = askIdentity(pause::IdentityConnectMs);
-        }
-        if (id.fromFile()) {
-            say(o, s, "KYR file opened successfully");
-        } else if (!id.recognised()) {
-            say(o, s, "KYR not connected");
-            answered = false;
-        } else {
-            s.flags.UnitConnected = true;
-            s.unitTypeCode = id.typeCode();
-            say(o, s, "KYR Connected");
-        }
-        if (answered) {
-            decodeIdentity(s, id, true);
-            s.panel[2] = s.unit.typeName;
-        }
-        if (s.flags.UnitConnected || s.flags.FileOpen)
-            s.edit18 = s.unit.typeName;
-        if (s.flags.FileOpen)
-            s.flags.ImageChanged = true;
-        // Without an answer there is no setup to read: the fields keep what they show.
-        setupOk = (answered || s.flags.FileOpen) && readSetup(s, o);
-    }
-    if (setupOk) {
-        decodeSetup(s, o);
-    }
-    if (s.flags.UnitConnected && setupOk) {
-        using P = table::SetupParam;
-        s.enabled["CalBtn"] = switchOn(s.setup, P::TpsActive);
-        s.enabled["Button1"] = switchOn(s.setup, P::WaterActive);
-        s.enabled["Button2"] = switchOn(s.setup, P::AirActive);
-        s.enabled["Button3"] = switchOn(s.setup, P::MapActive);
-        s.enabled["spConnect"] = false;
-        s.enabled["ComboBox1"] = false;
-        say(o, s, "Ready");
-    }
-    if (!setupOk && !s.flags.FileDecoded) {
+    // A decoded file skips step 1: its setup area is already in the image.
+    if (!s.flags.FileDecoded && !identifyAndReadSetup(s, o)) {
         if (!o.error)
             o.error = makeError(ErrorKind::NoUnit, "KYR not connected");
         return o;
     }
+    decodeSetup(s, o);
+    if (s.flags.UnitConnected)
+        readyUnit(s, o);
     s.flags.EditsLive = true;
     if (s.flags.FileDecoded) {
         s.enabled["spConnect"] = true;

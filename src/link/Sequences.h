@@ -50,6 +50,8 @@ private:
     Outcome search(SessionState& s, int pauseMs, bool lastWins);
     UnitIdentity askIdentity(int pauseMs);
     void decodeIdentity(SessionState& s, const UnitIdentity& id, bool withTypeName);
+    bool identifyAndReadSetup(SessionState& s, Outcome& o);
+    void readyUnit(SessionState& s, Outcome& o);
     bool readSetup(SessionState& s, Outcome& o);
     void decodeSetup(SessionState& s, Outcome& o);
     void joinUnit(SessionState& s, Outcome& o);

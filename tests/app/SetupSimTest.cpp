@@ -182,7 +182,7 @@ TEST_F(SetupSimTest, ThrottleCalibrationWritesBothPointsApart)
     EXPECT_EQ(writes[1]["offset"], 39);
     EXPECT_EQ(writes[1]["value"], 230);
     const double gap = writes[1]["t_ms"].get<double>() - writes[0]["t_ms"].get<double>();
-    EXPECT_GE(gap, 195.0) << "the high point follows the low one after the pause";
+    EXPECT_GE(gap, 190.0) << "the high point follows the low one after the pause (less the log's read jitter)";
     table::ImageBytes memory{};
     waitFor([&] { return (memory = simMemory())[38] == 20 && memory[39] == 230; });
     EXPECT_EQ(memory[38], 20);

