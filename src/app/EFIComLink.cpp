@@ -49,8 +49,16 @@ void EFICom::ComboBox1Change(const QString& text)
 
 void EFICom::spConnectClick()
 {
-    m_link->postSequence([](LinkContext& c, LinkReply& r) { r.outcome = c.sequences.connect(r.state); }, {},
-                         {.progress = true});
+    m_link->postSequence(
+        [](LinkContext& c, LinkReply& r) { r.outcome = c.sequences.connect(r.state); },
+        [this](const LinkReply& r) {
+            // A port that would not open says why ("permission denied on /dev/ttyUSB0: ...").
+            const auto& e = r.outcome.error;
+            if (e && (e->kind == ErrorKind::PermissionDenied || e->kind == ErrorKind::PortUnavailable ||
+                      e->kind == ErrorKind::OsError))
+                m_messages->warning(QStringLiteral("Connect"), QString::fromStdString(e->message));
+        },
+        {.progress = true});
 }
 
 void EFICom::spRetryClick()

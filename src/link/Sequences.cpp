@@ -173,10 +173,12 @@ void LinkSequences::decodeSetup(SessionState& s, Outcome& o)
 bool LinkSequences::identifyAndReadSetup(SessionState& s, Outcome& o)
 {
     UnitIdentity id = s.unit.identity;
+    std::optional<Error> openError;
     if (!s.flags.FileOpen) {
         say(o, s, "Searching ComPorts...");
         m_efi.setPort(portFromComboText(s.comboText));
-        m_efi.Open();
+        if (!m_efi.Open())
+            openError = m_efi.lastError(); // why, for the user: permission, busy, missing
         id = askIdentity(pause::IdentityConnectMs);
     }
     bool answered = true;
@@ -184,6 +186,8 @@ bool LinkSequences::identifyAndReadSetup(SessionState& s, Outcome& o)
         say(o, s, "KYR file opened successfully");
     } else if (!id.recognised()) {
         say(o, s, "KYR not connected");
+        if (openError)
+            o.error = openError;
         answered = false;
     } else {
         s.flags.UnitConnected = true;

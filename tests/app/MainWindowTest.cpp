@@ -244,6 +244,19 @@ TEST_F(WindowTest, NoUnitMeansNoKyrPresentAndConnectStaysDisabled)
     EXPECT_TRUE(combo->currentText().isEmpty()) << "not taken";
 }
 
+// The unit's port went away between the search and Connect (an adapter
+// pulled): the user is told why, not only "KYR not connected".
+TEST_F(WindowTest, ConnectSaysWhyThePortWouldNotOpen)
+{
+    showWindow();
+    unit->device.setOpenable(FakeUnit::pathOf(3), false);
+    click("spConnect");
+    waitIdle();
+    EXPECT_EQ(panel(0), "KYR not connected");
+    EXPECT_FALSE(window->model().state().flags.UnitConnected);
+    EXPECT_EQ(sink->texts("warning"), QStringList{QString::fromStdString(FakeUnit::pathOf(3) + " does not exist")});
+}
+
 TEST_F(WindowTest, ChoosingAPortOpensIt)
 {
     showWindow();
