@@ -1,5 +1,6 @@
 #include "CommandParser.h"
 
+#include "link/Protocol.h"
 #include "table/Layout.h"
 
 #include <algorithm>
@@ -8,11 +9,12 @@ namespace kyr::sim {
 
 namespace {
 
-constexpr uint8_t kReadIdentity = 0xFF;
-constexpr uint8_t kReadTable = 0xFD;
-constexpr uint8_t kReadLive = 0xFC;
-constexpr uint8_t kWriteTable = 0xF3;
-constexpr uint8_t kWriteByte = 0xF2;
+// The command bytes are the program's own: the unit answers what the link sends.
+constexpr uint8_t kReadIdentity = link::CmdReadIdentity;
+constexpr uint8_t kReadTable = link::CmdReadTable;
+constexpr uint8_t kReadLive = link::CmdReadLive;
+constexpr uint8_t kWriteTable = link::CmdWriteTable;
+constexpr uint8_t kWriteByte = link::CmdWriteByte;
 
 bool isMapBank(uint8_t b)
 {
