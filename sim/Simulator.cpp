@@ -44,6 +44,7 @@ Status Simulator::start()
     if (!memory)
         return memory.error();
     m_unit = std::make_unique<Unit>(m_cfg.identity, memory.value(), Engine(m_cfg.throttle));
+    m_unit->setCorruptWriteOffset(m_cfg.corruptWriteOffset);
     m_log.write({{"event", "start"},
                  {"port", portName(m_cfg.port)},
                  {"memory", m_cfg.memory.string()},

@@ -32,6 +32,7 @@ struct SimConfig {
     int slowMs = 0;                      ///< extra delay before every reply
     std::optional<int> dropAfter;        ///< close the line after this many commands (once)
     std::optional<int> reconnectMs;      ///< and open a new one this long after
+    std::optional<int> corruptWriteOffset; ///< flip the low bit of this table byte on every WriteTable
     std::optional<double> throttle;      ///< fixed throttle opening, percent
     std::filesystem::path throttleFile;  ///< read the throttle from here at every ReadLive
 };

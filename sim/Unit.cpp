@@ -102,8 +102,18 @@ Outcome Unit::writeTable(const Command& c)
     out.details["trailer"] = payload.back();
     out.details["payload_first_ms"] = logMs(c.secondMs);
     out.details["last_ms"] = logMs(c.lastMs);
-    out.changed = !std::equal(payload.begin(), payload.end(), m_raw.begin());
-    std::copy(payload.begin(), payload.end(), m_raw.begin());
+    table::ImageBytes stored = m_raw;
+    std::copy(payload.begin(), payload.end(), stored.begin());
+    if (m_corruptWriteOffset && *m_corruptWriteOffset >= 0 && *m_corruptWriteOffset < table::TableSize) {
+        // One flipped low bit: always a different value, yet still a plausible one.
+        uint8_t& b = stored[static_cast<size_t>(*m_corruptWriteOffset)];
+        out.details["corrupted"] = *m_corruptWriteOffset;
+        out.details["sent"] = b;
+        b ^= 0x01;
+        out.details["stored"] = b;
+    }
+    out.changed = stored != m_raw;
+    m_raw = stored;
     return out;
 }
 

@@ -56,6 +56,11 @@ public:
     table::ImageBytes plusOne() const;
     Engine& engine() { return m_engine; }
 
+    /// Fault: every WriteTable stores the byte at this offset with its lowest
+    /// bit flipped, so a read-back after a table write finds exactly one
+    /// difference. Single-byte writes are stored as sent. nullopt for none.
+    void setCorruptWriteOffset(std::optional<int> offset) { m_corruptWriteOffset = offset; }
+
 private:
     Outcome writeOne(const Command& c);
     Outcome writeTable(const Command& c);
@@ -63,6 +68,7 @@ private:
     Identity m_identity;
     table::ImageBytes m_raw;
     Engine m_engine;
+    std::optional<int> m_corruptWriteOffset;
 };
 
 /// Bytes as upper-case hex pairs separated by spaces ("F2 50 0C").

@@ -75,6 +75,11 @@ void addOptions(CLI::App& app, kyr::sim::SimConfig& c, bool& withParent)
                    "After a drop, open a new line and register it again after MS milliseconds")
         ->type_name("MS")
         ->check(CLI::Range(0, 600000));
+    app.add_option("--corrupt-write", c.corruptWriteOffset,
+                   "Fault: store every whole-table write with the byte at table offset OFFSET changed "
+                   "(its lowest bit flipped); single-byte writes are stored as sent")
+        ->type_name("OFFSET")
+        ->check(CLI::Range(0, kyr::table::TableSize - 1));
     app.add_option("--throttle", c.throttle,
                    "Hold the throttle at this opening in percent instead of cycling idle, rev and cruise")
         ->type_name("PCT")

@@ -110,3 +110,34 @@ TEST_F(SimPtyFaults, DropWithoutReconnectLeavesThePortAway)
     EXPECT_EQ(sim.logWhere("event", "open").size(), 1u);
     EXPECT_EQ(sim.stop(), 0);
 }
+
+TEST_F(SimPtyFaults, CorruptWriteReadsBackWithOneByteChanged)
+{
+    constexpr uint8_t kOffset = 80; // within WriteByte's bank, which starts at 0
+    auto& sim = start({.args = {"--corrupt-write", std::to_string(kOffset)}});
+    PtyClient c(sim.entryPath());
+    Bytes payload(table::TableSize);
+    for (size_t i = 0; i < payload.size(); ++i)
+        payload[i] = static_cast<uint8_t>(image[i] + 3); // unlike what the unit holds
+    payload[table::TrailerOffset] = table::TrailerRaw;
+    Bytes cmd{WriteTable};
+    cmd.insert(cmd.end(), payload.begin(), payload.end());
+    c.send(cmd);
+
+    const Bytes back = readTable(c);
+    ASSERT_EQ(back.size(), payload.size());
+    std::vector<int> differ;
+    for (int i = 0; i < table::TableSize; ++i)
+        if (back[i] != static_cast<uint8_t>(payload[i] + 1))
+            differ.push_back(i);
+    EXPECT_EQ(differ, std::vector<int>{kOffset});
+    EXPECT_EQ(back[kOffset], static_cast<uint8_t>((payload[kOffset] ^ 0x01) + 1));
+
+    const auto w = sim.logWhere("cmd", "WriteTable");
+    ASSERT_EQ(w.size(), 1u);
+    EXPECT_EQ(w[0]["corrupted"], kOffset);
+
+    // A single-byte write puts the byte right.
+    c.send({WriteByte, kOffset, payload[kOffset]});
+    EXPECT_EQ(readTable(c)[kOffset], static_cast<uint8_t>(payload[kOffset] + 1));
+}

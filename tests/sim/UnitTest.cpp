@@ -102,6 +102,49 @@ TEST(SimUnit, WriteTableReplacesTheWholeTable)
     EXPECT_EQ(out.details["length"], table::TableSize);
 }
 
+TEST(SimUnit, CorruptWriteChangesExactlyOneByteOfEveryTableWrite)
+{
+    Bytes cmd{0xF3};
+    for (int i = 0; i < table::TableSize; ++i)
+        cmd.push_back(static_cast<uint8_t>(255 - i % 256));
+    const Bytes sent(cmd.begin() + 1, cmd.end());
+    for (int offset : {0, 200, table::TrailerOffset}) {
+        Unit u(Identity{}, rampTable());
+        u.setCorruptWriteOffset(offset);
+        for (int write = 0; write < 2; ++write) { // every write, not only the first
+            const auto out = u.apply(command(cmd), 0);
+            for (int i = 0; i < table::TableSize; ++i)
+                EXPECT_EQ(u.raw()[i], i == offset ? sent[i] ^ 0x01 : sent[i]) << offset << " at " << i;
+            EXPECT_EQ(out.details["corrupted"], offset);
+            EXPECT_EQ(out.details["sent"], sent[offset]);
+            EXPECT_EQ(out.details["stored"], u.raw()[offset]);
+        }
+    }
+}
+
+TEST(SimUnit, CorruptWriteCountsAsAChangeEvenWhenTheImageMatchesTheTable)
+{
+    // The stored table then differs from what was there, so memory must be written.
+    Unit u(Identity{}, rampTable());
+    u.setCorruptWriteOffset(7);
+    Bytes cmd{0xF3};
+    cmd.insert(cmd.end(), u.raw().begin(), u.raw().end());
+    EXPECT_TRUE(u.apply(command(cmd), 0).changed);
+}
+
+TEST(SimUnit, CorruptWriteLeavesSingleByteWritesAlone)
+{
+    Unit u(Identity{}, rampTable());
+    u.setCorruptWriteOffset(80);
+    const auto out = u.apply(command({0xF2, 80, 12}), 0);
+    EXPECT_EQ(u.raw()[80], 12);
+    EXPECT_FALSE(out.details.contains("corrupted"));
+    const auto& bank = table::bankTable().back();
+    u.setCorruptWriteOffset(bank.base);
+    u.apply(command({bank.command, 0, 33}), 0);
+    EXPECT_EQ(u.raw()[bank.base], 33);
+}
+
 TEST(SimUnit, ReadLiveIsACompleteRecordWithoutZeroBytes)
 {
     Unit u(Identity{}, rampTable());
