@@ -6,8 +6,8 @@
 //
 //   build/bench/bench_map_edit [rounds]
 
-#include "app/EFICom.h"
-#include "app/MapChartView.h"
+#include "app/window/EFICom.h"
+#include "app/maps/MapChartView.h"
 #include "files/MapFile.h"
 #include "link/ComNames.h"
 #include "link/PosixSerialDevice.h"
@@ -159,7 +159,7 @@ int main(int argc, char** argv)
         return 1;
     }
     LineEnd line(master, demoTable());
-    app::EFICom window(app::EFIComServices{nullptr, nullptr, app::LinkSetup{link::posixDeviceFactory(), &link::systemClock(), env},
+    app::EFICom window(app::EFIComServices{nullptr, nullptr, app::LinkSetup{link::posixDeviceFactory(), &link::systemClock(), env, {}},
                                             /*livePollMs=*/0});
     window.resize(1200, 800);
     window.show(); // the start-up search finds the unit on COM1

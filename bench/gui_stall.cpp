@@ -5,7 +5,7 @@
 // Read from KYR against kyr-sim on a pseudo-terminal.
 
 #include "SimProcess.h"
-#include "app/EFICom.h"
+#include "app/window/EFICom.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -80,7 +80,7 @@ int main(int argc, char** argv)
         {{"KYR_PORT_DIR", kyr::test::SimProcess::portDirOf(dir.path()).string()}}, (dir / "dev").string());
 
     kyr::app::EFICom window(kyr::app::EFIComServices{
-        nullptr, nullptr, kyr::app::LinkSetup{kyr::link::posixDeviceFactory(), &kyr::link::systemClock(), env},
+        nullptr, nullptr, kyr::app::LinkSetup{kyr::link::posixDeviceFactory(), &kyr::link::systemClock(), env, {}},
         /*livePollMs=*/0});
     auto click = [&window](const char* name) {
         if (auto* b = qobject_cast<QToolButton*>(window.control(QString::fromLatin1(name))))
@@ -90,6 +90,6 @@ int main(int argc, char** argv)
     report("start-up port search", measure(window, [&] { window.show(); }));
     report("Connect", measure(window, [&] { click("spConnect"); }));
     report("Write to KYR", measure(window, [&] { click("spWrite"); }));
-    std::printf("status: %s\n", qPrintable(QString::fromStdString(window.model().state().panel[0])));
+    std::printf("status: %s\n", qPrintable(QString::fromStdString(window.model().state().status.message)));
     return window.model().state().flags.UnitConnected ? 0 : 1;
 }

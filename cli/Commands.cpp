@@ -3,6 +3,8 @@
 #include "Output.h"
 #include "TuneView.h"
 
+#include "session/WriteRules.h"
+
 #include <filesystem>
 
 namespace kyr::cli {
@@ -14,7 +16,7 @@ namespace {
 constexpr std::size_t MaxListedOffsets = 20;
 
 /// Prints the status texts of the link sequences as they appear.
-class StatusPrinter final : public link::SequenceObserver {
+class StatusPrinter final : public session::SessionObserver {
 public:
     explicit StatusPrinter(std::ostream& err) : m_err(err) {}
     void status(const std::string& text) override { m_err << "  " << text << "\n"; }
@@ -45,7 +47,7 @@ struct LinkSetup {
         else
             error = p.error();
     }
-    link::SequenceObserver* observer(const Io& io) { return io.verbose ? &printer : nullptr; }
+    session::SessionObserver* observer(const Io& io) { return io.verbose ? &printer : nullptr; }
 };
 
 Result<files::MapFile> loadFile(const std::string& path)
@@ -64,6 +66,15 @@ std::string offsetList(const std::vector<int>& offsets)
     if (offsets.size() > MaxListedOffsets)
         out += " and " + std::to_string(offsets.size() - MaxListedOffsets) + " more";
     return out;
+}
+
+/// Where the unit's table was kept, or why it was not: never a failure of the command.
+void reportBackup(Io& io, const UnitLink& unit)
+{
+    if (unit.lastBackup())
+        io.out << "Backup of the unit's table: " << unit.lastBackup()->string() << "\n";
+    else if (unit.backupError())
+        io.err << "kyr: warning: no backup of the unit's table: " << unit.backupError()->message << "\n";
 }
 
 std::string unitLine(const IdentityView& id)
@@ -162,6 +173,7 @@ int runRead(const ReadOptions& o, Io& io, const LinkEnv& env)
         return fail(io, ExitUsage, saved.error().message);
     io.out << "Saved " << o.output << ": " << unitLine(identityOf(file.identity, table::setupOf(file.image)))
            << ", read on " << unit.where() << "\n";
+    reportBackup(io, unit);
     return ExitOk;
 }
 
@@ -181,7 +193,7 @@ int runWrite(const WriteOptions& o, Io& io, const LinkEnv& env)
         return fail(io, ExitUnit, s.error().message + "; nothing was written");
     // A table laid out for another unit type would run the engine on maps it was not made for.
     const auto& st = unit.state();
-    if (!o.force && st.fileTypeCode != st.unitTypeCode)
+    if (!o.force && session::checkUnitType(st.fileTypeCode, st.unitTypeCode))
         return fail(io, ExitUnit, o.file + " was made for unit type " + std::to_string(st.fileTypeCode) +
                                       ", the unit on " + unit.where() + " is type " + std::to_string(st.unitTypeCode) +
                                       "; nothing was written (--force writes it anyway)");
@@ -195,6 +207,33 @@ int runWrite(const WriteOptions& o, Io& io, const LinkEnv& env)
                                       ": " + offsetList(offsets));
     io.out << "Wrote " << o.file << " to " << unit.where() << "; the read-back matches ("
            << link::ReadTableKeep << " bytes)\n";
+    reportBackup(io, unit);
+    return ExitOk;
+}
+
+int runBackups(const BackupsOptions& o, Io& io, const std::filesystem::path& root)
+{
+    if (root.empty())
+        return fail(io, ExitUsage, "no folder for backups: set XDG_DATA_HOME or HOME");
+    const session::BackupStore store(root);
+    std::vector<std::string> serials;
+    if (o.serial.empty())
+        serials = store.serials();
+    else
+        serials.push_back(session::serialFolder(o.serial));
+    std::size_t listed = 0;
+    for (const std::string& serial : serials) {
+        const auto entries = store.list(serial);
+        if (entries.empty())
+            continue;
+        io.out << "Unit " << serial << " (" << entries.size() << " backup" << (entries.size() == 1 ? "" : "s")
+               << ", newest first)\n";
+        for (const auto& e : entries)
+            io.out << "  " << e.taken << "  " << e.path.string() << "\n";
+        listed += entries.size();
+    }
+    if (listed == 0)
+        io.out << "No backups" << (o.serial.empty() ? "" : " of unit " + o.serial) << " in " << root.string() << "\n";
     return ExitOk;
 }
 

@@ -38,6 +38,10 @@ struct WriteOptions {
     std::string file;
     bool force = false; ///< write a file made for another unit type
 };
+struct BackupsOptions {
+    std::string serial; ///< one unit's serial number; empty for every unit
+};
+
 struct ShowOptions {
     std::string file;
     bool json = false;
@@ -56,6 +60,8 @@ int runRead(const ReadOptions& o, Io& io, const LinkEnv& env = {});
 /// `kyr write`: send a map file's image with WriteTable, read it back and compare.
 int runWrite(const WriteOptions& o, Io& io, const LinkEnv& env = {});
 /// `kyr show`: a map file's identity, vehicle, setup and maps.
+/// Lists the backups of tables read from units, newest first.
+int runBackups(const BackupsOptions& o, Io& io, const std::filesystem::path& root = session::defaultBackupRoot());
 int runShow(const ShowOptions& o, Io& io);
 /// `kyr diff`: what differs between two map files; 0 whether or not they differ.
 int runDiff(const DiffOptions& o, Io& io);

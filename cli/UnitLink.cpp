@@ -12,29 +12,6 @@ namespace kyr::cli {
 namespace {
 
 constexpr int Baud = 19200;
-/// The COM number a device path given on the command line is opened under.
-constexpr int PinnedPort = 1;
-
-/// A device that opens one fixed path, and passes everything else on.
-class PinnedDevice final : public link::SerialDevice {
-public:
-    PinnedDevice(std::string path, std::unique_ptr<link::SerialDevice> inner)
-        : m_path(std::move(path)), m_inner(std::move(inner))
-    {
-    }
-    Status open(const std::string&) override { return m_inner->open(m_path); }
-    Status applySettings(const link::LineSettings& s) override { return m_inner->applySettings(s); }
-    Status purge() override { return m_inner->purge(); }
-    Result<std::size_t> queuedCount() override { return m_inner->queuedCount(); }
-    Result<link::Bytes> read(std::size_t count) override { return m_inner->read(count); }
-    Result<std::size_t> write(const link::Bytes& bytes) override { return m_inner->write(bytes); }
-    void close() override { m_inner->close(); }
-    bool isOpen() const override { return m_inner->isOpen(); }
-
-private:
-    std::string m_path;
-    std::unique_ptr<link::SerialDevice> m_inner;
-};
 
 /// Holds SIGINT, SIGTERM and SIGHUP back while it lives. A write cut off
 /// between the F3 byte and the image would leave the unit taking the next
@@ -57,16 +34,12 @@ private:
     sigset_t m_previous;
 };
 
-std::string comboText(int port) { return "Com" + std::to_string(port); }
-
 bool portFault(ErrorKind k)
 {
     return k == ErrorKind::PermissionDenied || k == ErrorKind::PortUnavailable || k == ErrorKind::OsError;
 }
 
 } // namespace
-
-std::string PortChoice::label() const { return device.empty() ? link::comName(com) : device; }
 
 Result<PortChoice> parsePortChoice(const std::string& text)
 {
@@ -86,27 +59,16 @@ Result<PortChoice> parsePortChoice(const std::string& text)
     return port;
 }
 
-link::DeviceFactory pinnedDeviceFactory(std::string path, link::DeviceFactory inner)
-{
-    return [path = std::move(path), inner = std::move(inner)]() -> std::unique_ptr<link::SerialDevice> {
-        auto device = inner ? inner() : nullptr;
-        if (!device)
-            return nullptr;
-        return std::make_unique<PinnedDevice>(path, std::move(device));
-    };
-}
-
-UnitLink::UnitLink(const LinkEnv& env, std::optional<PortChoice> port, link::SequenceObserver* observer)
+UnitLink::UnitLink(const LinkEnv& env, std::optional<PortChoice> port, session::SessionObserver* observer)
     : m_env(env), m_spec(std::move(port))
 {
-    link::DeviceFactory factory = m_env.factory;
-    if (m_spec && !m_spec->device.empty())
-        factory = pinnedDeviceFactory(m_spec->device, factory);
-    m_efi = std::make_unique<link::TQCCom32>(factory, *m_env.clock, m_env.ports);
+    m_efi = std::make_unique<link::TQCCom32>(m_env.factory, *m_env.clock, m_env.ports);
     m_efi->setBaud(Baud);
     m_efi->setShowErrors(false);
-    m_seq = std::make_unique<link::LinkSequences>(*m_efi, *m_env.clock);
-    m_seq->setObserver(observer);
+    if (!m_env.backupRoot.empty())
+        m_backups.emplace(m_env.backupRoot);
+    m_session = std::make_unique<session::TuneSession>(*m_efi, *m_env.clock, m_backups ? &*m_backups : nullptr);
+    m_session->setObserver(observer);
 }
 
 UnitLink::~UnitLink() { m_efi->Close(); }
@@ -115,7 +77,7 @@ std::string UnitLink::where() const
 {
     if (m_spec)
         return m_spec->label();
-    return m_port ? link::comName(m_port) : std::string("no port");
+    return m_state.port.empty() ? std::string("no port") : m_state.port.label();
 }
 
 std::string UnitLink::device() const
@@ -136,9 +98,9 @@ Error UnitLink::linkError(const Error& fallback) const
 Survey UnitLink::survey()
 {
     Survey out;
-    link::Outcome o = m_seq->portSearch(m_state);
+    session::SessionResult o = m_session->portSearch(m_state);
     if (!o.error)
-        out.found = link::portFromComboText(m_state.comboText);
+        out.found = m_state.port.com;
     std::map<int, PortReport> byPort;
     for (const auto& p : o.probes)
         byPort[p.port] = PortReport{p.port, p.devicePath, p.unit, ""};
@@ -160,29 +122,36 @@ Survey UnitLink::survey()
     return out;
 }
 
+void UnitLink::noteBackup(const session::SessionResult& r)
+{
+    if (r.backup)
+        m_lastBackup = r.backup;
+    if (r.backupError)
+        m_backupError = r.backupError;
+}
+
 Status UnitLink::choosePort()
 {
     if (!m_spec) {
-        link::Outcome o = m_seq->portSearch(m_state);
+        session::SessionResult o = m_session->portSearch(m_state);
         if (o.error)
             return makeError(ErrorKind::NoUnit, "no KYR unit answered on any port (COM" +
                                                     std::to_string(link::FirstComPort) + " to COM" +
                                                     std::to_string(link::LastComPort) + ")");
-        m_port = link::portFromComboText(m_state.comboText);
         return okStatus();
     }
-    m_port = m_spec->device.empty() ? m_spec->com : PinnedPort;
-    m_state.comboText = comboText(m_port);
-    m_efi->setPort(m_port);
-    if (!m_efi->Open())
-        return m_efi->lastError() ? *m_efi->lastError()
-                                  : makeError(ErrorKind::PortUnavailable, "cannot open " + where());
+    session::SessionResult o = m_session->selectPort(m_state, *m_spec);
+    if (o.error)
+        return *o.error;
+    if (!m_efi->Opened())
+        return makeError(ErrorKind::PortUnavailable, "cannot open " + where());
     return okStatus();
 }
 
 Status UnitLink::connect()
 {
-    link::Outcome o = m_seq->connect(m_state);
+    session::SessionResult o = m_session->connect(m_state);
+    noteBackup(o);
     if (!m_state.flags.UnitConnected)
         return linkError(makeError(ErrorKind::NoUnit, "no KYR unit answered on " + where()));
     if (o.error)
@@ -192,30 +161,29 @@ Status UnitLink::connect()
 
 Status UnitLink::joinWithFile(const files::MapFile& file)
 {
-    m_seq->openFile(m_state, file);
+    m_session->openFile(m_state, file);
     return connect();
 }
 
 Result<VerifyResult> UnitLink::writeAndVerify()
 {
-    VerifyResult v;
     const table::EncodedImage image =
         table::encode(table::setupOf(m_state.image), table::decodeMaps(m_state.image));
+    session::SessionResult o;
     {
-        SignalHold hold;
         // The serial device's write returns once the image has left the line,
         // so the read-back's purge cannot cut it short.
-        if (link::Outcome o = m_seq->tableWrite(m_state, image); o.error)
-            return linkError(*o.error);
+        SignalHold hold;
+        o = m_session->tableWrite(m_state, image);
     }
-    // Close all forgets the file, so that the table read asks the unit.
-    m_seq->closeAll(m_state);
-    if (link::Outcome o = m_seq->tableRead(m_state); o.error)
+    noteBackup(o);
+    if (!o.error)
+        return VerifyResult{};
+    if (o.error->kind == ErrorKind::VerifyMismatch)
+        return VerifyResult{o.mismatched};
+    if (o.mapsRedrawn) // the image went out; only its read-back failed
         return linkError(makeError(o.error->kind, "verify failed: " + o.error->message));
-    for (int off = 0; off < static_cast<int>(link::ReadTableKeep); ++off)
-        if (m_state.image[off] != image.plusOne[off])
-            v.offsets.push_back(off);
-    return v;
+    return linkError(*o.error);
 }
 
 } // namespace kyr::cli

@@ -4,8 +4,9 @@
 // them. Every exchange keeps the bytes and pauses of the program.
 
 #include "files/MapFile.h"
-#include "link/Sequences.h"
 #include "link/TQCCom32.h"
+#include "session/Backups.h"
+#include "session/TuneSession.h"
 
 #include <memory>
 #include <optional>
@@ -15,12 +16,7 @@
 namespace kyr::cli {
 
 /// A --port value: a COM number or a device path.
-struct PortChoice {
-    int com = 0;        ///< COMn; 0 when a device path was given
-    std::string device; ///< absolute device path; empty for COMn
-    /// "COM3", or the device path.
-    std::string label() const;
-};
+using PortChoice = session::PortAddress;
 
 constexpr int MaxComNumber = 99; ///< the port chooser reads two digits at most
 
@@ -28,15 +24,12 @@ constexpr int MaxComNumber = 99; ///< the port chooser reads two digits at most
 /// BadArgument otherwise.
 Result<PortChoice> parsePortChoice(const std::string& text);
 
-/// Devices that open `path` whatever they are asked to open: how a device path
-/// given on the command line reaches the serial component, which opens by COM number.
-link::DeviceFactory pinnedDeviceFactory(std::string path, link::DeviceFactory inner);
-
 /// What varies between the tool and its tests; the defaults are the real ones.
 struct LinkEnv {
     link::DeviceFactory factory = link::posixDeviceFactory();
     link::Clock* clock = &link::systemClock();
     link::PortEnv ports = link::PortEnv::system();
+    std::filesystem::path backupRoot = session::defaultBackupRoot(); ///< empty: no backups
 };
 
 /// The bytes a read-back differs in.
@@ -63,7 +56,7 @@ class UnitLink {
 public:
     /// Without a port the unit is searched for on COM1..COM20. The observer, if
     /// any, sees the status texts of the sequences as they appear.
-    UnitLink(const LinkEnv& env, std::optional<PortChoice> port, link::SequenceObserver* observer = nullptr);
+    UnitLink(const LinkEnv& env, std::optional<PortChoice> port, session::SessionObserver* observer = nullptr);
     ~UnitLink();
 
     /// The port search, with a reason for each existing port it could not search.
@@ -76,24 +69,31 @@ public:
     Status joinWithFile(const files::MapFile& file);
     /// Writes the image with WriteTable, reads the table back and compares offsets 0..480.
     Result<VerifyResult> writeAndVerify();
+    /// The backup of the last table read from the unit, if one was written.
+    const std::optional<std::filesystem::path>& lastBackup() const { return m_lastBackup; }
+    /// Why the last backup was not written.
+    const std::optional<Error>& backupError() const { return m_backupError; }
 
     /// The port in use: "COM3" or the device path.
     std::string where() const;
     /// The device path of the port in use ("" when none is open).
     std::string device() const;
 
-    link::SessionState& state() { return m_state; }
+    session::TuneState& state() { return m_state; }
     link::TQCCom32& efi() { return *m_efi; }
 
 private:
     Error linkError(const Error& fallback) const;
+    void noteBackup(const session::SessionResult& r);
 
     LinkEnv m_env;
     std::optional<PortChoice> m_spec;
     std::unique_ptr<link::TQCCom32> m_efi;
-    std::unique_ptr<link::LinkSequences> m_seq;
-    link::SessionState m_state = link::SessionState::initial();
-    int m_port = 0;
+    std::optional<session::BackupStore> m_backups;
+    std::unique_ptr<session::TuneSession> m_session;
+    session::TuneState m_state = session::TuneState::initial();
+    std::optional<std::filesystem::path> m_lastBackup;
+    std::optional<Error> m_backupError;
 };
 
 } // namespace kyr::cli

@@ -25,6 +25,7 @@ struct Options {
     WriteOptions write;
     ShowOptions show;
     DiffOptions diff;
+    BackupsOptions backups;
 };
 
 void addSubcommands(CLI::App& app, Options& o)
@@ -52,6 +53,9 @@ void addSubcommands(CLI::App& app, Options& o)
     show->add_option("file", o.show.file, "Map file (*.kyr)")->required();
     show->add_flag("--json", o.show.json, "Print JSON");
 
+    auto* backups = app.add_subcommand("backups", "List the backups of tables read from units, newest first");
+    backups->add_option("--serial", o.backups.serial, "Only the unit with this serial number");
+
     auto* diff = app.add_subcommand("diff", "List the setup parameters and map points in which two map files differ");
     diff->add_option("a", o.diff.a, "First map file")->required();
     diff->add_option("b", o.diff.b, "Second map file")->required();
@@ -66,7 +70,7 @@ std::string usageMessage(const CLI::App& app, const CLI::ParseError& e, int argc
     for (int i = 1; i < argc; ++i) {
         const std::string word = argv[i];
         if (!word.empty() && word[0] != '-')
-            return "\"" + word + "\" is not a command: use ports, info, read, write, show or diff";
+            return "\"" + word + "\" is not a command: use ports, info, read, write, backups, show or diff";
     }
     return e.what();
 }
@@ -85,6 +89,8 @@ int run(const CLI::App& app, Options& o)
         return runWrite(o.write, io);
     if (name == "show")
         return runShow(o.show, io);
+    if (name == "backups")
+        return runBackups(o.backups, io);
     return runDiff(o.diff, io);
 }
 

@@ -99,6 +99,14 @@ void TQCCom32::setPort(int port)
     reopenIfOpen();
 }
 
+void TQCCom32::setDevicePath(const std::string& path)
+{
+    if (path == m_fixedDevice)
+        return;
+    m_fixedDevice = path;
+    reopenIfOpen();
+}
+
 void TQCCom32::setEndOfResponse(const std::string& text)
 {
     m_endOfResponse = text;
@@ -142,7 +150,7 @@ bool TQCCom32::Open()
 
 Status TQCCom32::openOnce()
 {
-    auto path = devicePathFor(m_port, m_env);
+    auto path = m_fixedDevice.empty() ? devicePathFor(m_port, m_env) : Result<std::string>(m_fixedDevice);
     if (!path)
         return path.error();
     std::unique_ptr<SerialDevice> device = m_factory ? m_factory() : nullptr;

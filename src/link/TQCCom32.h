@@ -69,6 +69,9 @@ public:
     int Port() const { return m_port; }
     void setPort(int port);
     /// Pass warnings to the message handler (default true).
+    /// A device to open as it stands instead of resolving Port; empty for none.
+    const std::string& fixedDevicePath() const { return m_fixedDevice; }
+    void setDevicePath(const std::string& path);
     bool ShowErrors() const { return m_showErrors; }
     void setShowErrors(bool show) { m_showErrors = show; }
     /// The last terminator-mode read timed out.
@@ -124,6 +127,7 @@ private:
     PortEnv m_env;
     std::unique_ptr<SerialDevice> m_device; // null when closed
     std::string m_devicePath;
+    std::string m_fixedDevice;
 
     bool m_allowEvents = false;
     LineSettings m_settings{9600, THandshake::hsNone};

@@ -8,7 +8,8 @@
 
 #include "RunKyr.h"
 
-#include "link/FakeSerialDevice.h"
+#include "FakeClock.h"
+#include "FakeSerialDevice.h"
 #include "link/Protocol.h"
 
 #include <gmock/gmock.h>
@@ -148,7 +149,7 @@ struct FakeUnit {
             return {};
         });
     }
-    LinkEnv env() { return LinkEnv{device.factory(), &clock, link::PortEnv::withVariables({})}; }
+    LinkEnv env() { return LinkEnv{device.factory(), &clock, link::PortEnv::withVariables({}), {}}; }
 };
 
 } // namespace
@@ -165,17 +166,19 @@ TEST(CliWrite, ReadBackThatDiffersNamesTheOffsets)
     EXPECT_THAT(err.str(), HasSubstr("at 2 offsets: 12, 300"));
     EXPECT_TRUE(out.str().empty());
 
-    // On the wire: FF, then F3 alone, then the 482-byte image in raw form with 55 at the end.
+    // On the wire: FF, FD for the backup of what the unit held, then F3 alone,
+    // then the 482-byte image in raw form with 55 at the end, then the read-back.
     const auto& writes = unit.device.writes();
-    ASSERT_GE(writes.size(), 4u);
+    ASSERT_GE(writes.size(), 5u);
     EXPECT_EQ(writes[0], link::Bytes{link::CmdReadIdentity});
-    EXPECT_EQ(writes[1], link::Bytes{link::CmdWriteTable});
-    ASSERT_EQ(writes[2].size(), static_cast<std::size_t>(table::TableSize));
+    EXPECT_EQ(writes[1], link::Bytes{link::CmdReadTable});
+    EXPECT_EQ(writes[2], link::Bytes{link::CmdWriteTable});
+    ASSERT_EQ(writes[3].size(), static_cast<std::size_t>(table::TableSize));
     const files::MapFile demo = test::loadOrFail(test::demoTune());
     for (int off = 0; off < table::TrailerOffset; ++off)
-        ASSERT_EQ(writes[2][off], static_cast<uint8_t>(demo.image[off] - 1)) << off;
-    EXPECT_EQ(writes[2][table::TrailerOffset], table::TrailerRaw);
-    EXPECT_EQ(writes[3], link::Bytes{link::CmdReadTable});
+        ASSERT_EQ(writes[3][off], static_cast<uint8_t>(demo.image[off] - 1)) << off;
+    EXPECT_EQ(writes[3][table::TrailerOffset], table::TrailerRaw);
+    EXPECT_EQ(writes[4], link::Bytes{link::CmdReadTable});
     // The 100 ms between F3 and the image, then the read-back's pause.
     const auto& sleeps = unit.clock.sleeps();
     ASSERT_GE(sleeps.size(), 2u);

@@ -126,13 +126,13 @@ TEST(CliPtyWrite, EditedFileChangesTheTableByteExactAndVerifies)
     EXPECT_EQ(writes[0]["trailer"], table::TrailerRaw);
     // The simulator stamps bytes when it reads them: allow it a few ms of lateness on the first.
     EXPECT_GE(writes[0]["payload_first_ms"].get<double>() - writes[0]["first_ms"].get<double>(), 95.0);
-    // The read-back came after the write.
+    // The unit's table was kept before the write, and read back after it.
     const auto log = sim.log();
     std::vector<std::string> cmds;
     for (const auto& e : log)
         if (e.contains("cmd"))
             cmds.push_back(e["cmd"]);
-    EXPECT_EQ(cmds, (std::vector<std::string>{"ReadIdentity", "WriteTable", "ReadTable"}));
+    EXPECT_EQ(cmds, (std::vector<std::string>{"ReadIdentity", "ReadTable", "WriteTable", "ReadTable"}));
 }
 
 TEST(CliPtyWrite, ReachesTheUnitByDevicePath)

@@ -52,9 +52,10 @@ inline KyrRun runKyr(const fs::path& folder, const std::vector<std::string>& arg
 
     std::vector<std::string> env;
     for (char** e = environ; *e; ++e)
-        if (std::string_view(*e).rfind("KYR_PORT_DIR=", 0) != 0)
+        if (std::string_view(*e).rfind("KYR_PORT_DIR=", 0) != 0 && std::string_view(*e).rfind("XDG_DATA_HOME=", 0) != 0)
             env.emplace_back(*e);
     env.push_back("KYR_PORT_DIR=" + SimProcess::portDirOf(folder).string());
+    env.push_back("XDG_DATA_HOME=" + (folder / "data").string()); // backups stay in the test's folder
     std::vector<char*> envp;
     for (auto& e : env)
         envp.push_back(e.data());

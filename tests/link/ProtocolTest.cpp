@@ -1,6 +1,7 @@
 // Command bytes, identity and reply copies, and the transaction runner.
 
-#include "link/FakeSerialDevice.h"
+#include "FakeClock.h"
+#include "FakeSerialDevice.h"
 #include "link/Protocol.h"
 #include "link/TQCCom32.h"
 

@@ -1,6 +1,7 @@
 // The serial component against the in-memory device and the fake clock.
 
-#include "link/FakeSerialDevice.h"
+#include "FakeClock.h"
+#include "FakeSerialDevice.h"
 #include "link/TQCCom32.h"
 
 #include <gtest/gtest.h>

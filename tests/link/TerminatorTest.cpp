@@ -1,6 +1,7 @@
 // EndOfResponse parsing and terminator-mode reads.
 
-#include "link/FakeSerialDevice.h"
+#include "FakeClock.h"
+#include "FakeSerialDevice.h"
 #include "link/TQCCom32.h"
 
 #include <gtest/gtest.h>

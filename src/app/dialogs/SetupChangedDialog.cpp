@@ -1,0 +1,36 @@
+#include "app/dialogs/SetupChangedDialog.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace kyr::app {
+
+SetupChangedDialog::SetupChangedDialog(QWidget* owner)
+    : OwnedDialog(owner, QStringLiteral("savesetup"), QStringLiteral("KYR Setup"))
+{
+    auto* line1 = new QLabel(QStringLiteral("You have changed the KYR setup."), this);
+    line1->setObjectName(QStringLiteral("Label1"));
+    auto* line2 = new QLabel(QStringLiteral("Would you like to save the new setup information to the KYR?"), this);
+    line2->setObjectName(QStringLiteral("Label2"));
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    const std::pair<const char*, int> choices[] = {{"Yes", Yes}, {"No", No}, {"Cancel", Cancel}};
+    int n = 1;
+    for (const auto& [caption, result] : choices) {
+        auto* b = new QPushButton(QString::fromLatin1(caption), this);
+        b->setObjectName(QStringLiteral("Button%1").arg(n++));
+        connect(b, &QPushButton::clicked, this, [this, result = result] { done(result); });
+        buttons->addWidget(b);
+    }
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(line1);
+    layout->addWidget(line2);
+    layout->addLayout(buttons);
+    connect(this, &QDialog::finished, this, [this](int result) { emit answered(static_cast<Choice>(result)); });
+}
+
+} // namespace kyr::app

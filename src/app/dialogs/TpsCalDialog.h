@@ -1,0 +1,31 @@
+#pragma once
+// "Throttle Position Sensor Calibration": reached from the Setup page's
+// CalBtn while a unit with a throttle sensor is connected. While it shows,
+// Timer2 polls the throttle reading and F1 takes the released and the wide
+// open point (TpsCalibrationPanel does the work).
+
+#include "app/window/AppContext.h"
+#include "app/dialogs/OwnedDialog.h"
+
+namespace kyr::app {
+
+class TpsCalibrationPanel;
+
+class TpsCalDialog : public OwnedDialog {
+    Q_OBJECT
+public:
+    TpsCalDialog(AppContext context, QWidget* owner);
+
+    TpsCalibrationPanel& panel() const { return *m_panel; }
+
+protected:
+    const AppContext& context() const { return m_context; }
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    AppContext m_context;
+    TpsCalibrationPanel* m_panel;
+};
+
+} // namespace kyr::app

@@ -1,0 +1,173 @@
+#pragma once
+// The link thread. One QThread owns the serial component EFI and the tune
+// session; the window thread asks for one typed request at a time (search,
+// connect, read, write, send, read live...) and hears of each through a
+// signal of its own, so no window code can reach the port from its thread.
+//
+// Requests run strictly in the order they were asked for. A request that
+// changes the tune takes a copy of the window's TuneState when its turn
+// comes (so it sees what every earlier request left), and the state it
+// leaves is applied to the TuneModel before its signal is emitted. Every
+// request returns a ticket that its signal carries, so that the one who
+// asked can tell its own answer.
+
+#include "app/window/TuneModel.h"
+#include "files/MapFile.h"
+#include "link/TQCCom32.h"
+#include "session/Backups.h"
+#include "session/TuneSession.h"
+
+#include <QObject>
+#include <QString>
+#include <QThread>
+
+#include <deque>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <optional>
+
+namespace kyr::app {
+
+/// How the link reaches the unit; the defaults are the program's.
+struct LinkSetup {
+    link::DeviceFactory factory = link::posixDeviceFactory(); ///< makes the device of each Open
+    link::Clock* clock = &link::systemClock();                ///< times the pauses
+    link::PortEnv env = link::PortEnv::system();              ///< resolves "COMn" to a device
+    std::filesystem::path backupRoot = session::defaultBackupRoot(); ///< empty: no backups
+};
+
+/// A ticket: which request a signal answers.
+using Ticket = quint64;
+
+/// What a request gives back to the window thread (internal to the worker).
+struct LinkReply {
+    session::TuneState state;       ///< a tune request: the state as it left it
+    session::SessionResult result;  ///< a tune request: what it did
+    std::optional<Result<table::ImageBytes>> saved; ///< Save From KYR: the unit's table
+    link::Bytes reply;              ///< ReadLive: what arrived
+    bool sent = false;              ///< a single send: every byte went out
+};
+
+/// The object that lives on the link thread. Only LinkWorker talks to it.
+class LinkExecutor : public QObject, private session::SessionObserver {
+    Q_OBJECT
+public:
+    struct Context {
+        link::TQCCom32& efi;
+        session::TuneSession& session;
+        link::Clock& clock;
+    };
+    using Job = std::function<void(Context&, LinkReply&)>;
+
+    /// EFI: Baud 19200, ShowErrors false, Port 1.
+    explicit LinkExecutor(LinkSetup setup);
+    ~LinkExecutor() override;
+
+    /// Runs one request (on the link thread) and emits finished.
+    void execute(Ticket id, const Job& job, LinkReply start);
+
+signals:
+    /// A status text, the moment a use case shows it.
+    void statusShown(const QString& text);
+    void finished(kyr::app::Ticket id, const kyr::app::LinkReply& reply);
+
+private:
+    void status(const std::string& text) override;
+
+    link::Clock& m_clock;
+    link::TQCCom32 m_efi;
+    std::optional<session::BackupStore> m_backups;
+    session::TuneSession m_session;
+};
+
+class LinkWorker : public QObject {
+    Q_OBJECT
+public:
+    /// Starts the link thread. The model must outlive the worker.
+    explicit LinkWorker(TuneModel& model, LinkSetup setup = {}, QObject* parent = nullptr);
+    /// Lets the running request finish, drops the rest and stops the thread.
+    ~LinkWorker() override;
+
+    // ---- requests that change the tune; each ends with its signal
+    Ticket searchPorts();                        ///< portsSearched
+    Ticket refreshPorts();                       ///< portsSearched
+    Ticket choosePort(session::PortAddress port);///< portChosen
+    Ticket connectUnit();                        ///< connected
+    Ticket readTable();                          ///< tableRead
+    /// Encodes the setup copy and the maps when its turn comes, so it carries
+    /// every edit asked for before it.
+    Ticket writeTable();                         ///< tableWritten
+    Ticket openFile(files::MapFile file, std::filesystem::path path); ///< fileOpened
+    Ticket openFileFailed();                     ///< fileOpened (with nothing decoded)
+    Ticket closeAll();                           ///< closedAll
+    Ticket readForSave();                        ///< readForSaveDone
+    Ticket closePort();                          ///< portClosed
+
+    // ---- single commands
+    /// WriteByte, WritePoint, calibration: dropped, with sent(false), while no unit is connected.
+    Ticket send(link::Bytes bytes);              ///< sent
+    /// The real-time poll's ReadLive with its 20 ms pause.
+    Ticket readLive();                           ///< liveRead
+
+    /// Nothing queued or running.
+    bool idle() const { return m_queue.empty() && m_inFlight == 0; }
+    /// Requests queued or running.
+    int pending() const { return static_cast<int>(m_queue.size()) + m_inFlight; }
+
+signals:
+    void portsSearched(kyr::app::Ticket t, const kyr::session::SessionResult& result);
+    void portChosen(kyr::app::Ticket t, const kyr::session::SessionResult& result);
+    void connected(kyr::app::Ticket t, const kyr::session::SessionResult& result);
+    void tableRead(kyr::app::Ticket t, const kyr::session::SessionResult& result);
+    void tableWritten(kyr::app::Ticket t, const kyr::session::SessionResult& result);
+    void fileOpened(kyr::app::Ticket t, const kyr::session::SessionResult& result);
+    void closedAll(kyr::app::Ticket t, const kyr::session::SessionResult& result);
+    void readForSaveDone(kyr::app::Ticket t, const kyr::Result<kyr::table::ImageBytes>& table);
+    void portClosed(kyr::app::Ticket t);
+    void sent(kyr::app::Ticket t, bool ok);
+    void liveRead(kyr::app::Ticket t, const kyr::link::Bytes& reply);
+
+    /// A status text, in the order the use cases show them.
+    void status(const QString& text);
+    /// A request that shows the busy indicator started (true) or ended (false).
+    void progressChanged(bool on);
+    /// The queue ran empty.
+    void drained();
+
+private:
+    using Job = LinkExecutor::Job;
+    using Prepare = std::function<Job()>;
+    using Deliver = std::function<void(Ticket, const LinkReply&)>;
+
+    struct Request {
+        bool tune = false;      // carries the state
+        bool sendOnly = false;  // dropped while no unit is connected
+        bool progress = false;  // shows the busy indicator
+        Prepare prepare;
+        Deliver deliver;
+        Ticket id = 0;
+    };
+
+    /// A request that changes the tune; its result goes to signal.
+    Ticket tuneRequest(std::function<session::SessionResult(session::TuneSession&, session::TuneState&)> run,
+                       void (LinkWorker::*signal)(Ticket, const session::SessionResult&), bool progress = true);
+    Ticket enqueue(Request r);
+    void pump();
+    void dispatch(Request r);
+    void onFinished(Ticket id, const LinkReply& reply);
+    void updateBusy();
+
+    TuneModel& m_model;
+    QThread m_thread;
+    LinkExecutor* m_executor; // deleted on the link thread when it ends
+    std::deque<Request> m_queue;
+    std::map<Ticket, Request> m_running;
+    Ticket m_nextId = 1;
+    int m_inFlight = 0;
+    int m_tuneInFlight = 0;
+    int m_progressInFlight = 0;
+    bool m_pumping = false;
+};
+
+} // namespace kyr::app

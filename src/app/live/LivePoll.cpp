@@ -1,0 +1,125 @@
+#include "app/live/LivePoll.h"
+
+#include <QWidget> // MapEditSession.h keeps QPointer<QWidget>, which needs the whole class
+
+#include "app/link/LinkWorker.h"
+#include "app/maps/MapEditSession.h"
+#include "app/window/TuneModel.h"
+#include "live/LiveState.h"
+
+namespace kyr::app {
+
+namespace {
+
+constexpr char kPollName[] = "LivePoll";
+
+} // namespace
+
+LivePoll::LivePoll(TuneModel& model, LinkWorker& link, QObject* parent)
+    : QObject(parent), m_model(model), m_link(&link)
+{
+    m_timer.setObjectName(QStringLiteral("Timer1"));
+    m_timer.setInterval(IntervalMs);
+    connect(&m_timer, &QTimer::timeout, this, &LivePoll::tick);
+    connect(&model, &TuneModel::stateChanged, this, &LivePoll::follow);
+    connect(&model, &TuneModel::busyChanged, this, &LivePoll::follow);
+    connect(&link, &LinkWorker::liveRead, this, [this](Ticket t, const link::Bytes& reply) {
+        if (m_pending && t == m_ticket)
+            received(reply);
+    });
+    // The window ends its link before its model: no tick may reach it after.
+    connect(&link, &QObject::destroyed, this, [this] {
+        m_link = nullptr;
+        m_timer.stop();
+    });
+    follow();
+}
+
+LivePoll& LivePoll::of(TuneModel& model, LinkWorker& link)
+{
+    if (auto* p = model.findChild<LivePoll*>(QLatin1String(kPollName), Qt::FindDirectChildrenOnly))
+        return *p;
+    auto* p = new LivePoll(model, link, &model);
+    p->setObjectName(QLatin1String(kPollName));
+    return *p;
+}
+
+void LivePoll::setInterval(int ms)
+{
+    m_off = ms <= 0;
+    if (!m_off)
+        m_timer.setInterval(ms);
+    follow();
+}
+
+bool LivePoll::wanted() const
+{
+    const session::TuneState& s = m_model.state();
+    return !m_off && m_link && s.flags.UnitConnected && s.live.analogSignals && !m_model.busy();
+}
+
+// Timer1 runs only while it has something to do; a sequence stops it and
+// its end starts it again.
+void LivePoll::follow()
+{
+    const bool want = wanted();
+    if (want == m_timer.isActive())
+        return;
+    if (want) {
+        m_timer.start();
+    } else {
+        m_timer.stop();
+        m_latest.reset();
+    }
+    emit runningChanged(want);
+}
+
+void LivePoll::setAnalogEnabled(bool on)
+{
+    session::TuneState& s = m_model.mutableState();
+    s.live.analogSignals = on;
+    s.pollRunning = on;
+    m_model.stateEdited();
+}
+
+void LivePoll::setTracking(bool on)
+{
+    m_model.mutableState().live.realtimeTracking = on;
+    m_model.stateEdited();
+}
+
+bool LivePoll::tracking() const { return m_model.state().live.realtimeTracking; }
+
+void LivePoll::tick()
+{
+    if (m_pending || !wanted())
+        return;
+    m_pending = true;
+    m_ticket = m_link->readLive();
+}
+
+void LivePoll::received(const std::vector<uint8_t>& reply)
+{
+    m_pending = false;
+    auto decoded = live::decodeLive(reply);
+    if (!decoded.ok()) {
+        // Old values must not pass for the engine's present state.
+        m_latest.reset();
+        emit liveMissed(QString::fromStdString(decoded.error().message));
+        return;
+    }
+    // A reply that was on its way when the poll stopped is not shown.
+    if (!m_timer.isActive())
+        return;
+    m_latest = decoded.value();
+    ++m_records;
+    if (tracking() && m_link) {
+        MapEditSession& session = MapEditSession::of(m_model, *m_link);
+        for (table::ChartId chart : live::trackedCharts())
+            if (auto x = live::trackingCursorX(chart, *m_latest))
+                session.trackCursor(chart, *x);
+    }
+    emit liveUpdated(*m_latest);
+}
+
+} // namespace kyr::app

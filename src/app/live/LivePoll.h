@@ -1,0 +1,83 @@
+#pragma once
+// The real-time poll (Timer1). Every 20 ms, while "Analog Signals" is checked
+// and a unit is connected, one ReadLive goes to the link; its LiveRecord is
+// decoded and handed to the live displays, and with "Realtime Tracking"
+// checked the timing, fuel-by-RPM and vacuum key cursors follow the engine.
+//
+// The poll keeps at most one ReadLive in the link queue: a tick that finds
+// one still waiting is skipped, so a slow link never piles up requests. It
+// also holds off while a sequence is queued or running (the model is busy),
+// so that Read and Write to KYR run without live requests between them.
+
+#include "app/link/LinkWorker.h"
+#include "live/LiveRecord.h"
+
+#include <QObject>
+#include <QTimer>
+
+#include <optional>
+
+namespace kyr::app {
+
+class LinkWorker;
+class TuneModel;
+
+class LivePoll : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int IntervalMs = 20; ///< Timer1
+
+    /// Follows the model's link state; sends through link.
+    LivePoll(TuneModel& model, LinkWorker& link, QObject* parent = nullptr);
+
+    /// The poll of a window: a child of its model, made on first use, so that
+    /// the pages and the logger all see the same one.
+    static LivePoll& of(TuneModel& model, LinkWorker& link);
+
+    /// Timer1's interval; 0 switches the poll off for good (a window that
+    /// must not talk to the unit unasked).
+    void setInterval(int ms);
+
+    /// Whether Timer1 runs ("Analog Signals" checked and a unit connected).
+    bool running() const { return m_timer.isActive(); }
+    /// A ReadLive is queued or running.
+    bool pending() const { return m_pending; }
+    /// The last record decoded since the poll started, if any.
+    const std::optional<live::LiveValues>& latest() const { return m_latest; }
+    /// Counts every record decoded: a logger tick knows whether it has news.
+    quint64 records() const { return m_records; }
+
+    /// "Analog Signals" (`AnalogEn`) was clicked: the poll follows it.
+    void setAnalogEnabled(bool on);
+    /// "Realtime Tracking" (`RT_Track`) was clicked.
+    void setTracking(bool on);
+    /// Whether "Realtime Tracking" is checked.
+    bool tracking() const;
+
+    /// One tick of Timer1 (the timer calls it; tests may too).
+    void tick();
+
+signals:
+    /// A LiveRecord arrived and decoded.
+    void liveUpdated(const kyr::live::LiveValues& values);
+    /// A reply was missing or short: the displays drop the values they show.
+    void liveMissed(const QString& why);
+    /// Timer1 started (true) or stopped (false).
+    void runningChanged(bool running);
+
+private:
+    void follow();
+    void received(const std::vector<uint8_t>& reply);
+    bool wanted() const;
+
+    TuneModel& m_model;
+    LinkWorker* m_link; // null once the link is gone
+    QTimer m_timer;
+    bool m_pending = false;
+    Ticket m_ticket = 0; // the ReadLive this poll waits for
+    std::optional<live::LiveValues> m_latest;
+    quint64 m_records = 0;
+    bool m_off = false;
+};
+
+} // namespace kyr::app

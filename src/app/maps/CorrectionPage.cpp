@@ -1,0 +1,20 @@
+#include "app/maps/CorrectionPage.h"
+
+#include <QFrame>
+#include <QGridLayout>
+
+namespace kyr::app {
+
+CorrectionPage::CorrectionPage(AppContext context, QWidget* parent)
+    : MapPage(context, QStringLiteral("TabSheet4"), QStringLiteral("Correction Maps"), QStringLiteral("Panel26"),
+              parent)
+{
+    auto* grid = new QGridLayout(panel());
+    grid->addWidget(addChart(maps::ChartId::Temp), 0, 0);
+    grid->addWidget(addChart(maps::ChartId::AirTmp), 0, 1);
+    grid->addWidget(addChart(maps::ChartId::Voltage), 1, 0, 1, 2);
+    grid->setRowStretch(0, 1);
+    grid->setRowStretch(1, 1);
+}
+
+} // namespace kyr::app

@@ -1,0 +1,16 @@
+#pragma once
+// The "Correction Maps" page: `TempChart`, `AirTmpChart` and `VoltageChart`
+// on `Panel26`. Which air temperature map `AirTmpChart` edits is chosen on
+// the "Fuel Maps" page.
+
+#include "app/maps/MapPage.h"
+
+namespace kyr::app {
+
+class CorrectionPage : public MapPage {
+    Q_OBJECT
+public:
+    explicit CorrectionPage(AppContext context, QWidget* parent = nullptr);
+};
+
+} // namespace kyr::app

@@ -1,0 +1,107 @@
+#include "app/maps/FuelPage.h"
+
+#include "app/window/ChoiceGroup.h"
+#include "app/maps/JetControls.h"
+#include "app/maps/MapChartView.h"
+#include "app/maps/MapEditSession.h"
+#include "app/setup/SetupBinder.h"
+#include "app/window/TuneModel.h"
+#include "maps/Jets.h"
+
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QVBoxLayout>
+
+namespace kyr::app {
+
+FuelPage::FuelPage(AppContext context, QWidget* parent)
+    : MapPage(context, QStringLiteral("TabSheet3"), QStringLiteral("Fuel Maps"), QStringLiteral("Panel4"), parent)
+{
+    auto* row = new QHBoxLayout(panel());
+    auto* charts = new QVBoxLayout();
+    charts->addWidget(addChart(maps::ChartId::FuelVac), 1);
+    charts->addWidget(addChart(maps::ChartId::FuelRpm), 1);
+    row->addLayout(charts, 1);
+    row->addWidget(buildSide());
+
+    // Edit28 and Edit32 are setup fields: the setup engine judges, sends and stores them.
+    m_jetBinder = new SetupBinder(context, model().setupEngine(), m_jets, this);
+    // The markers follow "Low throttle vacuum " and "High throttle vacuum" of the Setup page.
+    connect(&model(), &TuneModel::vacuumMarkerMoved, this, &FuelPage::showVacuumMarker);
+    connect(&session(), &MapEditSession::selectionChanged, this, &FuelPage::showSelection);
+    connect(&model(), &TuneModel::stateChanged, this, &FuelPage::followUnit);
+    connect(&model(), &TuneModel::setupChanged, this, &FuelPage::showJets);
+    // Connect (and opening a file, which runs it) starts on the fuel air-temperature map.
+    connect(&model(), &TuneModel::stateApplied, this, [this](const session::SessionResult& outcome) {
+        if (outcome.setupDecoded)
+            session().selectAirTemp(maps::AirTempMap::Fuel);
+    });
+    followUnit();
+}
+
+QWidget* FuelPage::buildSide()
+{
+    auto* side = new QWidget(panel());
+    auto* column = new QVBoxLayout(side);
+    m_jets = new JetControls(side);
+    m_fuelRpm = new ChoiceGroup(QStringLiteral("RPM Map"),
+                                {{QStringLiteral("RadioLow"), QStringLiteral("Low")},
+                                 {QStringLiteral("RadioCruise"), QStringLiteral("Cruise")},
+                                 {QStringLiteral("RadioHigh"), QStringLiteral("High")}},
+                                static_cast<int>(maps::FuelRpmMap::Cruise), side);
+    m_airTemp = new ChoiceGroup(QStringLiteral("Air Temp Map"),
+                                {{QStringLiteral("RadioFuel"), QStringLiteral("Fuel")},
+                                 {QStringLiteral("RadioTiming"), QStringLiteral("Timing")}},
+                                static_cast<int>(maps::AirTempMap::Fuel), side);
+    column->addWidget(m_jets, 1);
+    column->addWidget(m_fuelRpm);
+    column->addWidget(m_airTemp);
+
+    connect(m_fuelRpm, &ChoiceGroup::choiceMade, this,
+            [this](int i) { session().selectFuelRpm(static_cast<maps::FuelRpmMap>(i)); });
+    connect(m_airTemp, &ChoiceGroup::choiceMade, this,
+            [this](int i) { session().selectAirTemp(static_cast<maps::AirTempMap>(i)); });
+    return side;
+}
+
+// The trims are there for a unit (or a file) with fuel maps once its setup is shown.
+void FuelPage::followUnit() { m_jets->setEnabled(model().state().unit.fuel && model().setupShown()); }
+
+// After a read the bars stand at 255 - value of their bytes (the binder has
+// set the edits); a byte the unit lacks leaves its bar where it is.
+void FuelPage::showJets()
+{
+    followUnit();
+    if (!model().setupShown())
+        return;
+    for (maps::Jet jet : {maps::Jet::Main, maps::Jet::Idle}) {
+        const uint8_t plusOne = model().state().setup[maps::jetOffset(jet)];
+        if (plusOne != table::AbsentPlusOne)
+            m_jets->setPosition(jet, setup::JetPositionBase - (plusOne - 1));
+    }
+}
+
+void FuelPage::showSelection()
+{
+    m_fuelRpm->setChosen(static_cast<int>(session().editor().fuelRpm()));
+    m_airTemp->setChosen(static_cast<int>(session().editor().airTemp()));
+}
+
+void FuelPage::showVacuumMarker(setup::VacuumMarkerId which, double x)
+{
+    chart(maps::ChartId::FuelVac)->showVacuumMarker(which == setup::VacuumMarkerId::High, x);
+}
+
+bool FuelPage::pageKey(QKeyEvent* event)
+{
+    if (!m_jets->isEnabled())
+        return false;
+    const auto move = session().jetKey(*event);
+    if (!move)
+        return false;
+    m_jets->move(*move);
+    return true;
+}
+
+} // namespace kyr::app

@@ -1,0 +1,275 @@
+#include "app/maps/MapChartView.h"
+
+#include <QLegend>
+#include <QLegendMarker>
+#include <QLineSeries>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPrinter>
+#include <QValueAxis>
+#include <QWheelEvent>
+
+#include <algorithm>
+#include <cmath>
+
+namespace kyr::app {
+
+namespace {
+
+constexpr int BarWidth = 7;     // pixels: a bar stays a bar whatever the axis span
+constexpr int MarkerWidth = 2;
+constexpr int PrintMargin = 10;
+// Room a tick label needs, and what the title, axis titles and legend take
+// from the view, in pixels: enough to keep labels from running together.
+constexpr int TickHeight = 24;
+constexpr int TickWidth = 64;
+constexpr int ChromeHeight = 120;
+constexpr int ChromeWidth = 110;
+
+QString text(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+
+// The smallest tick interval of 1, 2, 2.5 or 5 times a power of ten that
+// leaves at most `ticks` intervals on the span.
+double niceInterval(double span, int ticks)
+{
+    if (!(span > 0))
+        return 1.0;
+    const double raw = span / std::max(ticks, 1);
+    const double power = std::pow(10.0, std::floor(std::log10(raw)));
+    for (double m : {1.0, 2.0, 2.5, 5.0})
+        if (raw <= m * power + 1e-12)
+            return m * power;
+    return 10.0 * power;
+}
+
+} // namespace
+
+QColor curveColour(const maps::CurveDef& curve) { return QColor(text(curve.colour)); }
+
+MapChartView::MapChartView(const maps::ChartDef& def, QWidget* parent) : QChartView(parent), m_def(def)
+{
+    setObjectName(text(def.object));
+    auto* chart = new QChart();
+    chart->setTitle(text(def.title));
+    setChart(chart);
+    setRenderHint(QPainter::Antialiasing);
+    setRubberBand(QChartView::NoRubberBand);
+    setFocusPolicy(Qt::StrongFocus);
+    viewport()->setMouseTracking(true);
+
+    buildAxes();
+    buildSeries();
+    buildLegend();
+    setBottomAxis(maps::bottomAxis(def.id, table::Axes{}));
+    setEnabled(false);
+}
+
+void MapChartView::buildAxes()
+{
+    m_left = new QValueAxis(chart());
+    m_left->setTitleText(text(m_def.leftTitle));
+    m_left->setRange(m_def.leftMin, m_def.leftMax);
+    m_left->setLabelFormat(QStringLiteral("%g"));
+    m_left->setTickType(QValueAxis::TicksDynamic);
+    m_left->setTickAnchor(0);
+    m_bottom = new QValueAxis(chart());
+    m_bottom->setTitleText(text(m_def.bottomTitle));
+    m_bottom->setLabelFormat(QStringLiteral("%g"));
+    chart()->addAxis(m_left, Qt::AlignLeft);
+    chart()->addAxis(m_bottom, Qt::AlignBottom);
+}
+
+// Every series in its place of the row's order, then added to the chart in that order.
+void MapChartView::buildSeries()
+{
+    const auto& def = m_def;
+    int count = std::max({def.cursorSeries, def.liveSeries, def.lowVacSeries, def.highVacSeries}) + 1;
+    for (const auto& c : def.curves)
+        count = std::max(count, c.series + 1);
+    m_series.assign(count, nullptr);
+    m_series[def.cursorSeries] = addBar(QStringLiteral("Cursor"), QColor(90, 90, 90, 150), BarWidth, Qt::SolidLine);
+    m_series[def.liveSeries] = addBar(QStringLiteral("Live"), QColor(230, 140, 0, 170), BarWidth, Qt::SolidLine);
+    if (def.lowVacSeries >= 0)
+        m_series[def.lowVacSeries] =
+            addBar(QStringLiteral("Low throttle vacuum"), QColor(0, 128, 128), MarkerWidth, Qt::DashLine);
+    if (def.highVacSeries >= 0)
+        m_series[def.highVacSeries] =
+            addBar(QStringLiteral("High throttle vacuum"), QColor(128, 0, 128), MarkerWidth, Qt::DashLine);
+    for (const auto& c : def.curves) {
+        auto* s = new QLineSeries(this);
+        s->setName(text(c.caption));
+        QPen pen(curveColour(c));
+        pen.setWidth(2);
+        s->setPen(pen);
+        s->setPointsVisible(true);
+        m_series[c.series] = s;
+    }
+    m_firstCurve = m_series[def.curves.front().series];
+    for (QXYSeries* s : m_series) {
+        chart()->addSeries(s);
+        s->attachAxis(m_bottom);
+        s->attachAxis(m_left);
+    }
+}
+
+// A legend only where it tells something: the curves of a shared chart and the vacuum markers.
+void MapChartView::buildLegend()
+{
+    QLegend* legend = chart()->legend();
+    legend->setVisible(m_def.curves.size() > 1 || m_def.lowVacSeries >= 0);
+    legend->setAlignment(Qt::AlignBottom);
+    for (QLegendMarker* m : legend->markers())
+        if (m->series() == m_series[m_def.cursorSeries] || m->series() == m_series[m_def.liveSeries]
+            || (m_def.curves.size() == 1 && m->series() == m_firstCurve))
+            m->setVisible(false);
+}
+
+QLineSeries* MapChartView::addBar(const QString& name, const QColor& colour, int width, Qt::PenStyle style)
+{
+    auto* s = new QLineSeries(this);
+    s->setName(name);
+    QPen pen(colour);
+    pen.setWidth(width);
+    pen.setStyle(style);
+    pen.setCapStyle(Qt::FlatCap);
+    s->setPen(pen);
+    return s;
+}
+
+void MapChartView::setBar(QLineSeries* bar, double x, double low, double high)
+{
+    bar->replace(QList<QPointF>{{x, low}, {x, high}});
+}
+
+QPointF MapChartView::valueAt(const QPointF& viewportPos) const
+{
+    const QPointF scene = mapToScene(viewportPos.toPoint());
+    return chart()->mapToValue(chart()->mapFromScene(scene), m_firstCurve);
+}
+
+QPointF MapChartView::positionOf(const QPointF& value) const
+{
+    const QPointF item = chart()->mapToPosition(value, m_firstCurve);
+    return mapFromScene(chart()->mapToScene(item));
+}
+
+void MapChartView::setBottomAxis(const maps::AxisRange& range)
+{
+    m_bottomIncrement = range.increment;
+    m_bottom->setRange(range.min, range.max);
+    m_bottom->setTickType(QValueAxis::TicksDynamic);
+    m_bottom->setTickAnchor(range.min);
+    fitTicks();
+}
+
+// As many ticks as the view has room for; a set increment (the small vacuum range) stays.
+void MapChartView::fitTicks()
+{
+    const int rows = std::max(2, (height() - ChromeHeight) / TickHeight);
+    const int columns = std::max(2, (width() - ChromeWidth) / TickWidth);
+    m_left->setTickInterval(niceInterval(m_def.leftMax - m_def.leftMin, rows));
+    m_bottom->setTickInterval(m_bottomIncrement ? *m_bottomIncrement
+                                                : niceInterval(m_bottom->max() - m_bottom->min(), columns));
+}
+
+void MapChartView::resizeEvent(QResizeEvent* event)
+{
+    QChartView::resizeEvent(event);
+    fitTicks();
+}
+
+void MapChartView::setCurve(table::MapId map, const std::vector<maps::CurvePoint>& points)
+{
+    QXYSeries* s = curve(map);
+    if (!s)
+        return;
+    QList<QPointF> list;
+    list.reserve(static_cast<qsizetype>(points.size()));
+    for (const auto& p : points)
+        list.append({p.x, p.y});
+    s->replace(list);
+}
+
+void MapChartView::clearCurves()
+{
+    for (const auto& c : m_def.curves)
+        m_series[c.series]->clear();
+}
+
+QXYSeries* MapChartView::curve(table::MapId map) const
+{
+    for (const auto& c : m_def.curves)
+        if (c.map == map)
+            return m_series[c.series];
+    return nullptr;
+}
+
+QXYSeries* MapChartView::seriesAt(int index) const
+{
+    return index >= 0 && index < static_cast<int>(m_series.size()) ? m_series[index] : nullptr;
+}
+
+void MapChartView::showKeyBar(double x, double height)
+{
+    setBar(static_cast<QLineSeries*>(m_series[m_def.cursorSeries]), x, 0, height);
+}
+
+void MapChartView::clearKeyBar() { m_series[m_def.cursorSeries]->clear(); }
+
+void MapChartView::showLiveBar(double x, double height)
+{
+    setBar(static_cast<QLineSeries*>(m_series[m_def.liveSeries]), x, 0, height);
+}
+
+void MapChartView::clearLiveBar() { m_series[m_def.liveSeries]->clear(); }
+
+void MapChartView::showVacuumMarker(bool high, double x)
+{
+    const int index = high ? m_def.highVacSeries : m_def.lowVacSeries;
+    if (index < 0)
+        return;
+    setBar(static_cast<QLineSeries*>(m_series[index]), x, m_def.leftMin, m_def.leftMax);
+}
+
+void MapChartView::hidePointer() { viewport()->setCursor(Qt::BlankCursor); }
+
+void MapChartView::printTo(QPrinter& printer)
+{
+    chart()->setMargins(QMargins(PrintMargin, PrintMargin, PrintMargin, PrintMargin));
+    QPainter painter(&printer);
+    render(&painter);
+}
+
+void MapChartView::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton) {
+        event->accept();
+        return;
+    }
+    m_dragging = true;
+    emit dragStarted();
+    emit dragged(valueAt(event->position()));
+    event->accept();
+}
+
+void MapChartView::mouseMoveEvent(QMouseEvent* event)
+{
+    viewport()->unsetCursor();
+    const QPointF value = valueAt(event->position());
+    emit pointerMoved(value);
+    if (m_dragging && (event->buttons() & Qt::LeftButton))
+        emit dragged(value);
+    event->accept();
+}
+
+void MapChartView::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton)
+        m_dragging = false;
+    event->accept();
+}
+
+// The wheel would scroll or zoom; over a map chart it does nothing.
+void MapChartView::wheelEvent(QWheelEvent* event) { event->accept(); }
+
+} // namespace kyr::app

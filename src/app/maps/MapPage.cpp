@@ -1,0 +1,187 @@
+#include "app/maps/MapPage.h"
+
+#include "app/maps/ChartReadout.h"
+#include "app/live/LivePoll.h"
+#include "app/maps/MapChartView.h"
+#include "app/maps/MapEditSession.h"
+#include "live/LiveState.h"
+
+#include <QFrame>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QUndoStack>
+#include <QVBoxLayout>
+
+namespace kyr::app {
+
+namespace {
+
+bool isRedo(const QKeyEvent& e)
+{
+    const auto mods = e.modifiers() & (Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier);
+    return e.matches(QKeySequence::Redo) || (e.key() == Qt::Key_Y && mods == Qt::ControlModifier)
+        || (e.key() == Qt::Key_Z && mods == (Qt::ControlModifier | Qt::ShiftModifier));
+}
+
+bool isUndo(const QKeyEvent& e)
+{
+    const auto mods = e.modifiers() & (Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier);
+    return e.matches(QKeySequence::Undo) || (e.key() == Qt::Key_Z && mods == Qt::ControlModifier);
+}
+
+} // namespace
+
+MapPage::MapPage(AppContext context, const QString& objectName, const QString& caption, const QString& panelName,
+                 QWidget* parent)
+    : Page(context, objectName, caption, parent), m_session(MapEditSession::of(context.model, context.link)),
+      m_panel(new QFrame(this))
+{
+    m_panel->setObjectName(panelName);
+    m_panel->setMouseTracking(true);
+    m_panel->installEventFilter(this);
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->addWidget(m_panel);
+
+    connect(&m_session, &MapEditSession::tableShown, this, &MapPage::redrawAll);
+    connect(&m_session, &MapEditSession::curveChanged, this, &MapPage::redrawCurve);
+    connect(&m_session, &MapEditSession::chartsEnabledChanged, this, &MapPage::applyEnabled);
+    connect(&m_session, &MapEditSession::keyBarShown, this, [this](maps::ChartId id, double x, double height) {
+        if (MapChartView* c = chart(id))
+            c->showKeyBar(x, height);
+    });
+    connect(&m_session, &MapEditSession::keyBarCleared, this, [this](maps::ChartId id) {
+        if (MapChartView* c = chart(id))
+            c->clearKeyBar();
+    });
+    connect(&m_session, &MapEditSession::readoutShown, this, [this](maps::ChartId id, const maps::Readout& r) {
+        if (ChartReadout* out = readout(id))
+            out->showReadout(r);
+    });
+    connect(&m_session, &MapEditSession::pointerHidden, this, [this](maps::ChartId id) {
+        if (MapChartView* c = chart(id))
+            c->hidePointer();
+    });
+    LivePoll& poll = LivePoll::of(context.model, context.link);
+    connect(&poll, &LivePoll::liveUpdated, this, &MapPage::showLive);
+    connect(&poll, &LivePoll::liveMissed, this, [this] { showLive(live::LiveValues{}); });
+    connect(&poll, &LivePoll::runningChanged, this, [this](bool on) {
+        if (!on)
+            showLive(live::LiveValues{});
+    });
+}
+
+// The live bar stands at the engine's operating point, as tall as the key
+// cursor; a chart without that reading shows none.
+void MapPage::showLive(const live::LiveValues& values)
+{
+    for (MapChartView* c : m_charts) {
+        if (!c)
+            continue;
+        if (auto x = live::liveChartX(c->chartId(), values))
+            c->showLiveBar(*x, c->def().keyBarHeight);
+        else
+            c->clearLiveBar();
+    }
+}
+
+QUndoStack* MapPage::undoStack() const { return m_session.undoStack(caption().toStdString()); }
+
+QWidget* MapPage::addChart(maps::ChartId id)
+{
+    const maps::ChartDef& def = maps::chartDef(id);
+    auto* box = new QWidget(m_panel);
+    auto* column = new QVBoxLayout(box);
+    column->setContentsMargins(0, 0, 0, 0);
+    auto* view = new MapChartView(def, box);
+    auto* out = new ChartReadout(def, box);
+    // Over the read-outs the mouse is still at the chart, not on the background.
+    out->setAttribute(Qt::WA_NoMousePropagation);
+    column->addWidget(view, 1);
+    column->addWidget(out);
+    m_charts[static_cast<int>(id)] = view;
+    m_readouts[static_cast<int>(id)] = out;
+    m_session.setView(id, view);
+
+    connect(view, &MapChartView::dragStarted, &m_session, &MapEditSession::beginDrag);
+    connect(view, &MapChartView::dragged, this, [this, id](QPointF v) { m_session.drag(id, v); });
+    connect(view, &MapChartView::pointerMoved, this, [this, id](QPointF v) { m_session.mouseMove(id, v); });
+    view->setEnabled(m_session.chartEnabled(id));
+    redrawAll();
+    return box;
+}
+
+void MapPage::redrawAll()
+{
+    const auto& editor = m_session.editor();
+    for (MapChartView* c : m_charts) {
+        if (!c)
+            continue;
+        c->setBottomAxis(maps::bottomAxis(c->chartId(), editor.axes()));
+        c->clearKeyBar();
+        if (!m_session.hasTable()) {
+            c->clearCurves();
+            continue;
+        }
+        for (const auto& curve : c->def().curves)
+            c->setCurve(curve.map, editor.pointsOf(curve.map));
+    }
+}
+
+void MapPage::redrawCurve(table::MapId map)
+{
+    if (MapChartView* c = chart(table::mapDef(map).chart))
+        c->setCurve(map, m_session.editor().pointsOf(map));
+}
+
+void MapPage::applyEnabled()
+{
+    for (MapChartView* c : m_charts)
+        if (c)
+            c->setEnabled(m_session.chartEnabled(c->chartId()));
+}
+
+void MapPage::printPage()
+{
+    QPrinter printer(QPrinter::HighResolution);
+    QPrintDialog dialog(&printer, this);
+    if (dialog.exec() == QDialog::Accepted)
+        printChart(printer);
+}
+
+void MapPage::printChart(QPrinter& printer)
+{
+    if (auto* timing = qobject_cast<MapChartView*>(m_session.view(maps::ChartId::Timing)))
+        timing->printTo(printer);
+}
+
+bool MapPage::previewKey(QKeyEvent* event)
+{
+    if (MapEditSession::textFieldFocused())
+        return false;
+    if (isRedo(*event)) {
+        undoStack()->redo();
+        return true;
+    }
+    if (isUndo(*event)) {
+        undoStack()->undo();
+        return true;
+    }
+    if (pageKey(event))
+        return true;
+    return m_session.keyPress(*event);
+}
+
+// The mouse over the page's background: the read-outs of its charts go.
+bool MapPage::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_panel && event->type() == QEvent::MouseMove)
+        for (ChartReadout* r : m_readouts)
+            if (r)
+                r->hideAll();
+    return Page::eventFilter(watched, event);
+}
+
+} // namespace kyr::app

@@ -1,0 +1,67 @@
+#pragma once
+// What the three map pages share: their charts (each with its read-outs)
+// bound to the window's MapEditSession, the background panel that hides the
+// read-outs, and the keys: undo and redo of the page's map edits, then the
+// map keys of the key target.
+
+#include "app/window/Page.h"
+#include "live/LiveRecord.h"
+#include "maps/Charts.h"
+
+#include <array>
+
+class QFrame;
+class QPrinter;
+class QUndoStack;
+
+namespace kyr::app {
+
+class ChartReadout;
+class MapChartView;
+class MapEditSession;
+
+class MapPage : public Page {
+    Q_OBJECT
+public:
+    /// panelName names the page's background panel ("Panel3").
+    MapPage(AppContext context, const QString& objectName, const QString& caption, const QString& panelName,
+            QWidget* parent = nullptr);
+
+    /// The chart of this page, or null for a chart of another page.
+    MapChartView* chart(maps::ChartId id) const { return m_charts[static_cast<int>(id)]; }
+    ChartReadout* readout(maps::ChartId id) const { return m_readouts[static_cast<int>(id)]; }
+    /// The background panel that holds the page's controls.
+    QFrame* panel() const { return m_panel; }
+    /// The undo stack of this page's maps.
+    QUndoStack* undoStack() const;
+    MapEditSession& session() const { return m_session; }
+
+    /// "Print" on any map page: asks through the print dialog, then prints the timing chart.
+    void printPage() override;
+    /// Prints the timing chart on a printer that is set up (margins 10 on every side).
+    void printChart(QPrinter& printer);
+
+    /// Ctrl+Z undoes, Ctrl+Shift+Z and Ctrl+Y redo, then pageKey(), then the map keys.
+    /// Nothing while a text field has the focus: the keys belong to the text.
+    bool previewKey(QKeyEvent* event) override;
+
+protected:
+    /// Builds a chart and its read-outs, bound to the session; returns a widget holding both.
+    QWidget* addChart(maps::ChartId id);
+    /// A key of this page's own (the jet letters); true when taken.
+    virtual bool pageKey(QKeyEvent*) { return false; }
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void redrawAll();
+    void redrawCurve(table::MapId map);
+    void applyEnabled();
+    void showLive(const live::LiveValues& values);
+
+    MapEditSession& m_session;
+    QFrame* m_panel;
+    std::array<MapChartView*, table::ChartCount> m_charts{};
+    std::array<ChartReadout*, table::ChartCount> m_readouts{};
+};
+
+} // namespace kyr::app

@@ -1,0 +1,16 @@
+#include "app/maps/TimingPage.h"
+
+#include <QFrame>
+#include <QVBoxLayout>
+
+namespace kyr::app {
+
+TimingPage::TimingPage(AppContext context, QWidget* parent)
+    : MapPage(context, QStringLiteral("TabSheet2"), QStringLiteral("Timing Map"), QStringLiteral("Panel3"), parent)
+{
+    auto* column = new QVBoxLayout(panel());
+    column->addWidget(addChart(maps::ChartId::Timing), 3);
+    column->addWidget(addChart(maps::ChartId::Vacuum), 2);
+}
+
+} // namespace kyr::app

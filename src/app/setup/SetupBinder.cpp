@@ -1,0 +1,221 @@
+#include "app/setup/SetupBinder.h"
+
+#include "app/window/MessageSink.h"
+#include "app/setup/SetupCommit.h"
+#include "app/setup/SetupPanels.h"
+#include "app/window/TuneModel.h"
+#include "setup/Fields.h"
+#include "setup/Switches.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QSignalBlocker>
+#include <QSlider>
+
+#include <algorithm>
+
+namespace kyr::app {
+
+
+SetupBinder::SetupBinder(AppContext context, setup::SetupEngine& engine, QWidget* root, QObject* parent)
+    : QObject(parent), m_context(context), m_engine(engine), m_root(root)
+{
+    bindFields();
+    bindSwitches();
+    connect(&m_context.model, &TuneModel::stateChanged, this, &SetupBinder::followFlags);
+    connect(&m_context.model, &TuneModel::setupChanged, this, &SetupBinder::showSetup);
+    followFlags();
+}
+
+QWidget* SetupBinder::control(const std::string& name) const
+{
+    return m_root ? m_root->findChild<QWidget*>(QString::fromStdString(name)) : nullptr;
+}
+
+QLineEdit* SetupBinder::field(const QString& name) const
+{
+    auto it = m_fields.find(name.toStdString());
+    return it == m_fields.end() ? nullptr : it->second;
+}
+
+void SetupBinder::bindFields()
+{
+    for (const auto& f : setup::fieldTable()) {
+        auto* edit = qobject_cast<QLineEdit*>(control(std::string(f.control)));
+        if (!edit)
+            continue;
+        m_fields[std::string(f.control)] = edit;
+        m_maxLength[edit] = edit->maxLength();
+        connect(edit, &QLineEdit::textChanged, this, [this, edit] { fieldChanged(edit); });
+    }
+}
+
+void SetupBinder::bindSwitches()
+{
+    for (const auto& s : setup::switchTable()) {
+        const std::string name(s.control);
+        QWidget* w = control(name);
+        if (auto* group = qobject_cast<RadioGroup*>(w))
+            connect(group, &RadioGroup::itemChanged, this, [this, name](int i) { switchChanged(name, i); });
+        else if (auto* check = qobject_cast<QCheckBox*>(w))
+            connect(check, &QCheckBox::toggled, this, [this, name](bool on) { switchChanged(name, on ? 1 : 0); });
+        else if (auto* radio = qobject_cast<QRadioButton*>(w))
+            connect(radio, &QRadioButton::toggled, this, [this, name](bool on) { switchChanged(name, on ? 1 : 0); });
+        else if (auto* slider = qobject_cast<QSlider*>(w))
+            connect(slider, &QSlider::valueChanged, this, [this, name](int v) { switchChanged(name, v); });
+        else
+            continue;
+        m_switches[name] = w;
+    }
+}
+
+void SetupBinder::followFlags()
+{
+    if (m_context.model.state().flags.EditsLive && !m_engine.editsLive())
+        m_engine.setEditsLive();
+}
+
+void SetupBinder::showSetup()
+{
+    if (m_context.model.setupShown()) {
+        showFill(m_engine.fill(m_context.model.state().setup));
+        return;
+    }
+    // Nothing to show: every byte counts as one the unit lacks, which
+    // empties and disables every control.
+    table::SetupCopy none;
+    none.fill(table::AbsentPlusOne);
+    showFill(m_engine.fill(none));
+}
+
+void SetupBinder::showFill(const setup::FillResult& r)
+{
+    for (const auto& f : r.fields) {
+        if (QLineEdit* edit = field(QString::fromStdString(f.control))) {
+            setFieldText(edit, QString::fromStdString(f.text), false);
+            edit->setEnabled(f.enabled);
+        }
+    }
+    for (const auto& s : r.switches) {
+        setSwitchState(s.control, s.state);
+        if (QWidget* w = control(s.control))
+            w->setEnabled(s.enabled);
+    }
+    for (const auto& t : r.texts)
+        setText(t.control, t.text);
+    applyEnables(r.enables);
+    for (const auto& m : r.markers)
+        emit vacuumMarkerMoved(m.which, m.x);
+}
+
+void SetupBinder::fieldChanged(QLineEdit* edit)
+{
+    const QString text = edit->text();
+    // A field widened to show a stored value takes its own limit again
+    // as soon as what it holds fits.
+    const int limit = m_maxLength[edit];
+    if (edit->maxLength() > limit && text.size() <= limit)
+        edit->setMaxLength(limit);
+    apply(m_engine.textChanged(edit->objectName().toStdString(), text.toStdString()), edit);
+}
+
+void SetupBinder::switchChanged(const std::string& control, int state)
+{
+    apply(m_engine.switchChanged(control, state), nullptr);
+}
+
+void SetupBinder::apply(const setup::Outcome& out, QLineEdit* source)
+{
+    if (out.empty())
+        return;
+    if (out.message)
+        m_context.messages.warning(messageTitle(), QString::fromStdString(*out.message));
+    // The enabled states first: the model's refresh that the commit sets off
+    // applies the ones it tracks.
+    applyEnables(out.enables);
+    commitSetupOutcome(m_context.model, m_context.link, out);
+    for (const auto& t : out.texts)
+        setText(t.control, t.text);
+    if (out.marker)
+        emit vacuumMarkerMoved(out.marker->which, out.marker->x);
+    if (out.jet) {
+        if (auto* slider = qobject_cast<QSlider*>(control(out.jet->trackBar))) {
+            const QSignalBlocker block(slider);
+            slider->setValue(out.jet->position);
+        }
+    }
+    // Last: putting a text back runs the field again, which sends again.
+    if (out.putBack && source)
+        setFieldText(source, QString::fromStdString(*out.putBack), true);
+}
+
+// QLineEdit cuts a text to its MaxLength; a stored value wider than that
+// ("253" in a two-character field) is shown whole by widening the field
+// until it holds a text that fits again.
+void SetupBinder::setFieldText(QLineEdit* edit, const QString& text, bool runsField)
+{
+    edit->setMaxLength(std::max(m_maxLength[edit], static_cast<int>(text.size())));
+    if (runsField) {
+        edit->setText(text);
+        return;
+    }
+    // The engine knows this text already: nothing to run.
+    const QSignalBlocker block(edit);
+    edit->setText(text);
+}
+
+// Unblocked on purpose: the engine holds these states already and answers
+// with nothing, while the widgets that follow a switch (the lambda marker)
+// see the change.
+void SetupBinder::setSwitchState(const std::string& control, int state)
+{
+    auto it = m_switches.find(control);
+    if (it == m_switches.end())
+        return;
+    QWidget* w = it->second;
+    if (auto* group = qobject_cast<RadioGroup*>(w)) {
+        group->setItemIndex(state);
+    } else if (auto* radio = qobject_cast<QRadioButton*>(w)) {
+        if (state) {
+            radio->setChecked(true);
+        } else if (radio->isChecked()) {
+            // A source code no button stands for: none of them is checked.
+            radio->setAutoExclusive(false);
+            radio->setChecked(false);
+            radio->setAutoExclusive(true);
+        }
+    } else if (auto* check = qobject_cast<QCheckBox*>(w)) {
+        check->setChecked(state != 0);
+    } else if (auto* slider = qobject_cast<QSlider*>(w)) {
+        slider->setValue(state);
+    }
+}
+
+void SetupBinder::setText(const std::string& control, const std::string& text)
+{
+    const QString t = QString::fromStdString(text);
+    if (QLineEdit* edit = field(QString::fromStdString(control)))
+        setFieldText(edit, t, false);
+    else if (auto* line = qobject_cast<QLineEdit*>(this->control(control)))
+        line->setText(t);
+    else if (auto* label = qobject_cast<QLabel*>(this->control(control)))
+        label->setText(t);
+}
+
+void SetupBinder::applyEnables(const std::vector<setup::EnableUpdate>& enables)
+{
+    for (const auto& e : enables)
+        if (QWidget* w = control(e.control))
+            w->setEnabled(e.enabled);
+    rememberEnables(m_context.model, enables);
+}
+
+QString SetupBinder::messageTitle() const
+{
+    const QString title = m_root ? m_root->window()->windowTitle() : QString();
+    return title.isEmpty() ? QStringLiteral("KYR Tuner") : title;
+}
+
+} // namespace kyr::app

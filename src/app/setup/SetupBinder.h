@@ -1,0 +1,72 @@
+#pragma once
+// Binds the controls of the setup field and switch tables, found by their
+// form names under a root widget, to the setup engine. Every text change of a
+// field and every change of a switch goes to the engine; what it answers is
+// carried out here: the send and the model's copy (SetupCommit), message
+// boxes, texts put back (which run the field again, as typing does), the
+// companion texts, the enabled states and the marker moves.
+//
+// Showing a setup copy sends nothing: the field texts are set with their
+// signals blocked, and the switches report states the engine already holds,
+// which it answers with nothing.
+
+#include "app/window/AppContext.h"
+#include "setup/SetupEngine.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include <map>
+#include <string>
+
+class QLineEdit;
+class QWidget;
+
+namespace kyr::app {
+
+class SetupBinder : public QObject {
+    Q_OBJECT
+public:
+    /// Binds every control of the tables that root holds; the engine must
+    /// outlive the binder. Follows the model's setupChanged and stateChanged.
+    SetupBinder(AppContext context, setup::SetupEngine& engine, QWidget* root, QObject* parent = nullptr);
+
+    /// Shows the model's setup copy, or an empty, disabled page when the
+    /// model has none (after Close all). Sends nothing.
+    void showSetup();
+    /// Lets the engine act once the model's EditsLive flag is set.
+    void followFlags();
+
+    setup::SetupEngine& engine() const { return m_engine; }
+    /// A bound field by its form name, or null.
+    QLineEdit* field(const QString& control) const;
+
+signals:
+    /// "Low throttle vacuum " or "High throttle vacuum" took a value: the
+    /// FuelVacChart marker of that end moves to x (bar).
+    void vacuumMarkerMoved(kyr::setup::VacuumMarkerId which, double x);
+
+private:
+    void bindFields();
+    void bindSwitches();
+    void fieldChanged(QLineEdit* edit);
+    void switchChanged(const std::string& control, int state);
+    void apply(const setup::Outcome& out, QLineEdit* source);
+    void showFill(const setup::FillResult& r);
+    void setFieldText(QLineEdit* edit, const QString& text, bool runsField);
+    void setSwitchState(const std::string& control, int state);
+    void setText(const std::string& control, const std::string& text);
+    void applyEnables(const std::vector<setup::EnableUpdate>& enables);
+    QWidget* control(const std::string& name) const;
+    QString messageTitle() const;
+
+    AppContext m_context;
+    setup::SetupEngine& m_engine;
+    QPointer<QWidget> m_root;
+    std::map<std::string, QLineEdit*> m_fields;
+    std::map<QLineEdit*, int> m_maxLength; // each field's own limit
+    std::map<std::string, QWidget*> m_switches;
+};
+
+} // namespace kyr::app

@@ -1,0 +1,40 @@
+#pragma once
+// What a setup edit does outside its page: the WriteByte goes to the link
+// queue, and the model's setup copy, image, flags and tool bar buttons
+// follow the engine. Shared by every page that edits setup bytes (the Setup
+// page's fields and switches, the jet trims, the throttle calibration).
+
+#include "setup/ByteWrite.h"
+#include "setup/SetupEngine.h"
+
+#include <QtGlobal>
+
+#include <functional>
+#include <vector>
+
+namespace kyr::app {
+
+class LinkWorker;
+class TuneModel;
+using Ticket = quint64;
+
+/// Sends an outcome's WriteByte and keeps the model in step with the
+/// engine: the stored byte goes into the setup copy and the image, the image
+/// counts as changed, and a marking outcome disables "Read from KYR" and
+/// enables "Write to KYR". While no unit is connected the link drops the
+/// send; the image changes all the same. Emits the model's stateChanged once.
+void commitSetupOutcome(TuneModel& model, LinkWorker& link, const setup::Outcome& out);
+
+/// Sends a WriteByte made outside the engine's fields (the throttle
+/// calibration), records it in the engine's setup copy and commits it like
+/// an accepted edit. The link's sent signal with the ticket returned says
+/// when it has taken it (sent or dropped).
+Ticket sendSetupByte(TuneModel& model, LinkWorker& link, setup::SetupEngine& engine, const setup::ByteWrite& write);
+
+/// Keeps the link state's enabled flags of the controls it tracks (the
+/// Calibrate buttons) as the engine's rules left them, so the window's next
+/// refresh of the tool bar and pages does not bring back an older state.
+/// Controls the link state does not track are left out. Emits nothing.
+void rememberEnables(TuneModel& model, const std::vector<setup::EnableUpdate>& enables);
+
+} // namespace kyr::app

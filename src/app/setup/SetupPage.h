@@ -1,0 +1,45 @@
+#pragma once
+// The "Setup" page: the vehicle texts kept in map files, the unit's identity
+// fields, and the setup parameter fields and option switches, bound to the
+// model's setup engine.
+
+#include "app/window/Page.h"
+
+class QGridLayout;
+class QLineEdit;
+class QPushButton;
+
+namespace kyr::app {
+
+class SetupBinder;
+
+class SetupPage : public Page {
+    Q_OBJECT
+public:
+    explicit SetupPage(AppContext context, QWidget* parent = nullptr);
+
+    /// The binding of the fields and switches to the setup engine.
+    SetupBinder& binder() const { return *m_binder; }
+
+signals:
+    /// "Calibrate" beside "Throttle Position Sensor" (CalBtn) was clicked:
+    /// the throttle calibration dialog is wanted.
+    void throttleCalibrationRequested();
+
+private:
+    QWidget* buildIdentityRow();
+    QLineEdit* addField(QGridLayout* grid, int row, int column, const QString& name, const QString& caption);
+    void showVehicle();
+    void showUnit();
+    void showIdentity();
+    void takeVehicle();
+
+    QLineEdit* m_make;   // Edit9
+    QLineEdit* m_model;  // Edit10
+    QLineEdit* m_engine; // Edit11
+    QLineEdit* m_type;   // Edit18
+    QLineEdit* m_unitModel, * m_major, * m_minor; // Edit6, Edit7, Edit8
+    SetupBinder* m_binder = nullptr;
+};
+
+} // namespace kyr::app

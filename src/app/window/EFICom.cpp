@@ -1,0 +1,260 @@
+#include "app/window/EFICom.h"
+
+#include "app/dialogs/AboutDialog.h"
+#include "app/maps/CorrectionPage.h"
+#include "app/maps/FuelPage.h"
+#include "app/live/LivePoll.h"
+#include "app/live/LoggerPage.h"
+#include "app/live/MonitorPage.h"
+#include "app/dialogs/SerialDialog.h"
+#include "app/setup/SetupPage.h"
+#include "app/dialogs/TimingAnalysisDialog.h"
+#include "app/maps/TimingPage.h"
+#include "app/dialogs/TpsCalDialog.h"
+#include "link/Protocol.h"
+
+#include <QAbstractButton>
+
+#include <algorithm>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QProgressBar>
+#include <QShowEvent>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QToolBar>
+#include <QToolButton>
+
+namespace kyr::app {
+
+namespace {
+
+template <class T>
+std::shared_ptr<T> orDefault(std::shared_ptr<T> given, std::shared_ptr<T> fallback)
+{
+    return given ? std::move(given) : std::move(fallback);
+}
+
+} // namespace
+
+EFICom::EFICom(EFIComServices services, QWidget* parent)
+    : QMainWindow(parent),
+      m_messages(orDefault<MessageSink>(std::move(services.messages), std::make_shared<QtMessageSink>(this))),
+      m_files(orDefault<FileChooser>(std::move(services.files), std::make_shared<QtFileChooser>(this))),
+      m_backupRoot(services.link.backupRoot)
+{
+    m_link = std::make_unique<LinkWorker>(m_model, std::move(services.link));
+    setObjectName(QStringLiteral("EFICom"));
+    setWindowTitle(QStringLiteral("KYR Tuner"));
+    LivePoll::of(m_model, *m_link).setInterval(services.livePollMs);
+    buildToolBar();
+    buildPages();
+    buildStatusBar();
+    buildDialogs();
+
+    Presenter::Controls controls;
+    controls.connect = control(QStringLiteral("spConnect"));
+    controls.readTable = control(QStringLiteral("spRead"));
+    controls.writeTable = control(QStringLiteral("spWrite"));
+    controls.refreshPorts = control(QStringLiteral("spRetry"));
+    controls.portChooser = m_combo;
+    for (int i = 0; i < 3; ++i)
+        controls.panels[i] = m_panels[i];
+    m_presenter = std::make_unique<Presenter>(*this, controls, *m_pageControl);
+    connect(&m_model, &TuneModel::stateChanged, this, &EFICom::applyControls);
+    connect(&m_model, &TuneModel::mapsChanged, this, &EFICom::applyControls);
+    connect(m_link.get(), &LinkWorker::tableWritten, this, &EFICom::tableWritten);
+    connect(m_link.get(), &LinkWorker::connected, this, &EFICom::connectFinished);
+    connect(&m_model, &TuneModel::busyChanged, this, &EFICom::lockPages);
+    connect(m_link.get(), &LinkWorker::status, this, &EFICom::showStatus);
+    connect(m_link.get(), &LinkWorker::progressChanged, this, &EFICom::setProgress);
+    applyControls();
+    // The window sees every key before the focused control does.
+    qApp->installEventFilter(this);
+    resize(1200, 720);
+}
+
+EFICom::~EFICom()
+{
+    qApp->removeEventFilter(this);
+    // The link thread ends before the model it applies results to.
+    m_link.reset();
+}
+
+QToolButton* EFICom::addButton(const QString& name, const QString& caption, void (EFICom::*handler)())
+{
+    auto* b = new QToolButton(m_toolBar);
+    b->setObjectName(name);
+    b->setText(caption);
+    b->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    if (handler)
+        connect(b, &QToolButton::clicked, this, handler);
+    m_toolBar->addWidget(b);
+    return b;
+}
+
+void EFICom::buildToolBar()
+{
+    m_toolBar = addToolBar(QStringLiteral("Tools"));
+    m_toolBar->setObjectName(QStringLiteral("ToolBar1"));
+    m_toolBar->setMovable(false);
+    addButton(QStringLiteral("spOpen"), QStringLiteral("Open file"), &EFICom::spOpenClick);
+    addButton(QStringLiteral("spClose"), QStringLiteral("Close all"), &EFICom::spCloseClick);
+    addButton(QStringLiteral("spRestore"), QString::fromUtf8("Restore backup\u2026"), &EFICom::restoreBackupClick);
+    addButton(QStringLiteral("spSave"), QStringLiteral("Save settings"), &EFICom::spSaveClick);
+    addButton(QStringLiteral("spPrint"), QStringLiteral("Print"), &EFICom::spPrintClick);
+    addButton(QStringLiteral("spSetup"), QStringLiteral("Setup"), &EFICom::spSetupClick);
+    m_combo = new QComboBox(m_toolBar);
+    m_combo->setObjectName(QStringLiteral("ComboBox1"));
+    m_combo->setMinimumContentsLength(6);
+    // Only the user's choice counts as a change; refilling the list does not.
+    connect(m_combo, &QComboBox::textActivated, this, &EFICom::ComboBox1Change);
+    m_toolBar->addWidget(m_combo);
+    addButton(QStringLiteral("spRetry"), QStringLiteral("Refresh Com Port"), &EFICom::spRetryClick);
+    addButton(QStringLiteral("spConnect"), QStringLiteral("Connect"), &EFICom::spConnectClick);
+    addButton(QStringLiteral("spRead"), QStringLiteral("Read from KYR"), &EFICom::spReadClick);
+    addButton(QStringLiteral("spWrite"), QStringLiteral("Write to KYR"), &EFICom::spWriteClick);
+    addButton(QStringLiteral("sp3D"), QStringLiteral("Analyse Maps"), &EFICom::sp3DClick);
+    QToolButton* mouse = addButton(QStringLiteral("SpeedButton3"), QStringLiteral("Enable/Disable mouse tuning"), nullptr);
+    mouse->setCheckable(true);
+    mouse->setChecked(false);
+    connect(mouse, &QToolButton::toggled, &m_model, &TuneModel::setMouseTuning);
+    addButton(QStringLiteral("spAbout"), QStringLiteral("About"), &EFICom::spAboutClick);
+    addButton(QStringLiteral("spExit"), QStringLiteral("Exit"), &EFICom::spExitClick);
+}
+
+void EFICom::buildPages()
+{
+    const AppContext context{m_model, *m_link, *m_messages};
+    m_pageControl = new QTabWidget(this);
+    m_pageControl->setObjectName(QStringLiteral("PageControl1"));
+    m_pages = {new SetupPage(context), new TimingPage(context), new FuelPage(context),
+               new CorrectionPage(context), new LoggerPage(context, m_files), new MonitorPage(context)};
+    for (Page* p : m_pages)
+        m_pageControl->addTab(p, p->caption());
+    setCentralWidget(m_pageControl);
+}
+
+void EFICom::buildStatusBar()
+{
+    QStatusBar* bar = statusBar();
+    bar->setObjectName(QStringLiteral("StatusBar1"));
+    const int stretch[3] = {3, 3, 1};
+    for (int i = 0; i < 3; ++i) {
+        m_panels[i] = new QLabel(bar);
+        m_panels[i]->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
+        m_panels[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        bar->addWidget(m_panels[i], stretch[i]);
+    }
+    m_progress = new QProgressBar(bar);
+    m_progress->setObjectName(QStringLiteral("LinkProgress"));
+    m_progress->setRange(0, 0); // busy: a transfer has no progress to report
+    m_progress->setMaximumWidth(120);
+    m_progress->setTextVisible(false);
+    m_progress->hide();
+    bar->addPermanentWidget(m_progress);
+}
+
+// Created once, in this order, and kept until the program ends.
+void EFICom::buildDialogs()
+{
+    const AppContext context{m_model, *m_link, *m_messages};
+    m_timing = new TimingAnalysisDialog(m_model, this);
+    auto* about = new AboutDialog(m_model, this);
+    m_about = about;
+    m_setupChanged = new SetupChangedDialog(this);
+    m_tpsCal = new TpsCalDialog(context, this);
+    m_serial = new SerialDialog(context, about);
+    about->setSerialDialog(m_serial);
+    m_saveFrom = new SaveFromDialog(m_model, this);
+    m_dialogs = {m_timing, m_about, m_setupChanged, m_tpsCal, m_serial, m_saveFrom};
+    connect(m_setupChanged, &SetupChangedDialog::answered, this, &EFICom::setupChangedAnswered);
+    connect(m_saveFrom, &SaveFromDialog::saveChosen, this, &EFICom::saveFrom);
+    if (auto* setupPage = qobject_cast<SetupPage*>(m_pages.front()))
+        connect(setupPage, &SetupPage::throttleCalibrationRequested, m_tpsCal, &QDialog::show);
+}
+
+QWidget* EFICom::control(const QString& name) const
+{
+    if (auto* w = m_toolBar->findChild<QWidget*>(name))
+        return w;
+    return m_pageControl->findChild<QWidget*>(name);
+}
+
+// The controls as the tune session's state says, through the one presenter.
+void EFICom::applyControls()
+{
+    if (m_presenter)
+        m_presenter->show(m_model.state(), differsFromUnit());
+}
+
+// The tune shown differs from the unit's when an edit is not yet stored in
+// it, or when it is not the table last read from or written to the unit.
+bool EFICom::differsFromUnit() const
+{
+    const session::TuneState& s = m_model.state();
+    if (s.flags.ImageChanged)
+        return true;
+    if (!s.unitImage || !s.imageWhole || !m_model.mapsShown())
+        return false;
+    const table::EncodedImage shown = table::encode(s.setup, m_model.maps());
+    return !std::equal(shown.plusOne.begin(), shown.plusOne.begin() + link::ReadTableKeep, s.unitImage->begin());
+}
+
+void EFICom::showStatus(const QString& text) { m_panels[0]->setText(text); }
+
+void EFICom::setProgress(bool on) { m_progress->setVisible(on); }
+
+// While a sequence is queued or running the pages take no edits: an edit
+// would be lost under the state the sequence brings back.
+void EFICom::lockPages(bool locked)
+{
+    for (Page* p : m_pages)
+        p->setEnabled(!locked);
+}
+
+void EFICom::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    // Restoring after a minimise shows the window again: the search runs
+    // once, or it would close the port of a connected unit.
+    if (!m_searched && !event->spontaneous()) {
+        m_searched = true;
+        FormShow();
+    }
+}
+
+void EFICom::closeEvent(QCloseEvent* event)
+{
+    if (m_exitDone) {
+        event->accept();
+        return;
+    }
+    // The title bar's close is Exit: the port is closed and a changed setup offered first.
+    event->ignore();
+    spExitClick();
+}
+
+bool EFICom::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() != QEvent::KeyPress || !isEnabled())
+        return QMainWindow::eventFilter(watched, event);
+    auto* w = qobject_cast<QWidget*>(watched);
+    // Once per key: the event is offered again to each parent it propagates to.
+    const bool first = w && (w == QApplication::focusWidget() || (!QApplication::focusWidget() && w == this));
+    if (!first || w->window() != this)
+        return QMainWindow::eventFilter(watched, event);
+    auto* key = static_cast<QKeyEvent*>(event);
+    if (key->key() == Qt::Key_Escape && key->modifiers() == Qt::NoModifier) {
+        spExitClick();
+        return true;
+    }
+    if (auto* page = qobject_cast<Page*>(m_pageControl->currentWidget()); page && page->isEnabled())
+        return page->previewKey(key);
+    return false;
+}
+
+} // namespace kyr::app

@@ -1,0 +1,147 @@
+#pragma once
+// The main window: tool bar, the six pages, the status bar, the dialogs, and
+// the tool bar handlers with their enable/disable rules. The pages and
+// dialogs are separate classes; the window only composes them.
+
+#include "app/window/AppContext.h"
+#include "app/window/FileChooser.h"
+#include "app/link/LinkWorker.h"
+#include "app/live/LivePoll.h"
+#include "app/window/MessageSink.h"
+#include "app/window/Presenter.h"
+#include "app/dialogs/SaveFromDialog.h"
+#include "app/dialogs/SetupChangedDialog.h"
+#include "app/window/TuneModel.h"
+
+#include <QMainWindow>
+
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <vector>
+
+class QComboBox;
+class QLabel;
+class QProgressBar;
+class QTabWidget;
+class QToolBar;
+class QToolButton;
+
+namespace kyr::app {
+
+class Page;
+
+/// What the window is given; anything left empty takes the program's own.
+struct EFIComServices {
+    std::shared_ptr<MessageSink> messages; ///< default: message boxes over the window
+    std::shared_ptr<FileChooser> files;    ///< default: the file dialogs
+    LinkSetup link;                        ///< default: the serial devices, the steady clock
+    int livePollMs = LivePoll::IntervalMs; ///< Timer1's interval; 0 leaves the real-time poll off
+};
+
+class EFICom : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit EFICom(EFIComServices services = {}, QWidget* parent = nullptr);
+    ~EFICom() override;
+
+    TuneModel& model() { return m_model; }
+    LinkWorker& linkWorker() { return *m_link; }
+    /// The pages in tab order.
+    const std::vector<Page*>& pages() const { return m_pages; }
+    /// The dialogs in the order they were created.
+    const std::vector<QDialog*>& dialogs() const { return m_dialogs; }
+    /// A tool bar or page control by its form name ("spConnect", "Edit18"), or null.
+    QWidget* control(const QString& name) const;
+
+signals:
+    /// Exit has closed the port; the window closes next.
+    void exitFinished();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    /// What the setup-changed prompt was shown for.
+    enum class PendingAction { None, Exit, CloseAll };
+    /// How a table write ended.
+    enum class WriteResult { Written, Declined, Failed };
+
+    // ---- building (EFICom.cpp)
+    void buildToolBar();
+    QToolButton* addButton(const QString& name, const QString& caption, void (EFICom::*handler)());
+    void buildPages();
+    void buildStatusBar();
+    void buildDialogs();
+    void applyControls();
+    void showStatus(const QString& text);
+    void setProgress(bool on);
+    void lockPages(bool locked);
+
+    // ---- the link (EFIComLink.cpp)
+    void FormShow();
+    void ComboBox1Change(const QString& text);
+    void spConnectClick();
+    void spRetryClick();
+    void spReadClick();
+    void spWriteClick();
+    void spExitClick();
+    void writeImage(std::function<void(WriteResult)> then);
+    void tableWritten(Ticket t, const session::SessionResult& result);
+    void connectFinished(Ticket t, const session::SessionResult& result);
+    bool confirmTypeMismatch();
+    void askSetupChanged(PendingAction action);
+    void setupChangedAnswered(SetupChangedDialog::Choice choice);
+    void carryOut(PendingAction action);
+    void finishExit();
+
+    // ---- files and the other buttons (EFIComFiles.cpp)
+    void spOpenClick();
+    void openMapFile(const std::filesystem::path& path);
+    void spSaveClick();
+    void saveFrom(SaveFromDialog::Source source);
+    void storeMapFile(const table::ImageBytes& image);
+    void spCloseClick();
+    void closeAll();
+    void spPrintClick();
+    void spSetupClick();
+    void sp3DClick();
+    void spAboutClick();
+    void restoreBackupClick();
+    bool differsFromUnit() const;
+
+    std::shared_ptr<MessageSink> m_messages;
+    std::shared_ptr<FileChooser> m_files;
+    TuneModel m_model;
+    std::unique_ptr<LinkWorker> m_link;
+    std::unique_ptr<Presenter> m_presenter;
+    std::filesystem::path m_backupRoot;
+
+    QToolBar* m_toolBar = nullptr;
+    QComboBox* m_combo = nullptr;       // ComboBox1
+    QTabWidget* m_pageControl = nullptr; // PageControl1
+    std::vector<Page*> m_pages;
+    QLabel* m_panels[3] = {};
+    QProgressBar* m_progress = nullptr;
+
+    std::vector<QDialog*> m_dialogs;
+    QDialog* m_timing = nullptr;
+    QDialog* m_about = nullptr;
+    SetupChangedDialog* m_setupChanged = nullptr;
+    QDialog* m_tpsCal = nullptr;
+    QDialog* m_serial = nullptr;
+    SaveFromDialog* m_saveFrom = nullptr;
+
+    std::map<Ticket, std::function<void(WriteResult)>> m_afterWrite; // writes someone waits for
+    std::map<Ticket, std::function<void()>> m_afterConnect;
+    Ticket m_exitTicket = 0;
+    bool m_searched = false;   // the start-up port search has run
+    PendingAction m_pending = PendingAction::None;
+    bool m_exiting = false;    // Exit is closing the port
+    bool m_exitDone = false;   // the port is closed: the window may close
+};
+
+} // namespace kyr::app

@@ -1,0 +1,171 @@
+// The main window's file handlers (Open file, Restore backup, Save settings,
+// Close all) and the buttons that only show a page or a dialog.
+
+#include "app/window/EFICom.h"
+
+#include "app/window/Page.h"
+#include "files/MapFile.h"
+#include "session/Backups.h"
+#include "tools/SerialNumber.h"
+
+#include <QTabWidget>
+
+#include <filesystem>
+
+namespace kyr::app {
+
+namespace {
+
+std::filesystem::path pathOf(const QString& name) { return std::filesystem::path(name.toStdString()); }
+
+} // namespace
+
+// Open file: a file that cannot be used leaves no file open and nothing of
+// it (or of an earlier file) for Connect to decode, and says why. A
+// cancelled dialog changes nothing at all.
+void EFICom::spOpenClick()
+{
+    const QString name = m_files->openFileName(QStringLiteral("Open file"), MapFileFilter);
+    if (!name.isEmpty())
+        openMapFile(pathOf(name));
+}
+
+void EFICom::openMapFile(const std::filesystem::path& path)
+{
+    Result<files::MapFile> loaded = files::loadMapFile(path);
+    if (!loaded) {
+        m_link->openFileFailed();
+        m_messages->warning(QStringLiteral("Open file"), QString::fromStdString(loaded.error().message));
+        return;
+    }
+    const files::MapFile file = std::move(loaded).value();
+    m_model.setVehicle({QString::fromStdString(file.make), QString::fromStdString(file.model),
+                        QString::fromStdString(file.engine)});
+    m_link->openFile(file, path);
+}
+
+// The backups of the unit shown (or of every unit, when it has none), newest
+// first; the one chosen opens as a file.
+void EFICom::restoreBackupClick()
+{
+    if (m_backupRoot.empty()) {
+        m_messages->warning(QStringLiteral("Restore backup"), QStringLiteral("No folder for backups is set."));
+        return;
+    }
+    const session::BackupStore store(m_backupRoot);
+    std::vector<session::BackupEntry> entries;
+    if (m_model.setupShown())
+        entries = store.list(session::serialFolder(tools::serialText(m_model.state().setup)));
+    if (entries.empty()) {
+        for (const std::string& serial : store.serials())
+            for (auto& e : store.list(serial))
+                entries.push_back(std::move(e));
+        std::sort(entries.begin(), entries.end(),
+                  [](const auto& a, const auto& b) { return a.taken > b.taken; });
+    }
+    if (entries.empty()) {
+        m_messages->warning(QStringLiteral("Restore backup"),
+                            QStringLiteral("There are no backups in %1 yet.")
+                                .arg(QString::fromStdString(m_backupRoot.string())));
+        return;
+    }
+    QStringList labels;
+    for (const auto& e : entries)
+        labels << QStringLiteral("%1   unit %2").arg(QString::fromStdString(e.taken), QString::fromStdString(e.serial));
+    const int chosen = m_files->chooseBackup(QStringLiteral("Restore backup"), labels);
+    if (chosen >= 0 && chosen < static_cast<int>(entries.size()))
+        openMapFile(entries[chosen].path);
+}
+
+void EFICom::spSaveClick() { m_saveFrom->show(); }
+
+// Save From KYR reads the unit's table on the link thread and refuses a short
+// reply; Save From PC encodes what the program shows.
+void EFICom::saveFrom(SaveFromDialog::Source source)
+{
+    if (source == SaveFromDialog::Source::Pc) {
+        if (!m_model.state().imageWhole) {
+            m_messages->warning(QStringLiteral("Save settings"),
+                                QStringLiteral("Nothing to save: no table has been read from the KYR or opened."));
+            return;
+        }
+        storeMapFile(table::encode(m_model.state().setup, m_model.maps()).plusOne);
+        return;
+    }
+    const Ticket read = m_link->readForSave();
+    auto once = std::make_shared<QMetaObject::Connection>();
+    *once = connect(m_link.get(), &LinkWorker::readForSaveDone, this,
+                    [this, read, once](Ticket t, const Result<table::ImageBytes>& table) {
+                        if (t != read)
+                            return;
+                        disconnect(*once);
+                        if (table)
+                            storeMapFile(table.value());
+                        else
+                            m_messages->warning(QStringLiteral("Save settings"),
+                                                QString::fromStdString(table.error().message));
+                    });
+}
+
+void EFICom::storeMapFile(const table::ImageBytes& image)
+{
+    const QString name = m_files->saveFileName(QStringLiteral("Save settings"), MapFileFilter);
+    if (name.isEmpty())
+        return;
+    files::MapFile file;
+    file.identity = m_model.state().unit.identity.bytes;
+    file.make = m_model.vehicle().make.toStdString();
+    file.model = m_model.vehicle().model.toStdString();
+    file.engine = m_model.vehicle().engine.toStdString();
+    file.image = image;
+    if (Status saved = files::saveMapFile(pathOf(name), file); !saved)
+        m_messages->warning(QStringLiteral("Save settings"), QString::fromStdString(saved.error().message));
+}
+
+void EFICom::spCloseClick()
+{
+    if (m_model.state().flags.ImageChanged)
+        askSetupChanged(PendingAction::CloseAll);
+    else
+        closeAll();
+}
+
+// Close all forgets the file (FileOpen and FileDecoded) and empties the
+// vehicle fields. With a unit connected its setup and maps stay shown and
+// writable, and Read from KYR brings the unit's own back; without one the
+// file's identity (status panels 1 and 2, the unit type, the about box), the
+// setup fields and the charts are cleared and Write stays disabled, so that
+// nothing of the closed file can be written or saved afterwards.
+void EFICom::closeAll()
+{
+    const Ticket close = m_link->closeAll();
+    auto once = std::make_shared<QMetaObject::Connection>();
+    *once = connect(m_link.get(), &LinkWorker::closedAll, this, [this, close, once](Ticket t) {
+        if (t != close)
+            return;
+        disconnect(*once);
+        m_model.setVehicle({});
+        if (m_model.state().flags.UnitConnected)
+            return;
+        session::TuneState& s = m_model.mutableState();
+        s.unit = session::UnitInfo{};
+        s.unitTypeText.clear();
+        s.status.unitLine.clear();
+        s.status.typeName.clear();
+        m_model.clearTune();
+    });
+}
+
+void EFICom::spPrintClick()
+{
+    if (auto* page = qobject_cast<Page*>(m_pageControl->currentWidget()))
+        page->printPage();
+}
+
+void EFICom::spSetupClick() { m_pageControl->setCurrentIndex(0); }
+
+void EFICom::sp3DClick() { m_timing->show(); }
+
+void EFICom::spAboutClick() { m_about->show(); }
+
+} // namespace kyr::app

@@ -1,0 +1,194 @@
+// The main window's link handlers: the port search, the port chooser,
+// Connect, Refresh Com Port, Read, Write, Exit and the setup-changed prompt.
+
+#include "app/window/EFICom.h"
+
+#include "session/WriteRules.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <QTabWidget>
+
+namespace kyr::app {
+
+namespace {
+
+constexpr int GearboxPage = 5;
+
+bool portFault(const std::optional<Error>& e)
+{
+    return e && (e->kind == ErrorKind::PermissionDenied || e->kind == ErrorKind::PortUnavailable ||
+                 e->kind == ErrorKind::OsError);
+}
+
+} // namespace
+
+void EFICom::FormShow()
+{
+    if (QScreen* screen = this->screen())
+        move(x(), screen->availableGeometry().top());
+    const Ticket search = m_link->searchPorts();
+    // The page follows the first search only, not a later Refresh.
+    auto once = std::make_shared<QMetaObject::Connection>();
+    *once = connect(m_link.get(), &LinkWorker::portsSearched, this, [this, search, once](Ticket t) {
+        if (t != search)
+            return;
+        disconnect(*once);
+        m_pageControl->setCurrentIndex(m_model.state().unit.typeName == "Gearbox" ? GearboxPage : 0);
+    });
+}
+
+void EFICom::ComboBox1Change(const QString& text)
+{
+    if (text.isEmpty())
+        return;
+    const session::PortAddress port = session::portFromChooserText(text.toStdString());
+    if (port.empty()) {
+        m_model.mutableState().status.message = "\"" + text.toStdString() + "\" is not a port name";
+        m_model.stateEdited();
+        return;
+    }
+    m_link->choosePort(port);
+}
+
+void EFICom::spConnectClick() { m_link->connectUnit(); }
+
+void EFICom::connectFinished(Ticket t, const session::SessionResult& result)
+{
+    // A port that would not open says why ("permission denied on /dev/ttyUSB0: ...").
+    if (portFault(result.error))
+        m_messages->warning(QStringLiteral("Connect"), QString::fromStdString(result.error->message));
+    if (auto it = m_afterConnect.find(t); it != m_afterConnect.end()) {
+        auto then = std::move(it->second);
+        m_afterConnect.erase(it);
+        then();
+    }
+}
+
+void EFICom::spRetryClick() { m_link->refreshPorts(); }
+
+void EFICom::spReadClick() { m_link->readTable(); }
+
+void EFICom::spWriteClick() { writeImage({}); }
+
+// A file made for another unit type would put its maps where the unit keeps
+// others: the user confirms such a write.
+bool EFICom::confirmTypeMismatch()
+{
+    const session::TuneState& s = m_model.state();
+    const auto mismatch = session::checkUnitType(s.fileTypeCode, s.unitTypeCode);
+    if (!mismatch)
+        return true;
+    const QString text = QString::fromStdString(mismatch->text()) + QStringLiteral("\nWrite it to the KYR anyway?");
+    return m_messages->question(QStringLiteral("Write to KYR"), text) == Answer::Yes;
+}
+
+// Write to KYR: the image is encoded from the setup copy and the map arrays
+// when the write's turn comes, so it carries every edit made before it.
+void EFICom::writeImage(std::function<void(WriteResult)> then)
+{
+    if (!m_model.state().sendsAllowed()) {
+        m_model.mutableState().status.message = "KYR not connected";
+        m_model.stateEdited();
+        if (then)
+            then(WriteResult::Failed);
+        return;
+    }
+    if (!confirmTypeMismatch()) {
+        if (then)
+            then(WriteResult::Declined);
+        return;
+    }
+    const Ticket t = m_link->writeTable();
+    if (then)
+        m_afterWrite[t] = std::move(then);
+}
+
+// A write the unit does not hold whole is never passed off as done: the user
+// is told which offsets differ.
+void EFICom::tableWritten(Ticket t, const session::SessionResult& result)
+{
+    if (result.mapsRedrawn)
+        m_model.mapsEdited();
+    if (result.error && result.error->kind == ErrorKind::VerifyMismatch)
+        m_messages->warning(QStringLiteral("Write to KYR"),
+                            QString::fromStdString(m_model.state().status.message));
+    auto it = m_afterWrite.find(t);
+    if (it == m_afterWrite.end())
+        return;
+    auto then = std::move(it->second);
+    m_afterWrite.erase(it);
+    then(result.error ? WriteResult::Failed : WriteResult::Written);
+}
+
+void EFICom::spExitClick()
+{
+    if (m_exiting)
+        return;
+    if (m_model.state().flags.ImageChanged)
+        askSetupChanged(PendingAction::Exit);
+    else
+        finishExit();
+}
+
+void EFICom::askSetupChanged(PendingAction action)
+{
+    m_pending = action;
+    m_setupChanged->show();
+}
+
+// Yes connects (unless a unit is connected) and writes the image, then goes
+// on with Exit or Close all; a write that did not happen stops there, so
+// that the changed setup is not lost without the user knowing. No goes on
+// without writing; Cancel stays.
+void EFICom::setupChangedAnswered(SetupChangedDialog::Choice choice)
+{
+    const PendingAction action = std::exchange(m_pending, PendingAction::None);
+    if (choice == SetupChangedDialog::Cancel || action == PendingAction::None)
+        return;
+    if (choice == SetupChangedDialog::No) {
+        carryOut(action);
+        return;
+    }
+    auto afterWrite = [this, action](WriteResult result) {
+        if (result == WriteResult::Written) {
+            carryOut(action);
+        } else if (result == WriteResult::Failed) {
+            m_messages->warning(QStringLiteral("Write to KYR"),
+                                QStringLiteral("The new setup was not written to the KYR: %1")
+                                    .arg(QString::fromStdString(m_model.state().status.message)));
+        }
+    };
+    if (m_model.state().flags.UnitConnected) {
+        writeImage(afterWrite);
+        return;
+    }
+    m_afterConnect[m_link->connectUnit()] = [this, afterWrite] { writeImage(afterWrite); };
+}
+
+void EFICom::carryOut(PendingAction action)
+{
+    if (action == PendingAction::Exit)
+        finishExit();
+    else if (action == PendingAction::CloseAll)
+        closeAll();
+}
+
+// Exit: the port is closed on the link thread after everything asked for
+// before it, then the window closes (and with it the program).
+void EFICom::finishExit()
+{
+    m_exiting = true;
+    for (QDialog* d : m_dialogs)
+        d->hide();
+    m_exitTicket = m_link->closePort();
+    connect(m_link.get(), &LinkWorker::portClosed, this, [this](Ticket t) {
+        if (t != m_exitTicket)
+            return;
+        m_exitDone = true;
+        emit exitFinished();
+        close();
+    });
+}
+
+} // namespace kyr::app

@@ -1,0 +1,88 @@
+#include "app/window/Presenter.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QLabel>
+#include <QMainWindow>
+
+namespace kyr::app {
+
+namespace {
+
+template <class T>
+T* mustFind(QWidget& under, const char* name)
+{
+    auto* w = under.findChild<T*>(QString::fromLatin1(name));
+    if (!w)
+        qFatal("The window has no control named %s", name);
+    return w;
+}
+
+} // namespace
+
+Presenter::Presenter(QMainWindow& window, Controls controls, QWidget& pages)
+    : m_window(window), m_controls(controls)
+{
+    using C = session::Commands;
+    m_bound = {{&C::connect, controls.connect},
+               {&C::readTable, controls.readTable},
+               {&C::writeTable, controls.writeTable},
+               {&C::refreshPorts, controls.refreshPorts},
+               {&C::choosePort, controls.portChooser},
+               {&C::calibrateThrottle, mustFind<QWidget>(pages, "CalBtn")},
+               {&C::calibrateWater, mustFind<QWidget>(pages, "Button1")},
+               {&C::calibrateAir, mustFind<QWidget>(pages, "Button2")},
+               {&C::calibrateMap, mustFind<QWidget>(pages, "Button3")},
+               {&C::analogSignals, mustFind<QWidget>(pages, "AnalogEn")},
+               {&C::realtimeTracking, mustFind<QWidget>(pages, "RT_Track")}};
+    using L = session::LiveSwitches;
+    m_switches = {{&L::analogSignals, mustFind<QAbstractButton>(pages, "AnalogEn")},
+                  {&L::realtimeTracking, mustFind<QAbstractButton>(pages, "RT_Track")}};
+}
+
+QString Presenter::title(const session::TuneState& state, bool differsFromUnit)
+{
+    QString text = QStringLiteral("KYR Tuner");
+    if (!state.filePath.empty())
+        text += QStringLiteral(" - ") + QString::fromStdString(state.filePath.filename().string());
+    if (differsFromUnit)
+        text += QStringLiteral(" *");
+    return text;
+}
+
+void Presenter::show(const session::TuneState& state, bool differsFromUnit)
+{
+    const QString lines[3] = {QString::fromStdString(state.status.message),
+                              QString::fromStdString(state.status.unitLine),
+                              QString::fromStdString(state.status.typeName)};
+    for (int i = 0; i < 3; ++i)
+        m_controls.panels[i]->setText(lines[i]);
+    for (const Bound& b : m_bound)
+        b.widget->setEnabled(state.commands.*b.command);
+    for (const Switch& s : m_switches) {
+        // The poll follows the state, not the click handler.
+        const QSignalBlocker block(s.button);
+        s.button->setChecked(state.live.*s.on);
+    }
+    showPorts(state);
+    m_window.setWindowTitle(title(state, differsFromUnit));
+}
+
+void Presenter::showPorts(const session::TuneState& state)
+{
+    QComboBox* combo = m_controls.portChooser;
+    QStringList items;
+    for (int n : state.ports)
+        items << QStringLiteral("Com%1").arg(n);
+    const QSignalBlocker block(combo);
+    QStringList shown;
+    for (int i = 0; i < combo->count(); ++i)
+        shown << combo->itemText(i);
+    if (shown != items) {
+        combo->clear();
+        combo->addItems(items);
+    }
+    combo->setCurrentIndex(combo->findText(QString::fromStdString(state.port.chooserText())));
+}
+
+} // namespace kyr::app

@@ -1,0 +1,487 @@
+#include "session/TuneSession.h"
+
+#include "session/Backups.h"
+#include "session/WriteRules.h"
+#include "tools/SerialNumber.h"
+
+#include <algorithm>
+
+namespace kyr::session {
+
+namespace {
+
+using namespace link;
+
+constexpr int FirstPort = 1;
+constexpr int LastPort = 20;
+constexpr uint8_t FillChar = '0';
+
+bool switchOn(const table::SetupCopy& s, table::SetupParam p)
+{
+    return s[table::setupOffset(p)] - 1 == 2; // sensors: raw 2 on, 1 off
+}
+
+/// A table reply as the image buffer keeps it: "0" fill, then at most 481
+/// bytes up to the first zero. Nothing when the reply is short.
+std::optional<table::ImageBytes> wholeTable(const Bytes& reply, std::size_t& got)
+{
+    table::ImageBytes buffer;
+    buffer.fill(FillChar);
+    std::span<uint8_t> keep(buffer.data(), ReadTableKeep);
+    got = copyUntilZero(reply, keep);
+    if (got < ReadTableKeep)
+        return std::nullopt;
+    return buffer;
+}
+
+} // namespace
+
+std::string incompleteReadText(std::size_t got, std::size_t expected)
+{
+    return "Incomplete read from KYR: " + std::to_string(got) + " of " + std::to_string(expected) + " bytes";
+}
+
+TuneSession::TuneSession(TQCCom32& efi, Clock& clock, BackupStore* backups)
+    : m_efi(efi), m_clock(clock), m_backups(backups)
+{
+}
+
+void TuneSession::say(SessionResult& r, TuneState& s, const std::string& text)
+{
+    r.statuses.push_back(text);
+    s.status.message = text;
+    if (m_observer)
+        m_observer->status(text);
+}
+
+void TuneSession::usePort(const PortAddress& port)
+{
+    m_efi.setDevicePath(port.device);
+    if (port.device.empty())
+        m_efi.setPort(port.com);
+}
+
+UnitIdentity TuneSession::askIdentity(int pauseMs)
+{
+    // Copied by count, zero bytes included: a unit whose minor version is 0
+    // is still recognised. The buffer starts as "0" for every port, so a short
+    // reply never inherits the signature of an earlier one.
+    return identityByCount(transact(m_efi, m_clock, readIdentity(), pauseMs));
+}
+
+SessionResult TuneSession::search(TuneState& s, int pauseMs, bool lastWins)
+{
+    SessionResult r;
+    bool found = false;
+    m_efi.setDevicePath({});
+    for (int n = FirstPort; n <= LastPort; ++n) {
+        m_efi.setPort(n);
+        if (!m_efi.Open())
+            continue;
+        s.ports.push_back(n);
+        PortProbe probe{n, m_efi.devicePath(), std::nullopt};
+        UnitIdentity id = askIdentity(pauseMs);
+        if (id.recognised())
+            probe.unit = id;
+        if (id.recognised() && (lastWins || !found)) {
+            std::string text;
+            if (lastWins) {
+                if (auto t = table::unitType(id.typeCode()); t && !t->searchName.empty())
+                    s.unit.typeName = std::string(t->searchName);
+                text = s.unit.typeName + " Module found on Com" + std::to_string(n);
+            } else {
+                text = "EFI version " + std::to_string(id.bytes[0]) + "." + std::to_string(id.bytes[1]) + "." +
+                       std::to_string(static_cast<int>(id.bytes[2]) - 1) + " found on Com" + std::to_string(n);
+            }
+            say(r, s, text);
+            s.port = PortAddress::comPort(n);
+            s.commands.refreshPorts = false;
+            s.commands.connect = true;
+            found = true;
+        } else if (!found) {
+            say(r, s, "No KYR present");
+        }
+        r.probes.push_back(probe);
+        m_efi.Close();
+    }
+    if (!found) {
+        say(r, s, "No KYR present");
+        r.error = makeError(ErrorKind::NoUnit, "No KYR present");
+    }
+    return r;
+}
+
+SessionResult TuneSession::portSearch(TuneState& s)
+{
+    s.ports.clear();
+    return search(s, pause::IdentitySearchMs, true);
+}
+
+SessionResult TuneSession::refreshComPort(TuneState& s)
+{
+    s.ports.clear();
+    m_efi.Close();
+    return search(s, pause::IdentityRefreshMs, false);
+}
+
+SessionResult TuneSession::selectPort(TuneState& s, const PortAddress& port)
+{
+    SessionResult r;
+    if (port.empty()) {
+        r.error = makeError(ErrorKind::BadArgument, "\"" + port.chooserText() + "\" is not a port name");
+        return r;
+    }
+    s.port = port;
+    m_efi.Close();
+    usePort(port);
+    if (!m_efi.Open() && m_efi.lastError())
+        r.error = *m_efi.lastError();
+    return r;
+}
+
+void TuneSession::decodeIdentity(TuneState& s, const UnitIdentity& id, bool withTypeName)
+{
+    s.unit.identity = id;
+    s.unit.modelText = std::to_string(id.model());
+    s.unit.versionText = std::to_string(id.major()) + "." + std::to_string(id.minor());
+    s.unit.typeCode = id.typeCode();
+    if (!withTypeName)
+        return;
+    if (auto t = table::unitType(id.typeCode())) {
+        s.unit.typeName = std::string(t->name);
+        s.unit.timing = t->timing;
+        s.unit.fuel = t->fuel;
+    }
+}
+
+// The unit's setup area (or the open file's) into the image. False, with
+// nothing changed, when the unit's reply is short or there is no file image.
+bool TuneSession::readSetup(TuneState& s, SessionResult& r)
+{
+    if (s.flags.FileOpen) {
+        if (!s.fileImage)
+            return false; // never the "0" fill in place of a file's setup
+        std::copy_n(s.fileImage->begin(), table::SetupSize, s.image.begin());
+        return true;
+    }
+    m_efi.Purge();
+    m_efi.Send(readTable());
+    say(r, s, "Reading KYR Setup Data...");
+    m_clock.sleepMs(pause::ReadTableMs);
+    Bytes reply = m_efi.GetResponse();
+    table::SetupCopy area;
+    area.fill(FillChar);
+    std::size_t got = copyUntilZero(reply, area);
+    if (got < table::SetupSize) {
+        say(r, s, incompleteReadText(got, table::SetupSize));
+        r.error = makeError(ErrorKind::ShortReply, incompleteReadText(got, table::SetupSize));
+        return false;
+    }
+    std::copy(area.begin(), area.end(), s.image.begin());
+    return true;
+}
+
+void TuneSession::decodeSetup(TuneState& s, SessionResult& r)
+{
+    std::copy_n(s.image.begin(), table::SetupSize, s.setup.begin());
+    r.setupDecoded = true;
+    s.status.unitLine = tools::unitLine(s.unit.modelText, s.unit.versionText, s.setup);
+}
+
+// Who answers (or the open file's identity), then the setup area. False when
+// there is no setup to show: the fields keep what they show.
+bool TuneSession::identifyAndReadSetup(TuneState& s, SessionResult& r)
+{
+    UnitIdentity id = s.unit.identity;
+    std::optional<Error> openError;
+    if (!s.flags.FileOpen) {
+        say(r, s, "Searching ComPorts...");
+        usePort(s.port);
+        if (!m_efi.Open())
+            openError = m_efi.lastError(); // why, for the user: permission, busy, missing
+        id = askIdentity(pause::IdentityConnectMs);
+    }
+    bool answered = true;
+    if (id.fromFile()) {
+        say(r, s, "KYR file opened successfully");
+    } else if (!id.recognised()) {
+        say(r, s, "KYR not connected");
+        if (openError)
+            r.error = openError;
+        answered = false;
+    } else {
+        s.flags.UnitConnected = true;
+        s.unitTypeCode = id.typeCode();
+        say(r, s, "KYR Connected");
+    }
+    if (answered) {
+        decodeIdentity(s, id, true);
+        r.identityChanged = true;
+        s.status.typeName = s.unit.typeName;
+    }
+    if (s.flags.UnitConnected || s.flags.FileOpen)
+        s.unitTypeText = s.unit.typeName;
+    if (s.flags.FileOpen)
+        s.flags.ImageChanged = true;
+    return (answered || s.flags.FileOpen) && readSetup(s, r);
+}
+
+// The calibration buttons of the fitted sensors; no more connecting.
+void TuneSession::readyUnit(TuneState& s, SessionResult& r)
+{
+    using P = table::SetupParam;
+    s.commands.calibrateThrottle = switchOn(s.setup, P::TpsActive);
+    s.commands.calibrateWater = switchOn(s.setup, P::WaterActive);
+    s.commands.calibrateAir = switchOn(s.setup, P::AirActive);
+    s.commands.calibrateMap = switchOn(s.setup, P::MapActive);
+    s.commands.connect = false;
+    s.commands.choosePort = false;
+    say(r, s, "Ready");
+}
+
+SessionResult TuneSession::connect(TuneState& s)
+{
+    SessionResult r;
+    // A decoded file has its setup area in the image already; without the
+    // file's image there is nothing decoded to skip to.
+    if (s.flags.FileDecoded && !s.fileImage)
+        s.flags.FileDecoded = false;
+    if (!s.flags.FileDecoded && !identifyAndReadSetup(s, r)) {
+        if (!r.error)
+            r.error = makeError(ErrorKind::NoUnit, "KYR not connected");
+        return r;
+    }
+    decodeSetup(s, r);
+    if (s.flags.UnitConnected)
+        readyUnit(s, r);
+    s.flags.EditsLive = true;
+    if (s.flags.FileDecoded) {
+        s.commands.connect = true;
+        joinUnit(s, r);
+    }
+    s.dataInterval = 1;
+    if (s.flags.UnitConnected) {
+        SessionResult t = tableRead(s);
+        r.statuses.insert(r.statuses.end(), t.statuses.begin(), t.statuses.end());
+        r.mapsDecoded = t.mapsDecoded;
+        r.backup = t.backup;
+        r.backupError = t.backupError;
+        if (t.error)
+            r.error = t.error;
+    }
+    return r;
+}
+
+// A decoded file joins the unit on the chosen port.
+void TuneSession::joinUnit(TuneState& s, SessionResult& r)
+{
+    say(r, s, "Searching ComPorts...");
+    usePort(s.port);
+    m_efi.Open();
+    UnitIdentity id = askIdentity(pause::IdentityConnectMs);
+    if (!id.recognised()) {
+        say(r, s, "KYR not connected");
+        r.error = makeError(ErrorKind::NoUnit, "KYR not connected");
+        return;
+    }
+    say(r, s, "KYR Connected");
+    decodeIdentity(s, id, false);
+    r.identityChanged = true;
+    s.status.unitLine = "KYR " + s.unit.modelText + " v" + s.unit.versionText;
+    s.commands.connect = false;
+    s.flags.UnitConnected = true;
+    s.unitTypeCode = id.typeCode();
+    s.commands.choosePort = false;
+    s.commands.readTable = false;
+}
+
+Result<table::ImageBytes> TuneSession::readUnitTable(TuneState& s, SessionResult& r)
+{
+    Bytes reply = transact(m_efi, m_clock, readTable(), pause::ReadTableMs);
+    std::size_t got = 0;
+    auto table = wholeTable(reply, got);
+    if (!table)
+        return makeError(ErrorKind::ShortReply, incompleteReadText(got, ReadTableKeep));
+    backUp(s, *table, r);
+    return *table;
+}
+
+SessionResult TuneSession::tableRead(TuneState& s)
+{
+    SessionResult r;
+    if (!s.flags.FileOpen) {
+        auto table = readUnitTable(s, r);
+        if (!table) {
+            // A short reply is not the unit's table: keep the image and maps as they were.
+            say(r, s, table.error().message);
+            r.error = table.error();
+            return r;
+        }
+        s.image = table.value();
+        s.unitImage = table.value();
+        if (r.backupError)
+            say(r, s, "Backup not written: " + r.backupError->message);
+    } else if (s.fileImage) {
+        s.image = *s.fileImage;
+    } else {
+        r.error = makeError(ErrorKind::BadArgument, "No file image to show");
+        return r;
+    }
+    tableShown(s, r);
+    return r;
+}
+
+// What a whole table in the image makes possible.
+void TuneSession::tableShown(TuneState& s, SessionResult& r)
+{
+    s.imageWhole = true;
+    r.mapsDecoded = true;
+    if (s.flags.UnitConnected)
+        s.commands.writeTable = true;
+    s.commands.readTable = false;
+    if (s.flags.FileOpen) {
+        s.flags.FileDecoded = true;
+        return;
+    }
+    s.commands.analogSignals = true;
+    s.live.analogSignals = true;
+    s.pollRunning = true;
+    s.flags.EditsLive = true;
+    s.live.realtimeTracking = false;
+    s.commands.realtimeTracking = true;
+}
+
+void TuneSession::backUp(const TuneState& s, const table::ImageBytes& image, SessionResult& r)
+{
+    if (!m_backups)
+        return;
+    files::MapFile file;
+    file.identity = s.unit.identity.bytes;
+    file.image = image;
+    file.image[table::TableSize - 1] = 0; // as Save From KYR keeps it
+    auto saved = m_backups->save(file, tools::serialText(table::setupOf(image)));
+    if (saved)
+        r.backup = saved.value();
+    else
+        r.backupError = saved.error();
+}
+
+SessionResult TuneSession::tableWrite(TuneState& s, const table::EncodedImage& image)
+{
+    SessionResult r;
+    auto refuse = [&](ErrorKind kind, const std::string& text) {
+        r.error = makeError(kind, text);
+        say(r, s, text);
+        return r;
+    };
+    if (!s.flags.UnitConnected)
+        return refuse(ErrorKind::NoUnit, "KYR not connected");
+    if (!s.imageWhole)
+        return refuse(ErrorKind::BadArgument, "Nothing to write: no whole table has been read or opened");
+    // What the unit holds now is kept before it is overwritten. A unit whose
+    // table cannot be read whole is still written: that may be the repair.
+    if (auto before = readUnitTable(s, r); !before)
+        r.backupError = before.error();
+    if (r.backupError)
+        say(r, s, "Backup not written: " + r.backupError->message);
+    if (!sendWriteTable(m_efi, m_clock, writeTable(image.raw))) {
+        std::string why = m_efi.lastError() ? ": " + m_efi.lastError()->message : "";
+        return refuse(ErrorKind::WriteFailed, "Write to KYR failed" + why);
+    }
+    r.mapsRedrawn = true; // the arrays hold edits the image buffer does not: redraw, never decode
+    if (!verifyWrite(s, image, r))
+        return r;
+    s.flags.ImageChanged = false;
+    say(r, s, "Data table written to KYR");
+    return r;
+}
+
+// The unit's table read back must hold every byte that was sent.
+bool TuneSession::verifyWrite(TuneState& s, const table::EncodedImage& image, SessionResult& r)
+{
+    Bytes reply = transact(m_efi, m_clock, readTable(), pause::ReadTableMs);
+    std::size_t got = 0;
+    auto back = wholeTable(reply, got);
+    std::string why;
+    if (!back) {
+        why = incompleteReadText(got, ReadTableKeep);
+        r.error = makeError(ErrorKind::ShortReply, why);
+    } else {
+        s.unitImage = *back;
+        r.mismatched = differingOffsets(image.plusOne, *back);
+        if (r.mismatched.empty())
+            return true;
+        why = "the KYR holds other values at offset" + std::string(r.mismatched.size() > 1 ? "s " : " ") +
+              offsetList(r.mismatched);
+        r.error = makeError(ErrorKind::VerifyMismatch, why);
+    }
+    say(r, s, "Write to KYR not verified: " + why);
+    return false;
+}
+
+SessionResult TuneSession::openFile(TuneState& s, const files::MapFile& file, const std::filesystem::path& path)
+{
+    s.flags.FileOpen = false;
+    s.flags.FileDecoded = false;
+    s.unit.identity.bytes = file.identity;
+    s.fileTypeCode = file.identity[1];
+    s.fileImage = file.image;
+    s.filePath = path;
+    s.image = file.image;
+    s.flags.FileOpen = true;
+    s.flags.EditsLive = true;
+    SessionResult r = connect(s);
+    if (!r.mapsDecoded) {
+        SessionResult t = tableRead(s);
+        r.mapsDecoded = t.mapsDecoded;
+    }
+    return r;
+}
+
+void TuneSession::openFileFailed(TuneState& s)
+{
+    s.image.fill(FillChar);
+    s.flags.FileOpen = false;
+    // The "0" fill must never pass for a decoded file: the next Connect
+    // reads the unit's own setup.
+    s.flags.FileDecoded = false;
+    s.fileImage.reset();
+    s.filePath.clear();
+    s.fileTypeCode = 0;
+}
+
+SessionResult TuneSession::closeAll(TuneState& s)
+{
+    SessionResult r;
+    s.flags.FileOpen = false;
+    // Forgetting the decoded file too: otherwise the next Connect would skip
+    // the unit's setup and mix the closed file's setup with the unit's maps.
+    s.flags.FileDecoded = false;
+    s.fileImage.reset();
+    s.filePath.clear();
+    s.fileTypeCode = 0;
+    if (s.flags.UnitConnected) {
+        s.commands.readTable = true;
+    } else {
+        s.imageWhole = false;
+        s.commands.writeTable = false;
+        s.commands.connect = !s.port.empty();
+        s.flags.ImageChanged = false;
+    }
+    return r;
+}
+
+Result<table::ImageBytes> TuneSession::readForSave(TuneState& s)
+{
+    SessionResult r;
+    auto table = readUnitTable(s, r);
+    if (!table)
+        return makeError(ErrorKind::ShortReply, table.error().message + "; nothing was saved");
+    table::ImageBytes buffer = table.value();
+    buffer[table::TableSize - 1] = 0; // the copy's terminator
+    return buffer;
+}
+
+void TuneSession::exit(TuneState&) { m_efi.Close(); }
+
+} // namespace kyr::session

@@ -1,0 +1,82 @@
+#pragma once
+// The use cases between the link and its users: the port search, Refresh,
+// the port choice, Connect, the table read and write, opening a file, Close
+// all, Save From KYR and Exit. Each keeps the order of bytes, pauses and
+// status texts, leaves the TuneState as the user must see it, and says what
+// it did in a SessionResult.
+
+#include "files/MapFile.h"
+#include "link/TQCCom32.h"
+#include "session/TuneState.h"
+
+namespace kyr::session {
+
+class BackupStore;
+
+class TuneSession {
+public:
+    /// Runs on the given serial component and pauses on the clock. Whole
+    /// tables read from a unit are kept in the backup store, if there is one.
+    explicit TuneSession(link::TQCCom32& efi, link::Clock& clock = link::systemClock(),
+                         BackupStore* backups = nullptr);
+
+    /// Status texts go to this observer as well as into the result.
+    void setObserver(SessionObserver* observer) { m_observer = observer; }
+
+    /// The search when the window is first shown: ports 1..20, 100 ms each;
+    /// the last unit found wins.
+    SessionResult portSearch(TuneState& s);
+    /// Refresh Com Port: the same with 200 ms; the first unit found wins.
+    SessionResult refreshComPort(TuneState& s);
+    /// Another port was chosen: close, take the new port, open.
+    SessionResult selectPort(TuneState& s, const PortAddress& port);
+    /// Connect, for each path: no file, a file open, a file already decoded.
+    /// Ends with the table read when a unit is connected.
+    SessionResult connect(TuneState& s);
+    /// Read from KYR: the whole table (or, with a file open, the file's image).
+    /// A short reply changes nothing and is reported.
+    SessionResult tableRead(TuneState& s);
+    /// Write to KYR: keeps a backup of what the unit held, sends the encoded
+    /// image and reads it back. Success only when the unit holds every byte.
+    SessionResult tableWrite(TuneState& s, const table::EncodedImage& image);
+    /// Opens a parsed map file: no traffic on the port; runs Connect and the table read.
+    SessionResult openFile(TuneState& s, const files::MapFile& file, const std::filesystem::path& path = {});
+    /// A map file could not be used: no file is open, and nothing of it or of
+    /// an earlier file is left for Connect to decode.
+    void openFileFailed(TuneState& s);
+    /// Close all: forgets the file (FileOpen and FileDecoded).
+    SessionResult closeAll(TuneState& s);
+    /// Save From KYR: the unit's table as a map file image (plus-one, byte 481 is 0).
+    /// A short reply is refused.
+    Result<table::ImageBytes> readForSave(TuneState& s);
+    /// The unit's whole table, straight from the unit whatever file is open;
+    /// backed up like every read. The state is not changed.
+    Result<table::ImageBytes> readUnitTable(TuneState& s, SessionResult& r);
+    /// Exit: closes the port.
+    void exit(TuneState& s);
+
+private:
+    void say(SessionResult& r, TuneState& s, const std::string& text);
+    SessionResult search(TuneState& s, int pauseMs, bool lastWins);
+    void usePort(const PortAddress& port);
+    UnitIdentity askIdentity(int pauseMs);
+    void decodeIdentity(TuneState& s, const UnitIdentity& id, bool withTypeName);
+    bool identifyAndReadSetup(TuneState& s, SessionResult& r);
+    void readyUnit(TuneState& s, SessionResult& r);
+    bool readSetup(TuneState& s, SessionResult& r);
+    void decodeSetup(TuneState& s, SessionResult& r);
+    void joinUnit(TuneState& s, SessionResult& r);
+    void tableShown(TuneState& s, SessionResult& r);
+    void backUp(const TuneState& s, const table::ImageBytes& image, SessionResult& r);
+    bool verifyWrite(TuneState& s, const table::EncodedImage& image, SessionResult& r);
+
+    link::TQCCom32& m_efi;
+    link::Clock& m_clock;
+    BackupStore* m_backups;
+    SessionObserver* m_observer = nullptr;
+};
+
+/// "Incomplete read from KYR: 312 of 481 bytes".
+std::string incompleteReadText(std::size_t got, std::size_t expected);
+
+} // namespace kyr::session

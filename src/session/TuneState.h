@@ -1,0 +1,146 @@
+#pragma once
+// The tune the program works on, and what the link knows of the unit: the
+// flags, the identity, the image and setup copy, the chosen port, and which
+// commands are possible now. Plain values: the window shows them, the tool
+// prints them, and neither has to know how the other names its controls.
+
+#include "link/Protocol.h"
+#include "table/Codec.h"
+#include "table/Result.h"
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kyr::session {
+
+using link::UnitIdentity;
+
+/// The link flags.
+struct LinkFlags {
+    bool UnitConnected = false; ///< the unit passed the identity check on Connect
+    bool FileOpen = false;      ///< a *.kyr file is the source of the image
+    bool FileDecoded = false;   ///< a file image has been decoded by the table read
+    bool EditsLive = false;     ///< editors send commands and change the image
+    bool ImageChanged = false;  ///< the image differs from the unit
+    bool operator==(const LinkFlags&) const = default;
+};
+
+/// What the program knows of the unit (or of the file) it works with.
+struct UnitInfo {
+    UnitIdentity identity = UnitIdentity::filled();
+    std::string modelText;   ///< byte 0 in decimal
+    std::string versionText; ///< byte 1 "." byte 2
+    int typeCode = 0;
+    std::string typeName;
+    bool timing = false;     ///< has the timing and vacuum timing maps
+    bool fuel = false;       ///< has the fuel and correction maps
+};
+
+/// A port by value: a COM number, or a device path that is opened as it stands.
+struct PortAddress {
+    int com = 0;        ///< COMn; 0 with a device path or none
+    std::string device; ///< absolute device path; empty for COMn
+
+    static PortAddress comPort(int n) { return PortAddress{n, {}}; }
+    static PortAddress devicePath(std::string path) { return PortAddress{0, std::move(path)}; }
+    bool empty() const { return com <= 0 && device.empty(); }
+    /// "Com3" as the port chooser lists it, or the device path.
+    std::string chooserText() const;
+    /// "COM3", or the device path.
+    std::string label() const;
+    bool operator==(const PortAddress&) const = default;
+};
+
+/// The port chooser's text as a port: the 4th character, or the 4th and 5th
+/// when there is a 5th ("Com7" 7, "Com12" 12); an empty address when not a number.
+PortAddress portFromChooserText(const std::string& text);
+
+/// One port the search opened.
+struct PortProbe {
+    int port = 0;
+    std::string devicePath;
+    std::optional<UnitIdentity> unit; ///< set when the unit answered with its signature
+};
+
+/// Which commands the user may give now.
+struct Commands {
+    bool connect = false;
+    bool readTable = false;
+    bool writeTable = false;
+    bool refreshPorts = true;
+    bool choosePort = true;
+    bool calibrateThrottle = false; ///< the throttle position sensor is fitted
+    bool calibrateWater = false;    ///< the water temperature sensor is fitted
+    bool calibrateAir = false;      ///< the air temperature sensor is fitted
+    bool calibrateMap = false;      ///< the map sensor is fitted
+    bool analogSignals = false;     ///< the real-time poll may be switched
+    bool realtimeTracking = false;  ///< chart tracking may be switched
+    bool operator==(const Commands&) const = default;
+};
+
+/// The live switches' on/off state.
+struct LiveSwitches {
+    bool analogSignals = false;    ///< the real-time poll is wanted
+    bool realtimeTracking = false; ///< the charts follow the engine
+    bool operator==(const LiveSwitches&) const = default;
+};
+
+/// The three texts of the status line.
+struct StatusLines {
+    std::string message;  ///< the last status message
+    std::string unitLine; ///< "KYR 3 v5.7 :: AB 12 34 56"
+    std::string typeName; ///< the unit type
+};
+
+/// The program's tune and link state. The session's use cases take it, talk
+/// to the unit and leave it as the user must see it.
+struct TuneState {
+    LinkFlags flags;
+    UnitInfo unit;
+    table::ImageBytes image{};     ///< image buffer, plus-one form
+    table::SetupCopy setup{};      ///< setup copy, plus-one form
+    bool imageWhole = false;       ///< setup and maps came from a whole table: Write may send them
+    std::optional<table::ImageBytes> fileImage; ///< the open file's image
+    std::filesystem::path filePath;///< the open file (empty when none)
+    int fileTypeCode = 0;          ///< unit type of the open file's identity
+    int unitTypeCode = 0;          ///< unit type of the connected unit (0 before Connect)
+    std::optional<table::ImageBytes> unitImage; ///< the unit's table as last read or written (plus-one)
+    std::vector<int> ports;        ///< ports that opened in the last search
+    PortAddress port;              ///< the chosen port
+    Commands commands;
+    LiveSwitches live;
+    StatusLines status;
+    std::string unitTypeText;      ///< the unit type as the Setup page shows it
+    int dataInterval = -1;         ///< selected sampling interval item
+    bool pollRunning = false;      ///< the real-time poll runs
+
+    /// A fresh start: Connect, Read and Write disabled, Refresh enabled.
+    static TuneState initial();
+    /// Single edits may go to the unit only while one is connected.
+    bool sendsAllowed() const { return flags.UnitConnected; }
+};
+
+/// What a use case did.
+struct SessionResult {
+    std::vector<std::string> statuses; ///< status texts in the order they appeared
+    bool identityChanged = false;      ///< the unit's identity was taken
+    bool setupDecoded = false;         ///< the setup copy was filled: show it on the Setup page
+    bool mapsDecoded = false;          ///< the image was decoded: redraw every map
+    bool mapsRedrawn = false;          ///< the charts are drawn again from the arrays (after a write)
+    std::optional<Error> error;        ///< what failed, if anything
+    std::vector<PortProbe> probes;     ///< the port search: every port that opened
+    std::vector<int> mismatched;       ///< a verified write: offsets the unit holds differently
+    std::optional<std::filesystem::path> backup; ///< the backup of a table read from the unit
+    std::optional<Error> backupError;  ///< why that backup was not written
+};
+
+/// Receives status texts as they appear (the window shows them at once).
+class SessionObserver {
+public:
+    virtual ~SessionObserver() = default;
+    virtual void status(const std::string& text) = 0;
+};
+
+} // namespace kyr::session

@@ -1,0 +1,51 @@
+#include "session/WriteRules.h"
+
+#include "link/Protocol.h"
+
+namespace kyr::session {
+
+namespace {
+
+std::string typeText(int code)
+{
+    const auto t = table::unitType(code);
+    const std::string name = t ? std::string(t->name) + " " : std::string();
+    return name + "unit (type " + std::to_string(code) + ")";
+}
+
+} // namespace
+
+std::string TypeMismatch::text() const
+{
+    return "This file was made for a " + typeText(fileTypeCode) + ", but the connected KYR is a " +
+           typeText(unitTypeCode) + ".";
+}
+
+std::optional<TypeMismatch> checkUnitType(int fileTypeCode, int unitTypeCode)
+{
+    if (fileTypeCode == 0 || fileTypeCode == unitTypeCode)
+        return std::nullopt;
+    return TypeMismatch{fileTypeCode, unitTypeCode};
+}
+
+std::vector<int> differingOffsets(const table::ImageBytes& written, const table::ImageBytes& readBack)
+{
+    std::vector<int> out;
+    for (int off = 0; off < static_cast<int>(link::ReadTableKeep); ++off)
+        if (written[off] != readBack[off])
+            out.push_back(off);
+    return out;
+}
+
+std::string offsetList(const std::vector<int>& offsets)
+{
+    constexpr std::size_t Shown = 10;
+    std::string text;
+    for (std::size_t i = 0; i < offsets.size() && i < Shown; ++i)
+        text += (i ? ", " : "") + std::to_string(offsets[i]);
+    if (offsets.size() > Shown)
+        text += " and " + std::to_string(offsets.size() - Shown) + " more";
+    return text;
+}
+
+} // namespace kyr::session

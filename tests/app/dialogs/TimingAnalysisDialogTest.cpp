@@ -1,0 +1,133 @@
+// "Analyse Maps" and the "Timing Analysis" dialog against the in-memory unit:
+// the grid comes from the window's timing maps each time it is shown, and
+// "View 3D" paints the wire-frame with plain QPainter lines.
+
+#include "window/AppFixture.h"
+
+#include "app/dialogs/TimingAnalysisDialog.h"
+#include "table/Rounding.h"
+#include "tools/TimingAnalysis.h"
+
+#include <QImage>
+#include <QPushButton>
+#include <QTableWidget>
+
+using namespace kyr;
+using namespace kyr::apptest;
+using table::MapId;
+
+namespace {
+
+class TimingAnalysisTest : public WindowTest {
+protected:
+    app::TimingAnalysisDialog* analyse()
+    {
+        click("sp3D");
+        auto* d = qobject_cast<app::TimingAnalysisDialog*>(window->dialogs()[0]);
+        EXPECT_NE(d, nullptr);
+        EXPECT_TRUE(d && d->isVisible());
+        return d;
+    }
+    QTableWidget* grid(QDialog* d) const { return d->findChild<QTableWidget*>("TimingGrid"); }
+    static QString cell(QTableWidget* t, int column, int row) { return t->item(row, column)->text(); }
+    static QString number(double v) { return QString::fromStdString(tools::numberText(v)); }
+
+    /// Pixels of the chart that are mostly red (the rows and columns) or green (the axes).
+    static std::pair<int, int> redAndGreen(QWidget* chart)
+    {
+        const QImage img = chart->grab().toImage();
+        int red = 0, green = 0;
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x) {
+                const QColor c = img.pixelColor(x, y);
+                red += c.red() > 120 && c.green() < 80 && c.blue() < 80;
+                green += c.green() > 120 && c.red() < 80 && c.blue() < 80;
+            }
+        return {red, green};
+    }
+};
+
+} // namespace
+
+TEST_F(TimingAnalysisTest, AnalyseMapsFillsTheGridFromTheModel)
+{
+    connectedWindow();
+    auto* d = analyse();
+    ASSERT_NE(d, nullptr);
+    QTableWidget* t = grid(d);
+    ASSERT_NE(t, nullptr);
+    EXPECT_EQ(t->columnCount(), 102);
+    EXPECT_EQ(t->rowCount(), 34);
+    EXPECT_EQ(t->columnWidth(40), 30);
+    EXPECT_EQ(t->rowHeight(20), 20);
+
+    const table::MapArrays& maps = window->model().maps();
+    const int n = window->model().axes().timingPoints;
+    ASSERT_GT(n, 1);
+    ASSERT_LT(n, 100) << "the demo leaves columns to stay empty";
+    EXPECT_EQ(cell(t, 1, 0), "RPM");
+    EXPECT_EQ(cell(t, 0, 1), "Bar");
+    EXPECT_EQ(cell(t, 0, 2), "-0.9");
+    EXPECT_EQ(cell(t, 0, 33), "2.2");
+    for (int j = 1; j <= n; ++j) {
+        ASSERT_EQ(cell(t, j + 1, 0), QString::number(j));
+        ASSERT_EQ(cell(t, j + 1, 1), number(maps.at(MapId::TimingRpm, j)));
+    }
+    for (int i = 1; i <= 32; ++i)
+        ASSERT_EQ(cell(t, 1, i + 1), number(maps.at(MapId::TimingVac, i)));
+    for (int j = 1; j <= n; ++j)
+        for (int i = 1; i <= 32; ++i)
+            ASSERT_EQ(cell(t, j + 1, i + 1),
+                      number(roundInt(maps.at(MapId::TimingRpm, j)) + maps.at(MapId::TimingVac, i)))
+                << j << "," << i;
+    for (int r = 0; r < 34; ++r)
+        EXPECT_EQ(cell(t, n + 2, r), "");
+
+    // The fixed rows and columns in the form's colour 15780518 = 0x00F0CAA6, kept as BGR.
+    const QColor fixed(0xA6, 0xCA, 0xF0);
+    EXPECT_EQ(app::TimingAnalysisDialog::fixedColour(), fixed);
+    EXPECT_EQ(t->item(0, 50)->background().color(), fixed);
+    EXPECT_EQ(t->item(20, 1)->background().color(), fixed);
+    EXPECT_NE(t->item(20, 20)->background().color(), fixed);
+    EXPECT_FALSE(t->item(20, 20)->flags() & Qt::ItemIsEditable);
+}
+
+TEST_F(TimingAnalysisTest, EachShowingAnalysesTheMapsAgain)
+{
+    connectedWindow();
+    auto* d = analyse();
+    ASSERT_NE(d, nullptr);
+    d->findChild<QPushButton*>("Button2")->click();
+    EXPECT_FALSE(d->isVisible());
+
+    window->model().mutableMaps().set(MapId::TimingRpm, 1, 33);
+    window->model().mutableMaps().set(MapId::TimingVac, 32, -4);
+    window->model().mapsEdited();
+    analyse();
+    QTableWidget* t = grid(d);
+    EXPECT_EQ(cell(t, 2, 1), "33");
+    EXPECT_EQ(cell(t, 2, 33), "29");
+}
+
+TEST_F(TimingAnalysisTest, View3DPaintsTheWireFrame)
+{
+    connectedWindow();
+    auto* d = analyse();
+    ASSERT_NE(d, nullptr);
+    auto* chart = d->findChild<QWidget*>("TimingDChart");
+    ASSERT_NE(chart, nullptr);
+    ASSERT_GT(chart->width(), 100);
+    const QImage before = chart->grab().toImage();
+    EXPECT_EQ(before.pixelColor(2, before.height() - 3), QColor(Qt::black));
+    EXPECT_EQ(redAndGreen(chart), std::make_pair(0, 0)) << "titles only until View 3D";
+
+    d->findChild<QPushButton*>("Button1")->click();
+    const auto [red, green] = redAndGreen(chart);
+    EXPECT_GT(red, 500);
+    EXPECT_GT(green, 50);
+
+    // Showing the dialog again analyses afresh and drops the old drawing.
+    d->findChild<QPushButton*>("Button2")->click();
+    analyse();
+    EXPECT_EQ(redAndGreen(chart).first, 0);
+}

@@ -1,0 +1,297 @@
+// The real-time poll (Timer1) and what it drives: the "Engine Monitor"
+// read-outs, the live bars and realtime tracking of the map charts, and the
+// data logger. The window runs against the fake unit with the poll on.
+
+#include "maps/MapEditFixture.h"
+
+#include "app/live/LivePoll.h"
+#include "app/live/LoggerPage.h"
+#include "app/live/MonitorPage.h"
+#include "live/LiveRecord.h"
+#include "link/Protocol.h"
+
+#include <QChart>
+#include <QCheckBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineSeries>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+namespace kyr::apptest {
+
+namespace {
+
+using live::LiveField;
+
+// A warm engine at 3400 RPM and 62 kPa.
+link::Bytes engineRecord()
+{
+    live::LiveValues v;
+    v.set(LiveField::Rpm, 3400);
+    v.set(LiveField::Timing, 24.5);
+    v.set(LiveField::Vacuum, 62);
+    v.set(LiveField::Lambda, 0.45);
+    v.set(LiveField::Battery, 13.8);
+    v.set(LiveField::InjectorDuty, 12.5);
+    v.set(LiveField::WaterTemp, 85);
+    v.set(LiveField::AirTemp, 25);
+    v.set(LiveField::Throttle, 125);
+    v.set(LiveField::Pot, 50);
+    const live::LiveBytes b = live::encodeLive(v);
+    return link::Bytes(b.begin(), b.end());
+}
+
+} // namespace
+
+class LiveTest : public WindowTest {
+protected:
+    void SetUp() override
+    {
+        livePollMs = app::LivePoll::IntervalMs;
+        unit->live = engineRecord();
+    }
+    void TearDown() override
+    {
+        unit->holdLive = false; // a held ReadLive would keep the link thread from ending
+        WindowTest::TearDown();
+    }
+
+    app::LivePoll& poll() const { return app::LivePoll::of(window->model(), window->linkWorker()); }
+    QCheckBox* box(const QString& name) const
+    {
+        auto* b = qobject_cast<QCheckBox*>(control(name));
+        EXPECT_NE(b, nullptr) << name.toStdString();
+        return b;
+    }
+    app::MonitorPage* monitor() const { return window->findChild<app::MonitorPage*>(); }
+    app::LoggerPage* logger() const { return window->findChild<app::LoggerPage*>(); }
+    /// Switches "Analog Signals" off and waits until the last ReadLive is answered.
+    void stopPoll()
+    {
+        box(QStringLiteral("AnalogEn"))->click();
+        ASSERT_TRUE(waitFor([this] { return !poll().pending(); }));
+        waitIdle();
+    }
+    int reads() const { return unit->liveReads.load(); }
+};
+
+TEST_F(LiveTest, PollRunsOnlyWhileAnalogSignalsIsCheckedAndAUnitIsConnected)
+{
+    showWindow();
+    EXPECT_FALSE(poll().running()) << "no unit connected yet";
+    QTest::qWait(100);
+    EXPECT_EQ(reads(), 0);
+
+    click(QStringLiteral("spConnect"));
+    ASSERT_TRUE(waitFor([this] { return reads() >= 3; })) << "the read checks Analog Signals";
+    EXPECT_TRUE(box(QStringLiteral("AnalogEn"))->isChecked());
+    EXPECT_TRUE(window->model().state().pollRunning);
+
+    stopPoll();
+    EXPECT_FALSE(poll().running());
+    EXPECT_FALSE(window->model().state().pollRunning);
+    const int stopped = reads();
+    QTest::qWait(100);
+    EXPECT_EQ(reads(), stopped) << "no ReadLive while Analog Signals is off";
+
+    box(QStringLiteral("AnalogEn"))->click();
+    EXPECT_TRUE(waitFor([&] { return reads() > stopped + 2; }));
+}
+
+TEST_F(LiveTest, NeverMoreThanOneReadLiveInTheQueue)
+{
+    connectedWindow();
+    ASSERT_TRUE(waitFor([this] { return reads() >= 1; }));
+    unit->holdLive = true;
+    const int before = reads();
+    ASSERT_TRUE(waitFor([&] { return reads() > before; })) << "a ReadLive reaches the unit and waits there";
+    const int held = reads();
+    QTest::qWait(200); // ten ticks of Timer1 go by
+    EXPECT_EQ(reads(), held);
+    EXPECT_TRUE(poll().pending());
+    EXPECT_EQ(window->linkWorker().pending(), 1) << "the ticks skipped while one was waiting";
+    unit->holdLive = false;
+    EXPECT_TRUE(waitFor([&] { return reads() >= held + 2; })) << "the poll goes on once it is answered";
+}
+
+TEST_F(LiveTest, PollHoldsOffWhileASequenceRuns)
+{
+    connectedWindow();
+    ASSERT_TRUE(waitFor([this] { return reads() >= 1; }));
+    std::vector<std::pair<bool, int>> busyAt; // (busy, ReadLives taken) at each change
+    QObject::connect(&window->model(), &app::TuneModel::busyChanged, window.get(),
+            [&](bool busy) { busyAt.emplace_back(busy, reads()); });
+    // A table read, as "Read from KYR" posts it.
+    window->linkWorker().readTable();
+    EXPECT_FALSE(poll().running()) << "Timer1 stops as soon as the sequence is queued";
+    ASSERT_TRUE(waitFor([&] { return busyAt.size() >= 2; }));
+    ASSERT_TRUE(busyAt[0].first);
+    ASSERT_FALSE(busyAt[1].first);
+    EXPECT_EQ(busyAt[1].second, busyAt[0].second) << "no ReadLive between the sequence's commands";
+    EXPECT_TRUE(poll().running()) << "and it starts again after";
+    const int after = reads();
+    EXPECT_TRUE(waitFor([&] { return reads() > after; }));
+}
+
+TEST_F(LiveTest, MonitorShowsTheDecodedValues)
+{
+    connectedWindow();
+    app::MonitorPage* page = monitor();
+    ASSERT_NE(page, nullptr);
+    using live::Gauge;
+    ASSERT_TRUE(waitFor([&] { return page->gaugeText(Gauge::RpmHundreds) == QStringLiteral("34.0"); }));
+    EXPECT_EQ(page->gaugeText(Gauge::KpaTens), QStringLiteral("6.2"));
+    EXPECT_EQ(page->gaugeText(Gauge::AirFuel), QStringLiteral("14.7"));
+    EXPECT_EQ(page->gaugeText(Gauge::Volts), QStringLiteral("13.8"));
+    EXPECT_EQ(page->gaugeText(Gauge::Degrees), QStringLiteral("24.5"));
+    EXPECT_EQ(page->gaugeText(Gauge::Celsius), QStringLiteral("85"));
+    EXPECT_EQ(page->gaugeText(Gauge::InjectorPercent), QStringLiteral("12.5"));
+    EXPECT_EQ(page->gaugeBar(Gauge::RpmHundreds)->value(), 340);
+
+    stopPoll();
+    EXPECT_EQ(page->gaugeText(Gauge::RpmHundreds), QStringLiteral("--")) << "no stale values once the poll stops";
+}
+
+TEST_F(LiveTest, ShortLiveRepliesShowNoValues)
+{
+    unit->live = {10, 20, 30};
+    connectedWindow();
+    QSignalSpy missed(&poll(), &app::LivePoll::liveMissed);
+    ASSERT_TRUE(waitFor([&] { return missed.count() >= 2; }));
+    EXPECT_EQ(monitor()->gaugeText(live::Gauge::RpmHundreds), QStringLiteral("--"));
+    EXPECT_FALSE(poll().latest());
+    EXPECT_TRUE(window->findChild<QLabel*>(QStringLiteral("LiveState"))->text().contains(QStringLiteral("3 of 10")));
+}
+
+// ---------------------------------------------------------------- data logger
+
+TEST_F(LiveTest, LoggerRecordsTheChosenColumnsToCsv)
+{
+    connectedWindow();
+    app::LoggerPage* page = logger();
+    ASSERT_NE(page, nullptr);
+    files->saveName = tempFile(QStringLiteral("run.csv"));
+    page->columnBox(live::LogColumn::Vacuum)->setChecked(true);
+    page->columnBox(live::LogColumn::InjectorMs)->setChecked(true);
+    box(QStringLiteral("RecordToFile"))->setChecked(true);
+    page->OnClick();
+    ASSERT_TRUE(page->logging());
+    EXPECT_EQ(files->lastFilter, QStringLiteral("Data logs (*.csv)"));
+    EXPECT_FALSE(page->columnBox(live::LogColumn::Rpm)->isEnabled()) << "the columns are fixed while it runs";
+    ASSERT_TRUE(waitFor([&] {
+        QFile f(files->saveName);
+        return f.open(QIODevice::ReadOnly) && f.readAll().count('\n') >= 4;
+    }));
+    page->OffClick();
+    EXPECT_FALSE(page->logging());
+
+    QFile f(files->saveName);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(f.readAll()).split('\n', Qt::SkipEmptyParts);
+    ASSERT_GE(lines.size(), 4);
+    EXPECT_EQ(lines[0], QStringLiteral("Time (s),RPM,Vacuum,Injector (ms)"));
+    double last = -1;
+    for (int i = 1; i < lines.size(); ++i) {
+        const QStringList fields = lines[i].split(',');
+        ASSERT_EQ(fields.size(), 4) << lines[i].toStdString();
+        EXPECT_GT(fields[0].toDouble(), last) << "time goes forward";
+        last = fields[0].toDouble();
+        EXPECT_EQ(fields.mid(1), QStringList({"3400", "62", "2.21"}));
+    }
+    ASSERT_NE(page->series(live::LogColumn::Vacuum), nullptr);
+    EXPECT_GE(page->series(live::LogColumn::Vacuum)->count(), 3) << "Display Chart plots as it records";
+    EXPECT_EQ(page->series(live::LogColumn::Timing), nullptr) << "an unchosen value is not charted";
+    EXPECT_TRUE(sink->entries.empty());
+}
+
+TEST_F(LiveTest, LoggerReportsAFileItCannotWrite)
+{
+    connectedWindow();
+    app::LoggerPage* page = logger();
+    files->saveName = tempFile(QStringLiteral("no-such-folder/run.csv"));
+    box(QStringLiteral("RecordToFile"))->setChecked(true);
+    page->OnClick();
+    EXPECT_FALSE(page->logging());
+    ASSERT_EQ(sink->texts(QStringLiteral("warning")).size(), 1);
+    EXPECT_TRUE(sink->texts(QStringLiteral("warning"))[0].contains(files->saveName));
+    EXPECT_FALSE(QFile::exists(files->saveName));
+
+    files->saveName.clear(); // the user cancels the file dialog
+    page->OnClick();
+    EXPECT_FALSE(page->logging()) << "no file chosen, no recording";
+}
+
+TEST_F(LiveTest, LoggerWithoutLiveDataAddsNothing)
+{
+    showWindow(); // no unit: no poll
+    app::LoggerPage* page = logger();
+    page->OnClick();
+    ASSERT_TRUE(page->logging());
+    for (int i = 0; i < 3; ++i)
+        page->DataLogTimerTimer();
+    EXPECT_EQ(page->series(live::LogColumn::Rpm)->count(), 0);
+    page->OffClick();
+}
+
+// ---------------------------------------------------------------- map charts
+
+class LiveTrackingTest : public MapEditTest {
+protected:
+    void SetUp() override
+    {
+        livePollMs = app::LivePoll::IntervalMs;
+        unit->live = engineRecord();
+        makeWindow();
+        window->resize(1300, 900);
+        connectedWindow();
+        QApplication::setActiveWindow(window.get());
+    }
+    app::LivePoll& poll() const { return app::LivePoll::of(window->model(), window->linkWorker()); }
+    QCheckBox* box(const char* name) const { return qobject_cast<QCheckBox*>(control(QString::fromLatin1(name))); }
+};
+
+TEST_F(LiveTrackingTest, LiveBarsStandAtTheOperatingPoint)
+{
+    ASSERT_TRUE(waitFor([this] { return poll().latest().has_value(); }));
+    auto barX = [this](maps::ChartId id) {
+        QXYSeries* s = chart(id)->seriesAt(maps::chartDef(id).liveSeries);
+        return s->count() > 0 ? s->at(0).x() : -1.0;
+    };
+    EXPECT_DOUBLE_EQ(barX(maps::ChartId::Timing), 34.0);
+    EXPECT_DOUBLE_EQ(barX(maps::ChartId::FuelRpm), 34.0);
+    EXPECT_DOUBLE_EQ(barX(maps::ChartId::Vacuum), 0.62);
+    EXPECT_DOUBLE_EQ(barX(maps::ChartId::FuelVac), 0.62);
+    EXPECT_DOUBLE_EQ(barX(maps::ChartId::Temp), 85.0);
+    EXPECT_DOUBLE_EQ(barX(maps::ChartId::Voltage), 13.8);
+}
+
+TEST_F(LiveTrackingTest, TrackingMovesTheKeyCursorsToTheEngine)
+{
+    hover(maps::ChartId::Timing, 10, 20);
+    ASSERT_TRUE(waitFor([this] { return poll().latest().has_value(); }));
+    EXPECT_DOUBLE_EQ(editor().cursorX(maps::ChartId::Timing), 10) << "without tracking the cursor stays";
+
+    ASSERT_TRUE(box("RT_Track")->isEnabled());
+    box("RT_Track")->click();
+    ASSERT_TRUE(waitFor([this] { return editor().cursorX(maps::ChartId::Timing) == 34.0; }));
+    EXPECT_DOUBLE_EQ(editor().cursorX(maps::ChartId::FuelRpm), 34.0);
+    EXPECT_DOUBLE_EQ(editor().cursorX(maps::ChartId::Vacuum), 0.62);
+    EXPECT_DOUBLE_EQ(editor().cursorX(maps::ChartId::FuelVac), 0.62) << "the vacuum charts share a cursor";
+
+    // The next key edits the point the engine runs on.
+    box("AnalogEn")->click();
+    ASSERT_TRUE(waitFor([this] { return !poll().pending(); }));
+    waitIdle();
+    unit->device.clearWritten();
+    const double old = modelValue(table::MapId::TimingRpm, 34);
+    ASSERT_LT(old, 45);
+    tap(Qt::Key_Up);
+    const auto writes = pointWrites();
+    ASSERT_EQ(writes.size(), 1u);
+    EXPECT_EQ(writes[0], (link::Bytes{0xE8, 33, static_cast<uint8_t>(old + 1)}));
+}
+
+} // namespace kyr::apptest

@@ -1,0 +1,228 @@
+// The Setup page's fields on the real widgets: what is built from the
+// tables, what a fill shows (and that it sends nothing), and what typing
+// sends, puts back and reports.
+
+#include "setup/SetupPageFixture.h"
+
+#include "app/setup/SetupPanels.h"
+#include "setup/Fields.h"
+#include "setup/Switches.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QSlider>
+
+using namespace kyr;
+using namespace kyr::apptest;
+
+namespace {
+
+QString qs(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+
+} // namespace
+
+TEST_F(SetupPageTest, EveryControlOfTheTablesIsBuiltWithItsNameAndLimit)
+{
+    QStringList titles;
+    for (auto* box : page->findChildren<QGroupBox*>())
+        titles << box->title();
+    for (const char* t : {"Engine Configuration", "Timing Configuration", "Fuel Configuration", "Launch Control",
+                             "Idle Control", "Lambda Configuration", "Vacuum Configuration",
+                             "General Purpose Output", "Output 1", "Output 2", "Active Sensors", "Accelerator Pump",
+                             "Coil Combination", "Tuning POT Input"})
+        EXPECT_TRUE(titles.contains(QString::fromLatin1(t))) << t;
+
+    for (const auto& f : setup::fieldTable()) {
+        if (f.panel == "Fuel Maps")
+            continue; // the jet trims live on their own page
+        auto* e = page->findChild<QLineEdit*>(qs(f.control));
+        ASSERT_NE(e, nullptr) << f.control;
+        EXPECT_EQ(e->maxLength(), f.maxLength ? f.maxLength : 32767) << f.control;
+        EXPECT_NE(binder->field(qs(f.control)), nullptr) << f.control;
+        // The caption is the label whose buddy the field is (the hidden calibration fields have none).
+        if (f.panel != "Active Sensors") {
+            bool labelled = false;
+            for (auto* l : page->findChildren<QLabel*>())
+                labelled = labelled || (l->buddy() == e && l->text() == qs(f.label));
+            EXPECT_TRUE(labelled) << f.control;
+        }
+    }
+    for (const auto& s : setup::switchTable()) {
+        QWidget* w = page->findChild<QWidget*>(qs(s.control));
+        ASSERT_NE(w, nullptr) << s.control;
+        if (s.type == setup::SwitchType::Sensor) {
+            EXPECT_EQ(qobject_cast<QCheckBox*>(w)->text(), qs(s.caption));
+        }
+        if (s.type == setup::SwitchType::Source) {
+            EXPECT_EQ(qobject_cast<QRadioButton*>(w)->text(), qs(s.caption));
+        }
+        if (s.type == setup::SwitchType::Slider || s.type == setup::SwitchType::LambdaTarget) {
+            auto* slider = qobject_cast<QSlider*>(w);
+            ASSERT_NE(slider, nullptr) << s.control;
+            EXPECT_EQ(slider->minimum(), s.minimum);
+            EXPECT_EQ(slider->maximum(), s.maximum);
+            EXPECT_TRUE(find<QLineEdit>(std::string(s.display).c_str())->isReadOnly());
+        }
+    }
+    auto* pot = find<app::RadioGroup>("RadioGroup4");
+    EXPECT_EQ(pot->title(), "Tuning POT Input");
+    EXPECT_EQ(pot->item(4)->text(), "Launch");
+    EXPECT_EQ(find<QPushButton>("CalBtn")->text(), "Calibrate");
+}
+
+TEST_F(SetupPageTest, ConnectFillsThePageAndSendsNothing)
+{
+    connectUnit();
+    EXPECT_TRUE(takeWrites().empty()) << "showing a table is not an edit";
+    EXPECT_EQ(text("Edit12"), "4");
+    EXPECT_EQ(text("Edit13"), "7000");
+    EXPECT_EQ(text("Edit14"), "3");
+    EXPECT_EQ(text("Edit16"), "3000") << "output 1 runs on RPM";
+    EXPECT_EQ(text("Edit1"), "80") << "output 2 runs on water temperature";
+    EXPECT_TRUE(find<QRadioButton>("RadioButton1")->isChecked());
+    EXPECT_TRUE(find<QRadioButton>("RadioButton13")->isChecked());
+    EXPECT_TRUE(find<QCheckBox>("CheckBox6")->isChecked());
+    EXPECT_FALSE(find<QCheckBox>("CheckBox20")->isChecked());
+    EXPECT_EQ(find<app::RadioGroup>("RadioGroup3")->itemIndex(), 1);
+    EXPECT_EQ(find<QSlider>("TrackBar7")->value(), 45);
+    EXPECT_EQ(text("Edit48"), "0.45");
+    EXPECT_EQ(find<QLabel>("Label6")->text().toStdString(), ".45");
+    EXPECT_FALSE(model.state().flags.ImageChanged);
+
+    // Reading the table again fills again: still nothing on the line.
+    link->connectUnit();
+    waitIdle();
+    EXPECT_TRUE(takeWrites().empty());
+}
+
+TEST_F(SetupPageTest, TypingCylindersSendsEachAcceptedValue)
+{
+    connectUnit();
+    typeInto("Edit12", "12");
+    EXPECT_EQ(takeWrites(), (std::vector<link::Bytes>{wb(0x50, 1), wb(0x50, 0x0C)}));
+    EXPECT_EQ(modelRaw(80), 12) << "the model's setup copy follows";
+    EXPECT_EQ(model.state().image[80], 13) << "and its image";
+    EXPECT_TRUE(model.state().flags.ImageChanged);
+    EXPECT_FALSE(model.state().commands.readTable);
+    EXPECT_TRUE(model.state().commands.writeTable);
+
+    // "13" is refused: "1" is put back, which is sent again.
+    typeInto("Edit12", "13");
+    EXPECT_EQ(takeWrites(), (std::vector<link::Bytes>{wb(0x50, 1), wb(0x50, 1)}));
+    EXPECT_EQ(text("Edit12"), "1");
+    EXPECT_EQ(modelRaw(80), 1);
+    EXPECT_TRUE(sink.entries.empty());
+}
+
+TEST_F(SetupPageTest, ZeroingFieldSetsZeroAndSendsIt)
+{
+    connectUnit();
+    typeInto("Edit35", "30");
+    EXPECT_EQ(takeWrites(), (std::vector<link::Bytes>{wb(0x2B, 30), wb(0x2B, 0)}));
+    EXPECT_EQ(text("Edit35"), "0");
+}
+
+TEST_F(SetupPageTest, RefusedNumbersAreReportedAndNothingIsSent)
+{
+    connectUnit();
+    find("Edit12")->setText("x");
+    find("Edit14")->setText("1,5"); // the separator here is "."
+    find("Edit53")->setText("1500.5");
+    EXPECT_TRUE(takeWrites().empty());
+    EXPECT_EQ(sink.texts("warning").join("|").toStdString(),
+              "'x' is not a valid integer value|'1,5' is not a valid floating point value|"
+              "'1500.5' is not a valid integer value");
+    EXPECT_EQ(find("Edit12")->text().toStdString(), "x") << "the text stays as typed";
+    EXPECT_EQ(modelRaw(80), 4);
+    EXPECT_FALSE(model.state().flags.ImageChanged);
+}
+
+TEST_F(SetupPageTest, DecimalFieldsRoundHalvesToEven)
+{
+    connectUnit();
+    find("Edit14")->setText("1.25");
+    find("Edit14")->setText("1.75");
+    find("Edit13")->setText("3050");
+    EXPECT_EQ(takeWrites(), (std::vector<link::Bytes>{wb(0x52, 2), wb(0x52, 4), wb(0x51, 30)}));
+}
+
+TEST_F(SetupPageTest, AStoredValueWiderThanTheFieldIsShownWhole)
+{
+    unit.table[80] = 254; // raw 253 cylinders, three digits in a two-digit field
+    connectUnit();
+    QLineEdit* e = find("Edit12");
+    EXPECT_EQ(e->text(), "253");
+    EXPECT_TRUE(takeWrites().empty()) << "the widened text is the stored one: nothing to send";
+    typeInto("Edit12", "5");
+    EXPECT_EQ(takeWrites(), (std::vector<link::Bytes>{wb(0x50, 5)}));
+    EXPECT_EQ(e->maxLength(), 2) << "typing works within the field's own limit again";
+}
+
+TEST_F(SetupPageTest, ABytePlusOne255LeavesItsFieldDisabledAndEmpty)
+{
+    unit.table[51] = 255; // no trailing degrees on this unit
+    connectUnit();
+    EXPECT_FALSE(find("Edit59")->isEnabled());
+    EXPECT_TRUE(find("Edit59")->text().isEmpty());
+    EXPECT_TRUE(takeWrites().empty());
+}
+
+TEST_F(SetupPageTest, NothingActsBeforeATableIsShown)
+{
+    find("Edit12")->setText("7");
+    find("Edit33")->setText("x");
+    waitIdle();
+    EXPECT_TRUE(unit.device.writes().empty());
+    EXPECT_TRUE(sink.entries.empty());
+    EXPECT_FALSE(model.state().flags.ImageChanged);
+}
+
+TEST_F(SetupPageTest, AQuietFieldLeavesTheButtonsButMarksTheImage)
+{
+    connectUnit();
+    session::TuneState s = model.state();
+    s.commands.readTable = true;
+    model.apply(s, {});
+    find("Edit33")->setText("7");
+    EXPECT_EQ(takeWrites(), (std::vector<link::Bytes>{wb(4, 7)}));
+    EXPECT_TRUE(model.state().commands.readTable);
+    // The unit holds the new value only until it is written: Exit must ask.
+    EXPECT_TRUE(model.state().flags.ImageChanged);
+}
+
+TEST_F(SetupPageTest, EditsWithoutAUnitChangeTheImageOnly)
+{
+    connectUnit();
+    session::TuneState s = model.state();
+    s.flags.UnitConnected = false;
+    model.apply(s, {});
+    find("Edit15")->setText("20");
+    EXPECT_TRUE(takeWrites().empty());
+    EXPECT_EQ(modelRaw(83), 20);
+}
+
+TEST_F(SetupPageTest, VacuumFieldsMoveTheirMarker)
+{
+    connectUnit();
+    QSignalSpy moved(binder.get(), &app::SetupBinder::vacuumMarkerMoved);
+    find("Edit38")->setText("0.85");
+    ASSERT_EQ(moved.count(), 1);
+    EXPECT_EQ(moved[0][0].value<setup::VacuumMarkerId>(), setup::VacuumMarkerId::High);
+    EXPECT_DOUBLE_EQ(moved[0][1].toDouble(), 0.85);
+    EXPECT_EQ(takeWrites(), (std::vector<link::Bytes>{wb(41, 85)}));
+}
+
+TEST_F(SetupPageTest, CloseAllEmptiesAndDisablesThePage)
+{
+    connectUnit();
+    model.clearTune();
+    EXPECT_TRUE(find("Edit12")->text().isEmpty());
+    EXPECT_FALSE(find("Edit12")->isEnabled());
+    EXPECT_FALSE(find<QCheckBox>("CheckBox1")->isEnabled());
+    EXPECT_TRUE(takeWrites().empty());
+    EXPECT_TRUE(sink.entries.empty()) << "emptied quiet fields raise no message";
+}

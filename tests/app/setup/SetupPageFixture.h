@@ -1,0 +1,108 @@
+#pragma once
+// The Setup page's panels and their binding on a model and a link of their
+// own, against the in-memory unit: what goes over the line is read back
+// from the fake device.
+
+#include "window/AppFixture.h"
+
+#include "app/link/LinkWorker.h"
+#include "app/setup/SetupBinder.h"
+#include "app/setup/SetupPanels.h"
+#include "app/window/TuneModel.h"
+#include "link/Protocol.h"
+#include "setup/SetupEngine.h"
+
+#include <QLineEdit>
+#include <QTest>
+#include <QVBoxLayout>
+
+#include <memory>
+
+namespace kyr::apptest {
+
+class SetupPageTest : public ::testing::Test {
+protected:
+    SetupPageTest()
+        : link(std::make_unique<app::LinkWorker>(model, unit.setup())), page(std::make_unique<QWidget>())
+    {
+        auto* layout = new QVBoxLayout(page.get());
+        layout->addWidget(app::buildSetupPanels(page.get()));
+        binder = std::make_unique<app::SetupBinder>(context(), engine, page.get());
+        page->resize(1400, 800);
+        page->show();
+    }
+    ~SetupPageTest() override
+    {
+        binder.reset();
+        page.reset();
+        link.reset(); // the link thread ends before the fake unit goes
+    }
+
+    app::AppContext context() { return app::AppContext{model, *link, sink}; }
+
+    void waitIdle() { ASSERT_TRUE(waitFor([this] { return link->idle(); })) << "the link did not finish"; }
+
+    /// Connects the unit on Com3 the way the window does; the setup is shown.
+    void connectUnit()
+    {
+        session::TuneState s = model.state();
+        s.port = session::PortAddress::comPort(3);
+        model.apply(s, {});
+        link->connectUnit();
+        waitIdle();
+        ASSERT_TRUE(model.state().flags.UnitConnected);
+        ASSERT_TRUE(model.state().flags.EditsLive);
+    }
+
+    /// The WriteBytes on the line since the last call.
+    std::vector<link::Bytes> takeWrites()
+    {
+        waitIdle();
+        std::vector<link::Bytes> all = unit.writesStartingWith(link::CmdWriteByte);
+        std::vector<link::Bytes> fresh(all.begin() + static_cast<std::ptrdiff_t>(m_seen), all.end());
+        m_seen = all.size();
+        return fresh;
+    }
+
+    template <class W = QLineEdit>
+    W* find(const char* name) const
+    {
+        auto* w = page->findChild<W*>(QString::fromLatin1(name));
+        EXPECT_NE(w, nullptr) << name;
+        return w;
+    }
+
+    /// A line edit's text (as std::string, for readable failures).
+    std::string text(const char* name) const
+    {
+        QLineEdit* e = find(name);
+        return e ? e->text().toStdString() : std::string();
+    }
+
+    /// Replaces a field's text by typing, one key at a time.
+    void typeInto(const char* name, const QString& text)
+    {
+        QLineEdit* e = find(name);
+        e->selectAll();
+        QTest::keyClick(e, Qt::Key_Delete);
+        QTest::keyClicks(e, text);
+    }
+
+    /// A setup byte of the model's copy, raw form.
+    int modelRaw(int offset) const { return model.state().setup[offset] - 1; }
+
+    static link::Bytes wb(int offset, int value) { return link::writeByte(offset, value); }
+
+    FakeUnit unit{3};
+    RecordingSink sink;
+    app::TuneModel model;
+    std::unique_ptr<app::LinkWorker> link;
+    setup::SetupEngine engine{"."};
+    std::unique_ptr<QWidget> page;
+    std::unique_ptr<app::SetupBinder> binder;
+
+private:
+    std::size_t m_seen = 0;
+};
+
+} // namespace kyr::apptest

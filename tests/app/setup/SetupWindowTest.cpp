@@ -1,0 +1,110 @@
+// The Setup page inside the main window: filled by Connect without a byte
+// sent, read-only while a sequence runs, bound to the model's one setup
+// engine, and its "Calibrate" opening the throttle calibration dialog.
+
+#include "window/AppFixture.h"
+
+#include "app/setup/SetupBinder.h"
+#include "app/setup/SetupPage.h"
+#include "app/dialogs/TpsCalDialog.h"
+#include "app/setup/TpsCalibrationPanel.h"
+#include "link/Protocol.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+using namespace kyr;
+using namespace kyr::apptest;
+
+namespace {
+
+class SetupWindowTest : public WindowTest {
+protected:
+    QLineEdit* edit(const char* name) const { return qobject_cast<QLineEdit*>(control(QString::fromLatin1(name))); }
+    std::size_t writeBytes() const { return unit->writesStartingWith(link::CmdWriteByte).size(); }
+    app::TpsCalDialog* tpsDialog() const { return window->findChild<app::TpsCalDialog*>(QStringLiteral("TPSCal")); }
+};
+
+} // namespace
+
+TEST_F(SetupWindowTest, ConnectShowsTheSetupWithoutSendingIt)
+{
+    connectedWindow();
+    EXPECT_EQ(writeBytes(), 0u);
+    EXPECT_EQ(lineText("Edit12").toStdString(), "4");
+    EXPECT_EQ(lineText("Edit20").toStdString(), "6800");
+    EXPECT_EQ(lineText("Edit18").toStdString(), "Fuel and Timing");
+    EXPECT_EQ(lineText("Edit6").toStdString(), "3");
+    EXPECT_TRUE(control("CalBtn")->isEnabled());
+    EXPECT_TRUE(window->model().setupEngine().editsLive());
+}
+
+TEST_F(SetupWindowTest, AnEditGoesThroughTheModelsEngine)
+{
+    connectedWindow();
+    edit("Edit13")->setText("5000");
+    waitIdle();
+    EXPECT_EQ(unit->writesStartingWith(link::CmdWriteByte), (std::vector<link::Bytes>{link::writeByte(81, 50)}));
+    EXPECT_EQ(window->model().setupEngine().rpmRange(), 5000) << "the limiter's bound follows at once";
+    EXPECT_EQ(window->model().axes().rpmRange, 7000) << "the charts follow at the next table shown";
+    EXPECT_TRUE(button("spWrite")->isEnabled());
+    EXPECT_FALSE(button("spRead")->isEnabled());
+    edit("Edit20")->setText("6000"); // above the new range: the last accepted comes back
+    waitIdle();
+    EXPECT_EQ(lineText("Edit20").toStdString(), "6800");
+}
+
+TEST_F(SetupWindowTest, ThePageIsReadOnlyWhileASequenceRuns)
+{
+    connectedWindow();
+    window->model().setBusy(true);
+    QLineEdit* cylinders = edit("Edit12");
+    EXPECT_FALSE(cylinders->isEnabled());
+    QTest::keyClicks(cylinders, "2");
+    EXPECT_EQ(cylinders->text().toStdString(), "4");
+    window->model().setBusy(false);
+    EXPECT_TRUE(cylinders->isEnabled());
+    waitIdle();
+    EXPECT_EQ(writeBytes(), 0u);
+}
+
+TEST_F(SetupWindowTest, VacuumMarkersReachTheModel)
+{
+    showWindow();
+    QSignalSpy moved(&window->model(), &app::TuneModel::vacuumMarkerMoved);
+    click("spConnect");
+    waitIdle();
+    EXPECT_EQ(moved.count(), 2) << "both markers are placed when the setup is shown";
+    moved.clear();
+    edit("Edit37")->setText("0.2");
+    ASSERT_EQ(moved.count(), 1);
+    EXPECT_EQ(moved[0][0].value<setup::VacuumMarkerId>(), setup::VacuumMarkerId::Low);
+    EXPECT_DOUBLE_EQ(moved[0][1].toDouble(), 0.2);
+}
+
+TEST_F(SetupWindowTest, CalibrateOpensTheThrottleDialogWhichPollsUntilClosed)
+{
+    connectedWindow();
+    app::TpsCalDialog* dialog = tpsDialog();
+    ASSERT_NE(dialog, nullptr);
+    qobject_cast<QPushButton*>(control("CalBtn"))->click();
+    ASSERT_TRUE(dialog->isVisible());
+    EXPECT_FALSE(window->isEnabled()) << "the window waits for the dialog";
+    auto* timer = dialog->findChild<QTimer*>(QStringLiteral("Timer2"));
+    ASSERT_NE(timer, nullptr);
+    EXPECT_TRUE(timer->isActive());
+    EXPECT_EQ(dialog->findChild<QLabel*>(QStringLiteral("Label1"))->text().toStdString(),
+              "Release throttle completely and press F1");
+    ASSERT_TRUE(waitFor([&] { return dialog->panel().calibration().lastReading().has_value(); }));
+
+    dialog->findChild<QPushButton*>(QStringLiteral("CancelBtn"))->click();
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_FALSE(timer->isActive());
+    EXPECT_TRUE(window->isEnabled());
+    waitIdle();
+    EXPECT_EQ(writeBytes(), 0u) << "nothing is written without both points";
+}

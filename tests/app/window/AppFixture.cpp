@@ -1,0 +1,186 @@
+#include "window/AppFixture.h"
+
+#include "link/Protocol.h"
+
+#include <QDeadlineTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <chrono>
+#include <utility>
+#include <thread>
+
+namespace kyr::apptest {
+
+namespace {
+
+const std::string FakeDevRoot = "/kyr-fake-dev";
+
+} // namespace
+
+QStringList RecordingSink::texts(const QString& kind) const
+{
+    QStringList out;
+    for (const Entry& e : entries)
+        if (e.kind == kind)
+            out << e.text;
+    return out;
+}
+
+bool waitFor(const std::function<bool()>& done, int timeoutMs)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    while (!done()) {
+        if (deadline.hasExpired())
+            return false;
+        QTest::qWait(2);
+    }
+    return true;
+}
+
+QString demoTunePath() { return QStringLiteral(KYR_SOURCE_DIR "/examples/demo.kyr"); }
+
+files::MapFile demoTune()
+{
+    auto file = files::loadMapFile(demoTunePath().toStdString());
+    EXPECT_TRUE(file.ok());
+    return file.ok() ? file.value() : files::MapFile{};
+}
+
+// ---------------------------------------------------------------- FakeUnit
+
+FakeUnit::FakeUnit(int port) : device(&clock)
+{
+    table = demoTune().image;
+    device.setOpenable(false);
+    device.setOpenable(pathOf(port), true);
+    device.setResponder([this](const link::Bytes& w) -> link::Bytes {
+        // A WriteTable's image is kept, plus-one, as the unit keeps it.
+        if (std::exchange(expectImage, false) && w.size() == table.size()) {
+            for (std::size_t i = 0; i < w.size(); ++i)
+                table[i] = static_cast<uint8_t>(w[i] + 1 + (static_cast<int>(i) == corruptWrite ? 1 : 0));
+            return {};
+        }
+        if (silent || w.size() != 1)
+            return {};
+        expectImage = w[0] == link::CmdWriteTable;
+        switch (w[0]) {
+        case link::CmdReadIdentity:
+            return link::Bytes(identity.begin(), identity.end());
+        case link::CmdReadTable: {
+            link::Bytes reply(table.begin(), table.end());
+            if (tableCut)
+                reply.resize(std::min(*tableCut, reply.size()));
+            return reply;
+        }
+        case link::CmdReadLive:
+            ++liveReads;
+            while (holdLive)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            return live;
+        default:
+            return {};
+        }
+    });
+}
+
+app::LinkSetup FakeUnit::setup()
+{
+    return app::LinkSetup{device.factory(), &clock, link::PortEnv::withVariables({}, FakeDevRoot), backupRoot};
+}
+
+std::string FakeUnit::pathOf(int port)
+{
+    return *link::fixedDevicePath(port, link::PortEnv::withVariables({}, FakeDevRoot));
+}
+
+std::vector<link::Bytes> FakeUnit::writesStartingWith(uint8_t b) const
+{
+    std::vector<link::Bytes> out;
+    for (const auto& w : device.writes())
+        if (!w.empty() && w[0] == b)
+            out.push_back(w);
+    return out;
+}
+
+// ---------------------------------------------------------------- WindowTest
+
+void WindowTest::TearDown()
+{
+    window.reset(); // ends the link thread before the fake unit goes
+}
+
+app::EFICom& WindowTest::makeWindow(std::optional<app::LinkSetup> setup)
+{
+    window = std::make_unique<app::EFICom>(
+        app::EFIComServices{sink, files, setup ? std::move(*setup) : unit->setup(), livePollMs});
+    return *window;
+}
+
+app::EFICom& WindowTest::showWindow()
+{
+    if (!window)
+        makeWindow();
+    window->show();
+    waitIdle();
+    return *window;
+}
+
+app::EFICom& WindowTest::connectedWindow()
+{
+    showWindow();
+    click("spConnect");
+    waitIdle();
+    EXPECT_TRUE(window->model().state().flags.UnitConnected);
+    return *window;
+}
+
+QToolButton* WindowTest::button(const QString& name) const
+{
+    auto* b = qobject_cast<QToolButton*>(window->control(name));
+    EXPECT_NE(b, nullptr) << name.toStdString();
+    return b;
+}
+
+QString WindowTest::lineText(const QString& name) const
+{
+    auto* e = qobject_cast<QLineEdit*>(window->control(name));
+    EXPECT_NE(e, nullptr) << name.toStdString();
+    return e ? e->text() : QString();
+}
+
+void WindowTest::click(const QString& name)
+{
+    if (QToolButton* b = button(name))
+        b->click();
+}
+
+void WindowTest::waitIdle()
+{
+    ASSERT_TRUE(waitFor([this] { return window->linkWorker().idle(); })) << "the link did not finish";
+}
+
+QString WindowTest::panel(int i) const
+{
+    auto* l = window->findChild<QLabel*>(QStringLiteral("StatusPanel%1").arg(i));
+    EXPECT_NE(l, nullptr);
+    return l ? l->text() : QString();
+}
+
+QString WindowTest::tempFile(const QString& name)
+{
+    if (!tmp)
+        tmp = std::make_unique<QTemporaryDir>();
+    return tmp->filePath(name);
+}
+
+app::LinkSetup ptyLinkSetup(const std::filesystem::path& folder)
+{
+    std::filesystem::create_directories(folder / "dev");
+    auto env = link::PortEnv::withVariables({{"KYR_PORT_DIR", (folder / "ports").string()}}, (folder / "dev").string());
+    return app::LinkSetup{link::posixDeviceFactory(), &link::systemClock(), std::move(env), folder / "backups"};
+}
+
+} // namespace kyr::apptest

@@ -1,0 +1,144 @@
+#pragma once
+// What the GUI tests share: a recording message sink, a file chooser with
+// fixed answers, an in-memory unit on one port, and a fixture that builds
+// the main window on them.
+
+#include "app/window/EFICom.h"
+#include "files/MapFile.h"
+#include "FakeClock.h"
+#include "FakeSerialDevice.h"
+
+#include <QString>
+#include <QTemporaryDir>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace kyr::apptest {
+
+/// Message boxes as a list; questions get a set answer.
+class RecordingSink final : public app::MessageSink {
+public:
+    struct Entry {
+        QString kind, title, text;
+    };
+    void information(const QString& title, const QString& text) override { entries.push_back({"information", title, text}); }
+    void warning(const QString& title, const QString& text) override { entries.push_back({"warning", title, text}); }
+    app::Answer question(const QString& title, const QString& text) override
+    {
+        entries.push_back({"question", title, text});
+        return answer;
+    }
+    /// The texts of the entries of one kind.
+    QStringList texts(const QString& kind) const;
+
+    std::vector<Entry> entries;
+    app::Answer answer = app::Answer::No;
+};
+
+/// File dialogs that answer with set names.
+class FixedFiles final : public app::FileChooser {
+public:
+    QString openFileName(const QString&, const QString& filter) override
+    {
+        ++opens;
+        lastFilter = filter;
+        return openName;
+    }
+    QString saveFileName(const QString&, const QString& filter) override
+    {
+        ++saves;
+        lastFilter = filter;
+        return saveName;
+    }
+    int chooseBackup(const QString&, const QStringList& labels) override
+    {
+        backupLabels = labels;
+        return backupChoice;
+    }
+    QString openName, saveName, lastFilter;
+    QStringList backupLabels;
+    int backupChoice = -1;
+    int opens = 0, saves = 0;
+};
+
+/// The program's own serial devices and clock, with COM names resolved in the
+/// ports folder of `folder` (where kyr-sim registers) and an empty device
+/// folder, so that no real serial port is ever opened.
+app::LinkSetup ptyLinkSetup(const std::filesystem::path& folder);
+
+/// Runs the event loop until done() holds or the time is up.
+bool waitFor(const std::function<bool()>& done, int timeoutMs = 10000);
+
+/// The demo tune that comes with the sources.
+files::MapFile demoTune();
+QString demoTunePath();
+
+/// A KYR unit as an in-memory device on one COM port: it answers ReadIdentity,
+/// ReadTable and ReadLive; every other port fails to open. The fake device and
+/// clock are used on the link thread: inspect them only while the link is idle.
+class FakeUnit {
+public:
+    explicit FakeUnit(int port = 3);
+    FakeUnit(const FakeUnit&) = delete;
+    FakeUnit& operator=(const FakeUnit&) = delete;
+
+    /// The link of a window that talks to this unit.
+    app::LinkSetup setup();
+    /// The device path of a COM port under the fake device folder.
+    static std::string pathOf(int port);
+    /// Writes whose first byte is b (commands), in order.
+    std::vector<link::Bytes> writesStartingWith(uint8_t b) const;
+
+    link::FakeClock clock;
+    link::FakeSerialDevice device;
+    std::array<uint8_t, 7> identity{3, 3, 2, 7, 1, 5, 6};
+    table::ImageBytes table{};            ///< plus-one, what ReadTable answers
+    std::optional<std::size_t> tableCut;  ///< answer only this many table bytes
+    bool silent = false;                  ///< answer nothing
+    link::Bytes live{10, 20, 30, 40, 50, 60, 70, 80, 90, 100}; ///< what ReadLive answers (set before the link runs)
+    std::atomic<int> liveReads{0};        ///< ReadLive commands taken, safe to read while the link runs
+    std::atomic<bool> holdLive{false};    ///< ReadLive waits for this to clear before it answers
+    std::filesystem::path backupRoot;     ///< where the window keeps backups (none when empty)
+    int corruptWrite = -1;                ///< a table write keeps this offset one higher
+    bool expectImage = false;             ///< the last command was WriteTable
+};
+
+/// The main window on a recording sink, fixed files and a fake unit.
+class WindowTest : public ::testing::Test {
+protected:
+    void TearDown() override;
+
+    app::EFICom& makeWindow(std::optional<app::LinkSetup> setup = std::nullopt);
+    /// Shows the window and waits for the start-up search.
+    app::EFICom& showWindow();
+    /// Shows the window, searches, connects and waits.
+    app::EFICom& connectedWindow();
+
+    QToolButton* button(const QString& name) const;
+    QWidget* control(const QString& name) const { return window->control(name); }
+    QString lineText(const QString& name) const;
+    void click(const QString& name);
+    /// Waits until the link queue is empty.
+    void waitIdle();
+    QString panel(int i) const;
+    /// A file under a fresh temporary folder.
+    QString tempFile(const QString& name);
+
+    std::shared_ptr<RecordingSink> sink = std::make_shared<RecordingSink>();
+    std::shared_ptr<FixedFiles> files = std::make_shared<FixedFiles>();
+    std::unique_ptr<FakeUnit> unit = std::make_unique<FakeUnit>(3);
+    /// Timer1 of the window made next: off, so that only the tests of the
+    /// real-time poll see ReadLive among the commands they check.
+    int livePollMs = 0;
+    std::unique_ptr<app::EFICom> window;
+    std::unique_ptr<QTemporaryDir> tmp;
+};
+
+} // namespace kyr::apptest

@@ -1,0 +1,118 @@
+// The main window against kyr-sim over a pseudo-terminal: the program's own
+// serial devices and clock, a ports folder of the test's own, and a device
+// folder with nothing in it, so that no real serial port is ever opened.
+
+#ifdef KYR_WITH_SIM
+
+#include "window/AppFixture.h"
+
+#include "Memory.h"
+#include "SimProcess.h"
+#include "link/Protocol.h"
+#include "tools/SerialNumber.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+using namespace kyr;
+using namespace kyr::apptest;
+
+namespace {
+
+class SimWindowTest : public WindowTest {
+protected:
+    void SetUp() override
+    {
+        m_sim = std::make_unique<test::SimProcess>(m_dir.path(), test::SimOptions{.port = 3});
+        makeWindow(ptyLinkSetup(m_dir.path()));
+    }
+    void TearDown() override
+    {
+        WindowTest::TearDown();
+        m_sim.reset();
+    }
+
+    /// Commands the simulator took, by name, in order.
+    std::vector<std::string> commands() const
+    {
+        std::vector<std::string> out;
+        for (const auto& line : m_sim->log())
+            if (line.contains("cmd"))
+                out.push_back(line["cmd"].get<std::string>());
+        return out;
+    }
+
+    /// Whether another program could take the port now.
+    bool portFree() const
+    {
+        const int fd = ::open(m_sim->entryPath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        if (fd < 0)
+            return false;
+        const bool locked = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+        ::close(fd);
+        return locked;
+    }
+
+    test::TempFolder m_dir{"kyr-app"};
+    std::unique_ptr<test::SimProcess> m_sim;
+};
+
+} // namespace
+
+TEST_F(SimWindowTest, StartUpSearchSelectsTheUnitsPort)
+{
+    showWindow();
+    EXPECT_EQ(window->model().state().port.com, 3);
+    EXPECT_TRUE(button("spConnect")->isEnabled());
+    EXPECT_EQ(panel(0), "Fuel and Timing Module found on Com3");
+    EXPECT_EQ(commands(), std::vector<std::string>{"ReadIdentity"});
+}
+
+TEST_F(SimWindowTest, ConnectShowsTheUnitAndWriteSendsTheWholeTable)
+{
+    connectedWindow();
+    EXPECT_EQ(panel(0), "Ready");
+    EXPECT_TRUE(panel(1).startsWith("KYR 3 v3.2 :: "));
+    EXPECT_EQ(panel(2), "Fuel and Timing");
+    EXPECT_TRUE(button("spWrite")->isEnabled());
+
+    window->model().mutableMaps().set(table::MapId::TimingRpm, 2, 21);
+    window->model().mapsEdited();
+    click("spWrite");
+    waitIdle();
+    EXPECT_EQ(panel(0), "Data table written to KYR");
+    ASSERT_TRUE(m_sim->waitForLog("cmd", "WriteTable"));
+    const table::ImageBytes expected =
+        table::encode(window->model().state().setup, window->model().maps()).raw;
+    EXPECT_TRUE(waitFor([&] {
+        auto memory = sim::loadMemory(m_sim->memoryPath());
+        return memory.ok() && memory.value() == expected;
+    }, 3000)) << "the unit holds the written table";
+    EXPECT_EQ(window->model().maps().at(table::MapId::TimingRpm, 2), 21) << "the edit survives the write";
+}
+
+TEST_F(SimWindowTest, OpenFileTalksToNobody)
+{
+    showWindow();
+    const auto before = commands();
+    files->openName = demoTunePath();
+    click("spOpen");
+    waitIdle();
+    EXPECT_EQ(panel(0), "KYR file opened successfully");
+    EXPECT_TRUE(window->model().mapsShown());
+    EXPECT_EQ(commands(), before);
+}
+
+TEST_F(SimWindowTest, ExitClosesThePort)
+{
+    connectedWindow();
+    EXPECT_FALSE(portFree()) << "the program holds the port while connected";
+    bool exited = false;
+    QObject::connect(window.get(), &app::EFICom::exitFinished, [&] { exited = true; });
+    click("spExit");
+    ASSERT_TRUE(waitFor([&] { return exited; }));
+    EXPECT_TRUE(portFree());
+}
+
+#endif // KYR_WITH_SIM
