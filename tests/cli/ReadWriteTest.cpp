@@ -170,3 +170,33 @@ TEST(CliPtyWrite, AFileForAnotherUnitTypeNeedsForce)
     ASSERT_EQ(forced.code, 0) << forced.err;
     EXPECT_EQ(sim.logWhere("cmd", "WriteTable").size(), 1u);
 }
+
+// kyr read keeps the unit's table as a backup per serial number; kyr show
+// opens it and kyr backups lists it.
+TEST(CliPtyRead, LeavesABackupThatShowOpensAndBackupsLists)
+{
+    TempFolder dir;
+    SimProcess sim(dir.path(), {.port = 2});
+    KyrRun r = runKyr(dir.path(), {"read", "--port", "COM2", "-o", (dir / "read.kyr").string()});
+    ASSERT_EQ(r.code, 0) << r.err;
+    const std::string marker = "Backup of the unit's table: ";
+    const auto at = r.out.find(marker);
+    ASSERT_NE(at, std::string::npos) << r.out;
+    const fs::path backup = r.out.substr(at + marker.size(), r.out.find('\n', at) - at - marker.size());
+    EXPECT_EQ(backup.parent_path().parent_path(), dir / "data" / "kyr" / "backups");
+
+    const files::MapFile kept = loadOrFail(backup);
+    const files::MapFile read = loadOrFail(dir / "read.kyr");
+    for (int off = 0; off < table::TrailerOffset; ++off)
+        ASSERT_EQ(kept.image[off], read.image[off]) << "offset " << off;
+
+    KyrRun show = runKyr(dir.path(), {"show", backup.string()});
+    EXPECT_EQ(show.code, 0) << show.err;
+    KyrRun list = runKyr(dir.path(), {"backups"});
+    ASSERT_EQ(list.code, 0) << list.err;
+    EXPECT_THAT(list.out, HasSubstr(backup.string()));
+    EXPECT_THAT(list.out, HasSubstr("Unit " + backup.parent_path().filename().string()));
+    KyrRun none = runKyr(dir.path(), {"backups", "--serial", "ZZ 99"});
+    EXPECT_EQ(none.code, 0);
+    EXPECT_THAT(none.out, HasSubstr("No backups of unit ZZ 99"));
+}

@@ -3,6 +3,7 @@
 #include "link/Protocol.h"
 
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTemporaryDir>
@@ -174,6 +175,19 @@ QString WindowTest::tempFile(const QString& name)
     if (!tmp)
         tmp = std::make_unique<QTemporaryDir>();
     return tmp->filePath(name);
+}
+
+QByteArray readAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeText(const QString& path, const QByteArray& text)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(text);
 }
 
 app::LinkSetup ptyLinkSetup(const std::filesystem::path& folder)

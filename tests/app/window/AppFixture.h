@@ -76,6 +76,11 @@ app::LinkSetup ptyLinkSetup(const std::filesystem::path& folder);
 /// Runs the event loop until done() holds or the time is up.
 bool waitFor(const std::function<bool()>& done, int timeoutMs = 10000);
 
+/// A file's bytes (empty when it cannot be read).
+QByteArray readAll(const QString& path);
+/// Creates or replaces a file with these bytes.
+void writeText(const QString& path, const QByteArray& text);
+
 /// The demo tune that comes with the sources.
 files::MapFile demoTune();
 QString demoTunePath();

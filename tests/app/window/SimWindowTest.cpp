@@ -9,6 +9,7 @@
 #include "Memory.h"
 #include "SimProcess.h"
 #include "link/Protocol.h"
+#include "session/Backups.h"
 #include "tools/SerialNumber.h"
 
 #include <fcntl.h>
@@ -90,6 +91,25 @@ TEST_F(SimWindowTest, ConnectShowsTheUnitAndWriteSendsTheWholeTable)
         return memory.ok() && memory.value() == expected;
     }, 3000)) << "the unit holds the written table";
     EXPECT_EQ(window->model().maps().at(table::MapId::TimingRpm, 2), 21) << "the edit survives the write";
+}
+
+// A unit that stores one byte of the table wrong: the window says which, and
+// never that the table was written.
+TEST_F(SimWindowTest, WriteToAUnitThatCorruptsAByteIsNotReportedAsDone)
+{
+    m_sim.reset();
+    m_sim = std::make_unique<test::SimProcess>(m_dir.path(),
+                                               test::SimOptions{.port = 3, .args = {"--corrupt-write", "200"}});
+    connectedWindow();
+    click("spWrite");
+    waitIdle();
+    EXPECT_TRUE(panel(0).startsWith("Write to KYR not verified")) << panel(0).toStdString();
+    EXPECT_TRUE(panel(0).contains("offset 200")) << panel(0).toStdString();
+    ASSERT_EQ(sink->texts("warning").size(), 1);
+    EXPECT_TRUE(sink->texts("warning")[0].contains("200"));
+    EXPECT_TRUE(window->windowTitle().endsWith("*"));
+    // The unit's table before the write was kept.
+    EXPECT_FALSE(session::BackupStore(m_dir.path() / "backups").serials().empty());
 }
 
 TEST_F(SimWindowTest, OpenFileTalksToNobody)
