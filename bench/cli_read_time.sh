@@ -7,7 +7,8 @@
 # BUILD_DIR holds cli/kyr and sim/kyr-sim (default: build). The pauses:
 #   read, info:  ReadIdentity 300 ms + ReadTable (setup) 500 ms + ReadTable (table) 500 ms = 1300 ms
 #   read, no --port: the port search adds 100 ms for every port that opens
-#   write:       ReadIdentity 300 ms + WriteTable gap 100 ms + ReadTable 500 ms = 900 ms
+#   write:       ReadIdentity 300 ms + ReadTable (backup) 500 ms + WriteTable gap 100 ms
+#                + ReadTable (read-back) 500 ms = 1400 ms
 #                (on a real line the write also waits about 251 ms for the image to leave;
 #                a pseudo-terminal takes it at once)
 set -euo pipefail
@@ -62,5 +63,5 @@ echo "kyr-sim on COM2 at 19200 bit/s; $runs runs each"
 measure "kyr info --port COM2" 1300 "$kyr" info --port COM2
 measure "kyr read --port COM2" 1300 "$kyr" read --port COM2 -o "$work/out.kyr"
 measure "kyr read (search)" $((1300 + 100 * opened)) "$kyr" read -o "$work/out.kyr"
-measure "kyr write --port COM2" 900 "$kyr" write --port COM2 "$work/tune.kyr"
+measure "kyr write --port COM2" 1400 "$kyr" write --port COM2 "$work/tune.kyr"
 echo "(the search opened $opened port(s) at 100 ms each)"
