@@ -212,6 +212,7 @@ bool TuneSession::identifyAndReadSetup(TuneState& s, SessionResult& r)
     } else {
         s.flags.UnitConnected = true;
         s.unitTypeCode = id.typeCode();
+        s.unitIdentity = id;
         say(r, s, "KYR Connected");
     }
     if (answered) {
@@ -291,6 +292,7 @@ void TuneSession::joinUnit(TuneState& s, SessionResult& r)
     s.commands.connect = false;
     s.flags.UnitConnected = true;
     s.unitTypeCode = id.typeCode();
+    s.unitIdentity = id;
     s.commands.choosePort = false;
     s.commands.readTable = false;
 }
@@ -356,7 +358,9 @@ void TuneSession::backUp(const TuneState& s, const table::ImageBytes& image, Ses
     if (!m_backups)
         return;
     files::MapFile file;
-    file.identity = s.unit.identity.bytes;
+    // The table is the unit's: a file opened since Connect shows its own
+    // identity, and a backup carrying it would be restored as the file's type.
+    file.identity = s.flags.UnitConnected ? s.unitIdentity.bytes : s.unit.identity.bytes;
     file.image = image;
     file.image[table::TableSize - 1] = 0; // as Save From KYR keeps it
     auto saved = m_backups->save(file, tools::serialText(table::setupOf(image)));

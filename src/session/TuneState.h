@@ -106,6 +106,7 @@ struct TuneState {
     std::filesystem::path filePath;///< the open file (empty when none)
     int fileTypeCode = 0;          ///< unit type of the open file's identity
     int unitTypeCode = 0;          ///< unit type of the connected unit (0 before Connect)
+    UnitIdentity unitIdentity = UnitIdentity::filled(); ///< the connected unit's own (an open file shows its own)
     std::optional<table::ImageBytes> unitImage; ///< the unit's table as last read or written (plus-one)
     std::vector<int> ports;        ///< ports that opened in the last search
     PortAddress port;              ///< the chosen port

@@ -1,0 +1,89 @@
+#pragma once
+// The tune session against a unit on COM3 of an in-memory serial device, on a
+// fake clock: every byte on the wire and every pause can be checked, and no
+// test waits for real time or touches a real port.
+
+#include "FakeClock.h"
+#include "FakeSerialDevice.h"
+#include "files/MapFile.h"
+#include "link/Protocol.h"
+#include "session/TuneSession.h"
+#include "table/Codec.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kyr::sessiontest {
+
+inline constexpr int UnitCom = 3;
+inline const std::string DevRoot = "/fakedev";
+inline const std::string UnitPath = "/fakedev/ttyS2"; // COM3 under DevRoot
+
+/// The example tune, loaded from the source tree.
+files::MapFile demoFile();
+
+/// A unit as the session sees it: answers ReadIdentity and ReadTable, and
+/// keeps the image of a WriteTable in plus-one form, as the real one does.
+class FakeUnit {
+public:
+    /// Model 3, type 3 (Fuel and Timing), minor 2, the unit signature 5, 6.
+    std::array<uint8_t, link::IdentitySize> identity{3, 3, 2, 7, 1, 5, 6};
+    table::ImageBytes table{}; ///< plus-one, as ReadTable gives it
+    bool silent = false;       ///< answers nothing at all
+    std::optional<std::size_t> tableCut; ///< every ReadTable reply cut to this many bytes
+    std::map<int, std::size_t> cutRead;  ///< the n-th ReadTable reply (from 1) cut to this many bytes
+    int corruptAt = -1;        ///< a stored WriteTable holds this offset one too high
+    int tableReads = 0;        ///< ReadTables answered so far
+
+    link::Bytes answer(const link::Bytes& written);
+
+private:
+    link::Bytes tableReply();
+    void store(const link::Bytes& payload);
+
+    bool m_expectImage = false;
+};
+
+class SessionFixture : public ::testing::Test {
+protected:
+    SessionFixture();
+
+    /// The fixed device of COMn under the fake device folder.
+    static std::string pathOf(int com);
+    /// Each write as text: a one-byte command in hex ("FD"), anything longer by its size ("482 bytes").
+    std::vector<std::string> wire() const;
+    /// The writes that are exactly one command byte.
+    int countOf(uint8_t command) const;
+    /// The image of the last WriteTable on the wire (empty when none).
+    link::Bytes lastPayload() const;
+    /// The sleeps from position mark of the clock's record on.
+    std::vector<int> sleepsFrom(std::size_t mark) const;
+    /// The unit's table as the session keeps it: offsets 0..480 (481 is the unit's own).
+    std::vector<uint8_t> kept(const table::ImageBytes& image) const;
+    /// The image with the setup area of the unit and its maps, as Write would send it.
+    table::EncodedImage shownImage() const { return table::encode(s.setup, table::decodeMaps(s.image)); }
+    /// Connects with no file open; the test fails when that does not succeed.
+    void connectUnit();
+
+    files::MapFile file = demoFile();
+    link::FakeClock clock{1000};
+    link::FakeSerialDevice device{&clock};
+    link::TQCCom32 efi{device.factory(), clock, link::PortEnv::withVariables({}, DevRoot)};
+    FakeUnit unit;
+    session::TuneSession session{efi, clock};
+    session::TuneState s = session::TuneState::initial();
+};
+
+/// Status texts as the observer sees them.
+class RecordingObserver : public session::SessionObserver {
+public:
+    void status(const std::string& text) override { texts.push_back(text); }
+    std::vector<std::string> texts;
+};
+
+} // namespace kyr::sessiontest
