@@ -103,7 +103,7 @@ private:
     void openMapFile(const std::filesystem::path& path);
     void spSaveClick();
     void saveFrom(SaveFromDialog::Source source);
-    void storeMapFile(const table::ImageBytes& image);
+    void storeMapFile(const table::ImageBytes& image, const std::array<uint8_t, 7>& identity);
     void spCloseClick();
     void closeAll();
     void spPrintClick();

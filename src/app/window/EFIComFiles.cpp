@@ -89,7 +89,7 @@ void EFICom::saveFrom(SaveFromDialog::Source source)
                                 QStringLiteral("Nothing to save: no table has been read from the KYR or opened."));
             return;
         }
-        storeMapFile(table::encode(m_model.state().setup, m_model.maps()).plusOne);
+        storeMapFile(table::encode(m_model.state().setup, m_model.maps()).plusOne, m_model.state().unit.identity.bytes);
         return;
     }
     const Ticket read = m_link->readForSave();
@@ -99,21 +99,22 @@ void EFICom::saveFrom(SaveFromDialog::Source source)
                         if (t != read)
                             return;
                         disconnect(*once);
+                        // The unit's table goes with the unit's identity, whatever file is shown.
                         if (table)
-                            storeMapFile(table.value());
+                            storeMapFile(table.value(), m_model.state().unitIdentity.bytes);
                         else
                             m_messages->warning(QStringLiteral("Save settings"),
                                                 QString::fromStdString(table.error().message));
                     });
 }
 
-void EFICom::storeMapFile(const table::ImageBytes& image)
+void EFICom::storeMapFile(const table::ImageBytes& image, const std::array<uint8_t, 7>& identity)
 {
     const QString name = m_files->saveFileName(QStringLiteral("Save settings"), MapFileFilter);
     if (name.isEmpty())
         return;
     files::MapFile file;
-    file.identity = m_model.state().unit.identity.bytes;
+    file.identity = identity;
     file.make = m_model.vehicle().make.toStdString();
     file.model = m_model.vehicle().model.toStdString();
     file.engine = m_model.vehicle().engine.toStdString();
