@@ -481,6 +481,8 @@ Result<table::ImageBytes> TuneSession::readForSave(TuneState& s)
     auto table = readUnitTable(s, r);
     if (!table)
         return makeError(ErrorKind::ShortReply, table.error().message + "; nothing was saved");
+    if (r.backupError)
+        say(r, s, "Backup not written: " + r.backupError->message);
     table::ImageBytes buffer = table.value();
     buffer[table::TableSize - 1] = 0; // the copy's terminator
     return buffer;
