@@ -58,16 +58,6 @@ Result<files::MapFile> loadFile(const std::string& path)
     return f;
 }
 
-std::string offsetList(const std::vector<int>& offsets)
-{
-    std::string out;
-    for (std::size_t i = 0; i < offsets.size() && i < MaxListedOffsets; ++i)
-        out += (i ? ", " : "") + std::to_string(offsets[i]);
-    if (offsets.size() > MaxListedOffsets)
-        out += " and " + std::to_string(offsets.size() - MaxListedOffsets) + " more";
-    return out;
-}
-
 /// Where the unit's table was kept, or why it was not: never a failure of the command.
 void reportBackup(Io& io, const UnitLink& unit)
 {
@@ -204,7 +194,7 @@ int runWrite(const WriteOptions& o, Io& io, const LinkEnv& env)
     if (!offsets.empty())
         return fail(io, ExitUnit, "verify failed: the unit's table differs from " + o.file + " at " +
                                       std::to_string(offsets.size()) + " offset" + (offsets.size() == 1 ? "" : "s") +
-                                      ": " + offsetList(offsets));
+                                      ": " + session::offsetList(offsets, MaxListedOffsets));
     io.out << "Wrote " << o.file << " to " << unit.where() << "; the read-back matches ("
            << link::ReadTableKeep << " bytes)\n";
     reportBackup(io, unit);

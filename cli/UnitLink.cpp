@@ -34,11 +34,6 @@ private:
     sigset_t m_previous;
 };
 
-bool portFault(ErrorKind k)
-{
-    return k == ErrorKind::PermissionDenied || k == ErrorKind::PortUnavailable || k == ErrorKind::OsError;
-}
-
 } // namespace
 
 Result<PortChoice> parsePortChoice(const std::string& text)
@@ -90,7 +85,7 @@ std::string UnitLink::device() const
 Error UnitLink::linkError(const Error& fallback) const
 {
     // A port that stopped opening says why; that beats "no unit answered".
-    if (m_efi->lastError() && portFault(m_efi->lastError()->kind))
+    if (m_efi->lastError() && isPortFault(m_efi->lastError()->kind))
         return *m_efi->lastError();
     return fallback;
 }

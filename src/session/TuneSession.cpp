@@ -321,8 +321,6 @@ SessionResult TuneSession::tableRead(TuneState& s)
         }
         s.image = table.value();
         s.unitImage = table.value();
-        if (r.backupError)
-            say(r, s, "Backup not written: " + r.backupError->message);
     } else if (s.fileImage) {
         s.image = *s.fileImage;
     } else {
@@ -353,7 +351,14 @@ void TuneSession::tableShown(TuneState& s, SessionResult& r)
     s.commands.realtimeTracking = true;
 }
 
-void TuneSession::backUp(const TuneState& s, const table::ImageBytes& image, SessionResult& r)
+// Said, never raised: a backup that cannot be kept must not stop the tuner's work.
+void TuneSession::backupFailed(TuneState& s, SessionResult& r, const Error& why)
+{
+    r.backupError = why;
+    say(r, s, "Backup not written: " + why.message);
+}
+
+void TuneSession::backUp(TuneState& s, const table::ImageBytes& image, SessionResult& r)
 {
     if (!m_backups)
         return;
@@ -367,7 +372,7 @@ void TuneSession::backUp(const TuneState& s, const table::ImageBytes& image, Ses
     if (saved)
         r.backup = saved.value();
     else
-        r.backupError = saved.error();
+        backupFailed(s, r, saved.error());
 }
 
 SessionResult TuneSession::tableWrite(TuneState& s, const table::EncodedImage& image)
@@ -385,9 +390,7 @@ SessionResult TuneSession::tableWrite(TuneState& s, const table::EncodedImage& i
     // What the unit holds now is kept before it is overwritten. A unit whose
     // table cannot be read whole is still written: that may be the repair.
     if (auto before = readUnitTable(s, r); !before)
-        r.backupError = before.error();
-    if (r.backupError)
-        say(r, s, "Backup not written: " + r.backupError->message);
+        backupFailed(s, r, before.error());
     if (!sendWriteTable(m_efi, m_clock, writeTable(image.raw))) {
         std::string why = m_efi.lastError() ? ": " + m_efi.lastError()->message : "";
         return refuse(ErrorKind::WriteFailed, "Write to KYR failed" + why);
@@ -481,8 +484,6 @@ Result<table::ImageBytes> TuneSession::readForSave(TuneState& s)
     auto table = readUnitTable(s, r);
     if (!table)
         return makeError(ErrorKind::ShortReply, table.error().message + "; nothing was saved");
-    if (r.backupError)
-        say(r, s, "Backup not written: " + r.backupError->message);
     table::ImageBytes buffer = table.value();
     buffer[table::TableSize - 1] = 0; // the copy's terminator
     return buffer;

@@ -67,7 +67,8 @@ private:
     void decodeSetup(TuneState& s, SessionResult& r);
     void joinUnit(TuneState& s, SessionResult& r);
     void tableShown(TuneState& s, SessionResult& r);
-    void backUp(const TuneState& s, const table::ImageBytes& image, SessionResult& r);
+    void backUp(TuneState& s, const table::ImageBytes& image, SessionResult& r);
+    void backupFailed(TuneState& s, SessionResult& r, const Error& why);
     bool verifyWrite(TuneState& s, const table::EncodedImage& image, SessionResult& r);
 
     link::TQCCom32& m_efi;

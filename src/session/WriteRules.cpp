@@ -37,9 +37,9 @@ std::vector<int> differingOffsets(const table::ImageBytes& written, const table:
     return out;
 }
 
-std::string offsetList(const std::vector<int>& offsets)
+std::string offsetList(const std::vector<int>& offsets, std::size_t shown)
 {
-    constexpr std::size_t Shown = 10;
+    const std::size_t Shown = shown;
     std::string text;
     for (std::size_t i = 0; i < offsets.size() && i < Shown; ++i)
         text += (i ? ", " : "") + std::to_string(offsets[i]);

@@ -27,7 +27,7 @@ std::optional<TypeMismatch> checkUnitType(int fileTypeCode, int unitTypeCode);
 /// plus-one image that was written (the trailer byte is the unit's own).
 std::vector<int> differingOffsets(const table::ImageBytes& written, const table::ImageBytes& readBack);
 
-/// "12, 40, 300" (the first ten, then "and N more").
-std::string offsetList(const std::vector<int>& offsets);
+/// "12, 40, 300": the first `shown`, then "and N more".
+std::string offsetList(const std::vector<int>& offsets, std::size_t shown = 10);
 
 } // namespace kyr::session

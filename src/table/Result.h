@@ -46,6 +46,13 @@ private:
     std::variant<T, Error> m_v;
 };
 
+/// The port itself failed (permission, missing or busy, the system refused):
+/// a reason the user must see before "no unit answered".
+inline bool isPortFault(ErrorKind k)
+{
+    return k == ErrorKind::PermissionDenied || k == ErrorKind::PortUnavailable || k == ErrorKind::OsError;
+}
+
 /// A result that carries no value.
 using Status = Result<std::monostate>;
 inline Status okStatus() { return Status(std::monostate{}); }

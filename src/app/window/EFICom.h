@@ -81,6 +81,19 @@ private:
     void setProgress(bool on);
     void lockPages(bool locked);
 
+    /// Runs then once, with the answer that carries ticket t.
+    template <class... Args, class F>
+    void onAnswer(void (LinkWorker::*signal)(Ticket, Args...), Ticket t, F then)
+    {
+        auto once = std::make_shared<QMetaObject::Connection>();
+        *once = connect(m_link.get(), signal, this, [t, once, then = std::move(then)](Ticket got, Args... args) {
+            if (got != t)
+                return;
+            QObject::disconnect(*once);
+            then(args...);
+        });
+    }
+
     // ---- the link (EFIComLink.cpp)
     void FormShow();
     void ComboBox1Change(const QString& text);
@@ -137,7 +150,6 @@ private:
 
     std::map<Ticket, std::function<void(WriteResult)>> m_afterWrite; // writes someone waits for
     std::map<Ticket, std::function<void()>> m_afterConnect;
-    Ticket m_exitTicket = 0;
     bool m_searched = false;   // the start-up port search has run
     PendingAction m_pending = PendingAction::None;
     bool m_exiting = false;    // Exit is closing the port

@@ -92,20 +92,13 @@ void EFICom::saveFrom(SaveFromDialog::Source source)
         storeMapFile(table::encode(m_model.state().setup, m_model.maps()).plusOne, m_model.state().unit.identity.bytes);
         return;
     }
-    const Ticket read = m_link->readForSave();
-    auto once = std::make_shared<QMetaObject::Connection>();
-    *once = connect(m_link.get(), &LinkWorker::readForSaveDone, this,
-                    [this, read, once](Ticket t, const Result<table::ImageBytes>& table) {
-                        if (t != read)
-                            return;
-                        disconnect(*once);
-                        // The unit's table goes with the unit's identity, whatever file is shown.
-                        if (table)
-                            storeMapFile(table.value(), m_model.state().unitIdentity.bytes);
-                        else
-                            m_messages->warning(QStringLiteral("Save settings"),
-                                                QString::fromStdString(table.error().message));
-                    });
+    onAnswer(&LinkWorker::readForSaveDone, m_link->readForSave(), [this](const Result<table::ImageBytes>& table) {
+        // The unit's table goes with the unit's identity, whatever file is shown.
+        if (table)
+            storeMapFile(table.value(), m_model.state().unitIdentity.bytes);
+        else
+            m_messages->warning(QStringLiteral("Save settings"), QString::fromStdString(table.error().message));
+    });
 }
 
 void EFICom::storeMapFile(const table::ImageBytes& image, const std::array<uint8_t, 7>& identity)
@@ -139,12 +132,7 @@ void EFICom::spCloseClick()
 // nothing of the closed file can be written or saved afterwards.
 void EFICom::closeAll()
 {
-    const Ticket close = m_link->closeAll();
-    auto once = std::make_shared<QMetaObject::Connection>();
-    *once = connect(m_link.get(), &LinkWorker::closedAll, this, [this, close, once](Ticket t) {
-        if (t != close)
-            return;
-        disconnect(*once);
+    onAnswer(&LinkWorker::closedAll, m_link->closeAll(), [this](const session::SessionResult&) {
         m_model.setVehicle({});
         if (m_model.state().flags.UnitConnected)
             return;

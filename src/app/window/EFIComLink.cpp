@@ -15,25 +15,14 @@ namespace {
 
 constexpr int GearboxPage = 5;
 
-bool portFault(const std::optional<Error>& e)
-{
-    return e && (e->kind == ErrorKind::PermissionDenied || e->kind == ErrorKind::PortUnavailable ||
-                 e->kind == ErrorKind::OsError);
-}
-
 } // namespace
 
 void EFICom::FormShow()
 {
     if (QScreen* screen = this->screen())
         move(x(), screen->availableGeometry().top());
-    const Ticket search = m_link->searchPorts();
     // The page follows the first search only, not a later Refresh.
-    auto once = std::make_shared<QMetaObject::Connection>();
-    *once = connect(m_link.get(), &LinkWorker::portsSearched, this, [this, search, once](Ticket t) {
-        if (t != search)
-            return;
-        disconnect(*once);
+    onAnswer(&LinkWorker::portsSearched, m_link->searchPorts(), [this](const session::SessionResult&) {
         m_pageControl->setCurrentIndex(m_model.state().unit.typeName == "Gearbox" ? GearboxPage : 0);
     });
 }
@@ -56,7 +45,7 @@ void EFICom::spConnectClick() { m_link->connectUnit(); }
 void EFICom::connectFinished(Ticket t, const session::SessionResult& result)
 {
     // A port that would not open says why ("permission denied on /dev/ttyUSB0: ...").
-    if (portFault(result.error))
+    if (result.error && isPortFault(result.error->kind))
         m_messages->warning(QStringLiteral("Connect"), QString::fromStdString(result.error->message));
     if (auto it = m_afterConnect.find(t); it != m_afterConnect.end()) {
         auto then = std::move(it->second);
@@ -181,10 +170,7 @@ void EFICom::finishExit()
     m_exiting = true;
     for (QDialog* d : m_dialogs)
         d->hide();
-    m_exitTicket = m_link->closePort();
-    connect(m_link.get(), &LinkWorker::portClosed, this, [this](Ticket t) {
-        if (t != m_exitTicket)
-            return;
+    onAnswer(&LinkWorker::portClosed, m_link->closePort(), [this] {
         m_exitDone = true;
         emit exitFinished();
         close();
