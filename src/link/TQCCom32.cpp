@@ -238,8 +238,10 @@ void TQCCom32::transferFailed(const Error& e)
     m_lastError = e;
     // A vanished device (USB adapter pulled) is closed, so that the next Send
     // opens it afresh instead of failing on a dead handle for ever.
-    if (e.kind == ErrorKind::PortUnavailable)
+    if (e.kind == ErrorKind::PortUnavailable && Opened()) {
+        ++m_disconnects;
         Close();
+    }
 }
 
 bool TQCCom32::readQueued(Bytes& into)

@@ -107,6 +107,8 @@ public:
     /// The most recent failure (open, write, read); a successful Open clears it. Set
     /// whether or not ShowErrors is, so that a caller can say why.
     const std::optional<Error>& lastError() const { return m_lastError; }
+    /// How many times an open device reported that it was gone and was closed.
+    int disconnects() const { return m_disconnects; }
     /// Device path of the open port; empty when closed.
     const std::string& devicePath() const { return m_devicePath; }
     /// The parsed terminator of EndOfResponse.
@@ -144,6 +146,7 @@ private:
     MessageHandler m_messages;
     std::function<void()> m_processEvents;
     std::optional<Error> m_lastError;
+    int m_disconnects = 0;
 };
 
 } // namespace kyr::link

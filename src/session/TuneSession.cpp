@@ -300,10 +300,12 @@ void TuneSession::joinUnit(TuneState& s, SessionResult& r)
 Result<table::ImageBytes> TuneSession::readUnitTable(TuneState& s, SessionResult& r)
 {
     Bytes reply = transact(m_efi, m_clock, readTable(), pause::ReadTableMs);
+    r.replyMissing = reply.empty();
     std::size_t got = 0;
     auto table = wholeTable(reply, got);
     if (!table)
         return makeError(ErrorKind::ShortReply, incompleteReadText(got, ReadTableKeep));
+    r.tableFromUnit = true;
     backUp(s, *table, r);
     return *table;
 }
@@ -407,6 +409,7 @@ SessionResult TuneSession::tableWrite(TuneState& s, const table::EncodedImage& i
 bool TuneSession::verifyWrite(TuneState& s, const table::EncodedImage& image, SessionResult& r)
 {
     Bytes reply = transact(m_efi, m_clock, readTable(), pause::ReadTableMs);
+    r.replyMissing = reply.empty();
     std::size_t got = 0;
     auto back = wholeTable(reply, got);
     std::string why;
@@ -415,6 +418,7 @@ bool TuneSession::verifyWrite(TuneState& s, const table::EncodedImage& image, Se
         r.error = makeError(ErrorKind::ShortReply, why);
     } else {
         s.unitImage = *back;
+        r.tableFromUnit = true;
         r.mismatched = differingOffsets(image.plusOne, *back);
         if (r.mismatched.empty())
             return true;

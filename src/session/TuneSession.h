@@ -55,10 +55,13 @@ public:
     /// Exit: closes the port.
     void exit(TuneState& s);
 
-private:
+    /// Shows a status text: in the result, the state and to the observer.
     void say(SessionResult& r, TuneState& s, const std::string& text);
-    SessionResult search(TuneState& s, int pauseMs, bool lastWins);
+    /// Points the serial component at a port (not opened).
     void usePort(const PortAddress& port);
+
+private:
+    SessionResult search(TuneState& s, int pauseMs, bool lastWins);
     UnitIdentity askIdentity(int pauseMs);
     void decodeIdentity(TuneState& s, const UnitIdentity& id, bool withTypeName);
     bool identifyAndReadSetup(TuneState& s, SessionResult& r);

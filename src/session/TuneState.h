@@ -87,6 +87,18 @@ struct LiveSwitches {
     bool operator==(const LiveSwitches&) const = default;
 };
 
+/// The link to a connected unit: lost, coming back, or waiting for the
+/// user's choice of table.
+struct LinkState {
+    bool lost = false;          ///< the connected unit's link is down: edits go to the journal
+    std::string lostAt;         ///< when it went down, "14:03:12" local time
+    Commands resume;            ///< the commands to give back when it returns
+    bool writeCut = false;      ///< a table write was cut off: the unit may hold a partial table
+    bool choosing = false;      ///< back, but the unit's table differs from the program's: the user chooses
+    std::size_t journaled = 0;  ///< edits waiting to be sent
+    bool operator==(const LinkState&) const = default;
+};
+
 /// The three texts of the status line.
 struct StatusLines {
     std::string message;  ///< the last status message
@@ -98,6 +110,7 @@ struct StatusLines {
 /// to the unit and leave it as the user must see it.
 struct TuneState {
     LinkFlags flags;
+    LinkState link;
     UnitInfo unit;
     table::ImageBytes image{};     ///< image buffer, plus-one form
     table::SetupCopy setup{};      ///< setup copy, plus-one form
@@ -135,6 +148,9 @@ struct SessionResult {
     std::vector<int> mismatched;       ///< a verified write: offsets the unit holds differently
     std::optional<std::filesystem::path> backup; ///< the backup of a table read from the unit
     std::optional<Error> backupError;  ///< why that backup was not written
+    bool replyMissing = false;         ///< a table reply the unit owed did not come at all
+    bool tableFromUnit = false;        ///< unitImage was read from the unit by this use case
+    std::size_t unsentEdits = 0;       ///< edits an earlier run of the program could not send
 };
 
 /// Receives status texts as they appear (the window shows them at once).

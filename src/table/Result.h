@@ -20,6 +20,7 @@ enum class ErrorKind {
     VerifyMismatch,  ///< a read-back differs from what was written
     BadFile,         ///< a map file that cannot be used (message names line and field)
     BadValue,        ///< a typed value that is refused
+    LinkLost,        ///< the connected unit stopped answering, or its device went away
 };
 
 /// An error kind with a message fit to show a user as it stands.

@@ -1,0 +1,206 @@
+#include "session/EditJournal.h"
+
+#include "session/Backups.h"
+#include "table/Layout.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace kyr::session {
+
+namespace {
+
+constexpr std::size_t SingleWriteSize = 3;
+constexpr char kHeader[] = "# KYR edits not yet sent to the unit: one write a line, command bytes in hex, oldest first\n";
+constexpr char kFileName[] = "unsent-edits.journal";
+
+std::string hexLine(const link::Bytes& bytes)
+{
+    std::string out;
+    char buf[4];
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        std::snprintf(buf, sizeof buf, i ? " %02X" : "%02X", bytes[i]);
+        out += buf;
+    }
+    return out + "\n";
+}
+
+std::optional<link::Bytes> parseHexLine(const std::string& line)
+{
+    std::istringstream in(line);
+    link::Bytes out;
+    std::string word;
+    while (in >> word) {
+        if (word.size() != 2 || !std::isxdigit(static_cast<unsigned char>(word[0])) ||
+            !std::isxdigit(static_cast<unsigned char>(word[1])))
+            return std::nullopt;
+        out.push_back(static_cast<uint8_t>(std::stoi(word, nullptr, 16)));
+    }
+    return out;
+}
+
+Error fileError(const std::string& what, const fs::path& file, int err)
+{
+    return makeError(ErrorKind::OsError, what + " " + file.string() + ": " + std::strerror(err));
+}
+
+/// Appends text and flushes it to the disk before returning.
+Status appendDurably(const fs::path& file, const std::string& text)
+{
+    const int fd = ::open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return fileError("cannot write", file, errno);
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t w = ::write(fd, text.data() + done, text.size() - done);
+        if (w < 0 && errno == EINTR)
+            continue;
+        if (w <= 0) {
+            const int err = errno;
+            ::close(fd);
+            return fileError("cannot write", file, err);
+        }
+        done += static_cast<std::size_t>(w);
+    }
+    const bool synced = ::fsync(fd) == 0;
+    const int err = errno;
+    ::close(fd);
+    if (!synced)
+        return fileError("cannot write", file, err);
+    return okStatus();
+}
+
+} // namespace
+
+std::optional<JournalEntry> singleWrite(const link::Bytes& bytes)
+{
+    if (bytes.size() != SingleWriteSize)
+        return std::nullopt;
+    const auto offset = table::bankOffset(bytes[0], bytes[1]);
+    // The trailer byte at the end of the table is the unit's own.
+    if (!offset || *offset < 0 || *offset >= table::TableSize - 1)
+        return std::nullopt;
+    return JournalEntry{bytes, *offset, bytes[2]};
+}
+
+fs::path journalPath(const fs::path& backupRoot, std::string_view serialText)
+{
+    return backupRoot / serialFolder(serialText) / kFileName;
+}
+
+Status EditJournal::attach(const fs::path& file)
+{
+    if (file == m_file)
+        return okStatus();
+    m_file = file;
+    if (file.empty())
+        return okStatus();
+    // What the file already holds (edits a crash left behind) comes first.
+    auto earlier = load(file);
+    if (!earlier)
+        return earlier.error();
+    std::vector<JournalEntry> pending = std::move(m_entries);
+    m_entries = std::move(earlier.value());
+    if (pending.empty())
+        return okStatus();
+    std::error_code ec;
+    fs::create_directories(file.parent_path(), ec);
+    if (ec)
+        return makeError(ErrorKind::OsError, "cannot create " + file.parent_path().string() + ": " + ec.message());
+    Status written = okStatus();
+    for (JournalEntry& e : pending) {
+        if (Status s = append(e); !s && written)
+            written = s;
+        m_entries.push_back(std::move(e));
+    }
+    return written;
+}
+
+Status EditJournal::add(const link::Bytes& bytes)
+{
+    auto entry = singleWrite(bytes);
+    if (!entry)
+        return makeError(ErrorKind::BadArgument, "not a single write: " + hexLine(bytes));
+    m_entries.push_back(*entry);
+    if (m_file.empty())
+        return okStatus();
+    std::error_code ec;
+    fs::create_directories(m_file.parent_path(), ec);
+    return append(*entry);
+}
+
+Status EditJournal::append(const JournalEntry& e)
+{
+    std::error_code ec;
+    const bool fresh = !fs::exists(m_file, ec);
+    return appendDurably(m_file, (fresh ? std::string(kHeader) : std::string()) + hexLine(e.bytes));
+}
+
+std::set<int> EditJournal::offsets() const
+{
+    std::set<int> out;
+    for (const JournalEntry& e : m_entries)
+        out.insert(e.offset);
+    return out;
+}
+
+table::ImageBytes EditJournal::appliedTo(table::ImageBytes plusOne) const
+{
+    for (const JournalEntry& e : m_entries)
+        plusOne[static_cast<std::size_t>(e.offset)] = static_cast<uint8_t>(e.raw + 1);
+    return plusOne;
+}
+
+Status EditJournal::clear()
+{
+    m_entries.clear();
+    if (m_file.empty())
+        return okStatus();
+    std::error_code ec;
+    fs::remove(m_file, ec);
+    if (ec)
+        return makeError(ErrorKind::OsError, "cannot remove " + m_file.string() + ": " + ec.message());
+    return okStatus();
+}
+
+Result<std::vector<JournalEntry>> EditJournal::load(const fs::path& file)
+{
+    std::vector<JournalEntry> out;
+    std::error_code ec;
+    if (!fs::exists(file, ec))
+        return out;
+    std::ifstream in(file, std::ios::binary);
+    if (!in)
+        return fileError("cannot read", file, errno);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::size_t start = 0;
+    for (int number = 1; start < text.size(); ++number) {
+        const std::size_t end = text.find('\n', start);
+        const bool torn = end == std::string::npos; // the program stopped while writing it
+        const std::string line = text.substr(start, torn ? std::string::npos : end - start);
+        start = torn ? text.size() : end + 1;
+        if (line.empty() || line[0] == '#')
+            continue;
+        auto bytes = parseHexLine(line);
+        auto entry = bytes ? singleWrite(*bytes) : std::nullopt;
+        if (entry) {
+            out.push_back(*entry);
+        } else if (!torn) {
+            // A half-written last line was never reported as kept: it is
+            // left out. Anything else is not a journal this program wrote.
+            return makeError(ErrorKind::BadFile, file.string() + " line " + std::to_string(number) +
+                                                     ": not a single write (\"" + line + "\")");
+        }
+    }
+    return out;
+}
+
+} // namespace kyr::session
