@@ -59,6 +59,8 @@ void markLinkBack(TuneState& s)
     s.pollRunning = s.live.analogSignals;
 }
 
+Commands& commandsToEdit(TuneState& s) { return s.link.lost || s.link.choosing ? s.link.resume : s.commands; }
+
 std::string clockText(std::chrono::system_clock::time_point t)
 {
     const std::time_t tt = std::chrono::system_clock::to_time_t(t);

@@ -63,6 +63,9 @@ struct RejoinResult {
 void markLinkLost(TuneState& s, const std::string& at);
 /// The link is back: the commands are given back and the poll may run again.
 void markLinkBack(TuneState& s);
+/// The commands an edit may change: while the link is lost or waiting for the
+/// user's choice, those given back when it returns.
+Commands& commandsToEdit(TuneState& s);
 /// "14:03:12" in local time.
 std::string clockText(std::chrono::system_clock::time_point t);
 

@@ -1,5 +1,7 @@
 #include "app/setup/SetupCommit.h"
 
+#include "session/LinkKeeper.h"
+
 #include "app/link/LinkWorker.h"
 #include "app/window/TuneModel.h"
 #include "link/Protocol.h"
@@ -34,8 +36,9 @@ void commitSetupOutcome(TuneModel& model, LinkWorker& link, const setup::Outcome
     }
     if (out.markWritten) {
         s.flags.ImageChanged = true;
-        s.commands.readTable = false;
-        s.commands.writeTable = true;
+        session::Commands& c = session::commandsToEdit(s);
+        c.readTable = false;
+        c.writeTable = true;
     }
     model.stateEdited();
 }
@@ -54,7 +57,7 @@ void rememberEnables(TuneModel& model, const std::vector<setup::EnableUpdate>& e
 {
     // The sensor switches enable their calibration buttons; the session keeps
     // those as commands, so the next refresh of the window keeps them so.
-    session::Commands& c = model.mutableState().commands;
+    session::Commands& c = session::commandsToEdit(model.mutableState());
     const std::pair<const char*, bool session::Commands::*> buttons[] = {
         {"CalBtn", &session::Commands::calibrateThrottle},
         {"Button1", &session::Commands::calibrateWater},
