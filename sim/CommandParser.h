@@ -45,6 +45,10 @@ public:
     bool pending() const { return m_need > 0; }
     /// Bytes the pending command still waits for.
     int missing() const { return m_need; }
+    /// The command still waiting for argument bytes, as far as it has come
+    /// (a table write cut off part-way shows its payload so far); nullptr
+    /// when none is pending.
+    const Command* pendingCommand() const { return m_need > 0 ? &m_current : nullptr; }
     /// Drops a half-received command (the line went down).
     void reset();
 

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <cstdint>
 #include <cstring>
 #include <fstream>
 #include <iostream>
@@ -105,8 +106,19 @@ void Simulator::dropLine(double now)
     m_parser.reset();
     m_pacer.clear();
     m_log.write({{"event", "drop"}, {"commands", m_commands}}, now);
+    if (m_cfg.changeWhileDown)
+        changeWhileDown(now);
     if (m_cfg.reconnectMs)
         m_reconnectAt = now + *m_cfg.reconnectMs;
+}
+
+void Simulator::changeWhileDown(double now)
+{
+    // As if another program had written to the unit while this line was away.
+    const int offset = *m_cfg.changeWhileDown;
+    const uint8_t before = m_unit->flipLowBit(offset);
+    m_log.write({{"event", "changed"}, {"offset", offset}, {"from", before}, {"to", m_unit->raw()[offset]}}, now);
+    storeMemory(now);
 }
 
 void Simulator::run(const volatile std::sig_atomic_t& stop, const sigset_t* waitMask)
@@ -161,10 +173,61 @@ void Simulator::receive(double now)
             m_log.write({{"event", "lost"}, {"bytes", hexBytes(std::span(buf, static_cast<size_t>(n)))}}, now);
             continue;
         }
-        for (const Command& c : m_parser.feed(std::span(buf, static_cast<size_t>(n)), now))
-            handle(c, now);
+        consume(std::span(buf, static_cast<size_t>(n)), now);
         now = monotonicMs();
     }
+}
+
+void Simulator::consume(std::span<const uint8_t> bytes, double now)
+{
+    while (!bytes.empty()) {
+        const size_t step = std::min(bytes.size(), feedStep());
+        for (const Command& c : m_parser.feed(bytes.first(step), now))
+            handle(c, now);
+        bytes = bytes.subspan(step);
+        if (writeCutDue()) {
+            cutWrite(now);
+            if (!bytes.empty())
+                m_log.write({{"event", "lost"}, {"bytes", hexBytes(bytes)}}, now);
+            return;
+        }
+    }
+}
+
+size_t Simulator::feedStep() const
+{
+    if (!m_cfg.dropInWrite || m_dropped || m_dropDue)
+        return SIZE_MAX;
+    // Up to the cut within a table image; elsewhere one byte at a time, as
+    // any byte may start the next WriteTable.
+    const Command* c = m_parser.pendingCommand();
+    if (c && c->kind == CommandKind::WriteTable) {
+        const size_t cut = static_cast<size_t>(*m_cfg.dropInWrite);
+        return cut > c->payload().size() ? cut - c->payload().size() : 1;
+    }
+    return 1;
+}
+
+bool Simulator::writeCutDue() const
+{
+    if (!m_cfg.dropInWrite || m_dropped || m_dropDue)
+        return false;
+    const Command* c = m_parser.pendingCommand();
+    return c && c->kind == CommandKind::WriteTable && static_cast<int>(c->payload().size()) >= *m_cfg.dropInWrite;
+}
+
+void Simulator::cutWrite(double now)
+{
+    const Command& c = *m_parser.pendingCommand();
+    ++m_commands;
+    Outcome out = m_unit->writePartial(c);
+    Json entry{{"cmd", std::string(commandName(c.kind))}, {"bytes", hexBytes(std::span(c.bytes).first(1))},
+               {"first_ms", logMs(c.firstMs)}};
+    entry.update(out.details);
+    m_log.write(entry, now);
+    if (out.changed)
+        storeMemory(now);
+    dropLine(now); // at once: no reply is owed, and the rest of the image is lost
 }
 
 void Simulator::handle(const Command& c, double now)

@@ -32,6 +32,8 @@ struct SimConfig {
     int slowMs = 0;                      ///< extra delay before every reply
     std::optional<int> dropAfter;        ///< close the line after this many commands (once)
     std::optional<int> reconnectMs;      ///< and open a new one this long after
+    std::optional<int> dropInWrite;      ///< close the line once this many WriteTable image bytes came (once)
+    std::optional<int> changeWhileDown;  ///< flip the low bit of this table byte when the line drops
     std::optional<int> corruptWriteOffset; ///< flip the low bit of this table byte on every WriteTable
     std::optional<double> throttle;      ///< fixed throttle opening, percent
     std::filesystem::path throttleFile;  ///< read the throttle from here at every ReadLive
@@ -59,7 +61,12 @@ private:
     Status openLine();
     void dropWhenDrained(double now);
     void dropLine(double now);
+    void changeWhileDown(double now);
     void receive(double now);
+    void consume(std::span<const uint8_t> bytes, double now);
+    size_t feedStep() const;
+    bool writeCutDue() const;
+    void cutWrite(double now);
     void handle(const Command& c, double now);
     void queueReply(const Command& c, std::vector<uint8_t> reply, double now);
     void pump(double now);

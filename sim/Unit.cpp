@@ -117,4 +117,25 @@ Outcome Unit::writeTable(const Command& c)
     return out;
 }
 
+Outcome Unit::writePartial(const Command& c)
+{
+    Outcome out;
+    const auto head = c.payload().first(std::min<size_t>(c.payload().size(), m_raw.size()));
+    out.details["length"] = head.size();
+    out.details["partial"] = true;
+    if (!head.empty())
+        out.details["payload_first_ms"] = logMs(c.secondMs);
+    out.changed = !std::equal(head.begin(), head.end(), m_raw.begin());
+    std::copy(head.begin(), head.end(), m_raw.begin());
+    return out;
+}
+
+uint8_t Unit::flipLowBit(int offset)
+{
+    uint8_t& b = m_raw.at(static_cast<size_t>(offset));
+    const uint8_t before = b;
+    b ^= 0x01;
+    return before;
+}
+
 } // namespace kyr::sim

@@ -61,6 +61,13 @@ public:
     /// difference. Single-byte writes are stored as sent. nullopt for none.
     void setCorruptWriteOffset(std::optional<int> offset) { m_corruptWriteOffset = offset; }
 
+    /// A WriteTable whose line went down part-way: the image bytes that came
+    /// are stored over the start of the table, the rest stays as it was.
+    Outcome writePartial(const Command& c);
+    /// Someone else changed the unit: the byte at offset gets its lowest bit
+    /// flipped. Returns the byte as it was.
+    uint8_t flipLowBit(int offset);
+
 private:
     Outcome writeOne(const Command& c);
     Outcome writeTable(const Command& c);

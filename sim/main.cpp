@@ -29,6 +29,44 @@ CLI::Option* addByte(CLI::App& app, const std::string& name, uint8_t& target, co
         ->default_str(std::to_string(target));
 }
 
+// The faults a test can ask the unit to play.
+void addFaults(CLI::App& app, kyr::sim::SimConfig& c)
+{
+    app.add_flag("--silent", c.silent, "Fault: answer nothing (writes are still taken)");
+    app.add_option("--short", c.shortReply, "Fault: cut every reply to its first N bytes")
+        ->type_name("N")
+        ->check(CLI::Range(0, 10000));
+    app.add_flag("--garbage", c.garbage, "Fault: answer with random bytes (the right number of them)");
+    app.add_option("--seed", c.seed, "Seed of the --garbage bytes")->type_name("N")->capture_default_str();
+    app.add_option("--slow", c.slowMs, "Fault: wait MS milliseconds more before every reply")
+        ->type_name("MS")
+        ->check(CLI::Range(0, 600000));
+    app.add_option("--drop-after", c.dropAfter,
+                   "Fault: after N commands (and their replies) close the line and remove the port entry, once")
+        ->type_name("N")
+        ->check(CLI::Range(0, 1000000));
+    app.add_option("--reconnect-ms", c.reconnectMs,
+                   "After a drop, open a new line and register it again after MS milliseconds")
+        ->type_name("MS")
+        ->check(CLI::Range(0, 600000));
+    app.add_option("--drop-in-write", c.dropInWrite,
+                   "Fault: once N bytes of a whole-table write's image have come, close the line and remove "
+                   "the port entry at once, once; the N bytes are stored over the start of the table and "
+                   "the rest of the image is lost")
+        ->type_name("N")
+        ->check(CLI::Range(0, kyr::table::TableSize - 1));
+    app.add_option("--change-while-down", c.changeWhileDown,
+                   "Fault: when the line drops (--drop-after, --drop-in-write), change the byte at table "
+                   "offset OFFSET (its lowest bit flipped) and store it, as if someone else had written it")
+        ->type_name("OFFSET")
+        ->check(CLI::Range(0, kyr::table::TableSize - 1));
+    app.add_option("--corrupt-write", c.corruptWriteOffset,
+                   "Fault: store every whole-table write with the byte at table offset OFFSET changed "
+                   "(its lowest bit flipped); single-byte writes are stored as sent")
+        ->type_name("OFFSET")
+        ->check(CLI::Range(0, kyr::table::TableSize - 1));
+}
+
 void addOptions(CLI::App& app, kyr::sim::SimConfig& c, bool& withParent)
 {
     app.add_flag("--exit-with-parent", withParent,
@@ -58,28 +96,6 @@ void addOptions(CLI::App& app, kyr::sim::SimConfig& c, bool& withParent)
     app.add_option("--baud", c.baud, "Line rate the replies are paced at (10 bits a byte)")
         ->type_name("BAUD")
         ->check(CLI::Range(50, 4000000))->capture_default_str();
-    app.add_flag("--silent", c.silent, "Fault: answer nothing (writes are still taken)");
-    app.add_option("--short", c.shortReply, "Fault: cut every reply to its first N bytes")
-        ->type_name("N")
-        ->check(CLI::Range(0, 10000));
-    app.add_flag("--garbage", c.garbage, "Fault: answer with random bytes (the right number of them)");
-    app.add_option("--seed", c.seed, "Seed of the --garbage bytes")->type_name("N")->capture_default_str();
-    app.add_option("--slow", c.slowMs, "Fault: wait MS milliseconds more before every reply")
-        ->type_name("MS")
-        ->check(CLI::Range(0, 600000));
-    app.add_option("--drop-after", c.dropAfter,
-                   "Fault: after N commands (and their replies) close the line and remove the port entry, once")
-        ->type_name("N")
-        ->check(CLI::Range(0, 1000000));
-    app.add_option("--reconnect-ms", c.reconnectMs,
-                   "After a drop, open a new line and register it again after MS milliseconds")
-        ->type_name("MS")
-        ->check(CLI::Range(0, 600000));
-    app.add_option("--corrupt-write", c.corruptWriteOffset,
-                   "Fault: store every whole-table write with the byte at table offset OFFSET changed "
-                   "(its lowest bit flipped); single-byte writes are stored as sent")
-        ->type_name("OFFSET")
-        ->check(CLI::Range(0, kyr::table::TableSize - 1));
     app.add_option("--throttle", c.throttle,
                    "Hold the throttle at this opening in percent instead of cycling idle, rev and cruise")
         ->type_name("PCT")
@@ -88,6 +104,7 @@ void addOptions(CLI::App& app, kyr::sim::SimConfig& c, bool& withParent)
                    "Read the throttle percent from this file at every ReadLive (falls back to --throttle "
                    "when the file is missing or holds no number)")
         ->type_name("FILE");
+    addFaults(app, c);
 }
 
 void installSignals(sigset_t& waitMask)

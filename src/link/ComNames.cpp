@@ -110,27 +110,53 @@ std::optional<std::string> fixedDevicePath(int port, const PortEnv& env)
     return std::nullopt;
 }
 
+Result<std::string> devicePathFor(int port, const PortEnv& env, PortSource only)
+{
+    if (only == PortSource::Fixed) {
+        if (auto fixed = fixedDevicePath(port, env))
+            return *fixed;
+        return makeError(ErrorKind::PortUnavailable, comName(port) + " is not a known port");
+    }
+    const std::string dir = portDir(env);
+    if (dir.empty())
+        return makeError(ErrorKind::PortUnavailable, comName(port) + ": no ports folder is set");
+    const fs::path entry = fs::path(dir) / comName(port);
+    std::error_code ec;
+    const auto st = fs::symlink_status(entry, ec);
+    if (fs::is_symlink(st)) {
+        fs::path target = fs::read_symlink(entry, ec);
+        if (ec)
+            return fsError("cannot read " + entry.string(), ec);
+        if (target.is_relative())
+            target = fs::path(dir) / target;
+        return target.lexically_normal().string();
+    }
+    if (fs::exists(st))
+        return entry.string();
+    return makeError(ErrorKind::PortUnavailable, comName(port) + " is not in the ports folder (" + dir + ")");
+}
+
+Result<ResolvedPort> resolvePort(int port, const PortEnv& env)
+{
+    auto fromDir = devicePathFor(port, env, PortSource::PortDir);
+    if (fromDir)
+        return ResolvedPort{fromDir.value(), PortSource::PortDir};
+    // An entry that is there but cannot be read is not a reason to take
+    // another device.
+    if (fromDir.error().kind != ErrorKind::PortUnavailable)
+        return fromDir.error();
+    auto fixed = devicePathFor(port, env, PortSource::Fixed);
+    if (!fixed)
+        return fixed.error();
+    return ResolvedPort{fixed.value(), PortSource::Fixed};
+}
+
 Result<std::string> devicePathFor(int port, const PortEnv& env)
 {
-    const std::string dir = portDir(env);
-    if (!dir.empty()) {
-        const fs::path entry = fs::path(dir) / comName(port);
-        std::error_code ec;
-        const auto st = fs::symlink_status(entry, ec);
-        if (fs::is_symlink(st)) {
-            fs::path target = fs::read_symlink(entry, ec);
-            if (ec)
-                return fsError("cannot read " + entry.string(), ec);
-            if (target.is_relative())
-                target = fs::path(dir) / target;
-            return target.lexically_normal().string();
-        }
-        if (fs::exists(st))
-            return entry.string();
-    }
-    if (auto fixed = fixedDevicePath(port, env))
-        return *fixed;
-    return makeError(ErrorKind::PortUnavailable, comName(port) + " is not a known port");
+    auto resolved = resolvePort(port, env);
+    if (!resolved)
+        return resolved.error();
+    return resolved.value().path;
 }
 
 std::vector<PortEntry> listPorts(const PortEnv& env)
@@ -139,12 +165,11 @@ std::vector<PortEntry> listPorts(const PortEnv& env)
     auto consider = [&](int port) {
         if (found.count(port))
             return;
-        auto path = devicePathFor(port, env);
+        auto resolved = resolvePort(port, env);
         std::error_code ec;
-        if (path && fs::exists(path.value(), ec)) {
-            const bool fromDir = !fixedDevicePath(port, env) || path.value() != *fixedDevicePath(port, env);
-            found.emplace(port, PortEntry{port, path.value(), fromDir});
-        }
+        if (resolved && fs::exists(resolved.value().path, ec))
+            found.emplace(port, PortEntry{port, resolved.value().path,
+                                          resolved.value().source == PortSource::PortDir});
     };
     const std::string dir = portDir(env);
     std::error_code ec;

@@ -42,10 +42,28 @@ std::string portDir(const PortEnv& env);
 /// COM13..20 -> ttyACM0..7; nullopt outside 1..20.
 std::optional<std::string> fixedDevicePath(int port, const PortEnv& env);
 
+/// Where the device path of a port came from.
+enum class PortSource {
+    PortDir, ///< the entry COMn of the ports folder
+    Fixed,   ///< the fixed mapping onto ttyS, ttyUSB and ttyACM
+};
+
+/// A port's device path and where it came from.
+struct ResolvedPort {
+    std::string path;
+    PortSource source;
+};
+
 /// The device path of a port: the target of the ports folder entry COMn if
 /// there is one (relative targets are taken from the folder), else the fixed
 /// device. PortUnavailable for a number with neither.
+Result<ResolvedPort> resolvePort(int port, const PortEnv& env);
+/// resolvePort's path alone.
 Result<std::string> devicePathFor(int port, const PortEnv& env);
+/// The device path through one source only: a port without an entry in the
+/// ports folder (or without a fixed device) is PortUnavailable, never the
+/// other source's device.
+Result<std::string> devicePathFor(int port, const PortEnv& env, PortSource only);
 
 /// A port whose device exists.
 struct PortEntry {

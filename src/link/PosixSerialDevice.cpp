@@ -176,7 +176,14 @@ Result<Bytes> PosixSerialDevice::read(std::size_t count)
         const ssize_t r = ::read(m_fd, out.data() + got, count - got);
         if (r > 0) {
             got += static_cast<std::size_t>(r);
-        } else if (r == 0 || errno == EAGAIN) {
+        } else if (r == 0) {
+            // End of file on a tty is a hung-up line (the peer of a
+            // pseudo-terminal closed, an adapter was pulled): the bytes that
+            // were counted are gone with it.
+            if (got == 0 && hungUp())
+                return makeError(ErrorKind::PortUnavailable, m_path + " was disconnected");
+            break;
+        } else if (errno == EAGAIN) {
             break;
         } else if (errno != EINTR) {
             if (got == 0)
@@ -227,6 +234,13 @@ void PosixSerialDevice::close()
     m_fd = -1;
     m_pty = false;
     m_path.clear();
+}
+
+bool PosixSerialDevice::hungUp() const
+{
+    // A quiet line also reads nothing (VMIN 0); only a hung-up one says so here.
+    pollfd p{m_fd, POLLIN, 0};
+    return ::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR)) != 0;
 }
 
 Error PosixSerialDevice::osError(const char* what, int err) const

@@ -18,6 +18,8 @@ public:
     Status applySettings(const LineSettings& settings) override;
     Status purge() override;
     Result<std::size_t> queuedCount() override;
+    /// An end of file on a hung-up line is PortUnavailable ("... was
+    /// disconnected"), not an empty read.
     Result<Bytes> read(std::size_t count) override;
     Result<std::size_t> write(const Bytes& bytes) override;
     void close() override;
@@ -29,6 +31,7 @@ public:
     bool isPty() const { return m_pty; }
 
 private:
+    bool hungUp() const;
     Error osError(const char* what, int err) const;
     Error transferError(const char* what, int err) const;
 

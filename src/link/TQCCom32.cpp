@@ -96,6 +96,7 @@ void TQCCom32::setPort(int port)
     if (port == m_port)
         return;
     m_port = port;
+    m_source.reset();
     reopenIfOpen();
 }
 
@@ -104,6 +105,7 @@ void TQCCom32::setDevicePath(const std::string& path)
     if (path == m_fixedDevice)
         return;
     m_fixedDevice = path;
+    m_source.reset();
     reopenIfOpen();
 }
 
@@ -148,22 +150,40 @@ bool TQCCom32::Open()
     }
 }
 
+Result<ResolvedPort> TQCCom32::resolve() const
+{
+    if (!m_source)
+        return resolvePort(m_port, m_env);
+    auto path = devicePathFor(m_port, m_env, *m_source);
+    if (!path) {
+        if (*m_source == PortSource::PortDir && path.error().kind == ErrorKind::PortUnavailable)
+            return makeError(ErrorKind::PortUnavailable,
+                             comName(m_port) + " is no longer in the ports folder (" + portDir(m_env) + ")");
+        return path.error();
+    }
+    return ResolvedPort{path.value(), *m_source};
+}
+
 Status TQCCom32::openOnce()
 {
-    auto path = m_fixedDevice.empty() ? devicePathFor(m_port, m_env) : Result<std::string>(m_fixedDevice);
-    if (!path)
-        return path.error();
+    const bool byPort = m_fixedDevice.empty();
+    auto resolved = byPort ? resolve() : Result<ResolvedPort>(ResolvedPort{m_fixedDevice, PortSource::Fixed});
+    if (!resolved)
+        return resolved.error();
+    const std::string& path = resolved.value().path;
     std::unique_ptr<SerialDevice> device = m_factory ? m_factory() : nullptr;
     if (!device)
         return makeError(ErrorKind::BadArgument, "no serial device to open " + comName(m_port) + " with");
-    if (Status s = device->open(path.value()); !s)
+    if (Status s = device->open(path); !s)
         return s;
     if (Status s = device->applySettings(m_settings); !s) {
         device->close();
         return s;
     }
     m_device = std::move(device);
-    m_devicePath = path.value();
+    m_devicePath = path;
+    if (byPort)
+        m_source = resolved.value().source;
     return okStatus();
 }
 
@@ -239,8 +259,8 @@ void TQCCom32::transferFailed(const Error& e)
     // A vanished device (USB adapter pulled) is closed, so that the next Send
     // opens it afresh instead of failing on a dead handle for ever.
     if (e.kind == ErrorKind::PortUnavailable && Opened()) {
-        ++m_disconnects;
         Close();
+        ++m_disconnects;
     }
 }
 

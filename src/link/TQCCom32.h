@@ -3,6 +3,16 @@
 // (open, send, take what has arrived, close). Every exchange with the unit
 // goes through one instance. It never shows anything itself: its warnings go
 // to a callback that the program may present.
+//
+// A port keeps to the source it was first opened through. Once COMn opened
+// through the ports folder, every later Open of it (and the implicit ones of
+// Send and GetResponse) looks in the ports folder only, afresh each time, so
+// an entry that now names a new device is followed, and an entry that has
+// gone fails instead of falling back to the fixed device: a simulator or
+// adapter that went away never silently becomes an unrelated serial port.
+// Likewise a port opened through the fixed mapping stays on its fixed device
+// even if an entry appears later. Setting another Port, or setDevicePath,
+// forgets the source.
 
 #include "link/Bytes.h"
 #include "link/Clock.h"
@@ -107,15 +117,20 @@ public:
     /// The most recent failure (open, write, read); a successful Open clears it. Set
     /// whether or not ShowErrors is, so that a caller can say why.
     const std::optional<Error>& lastError() const { return m_lastError; }
-    /// How many times an open device reported that it was gone and was closed.
-    int disconnects() const { return m_disconnects; }
     /// Device path of the open port; empty when closed.
     const std::string& devicePath() const { return m_devicePath; }
+    /// The source Port keeps to since it was first opened; nullopt before that.
+    const std::optional<PortSource>& portSource() const { return m_source; }
+    /// How many times an open device reported that it was gone (unplugged,
+    /// line hung up) and was closed. Compared before and after an exchange,
+    /// it tells a dropped link from a unit that is merely silent.
+    int disconnects() const { return m_disconnects; }
     /// The parsed terminator of EndOfResponse.
     const Bytes& terminator() const { return m_terminator; }
 
 private:
     Status openOnce();
+    Result<ResolvedPort> resolve() const;
     Choice ask(const std::string& text, bool abortRetry);
     void transferFailed(const Error& e);
     bool readQueued(Bytes& into);
@@ -130,6 +145,7 @@ private:
     std::unique_ptr<SerialDevice> m_device; // null when closed
     std::string m_devicePath;
     std::string m_fixedDevice;
+    std::optional<PortSource> m_source; // what Port was first opened through
 
     bool m_allowEvents = false;
     LineSettings m_settings{9600, THandshake::hsNone};

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <tuple>
 #include <unistd.h>
 
 using namespace kyr;
@@ -90,6 +91,47 @@ TEST(ComNames, DanglingEntryIsNotReplacedByTheFixedDevice)
     fs::create_symlink((dir.path / "gone").string(), dir.path / "COM5");
     const PortEnv env = PortEnv::withVariables({{"KYR_PORT_DIR", dir.path.string()}});
     EXPECT_EQ(devicePathFor(5, env).value(), (dir.path / "gone").string());
+}
+
+TEST(ComNames, ResolveSaysWhereThePathCameFrom)
+{
+    TempDir dir("source");
+    fs::create_symlink("/dev/pts/9", dir.path / "COM3");
+    fs::create_symlink("/dev/ttyUSB0", dir.path / "COM5"); // the fixed device, named by the folder
+    const PortEnv env = PortEnv::withVariables({{"KYR_PORT_DIR", dir.path.string()}});
+    const std::tuple<int, const char*, PortSource> cases[] = {
+        {3, "/dev/pts/9", PortSource::PortDir},
+        {4, "/dev/ttyS3", PortSource::Fixed},
+        {5, "/dev/ttyUSB0", PortSource::PortDir},
+    };
+    for (const auto& [port, path, source] : cases) {
+        auto r = resolvePort(port, env);
+        ASSERT_TRUE(r) << port;
+        EXPECT_EQ(r.value().path, path) << port;
+        EXPECT_EQ(r.value().source, source) << port;
+    }
+    EXPECT_FALSE(resolvePort(21, env));
+}
+
+TEST(ComNames, OneSourceOnlyNeverAnswersWithTheOther)
+{
+    TempDir dir("only");
+    fs::create_symlink("/dev/pts/9", dir.path / "COM3");
+    const PortEnv env = PortEnv::withVariables({{"KYR_PORT_DIR", dir.path.string()}});
+    EXPECT_EQ(devicePathFor(3, env, PortSource::PortDir).value(), "/dev/pts/9");
+    EXPECT_EQ(devicePathFor(3, env, PortSource::Fixed).value(), "/dev/ttyS2");
+
+    auto missing = devicePathFor(4, env, PortSource::PortDir);
+    ASSERT_FALSE(missing) << "COM4 has a fixed device, but not in the folder";
+    EXPECT_EQ(missing.error().kind, ErrorKind::PortUnavailable);
+    EXPECT_NE(missing.error().message.find(dir.path.string()), std::string::npos) << missing.error().message;
+
+    auto noFolder = devicePathFor(3, PortEnv::withVariables({}), PortSource::PortDir);
+    ASSERT_FALSE(noFolder);
+    EXPECT_EQ(noFolder.error().kind, ErrorKind::PortUnavailable);
+    auto noFixed = devicePathFor(42, env, PortSource::Fixed);
+    ASSERT_FALSE(noFixed);
+    EXPECT_EQ(noFixed.error().kind, ErrorKind::PortUnavailable);
 }
 
 TEST(ComNames, ListsPortsWhoseDeviceExists)

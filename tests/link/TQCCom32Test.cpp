@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <unistd.h>
 
@@ -268,6 +269,119 @@ TEST_F(Link, VanishedDeviceIsClosedAndReopenedByTheNextSend)
     EXPECT_FALSE(efi.Opened());
     EXPECT_TRUE(efi.Send({0xFF}));
     EXPECT_EQ(fake.openedPaths().size(), 2u);
+}
+
+TEST_F(Link, DisconnectsCountsDevicesThatWentAway)
+{
+    efi.setShowErrors(false);
+    EXPECT_EQ(efi.disconnects(), 0);
+    ASSERT_TRUE(efi.Open());
+    fake.injectError(FakeOp::Write, makeError(ErrorKind::PortUnavailable, "/dev/ttyS0 was disconnected"));
+    EXPECT_FALSE(efi.Send({0xFF}));
+    EXPECT_EQ(efi.disconnects(), 1);
+
+    ASSERT_TRUE(efi.Open());
+    fake.feedReceived({1});
+    fake.injectError(FakeOp::Read, makeError(ErrorKind::PortUnavailable, "/dev/ttyS0 was disconnected"));
+    EXPECT_TRUE(efi.GetResponse().empty());
+    EXPECT_FALSE(efi.Opened());
+    EXPECT_EQ(efi.disconnects(), 2);
+
+    // Other failures leave the device open and are not a disconnect.
+    ASSERT_TRUE(efi.Open());
+    fake.injectError(FakeOp::Write, makeError(ErrorKind::OsError, "cannot write"));
+    EXPECT_FALSE(efi.Send({0xFF}));
+    fake.injectError(FakeOp::Open, makeError(ErrorKind::PortUnavailable, "/dev/ttyS0 does not exist"));
+    EXPECT_FALSE(efi.Open());
+    EXPECT_EQ(efi.disconnects(), 2);
+}
+
+/// COM3 named by a ports folder entry, whose fixed device is /dev/ttyS2.
+struct PortsFolderLink : Link {
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("kyr-link-source-" + std::to_string(::getpid()));
+    const std::filesystem::path entry = dir / "COM3";
+    TQCCom32 com{fake.factory(), clock, PortEnv::withVariables({{"KYR_PORT_DIR", dir.string()}})};
+
+    PortsFolderLink()
+    {
+        std::filesystem::remove_all(dir);
+        std::filesystem::create_directories(dir);
+        com.setShowErrors(false);
+        com.setPort(3);
+    }
+    ~PortsFolderLink() override { std::filesystem::remove_all(dir); }
+
+    void pointAt(const std::string& device)
+    {
+        std::filesystem::remove(entry);
+        std::filesystem::create_symlink(device, entry);
+    }
+    bool triedFixedDevice() const
+    {
+        const auto& tried = fake.openAttempts();
+        return std::find(tried.begin(), tried.end(), "/dev/ttyS2") != tried.end();
+    }
+};
+
+TEST_F(PortsFolderLink, AnEntryThatWentAwayNeverFallsBackToTheFixedDevice)
+{
+    pointAt("/dev/pts/7");
+    ASSERT_TRUE(com.Open());
+    EXPECT_EQ(com.portSource(), PortSource::PortDir);
+    std::filesystem::remove(entry);
+
+    EXPECT_FALSE(com.Open());
+    ASSERT_TRUE(com.lastError());
+    EXPECT_EQ(com.lastError()->kind, ErrorKind::PortUnavailable);
+    EXPECT_EQ(com.lastError()->message, "COM3 is no longer in the ports folder (" + dir.string() + ")");
+    EXPECT_FALSE(com.Send({0xFF})) << "nor does the open of a Send";
+    EXPECT_TRUE(com.GetResponse().empty());
+    EXPECT_FALSE(com.Opened());
+    EXPECT_FALSE(triedFixedDevice());
+    EXPECT_EQ(fake.openAttempts().size(), 1u);
+}
+
+TEST_F(PortsFolderLink, AnEntryThatNamesANewDeviceIsFollowed)
+{
+    pointAt("/dev/pts/7");
+    ASSERT_TRUE(com.Open());
+    pointAt("/dev/pts/8");
+    ASSERT_TRUE(com.Open());
+    EXPECT_EQ(com.devicePath(), "/dev/pts/8");
+    com.Close();
+    std::filesystem::remove(entry);
+    EXPECT_FALSE(com.Send({0xFF}));
+    pointAt("/dev/ttyUSB1");
+    EXPECT_TRUE(com.Send({0xFF})) << "the entry came back";
+    EXPECT_EQ(fake.openPath(), "/dev/ttyUSB1");
+    EXPECT_FALSE(triedFixedDevice());
+}
+
+TEST_F(PortsFolderLink, AnotherPortOrADevicePathForgetsTheSource)
+{
+    pointAt("/dev/pts/7");
+    ASSERT_TRUE(com.Open());
+    std::filesystem::remove(entry);
+    com.setPort(4);
+    com.setPort(3);
+    EXPECT_EQ(com.portSource(), PortSource::Fixed) << "reopened afresh";
+    EXPECT_EQ(com.devicePath(), "/dev/ttyS2");
+
+    pointAt("/dev/pts/7");
+    com.setDevicePath("/dev/pts/9");
+    com.setDevicePath("");
+    EXPECT_EQ(com.devicePath(), "/dev/pts/7");
+    EXPECT_EQ(com.portSource(), PortSource::PortDir);
+}
+
+TEST_F(PortsFolderLink, AFixedPortStaysOnItsDeviceWhenAnEntryAppears)
+{
+    ASSERT_TRUE(com.Open());
+    EXPECT_EQ(com.devicePath(), "/dev/ttyS2");
+    pointAt("/dev/pts/7");
+    ASSERT_TRUE(com.Open());
+    EXPECT_EQ(com.devicePath(), "/dev/ttyS2");
 }
 
 TEST_F(Link, InCountClearsTheLineErrorAndKeepsTheBytes)

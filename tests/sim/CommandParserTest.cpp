@@ -88,6 +88,22 @@ TEST(CommandParser, WriteTableWaitsForAll482BytesInPieces)
     EXPECT_EQ(cmds[1].kind, CommandKind::ReadIdentity);
 }
 
+TEST(CommandParser, PendingCommandShowsATableImageSoFar)
+{
+    CommandParser p;
+    EXPECT_EQ(p.pendingCommand(), nullptr);
+    feed(p, {0xFF, 0xF3});
+    const Command* w = p.pendingCommand();
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(w->kind, CommandKind::WriteTable);
+    EXPECT_TRUE(w->payload().empty());
+    feed(p, {9, 8, 7});
+    ASSERT_EQ(p.pendingCommand()->payload().size(), 3u);
+    EXPECT_EQ(p.pendingCommand()->payload()[2], 7);
+    feed(p, Bytes(kyr::table::TableSize - 3, 1));
+    EXPECT_EQ(p.pendingCommand(), nullptr) << "a complete image is no longer pending";
+}
+
 TEST(CommandParser, UnknownBytesComeOutOneByOneAndParsingGoesOn)
 {
     CommandParser p;

@@ -141,3 +141,68 @@ TEST_F(SimPtyFaults, CorruptWriteReadsBackWithOneByteChanged)
     c.send({WriteByte, kOffset, payload[kOffset]});
     EXPECT_EQ(readTable(c)[kOffset], static_cast<uint8_t>(payload[kOffset] + 1));
 }
+
+TEST_F(SimPtyFaults, ChangeWhileDownAltersOneByteBeforeTheLineComesBack)
+{
+    constexpr int kOffset = 130;
+    auto& sim = start({.port = 6,
+                       .args = {"--drop-after", "1", "--reconnect-ms", "300", "--change-while-down",
+                                std::to_string(kOffset)}});
+    {
+        PtyClient c(sim.entryPath());
+        EXPECT_EQ(readTable(c), Bytes(image.begin(), image.end())) << "unchanged before the drop";
+    }
+    ASSERT_TRUE(sim.waitForLog("event", "open", 2)) << "opened again";
+    const auto changed = sim.logWhere("event", "changed");
+    ASSERT_EQ(changed.size(), 1u);
+    EXPECT_EQ(changed[0]["offset"], kOffset);
+
+    Bytes expected(image.begin(), image.end());
+    expected[kOffset] = static_cast<uint8_t>(((image[kOffset] - 1) ^ 0x01) + 1);
+    PtyClient again(sim.entryPath());
+    EXPECT_EQ(readTable(again), expected);
+    ASSERT_EQ(sim.stop(), 0);
+
+    std::ifstream in(sim.memoryPath(), std::ios::binary);
+    const Bytes memory((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_EQ(memory.size(), expected.size());
+    EXPECT_EQ(static_cast<uint8_t>(memory[kOffset] + 1), expected[kOffset]);
+}
+
+TEST_F(SimPtyFaults, DropInWriteKeepsTheImageBytesThatCame)
+{
+    constexpr size_t kCut = 100;
+    auto& sim = start({.port = 7, .args = {"--drop-in-write", std::to_string(kCut), "--reconnect-ms", "300"}});
+    Bytes payload(table::TableSize);
+    for (size_t i = 0; i < payload.size(); ++i)
+        payload[i] = static_cast<uint8_t>(image[i] + 3); // unlike what the unit holds
+    {
+        PtyClient c(sim.entryPath());
+        Bytes cmd{WriteTable};
+        cmd.insert(cmd.end(), payload.begin(), payload.end());
+        cmd.push_back(ReadIdentity); // after the cut: lost with the rest of the image
+        c.send(cmd);
+        ASSERT_TRUE(sim.waitForLog("event", "drop"));
+        EXPECT_TRUE(c.read(1, std::chrono::seconds(1)).empty()) << "the line hung up";
+    }
+    const auto w = sim.logWhere("cmd", "WriteTable");
+    ASSERT_EQ(w.size(), 1u);
+    EXPECT_EQ(w[0]["length"], kCut);
+    EXPECT_EQ(w[0]["partial"], true);
+    EXPECT_TRUE(sim.logWhere("cmd", "ReadIdentity").empty());
+
+    ASSERT_TRUE(sim.waitForLog("event", "open", 2)) << "opened again";
+    Bytes expected(image.begin(), image.end());
+    for (size_t i = 0; i < kCut; ++i)
+        expected[i] = static_cast<uint8_t>(payload[i] + 1);
+    PtyClient again(sim.entryPath());
+    EXPECT_EQ(readTable(again), expected);
+    EXPECT_EQ(again.ask({ReadIdentity}, 7), kIdentity) << "the cut happens once";
+    ASSERT_EQ(sim.stop(), 0);
+
+    std::ifstream in(sim.memoryPath(), std::ios::binary);
+    const Bytes memory((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_EQ(memory.size(), expected.size());
+    for (size_t i = 0; i < memory.size(); ++i)
+        ASSERT_EQ(static_cast<uint8_t>(memory[i] + 1), expected[i]) << i;
+}

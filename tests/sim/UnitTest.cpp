@@ -145,6 +145,26 @@ TEST(SimUnit, CorruptWriteLeavesSingleByteWritesAlone)
     EXPECT_EQ(u.raw()[bank.base], 33);
 }
 
+TEST(SimUnit, PartialWriteStoresTheBytesThatCameAndKeepsTheRest)
+{
+    Unit unit(Identity{}, rampTable());
+    CommandParser p;
+    p.feed(Bytes{0xF3, 200, 201, 202}, 0);
+    const Outcome out = unit.writePartial(*p.pendingCommand());
+    EXPECT_TRUE(out.changed);
+    EXPECT_EQ(out.details["length"], 3);
+    table::ImageBytes expected = rampTable();
+    expected[0] = 200;
+    expected[1] = 201;
+    expected[2] = 202;
+    EXPECT_EQ(unit.raw(), expected);
+
+    CommandParser none;
+    none.feed(Bytes{0xF3}, 0);
+    EXPECT_FALSE(unit.writePartial(*none.pendingCommand()).changed);
+    EXPECT_EQ(unit.raw(), expected);
+}
+
 TEST(SimUnit, ReadLiveIsACompleteRecordWithoutZeroBytes)
 {
     Unit u(Identity{}, rampTable());

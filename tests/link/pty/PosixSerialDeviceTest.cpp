@@ -125,6 +125,27 @@ TEST_F(PtyPair, PurgeDropsWhatWasQueued)
     EXPECT_EQ(dev.queuedCount().value(), 0u);
 }
 
+TEST_F(PtyPair, AHungUpLineIsDisconnectedNotQuiet)
+{
+    PosixSerialDevice dev;
+    ASSERT_TRUE(dev.open(slavePath));
+    ASSERT_TRUE(dev.applySettings({19200, THandshake::hsNone}));
+    writeMaster({1, 2, 3});
+    ::close(master);
+    master = -1;
+
+    auto read = dev.read(3);
+    ASSERT_FALSE(read) << "end of file, not an empty read";
+    EXPECT_EQ(read.error().kind, ErrorKind::PortUnavailable);
+    EXPECT_EQ(read.error().message, slavePath + " was disconnected");
+    auto count = dev.queuedCount();
+    ASSERT_FALSE(count);
+    EXPECT_EQ(count.error().kind, ErrorKind::PortUnavailable);
+    auto written = dev.write({0xFF});
+    ASSERT_FALSE(written);
+    EXPECT_EQ(written.error().kind, ErrorKind::PortUnavailable);
+}
+
 TEST_F(PtyPair, HardwareHandshakeAndUnsupportedBaud)
 {
     PosixSerialDevice dev;
