@@ -10,7 +10,8 @@ LinkExecutor::LinkExecutor(LinkSetup setup)
     : m_clock(*setup.clock), m_efi(std::move(setup.factory), *setup.clock, std::move(setup.env)),
       m_backups(setup.backupRoot.empty() ? std::nullopt
                                          : std::optional<session::BackupStore>(std::in_place, setup.backupRoot)),
-      m_session(m_efi, *setup.clock, m_backups ? &*m_backups : nullptr)
+      m_session(m_efi, *setup.clock, m_backups ? &*m_backups : nullptr),
+      m_keeper(m_efi, *setup.clock, m_session, setup.backupRoot)
 {
     m_efi.setBaud(19200);
     m_efi.setShowErrors(false);
@@ -22,8 +23,12 @@ LinkExecutor::~LinkExecutor() { m_efi.Close(); }
 
 void LinkExecutor::execute(Ticket id, const Job& job, LinkReply start)
 {
-    Context context{m_efi, m_session, m_clock};
+    Context context{m_efi, m_session, m_clock, m_keeper};
+    const bool wasLost = m_keeper.lost();
     job(context, start);
+    if (!wasLost && m_keeper.lost())
+        start.lostAt = m_keeper.lostAt();
+    start.journaled = m_keeper.journal().size();
     emit finished(id, start);
 }
 
@@ -52,9 +57,12 @@ LinkWorker::~LinkWorker()
 }
 
 Ticket LinkWorker::tuneRequest(std::function<session::SessionResult(session::TuneSession&, session::TuneState&)> run,
-                               void (LinkWorker::*signal)(Ticket, const session::SessionResult&), bool progress)
+                               void (LinkWorker::*signal)(Ticket, const session::SessionResult&),
+                               session::Activity activity, bool progress)
 {
-    Job job = [run = std::move(run)](LinkExecutor::Context& c, LinkReply& r) { r.result = run(c.session, r.state); };
+    Job job = [run = std::move(run), activity](LinkExecutor::Context& c, LinkReply& r) {
+        r.result = c.keeper.guarded(r.state, activity, [&](session::TuneState& s) { return run(c.session, s); });
+    };
     return enqueue(Request{.tune = true,
                            .progress = progress,
                            .prepare = [job] { return job; },
@@ -63,28 +71,43 @@ Ticket LinkWorker::tuneRequest(std::function<session::SessionResult(session::Tun
 
 Ticket LinkWorker::searchPorts()
 {
-    return tuneRequest([](auto& session, auto& s) { return session.portSearch(s); }, &LinkWorker::portsSearched);
+    return tuneRequest([](auto& session, auto& s) { return session.portSearch(s); }, &LinkWorker::portsSearched,
+                       session::Activity::Talks);
 }
 
 Ticket LinkWorker::refreshPorts()
 {
-    return tuneRequest([](auto& session, auto& s) { return session.refreshComPort(s); }, &LinkWorker::portsSearched);
+    return tuneRequest([](auto& session, auto& s) { return session.refreshComPort(s); },
+                       &LinkWorker::portsSearched, session::Activity::Talks);
 }
 
 Ticket LinkWorker::choosePort(session::PortAddress port)
 {
     return tuneRequest([port](auto& session, auto& s) { return session.selectPort(s, port); },
-                       &LinkWorker::portChosen, false);
+                       &LinkWorker::portChosen, session::Activity::Talks, false);
 }
 
 Ticket LinkWorker::connectUnit()
 {
-    return tuneRequest([](auto& session, auto& s) { return session.connect(s); }, &LinkWorker::connected);
+    return tuneRequest([](auto& session, auto& s) { return session.connect(s); }, &LinkWorker::connected,
+                       session::Activity::Talks);
 }
 
 Ticket LinkWorker::readTable()
 {
-    return tuneRequest([](auto& session, auto& s) { return session.tableRead(s); }, &LinkWorker::tableRead);
+    // After the link came back to a unit that holds another table, reading
+    // is the choice of the unit's table.
+    Job job = [](LinkExecutor::Context& c, LinkReply& r) {
+        if (r.state.link.choosing)
+            r.result = c.keeper.keepUnitTable(r.state);
+        else
+            r.result = c.keeper.guarded(r.state, session::Activity::TableRead,
+                                        [&](session::TuneState& s) { return c.session.tableRead(s); });
+    };
+    return enqueue(Request{.tune = true,
+                           .progress = true,
+                           .prepare = [job] { return job; },
+                           .deliver = [this](Ticket t, const LinkReply& r) { emit tableRead(t, r.result); }});
 }
 
 Ticket LinkWorker::writeTable()
@@ -92,7 +115,10 @@ Ticket LinkWorker::writeTable()
     Request r{.tune = true, .progress = true};
     r.prepare = [this]() -> Job {
         const table::EncodedImage image = table::encode(m_model.state().setup, m_model.maps());
-        return [image](LinkExecutor::Context& c, LinkReply& r) { r.result = c.session.tableWrite(r.state, image); };
+        return [image](LinkExecutor::Context& c, LinkReply& r) {
+            r.result = c.keeper.guarded(r.state, session::Activity::TableWrite,
+                                        [&](session::TuneState& s) { return c.session.tableWrite(s, image); });
+        };
     };
     r.deliver = [this](Ticket t, const LinkReply& reply) { emit tableWritten(t, reply.result); };
     return enqueue(std::move(r));
@@ -102,7 +128,7 @@ Ticket LinkWorker::openFile(files::MapFile file, std::filesystem::path path)
 {
     return tuneRequest([file = std::move(file), path = std::move(path)](auto& session,
                                                                        auto& s) { return session.openFile(s, file, path); },
-                       &LinkWorker::fileOpened);
+                       &LinkWorker::fileOpened, session::Activity::Quiet);
 }
 
 Ticket LinkWorker::openFileFailed()
@@ -112,17 +138,24 @@ Ticket LinkWorker::openFileFailed()
             session.openFileFailed(s);
             return session::SessionResult{};
         },
-        &LinkWorker::fileOpened, false);
+        &LinkWorker::fileOpened, session::Activity::Quiet, false);
 }
 
 Ticket LinkWorker::closeAll()
 {
-    return tuneRequest([](auto& session, auto& s) { return session.closeAll(s); }, &LinkWorker::closedAll, false);
+    return tuneRequest([](auto& session, auto& s) { return session.closeAll(s); }, &LinkWorker::closedAll,
+                       session::Activity::Quiet, false);
 }
 
 Ticket LinkWorker::readForSave()
 {
-    Job job = [](LinkExecutor::Context& c, LinkReply& r) { r.saved = c.session.readForSave(r.state); };
+    Job job = [](LinkExecutor::Context& c, LinkReply& r) {
+        if (c.keeper.lost()) {
+            r.saved = makeError(ErrorKind::LinkLost, "The link to the KYR is lost: nothing was read");
+            return;
+        }
+        r.saved = c.session.readForSave(r.state);
+    };
     return enqueue(Request{.tune = true,
                            .progress = true,
                            .prepare = [job] { return job; },
@@ -143,7 +176,9 @@ Ticket LinkWorker::closePort()
 
 Ticket LinkWorker::send(link::Bytes bytes)
 {
-    Job job = [bytes = std::move(bytes)](LinkExecutor::Context& c, LinkReply& r) { r.sent = c.efi.Send(bytes); };
+    Job job = [bytes = std::move(bytes)](LinkExecutor::Context& c, LinkReply& r) {
+        r.sent = c.keeper.send(bytes) != session::SendOutcome::Refused;
+    };
     return enqueue(Request{.sendOnly = true,
                            .prepare = [job] { return job; },
                            .deliver = [this](Ticket t, const LinkReply& r) { emit sent(t, r.sent); }});
@@ -152,10 +187,49 @@ Ticket LinkWorker::send(link::Bytes bytes)
 Ticket LinkWorker::readLive()
 {
     Job job = [](LinkExecutor::Context& c, LinkReply& r) {
-        r.reply = link::transact(c.efi, c.clock, link::readLive(), link::pause::ReadLiveMs);
+        r.reply = c.keeper.readLive();
     };
     return enqueue(Request{.prepare = [job] { return job; },
                            .deliver = [this](Ticket t, const LinkReply& r) { emit liveRead(t, r.reply); }});
+}
+
+Ticket LinkWorker::probeUnit()
+{
+    Request r;
+    r.prepare = [this]() -> Job {
+        session::TuneState now = m_model.state();
+        return [now](LinkExecutor::Context& c, LinkReply& r) mutable { r.probe = c.keeper.probe(now); };
+    };
+    r.deliver = [this](Ticket t, const LinkReply& reply) { emit unitProbed(t, reply.probe); };
+    return enqueue(std::move(r));
+}
+
+Ticket LinkWorker::rejoin()
+{
+    Request r{.tune = true, .progress = true};
+    r.prepare = [this]() -> Job {
+        const table::EncodedImage mine = table::encode(m_model.state().setup, m_model.maps());
+        return [mine](LinkExecutor::Context& c, LinkReply& r) {
+            r.rejoin = c.keeper.rejoin(r.state, mine);
+            r.result = r.rejoin.session;
+        };
+    };
+    r.deliver = [this](Ticket t, const LinkReply& reply) { emit rejoined(t, reply.rejoin); };
+    return enqueue(std::move(r));
+}
+
+Ticket LinkWorker::settleLeftovers(bool send)
+{
+    Job job = [send](LinkExecutor::Context& c, LinkReply& r) {
+        if (send) {
+            r.result = c.keeper.sendLeftovers(r.state);
+        } else if (Status dropped = c.keeper.dropLeftovers(r.state); !dropped) {
+            r.result.error = dropped.error();
+        }
+    };
+    return enqueue(Request{.tune = true,
+                           .prepare = [job] { return job; },
+                           .deliver = [this](Ticket t, const LinkReply& r) { emit leftoversSettled(t, r.result); }});
 }
 
 Ticket LinkWorker::enqueue(Request r)
@@ -230,11 +304,28 @@ void LinkWorker::onFinished(Ticket id, const LinkReply& reply)
         --m_tuneInFlight;
         m_model.apply(reply.state, reply.result);
     }
+    followLink(r, reply);
     if (r.progress && --m_progressInFlight == 0)
         emit progressChanged(false);
     if (r.deliver)
         r.deliver(id, reply);
     pump();
+}
+
+// A send or a live read that found the link gone marks the window's state
+// (a tune request has marked the state it brings back); journaled edits are counted.
+void LinkWorker::followLink(const Request& r, const LinkReply& reply)
+{
+    session::TuneState& s = m_model.mutableState();
+    const bool lostNow = reply.lostAt.has_value();
+    if (!r.tune && (lostNow || (s.link.lost && s.link.journaled != reply.journaled))) {
+        if (lostNow)
+            session::markLinkLost(s, *reply.lostAt);
+        s.link.journaled = reply.journaled;
+        m_model.stateEdited();
+    }
+    if (lostNow)
+        emit linkLost();
 }
 
 void LinkWorker::updateBusy()

@@ -15,6 +15,7 @@
 #include "files/MapFile.h"
 #include "link/TQCCom32.h"
 #include "session/Backups.h"
+#include "session/LinkKeeper.h"
 #include "session/TuneSession.h"
 
 #include <QObject>
@@ -46,7 +47,11 @@ struct LinkReply {
     session::SessionResult result;  ///< a tune request: what it did
     std::optional<Result<table::ImageBytes>> saved; ///< Save From KYR: the unit's table
     link::Bytes reply;              ///< ReadLive: what arrived
-    bool sent = false;              ///< a single send: every byte went out
+    bool sent = false;              ///< a single send: every byte went out, or it waits in the journal
+    session::ProbeOutcome probe = session::ProbeOutcome::NoAnswer; ///< a probe of the lost unit's port
+    session::RejoinResult rejoin;   ///< rejoining the unit
+    std::optional<std::string> lostAt; ///< the link was lost during this request, at this time
+    std::size_t journaled = 0;      ///< edits waiting in the journal afterwards
 };
 
 /// The object that lives on the link thread. Only LinkWorker talks to it.
@@ -57,6 +62,7 @@ public:
         link::TQCCom32& efi;
         session::TuneSession& session;
         link::Clock& clock;
+        session::LinkKeeper& keeper;
     };
     using Job = std::function<void(Context&, LinkReply&)>;
 
@@ -79,6 +85,7 @@ private:
     link::TQCCom32 m_efi;
     std::optional<session::BackupStore> m_backups;
     session::TuneSession m_session;
+    session::LinkKeeper m_keeper;
 };
 
 class LinkWorker : public QObject {
@@ -104,8 +111,18 @@ public:
     Ticket readForSave();                        ///< readForSaveDone
     Ticket closePort();                          ///< portClosed
 
+    // ---- a lost link
+    /// Opens the lost unit's port afresh and asks who answers.
+    Ticket probeUnit();                          ///< unitProbed
+    /// After the same unit answered: compares its table with the tune shown
+    /// (encoded when its turn comes) and sends the journal or leaves the choice.
+    Ticket rejoin();                             ///< rejoined
+    /// Sends the edits an earlier run left unsent (true) or drops them (false).
+    Ticket settleLeftovers(bool send);           ///< leftoversSettled
+
     // ---- single commands
-    /// WriteByte, WritePoint, calibration: dropped, with sent(false), while no unit is connected.
+    /// WriteByte, WritePoint, calibration: dropped, with sent(false), while no
+    /// unit is connected; kept in the journal while its link is lost.
     Ticket send(link::Bytes bytes);              ///< sent
     /// The real-time poll's ReadLive with its 20 ms pause.
     Ticket readLive();                           ///< liveRead
@@ -125,6 +142,11 @@ signals:
     void closedAll(kyr::app::Ticket t, const kyr::session::SessionResult& result);
     void readForSaveDone(kyr::app::Ticket t, const kyr::Result<kyr::table::ImageBytes>& table);
     void portClosed(kyr::app::Ticket t);
+    void unitProbed(kyr::app::Ticket t, kyr::session::ProbeOutcome outcome);
+    void rejoined(kyr::app::Ticket t, const kyr::session::RejoinResult& result);
+    void leftoversSettled(kyr::app::Ticket t, const kyr::session::SessionResult& result);
+    /// The link to the connected unit was lost (the state says so already).
+    void linkLost();
     void sent(kyr::app::Ticket t, bool ok);
     void liveRead(kyr::app::Ticket t, const kyr::link::Bytes& reply);
 
@@ -151,7 +173,9 @@ private:
 
     /// A request that changes the tune; its result goes to signal.
     Ticket tuneRequest(std::function<session::SessionResult(session::TuneSession&, session::TuneState&)> run,
-                       void (LinkWorker::*signal)(Ticket, const session::SessionResult&), bool progress = true);
+                       void (LinkWorker::*signal)(Ticket, const session::SessionResult&), session::Activity activity,
+                       bool progress = true);
+    void followLink(const Request& r, const LinkReply& reply);
     Ticket enqueue(Request r);
     void pump();
     void dispatch(Request r);

@@ -55,7 +55,9 @@ void LivePoll::setInterval(int ms)
 bool LivePoll::wanted() const
 {
     const session::TuneState& s = m_model.state();
-    return !m_off && m_link && s.flags.UnitConnected && s.live.analogSignals && !m_model.busy();
+    // A lost link gets no requests: nothing is sent into a device that is gone.
+    return !m_off && m_link && s.flags.UnitConnected && s.live.analogSignals && !m_model.busy() &&
+           !s.link.lost && !s.link.choosing;
 }
 
 // Timer1 runs only while it has something to do; a sequence stops it and

@@ -1,6 +1,7 @@
 #include "app/live/MonitorPage.h"
 
 #include "app/live/LivePoll.h"
+#include "app/window/TuneModel.h"
 #include "table/Rounding.h"
 
 #include <QCheckBox>
@@ -44,7 +45,8 @@ MonitorPage::MonitorPage(AppContext context, QWidget* parent)
     switches->addStretch(1);
     switches->addWidget(m_state);
     column->addLayout(switches);
-    column->addWidget(buildGauges());
+    m_gauges = buildGauges();
+    column->addWidget(m_gauges);
     column->addStretch(1);
 
     // Only a click changes the state; the window sets the boxes from it with signals blocked.
@@ -92,6 +94,7 @@ QWidget* MonitorPage::buildGauges()
 void MonitorPage::showValues(const live::LiveValues& values)
 {
     m_state->clear();
+    m_gauges->setEnabled(true);
     for (const live::GaugeDef& def : live::gaugeTable()) {
         const int i = static_cast<int>(def.gauge);
         const auto v = live::gaugeValue(def.gauge, values);
@@ -107,7 +110,10 @@ void MonitorPage::showIdle()
         m_values[i]->setText(NoReading);
         m_bars[i]->setValue(m_bars[i]->minimum());
     }
-    m_state->setText(QStringLiteral("No live data"));
+    // Greyed out: nothing shown here is the engine's present state.
+    m_gauges->setEnabled(false);
+    m_state->setText(model().state().link.lost ? QStringLiteral("Link lost: no live data")
+                                               : QStringLiteral("No live data"));
 }
 
 QString MonitorPage::gaugeText(live::Gauge gauge) const { return m_values[static_cast<int>(gauge)]->text(); }

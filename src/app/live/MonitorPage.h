@@ -35,6 +35,7 @@ private:
     QCheckBox* m_analog = nullptr;
     QCheckBox* m_track = nullptr;
     QLabel* m_state = nullptr;
+    QWidget* m_gauges = nullptr;
     std::array<QLabel*, live::GaugeCount> m_values{};
     std::array<QProgressBar*, live::GaugeCount> m_bars{};
 };

@@ -50,6 +50,7 @@ EFICom::EFICom(EFIComServices services, QWidget* parent)
     setObjectName(QStringLiteral("EFICom"));
     setWindowTitle(QStringLiteral("KYR Tuner"));
     LivePoll::of(m_model, *m_link).setInterval(services.livePollMs);
+    m_recovery = std::make_unique<LinkRecovery>(m_model, *m_link, *m_messages, services.reconnectMs);
     buildToolBar();
     buildPages();
     buildStatusBar();
@@ -63,6 +64,7 @@ EFICom::EFICom(EFIComServices services, QWidget* parent)
     controls.portChooser = m_combo;
     for (int i = 0; i < 3; ++i)
         controls.panels[i] = m_panels[i];
+    controls.linkIndicator = m_linkIndicator;
     m_presenter = std::make_unique<Presenter>(*this, controls, *m_pageControl);
     connect(&m_model, &TuneModel::stateChanged, this, &EFICom::applyControls);
     connect(&m_model, &TuneModel::mapsChanged, this, &EFICom::applyControls);
@@ -81,6 +83,7 @@ EFICom::~EFICom()
 {
     qApp->removeEventFilter(this);
     // The link thread ends before the model it applies results to.
+    m_recovery.reset();
     m_link.reset();
 }
 
@@ -149,6 +152,9 @@ void EFICom::buildStatusBar()
         m_panels[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         bar->addWidget(m_panels[i], stretch[i]);
     }
+    m_linkIndicator = new QLabel(bar);
+    m_linkIndicator->setObjectName(QStringLiteral("LinkIndicator"));
+    bar->addPermanentWidget(m_linkIndicator);
     m_progress = new QProgressBar(bar);
     m_progress->setObjectName(QStringLiteral("LinkProgress"));
     m_progress->setRange(0, 0); // busy: a transfer has no progress to report

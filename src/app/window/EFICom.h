@@ -5,6 +5,7 @@
 
 #include "app/window/AppContext.h"
 #include "app/window/FileChooser.h"
+#include "app/link/LinkRecovery.h"
 #include "app/link/LinkWorker.h"
 #include "app/live/LivePoll.h"
 #include "app/window/MessageSink.h"
@@ -38,6 +39,7 @@ struct EFIComServices {
     std::shared_ptr<FileChooser> files;    ///< default: the file dialogs
     LinkSetup link;                        ///< default: the serial devices, the steady clock
     int livePollMs = LivePoll::IntervalMs; ///< Timer1's interval; 0 leaves the real-time poll off
+    int reconnectMs = LinkRecovery::RetryMs; ///< how often a lost link is tried again
 };
 
 class EFICom : public QMainWindow {
@@ -48,6 +50,7 @@ public:
 
     TuneModel& model() { return m_model; }
     LinkWorker& linkWorker() { return *m_link; }
+    LinkRecovery& linkRecovery() { return *m_recovery; }
     /// The pages in tab order.
     const std::vector<Page*>& pages() const { return m_pages; }
     /// The dialogs in the order they were created.
@@ -131,6 +134,7 @@ private:
     TuneModel m_model;
     std::unique_ptr<LinkWorker> m_link;
     std::unique_ptr<Presenter> m_presenter;
+    std::unique_ptr<LinkRecovery> m_recovery;
     std::filesystem::path m_backupRoot;
 
     QToolBar* m_toolBar = nullptr;
@@ -138,6 +142,7 @@ private:
     QTabWidget* m_pageControl = nullptr; // PageControl1
     std::vector<Page*> m_pages;
     QLabel* m_panels[3] = {};
+    QLabel* m_linkIndicator = nullptr;
     QProgressBar* m_progress = nullptr;
 
     std::vector<QDialog*> m_dialogs;

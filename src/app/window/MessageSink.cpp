@@ -1,6 +1,7 @@
 #include "app/window/MessageSink.h"
 
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace kyr::app {
 
@@ -19,6 +20,18 @@ Answer QtMessageSink::question(const QString& title, const QString& text)
     const auto button = QMessageBox::question(m_parent, title, text, QMessageBox::Yes | QMessageBox::No,
                                               QMessageBox::No);
     return button == QMessageBox::Yes ? Answer::Yes : Answer::No;
+}
+
+int QtMessageSink::choose(const QString& title, const QString& text, const QStringList& choices, int byDefault)
+{
+    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::NoButton, m_parent);
+    QList<QAbstractButton*> buttons;
+    for (const QString& c : choices)
+        buttons << box.addButton(c, QMessageBox::AcceptRole);
+    if (byDefault >= 0 && byDefault < buttons.size())
+        box.setDefaultButton(qobject_cast<QPushButton*>(buttons[byDefault]));
+    box.exec();
+    return static_cast<int>(buttons.indexOf(box.clickedButton()));
 }
 
 } // namespace kyr::app

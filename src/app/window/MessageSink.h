@@ -3,6 +3,7 @@
 // the program's is QtMessageSink, tests pass one that records.
 
 #include <QString>
+#include <QStringList>
 
 class QWidget;
 
@@ -20,6 +21,9 @@ public:
     virtual void warning(const QString& title, const QString& text) = 0;
     /// A Yes/No question; No is the default.
     virtual Answer question(const QString& title, const QString& text) = 0;
+    /// A choice between named answers; the index of the one taken, or -1
+    /// when the box was closed without one.
+    virtual int choose(const QString& title, const QString& text, const QStringList& choices, int byDefault) = 0;
 };
 
 /// Message boxes over a parent window.
@@ -33,6 +37,7 @@ public:
     void information(const QString& title, const QString& text) override;
     void warning(const QString& title, const QString& text) override;
     Answer question(const QString& title, const QString& text) override;
+    int choose(const QString& title, const QString& text, const QStringList& choices, int byDefault) override;
 
 private:
     QWidget* m_parent;

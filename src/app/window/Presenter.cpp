@@ -65,7 +65,40 @@ void Presenter::show(const session::TuneState& state, bool differsFromUnit)
         s.button->setChecked(state.live.*s.on);
     }
     showPorts(state);
+    showLink(state);
     m_window.setWindowTitle(title(state, differsFromUnit));
+}
+
+QString Presenter::linkText(const session::TuneState& state)
+{
+    const session::LinkState& l = state.link;
+    if (l.lost) {
+        QString text = QStringLiteral("Link lost %1").arg(QString::fromStdString(l.lostAt));
+        if (l.journaled > 0)
+            text += QStringLiteral(" \u00b7 %1 edit%2 waiting").arg(l.journaled).arg(l.journaled == 1 ? "" : "s");
+        return text;
+    }
+    if (l.choosing)
+        return QStringLiteral("Link back: choose a table");
+    return state.flags.UnitConnected ? QStringLiteral("Connected") : QStringLiteral("Not connected");
+}
+
+// In colour: red while lost, amber while the user chooses, green when live.
+void Presenter::showLink(const session::TuneState& state)
+{
+    QLabel* label = m_controls.linkIndicator;
+    if (!label)
+        return;
+    const session::LinkState& l = state.link;
+    const char* style = "color: palette(mid); padding: 0 6px;";
+    if (l.lost)
+        style = "background: #c62828; color: white; font-weight: bold; padding: 0 6px;";
+    else if (l.choosing)
+        style = "background: #f9a825; color: black; font-weight: bold; padding: 0 6px;";
+    else if (state.flags.UnitConnected)
+        style = "color: #2e7d32; font-weight: bold; padding: 0 6px;";
+    label->setText(linkText(state));
+    label->setStyleSheet(QString::fromLatin1(style));
 }
 
 void Presenter::showPorts(const session::TuneState& state)

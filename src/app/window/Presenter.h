@@ -29,6 +29,7 @@ public:
         QWidget* refreshPorts = nullptr;
         QComboBox* portChooser = nullptr;
         QLabel* panels[3] = {};
+        QLabel* linkIndicator = nullptr;
     };
     /// Binds the window's controls and finds the page controls under pages.
     Presenter(QMainWindow& window, Controls controls, QWidget& pages);
@@ -37,6 +38,8 @@ public:
     void show(const session::TuneState& state, bool differsFromUnit);
     /// "KYR Tuner - demo.kyr *".
     static QString title(const session::TuneState& state, bool differsFromUnit);
+    /// The connection indicator: "Connected", "Link lost 14:03:12", ...
+    static QString linkText(const session::TuneState& state);
 
 private:
     struct Bound {
@@ -48,6 +51,7 @@ private:
         QAbstractButton* button;
     };
     void showPorts(const session::TuneState& state);
+    void showLink(const session::TuneState& state);
 
     QMainWindow& m_window;
     Controls m_controls;

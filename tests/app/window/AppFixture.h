@@ -35,11 +35,17 @@ public:
         entries.push_back({"question", title, text});
         return answer;
     }
+    int choose(const QString& title, const QString& text, const QStringList&, int) override
+    {
+        entries.push_back({"choice", title, text});
+        return choice;
+    }
     /// The texts of the entries of one kind.
     QStringList texts(const QString& kind) const;
 
     std::vector<Entry> entries;
     app::Answer answer = app::Answer::No;
+    int choice = -1; ///< what choose() answers
 };
 
 /// File dialogs that answer with set names.
