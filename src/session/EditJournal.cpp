@@ -78,6 +78,27 @@ Status appendDurably(const fs::path& file, const std::string& text)
     return okStatus();
 }
 
+/// Cuts off a last line a crash left half-written, so that the next append
+/// starts a line of its own instead of finishing that one.
+Status cutTornTail(const fs::path& file)
+{
+    std::error_code ec;
+    if (!fs::exists(file, ec))
+        return okStatus();
+    std::ifstream in(file, std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (text.empty() || text.back() == '\n')
+        return okStatus();
+    const std::size_t whole = text.rfind('\n') + 1; // 0 when no line is whole
+    if (whole == 0)
+        fs::remove(file, ec); // the next append writes the header again
+    else
+        fs::resize_file(file, whole, ec);
+    if (ec)
+        return makeError(ErrorKind::OsError, "cannot write " + file.string() + ": " + ec.message());
+    return okStatus();
+}
+
 } // namespace
 
 std::optional<JournalEntry> singleWrite(const link::Bytes& bytes)
@@ -109,13 +130,13 @@ Status EditJournal::attach(const fs::path& file)
         return earlier.error();
     std::vector<JournalEntry> pending = std::move(m_entries);
     m_entries = std::move(earlier.value());
+    Status written = cutTornTail(file);
     if (pending.empty())
-        return okStatus();
+        return written;
     std::error_code ec;
     fs::create_directories(file.parent_path(), ec);
     if (ec)
         return makeError(ErrorKind::OsError, "cannot create " + file.parent_path().string() + ": " + ec.message());
-    Status written = okStatus();
     for (JournalEntry& e : pending) {
         if (Status s = append(e); !s && written)
             written = s;
@@ -187,18 +208,16 @@ Result<std::vector<JournalEntry>> EditJournal::load(const fs::path& file)
         const bool torn = end == std::string::npos; // the program stopped while writing it
         const std::string line = text.substr(start, torn ? std::string::npos : end - start);
         start = torn ? text.size() : end + 1;
-        if (line.empty() || line[0] == '#')
+        // Every line is written whole with its end: one without it was cut
+        // by a crash and never reported as kept, so it is left out.
+        if (torn || line.empty() || line[0] == '#')
             continue;
         auto bytes = parseHexLine(line);
         auto entry = bytes ? singleWrite(*bytes) : std::nullopt;
-        if (entry) {
-            out.push_back(*entry);
-        } else if (!torn) {
-            // A half-written last line was never reported as kept: it is
-            // left out. Anything else is not a journal this program wrote.
+        if (!entry) // not a journal this program wrote
             return makeError(ErrorKind::BadFile, file.string() + " line " + std::to_string(number) +
                                                      ": not a single write (\"" + line + "\")");
-        }
+        out.push_back(*entry);
     }
     return out;
 }

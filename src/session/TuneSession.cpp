@@ -267,6 +267,7 @@ SessionResult TuneSession::connect(TuneState& s)
         r.mapsDecoded = t.mapsDecoded;
         r.backup = t.backup;
         r.backupError = t.backupError;
+        r.tableFromUnit = t.tableFromUnit;
         if (t.error)
             r.error = t.error;
     }

@@ -1,6 +1,7 @@
 #include "SessionFixture.h"
 
 #include <cstdio>
+#include <unistd.h>
 #include <utility>
 
 namespace kyr::sessiontest {
@@ -23,7 +24,13 @@ Bytes FakeUnit::answer(const Bytes& written)
         store(written);
         return {};
     }
-    if (silent || written.size() != 1)
+    if (silent)
+        return {};
+    if (written.size() == 3) {
+        storeSingle(written);
+        return {};
+    }
+    if (written.size() != 1)
         return {};
     switch (written[0]) {
     case link::CmdReadIdentity:
@@ -33,6 +40,8 @@ Bytes FakeUnit::answer(const Bytes& written)
     case link::CmdWriteTable:
         m_expectImage = true;
         return {};
+    case link::CmdReadLive:
+        return live;
     default:
         return {};
     }
@@ -55,6 +64,31 @@ void FakeUnit::store(const Bytes& payload)
         return; // a cut image is never taken
     for (std::size_t i = 0; i < payload.size(); ++i)
         table[i] = static_cast<uint8_t>(payload[i] + 1 + (static_cast<int>(i) == corruptAt ? 1 : 0));
+}
+
+// A single write sets one table place: bank and index give the offset.
+void FakeUnit::storeSingle(const Bytes& write)
+{
+    const auto offset = table::bankOffset(write[0], write[1]);
+    if (offset && *offset >= 0 && *offset < table::TrailerOffset)
+        table[static_cast<std::size_t>(*offset)] = static_cast<uint8_t>(write[2] + 1);
+}
+
+// ---------------------------------------------------------------- TempFolder
+
+TempFolder::TempFolder(const std::string& prefix)
+    : m_path(std::filesystem::temp_directory_path() /
+             (prefix + "-" + std::to_string(::getpid()) + "-" +
+              ::testing::UnitTest::GetInstance()->current_test_info()->name()))
+{
+    std::filesystem::remove_all(m_path);
+    std::filesystem::create_directories(m_path);
+}
+
+TempFolder::~TempFolder()
+{
+    std::error_code ec;
+    std::filesystem::remove_all(m_path, ec);
 }
 
 // ---------------------------------------------------------------- SessionFixture

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <filesystem>
 #include <map>
 #include <optional>
 #include <string>
@@ -27,8 +28,9 @@ inline const std::string UnitPath = "/fakedev/ttyS2"; // COM3 under DevRoot
 /// The example tune, loaded from the source tree.
 files::MapFile demoFile();
 
-/// A unit as the session sees it: answers ReadIdentity and ReadTable, and
-/// keeps the image of a WriteTable in plus-one form, as the real one does.
+/// A unit as the session sees it: answers ReadIdentity, ReadTable and
+/// ReadLive, and keeps the image of a WriteTable and each single write
+/// (WritePoint, WriteByte) in plus-one form, as the real one does.
 class FakeUnit {
 public:
     /// Model 3, type 3 (Fuel and Timing), minor 2, the unit signature 5, 6.
@@ -39,14 +41,29 @@ public:
     std::map<int, std::size_t> cutRead;  ///< the n-th ReadTable reply (from 1) cut to this many bytes
     int corruptAt = -1;        ///< a stored WriteTable holds this offset one too high
     int tableReads = 0;        ///< ReadTables answered so far
+    link::Bytes live;          ///< the LiveRecord a ReadLive gets (empty: none comes)
 
     link::Bytes answer(const link::Bytes& written);
 
 private:
     link::Bytes tableReply();
     void store(const link::Bytes& payload);
+    void storeSingle(const link::Bytes& write);
 
     bool m_expectImage = false;
+};
+
+/// A folder of the running test's own below the temporary folder, removed at the end.
+class TempFolder {
+public:
+    explicit TempFolder(const std::string& prefix);
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    const std::filesystem::path& path() const { return m_path; }
+
+private:
+    std::filesystem::path m_path;
 };
 
 class SessionFixture : public ::testing::Test {
