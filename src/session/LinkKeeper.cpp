@@ -112,7 +112,8 @@ SessionResult LinkKeeper::guarded(TuneState& s, Activity activity,
     const int before = m_efi.disconnects();
     SessionResult r = useCase(s);
     followUnitTable(s, r);
-    const bool cut = deviceGone(before) || r.replyMissing;
+    // A use case that ended well on an open port has its link, whatever it met on the way.
+    const bool cut = (deviceGone(before) || r.replyMissing) && (r.error || !m_efi.Opened());
     if (s.flags.UnitConnected && activity != Activity::Quiet && cut) {
         lose(&s);
         if (activity == Activity::TableWrite) {
@@ -147,6 +148,8 @@ void LinkKeeper::followUnitTable(TuneState& s, SessionResult& r)
     if (serial == m_serial)
         return;
     m_serial = serial;
+    // Edits kept for another unit stay in that unit's file: never sent to this one.
+    m_journal = EditJournal{};
     if (!m_backupRoot.empty())
         journalStatus(m_journal.attach(journalPath(m_backupRoot, serial)));
     if (!m_lost && !m_journal.empty())
