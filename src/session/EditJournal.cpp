@@ -126,8 +126,13 @@ Status EditJournal::attach(const fs::path& file)
         return okStatus();
     // What the file already holds (edits a crash left behind) comes first.
     auto earlier = load(file);
-    if (!earlier)
-        return earlier.error();
+    if (!earlier) {
+        // Kept aside for a look, never sent: a fresh journal starts.
+        std::error_code ec;
+        fs::rename(file, fs::path(file.string() + ".unreadable"), ec);
+        return makeError(earlier.error().kind,
+                         earlier.error().message + "; kept as " + file.filename().string() + ".unreadable");
+    }
     std::vector<JournalEntry> pending = std::move(m_entries);
     m_entries = std::move(earlier.value());
     Status written = cutTornTail(file);

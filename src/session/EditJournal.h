@@ -40,7 +40,8 @@ public:
 
     /// Keeps the edits in this file from now on: what is in memory is written
     /// there, and every later add() is appended and flushed before it returns.
-    /// An empty path keeps them in memory only.
+    /// An empty path keeps them in memory only. A file that is not a journal
+    /// is renamed to "<name>.unreadable" and the error says so.
     Status attach(const std::filesystem::path& file);
     const std::filesystem::path& file() const { return m_file; }
 

@@ -150,8 +150,12 @@ void LinkKeeper::followUnitTable(TuneState& s, SessionResult& r)
     m_serial = serial;
     // Edits kept for another unit stay in that unit's file: never sent to this one.
     m_journal = EditJournal{};
-    if (!m_backupRoot.empty())
-        journalStatus(m_journal.attach(journalPath(m_backupRoot, serial)));
+    if (!m_backupRoot.empty()) {
+        Status attached = m_journal.attach(journalPath(m_backupRoot, serial));
+        journalStatus(attached);
+        if (!attached)
+            m_session.say(r, s, "Unsent edits not read: " + attached.error().message);
+    }
     if (!m_lost && !m_journal.empty())
         r.unsentEdits = m_journal.size();
 }
