@@ -1,6 +1,7 @@
 #include "Commands.h"
 
 #include "Output.h"
+#include "Retry.h"
 #include "TuneView.h"
 
 #include "session/WriteRules.h"
@@ -145,7 +146,7 @@ int runRead(const ReadOptions& o, Io& io, const LinkEnv& env)
     UnitLink unit(env, setup.chosen, setup.observer(io));
     Status s = unit.choosePort();
     if (s)
-        s = unit.connect();
+        s = runRetrying(unit, {LinkWork::TableRead, o.retry, io.err}, [&](bool) { return unit.connect(); });
     if (!s)
         return fail(io, ExitUnit, s.error().message + "; nothing was saved");
 
@@ -187,10 +188,19 @@ int runWrite(const WriteOptions& o, Io& io, const LinkEnv& env)
         return fail(io, ExitUnit, o.file + " was made for unit type " + std::to_string(st.fileTypeCode) +
                                       ", the unit on " + unit.where() + " is type " + std::to_string(st.unitTypeCode) +
                                       "; nothing was written (--force writes it anyway)");
-    auto verify = unit.writeAndVerify();
-    if (!verify)
-        return fail(io, ExitUnit, verify.error().message);
-    const auto& offsets = verify.value().offsets;
+    VerifyResult verified;
+    Status written = runRetrying(unit, {LinkWork::TableWrite, o.retry, io.err}, [&](bool again) {
+        if (Status joined = again ? unit.connect() : okStatus(); !joined)
+            return joined;
+        auto verify = unit.writeAndVerify();
+        if (!verify)
+            return Status(verify.error());
+        verified = verify.value();
+        return okStatus();
+    });
+    if (!written)
+        return fail(io, ExitUnit, written.error().message);
+    const auto& offsets = verified.offsets;
     if (!offsets.empty())
         return fail(io, ExitUnit, "verify failed: the unit's table differs from " + o.file + " at " +
                                       std::to_string(offsets.size()) + " offset" + (offsets.size() == 1 ? "" : "s") +

@@ -32,11 +32,13 @@ struct ReadOptions {
     std::string port;
     std::string output;
     std::string make, model, engine;
+    int retry = 0; ///< seconds to wait for a lost link to come back (0 to MaxRetrySeconds)
 };
 struct WriteOptions {
     std::string port;
     std::string file;
     bool force = false; ///< write a file made for another unit type
+    int retry = 0;      ///< seconds to wait for a lost link to come back
 };
 struct BackupsOptions {
     std::string serial; ///< one unit's serial number; empty for every unit
@@ -55,9 +57,12 @@ struct DiffOptions {
 int runPorts(const PortsOptions& o, Io& io, const LinkEnv& env = {});
 /// `kyr info`: Connect and report the unit's identity and serial number.
 int runInfo(const InfoOptions& o, Io& io, const LinkEnv& env = {});
-/// `kyr read`: Connect, read the whole table, save it as a map file.
+/// `kyr read`: Connect, read the whole table, save it as a map file. A lost
+/// link is waited for up to o.retry seconds, then the whole read runs again.
 int runRead(const ReadOptions& o, Io& io, const LinkEnv& env = {});
-/// `kyr write`: send a map file's image with WriteTable, read it back and compare.
+/// `kyr write`: send a map file's image with WriteTable, read it back and
+/// compare. A lost link is waited for up to o.retry seconds, then the backup
+/// read, the write and its read-back run again.
 int runWrite(const WriteOptions& o, Io& io, const LinkEnv& env = {});
 /// `kyr show`: a map file's identity, vehicle, setup and maps.
 /// Lists the backups of tables read from units, newest first.

@@ -1,7 +1,9 @@
 #include "UnitLink.h"
 
 #include "table/Codec.h"
+#include "tools/SerialNumber.h"
 
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <map>
@@ -33,6 +35,38 @@ public:
 private:
     sigset_t m_previous;
 };
+
+/// The setup offsets of the serial number, in table order.
+std::vector<int> serialOffsets()
+{
+    std::vector<int> at;
+    for (const auto& f : tools::serialFields())
+        at.push_back(table::setupOffset(f.param));
+    std::sort(at.begin(), at.end());
+    return at;
+}
+
+/// The unit's serial number is the one it was known by. A write cut off may
+/// have stored the start of its image, so the first of those bytes may hold
+/// what the write sent instead.
+bool sameSerial(const table::SetupCopy& unit, const table::SetupCopy& known,
+                const std::optional<table::SetupCopy>& sent)
+{
+    bool sentPart = sent.has_value();
+    for (int at : serialOffsets()) {
+        const auto i = static_cast<std::size_t>(at);
+        sentPart = sentPart && unit[i] == (*sent)[i];
+        if (!sentPart && unit[i] != known[i])
+            return false;
+    }
+    return true;
+}
+
+std::string identityText(const link::UnitIdentity& id)
+{
+    return "KYR " + std::to_string(id.model()) + " v" + std::to_string(id.major()) + "." +
+           std::to_string(id.minor());
+}
 
 } // namespace
 
@@ -143,14 +177,27 @@ Status UnitLink::choosePort()
     return okStatus();
 }
 
+// The error as it stands, or LinkLost once a unit that answered went away.
+Error UnitLink::lostOr(const Error& e, const session::SessionResult& r, int disconnectsBefore) const
+{
+    // A silent identity request here is the unit that answered, gone quiet.
+    const bool lost = m_state.flags.UnitConnected &&
+                      (m_efi->disconnects() != disconnectsBefore || r.replyMissing || isPortFault(e.kind) ||
+                       e.kind == ErrorKind::NoUnit);
+    return lost ? makeError(ErrorKind::LinkLost, e.message) : e;
+}
+
 Status UnitLink::connect()
 {
+    const int before = m_efi->disconnects();
     session::SessionResult o = m_session->connect(m_state);
     noteBackup(o);
     if (!m_state.flags.UnitConnected)
         return linkError(makeError(ErrorKind::NoUnit, "no KYR unit answered on " + where()));
+    if (o.setupDecoded && !m_state.flags.FileOpen)
+        m_unitSetup = m_state.setup;
     if (o.error)
-        return linkError(*o.error);
+        return lostOr(linkError(*o.error), o, before);
     return okStatus();
 }
 
@@ -164,6 +211,7 @@ Result<VerifyResult> UnitLink::writeAndVerify()
 {
     const table::EncodedImage image =
         table::encode(table::setupOf(m_state.image), table::decodeMaps(m_state.image));
+    const int before = m_efi->disconnects();
     session::SessionResult o;
     {
         // The serial device's write returns once the image has left the line,
@@ -172,13 +220,53 @@ Result<VerifyResult> UnitLink::writeAndVerify()
         o = m_session->tableWrite(m_state, image);
     }
     noteBackup(o);
+    if (o.unitTable)
+        m_unitSetup = table::setupOf(*o.unitTable);
     if (!o.error)
         return VerifyResult{};
     if (o.error->kind == ErrorKind::VerifyMismatch)
         return VerifyResult{o.mismatched};
+    if (o.mapsRedrawn || o.error->kind == ErrorKind::WriteFailed)
+        m_sentSetup = table::setupOf(image.plusOne);
     if (o.mapsRedrawn) // the image went out; only its read-back failed
-        return linkError(makeError(o.error->kind, "verify failed: " + o.error->message));
-    return linkError(*o.error);
+        return lostOr(linkError(makeError(o.error->kind, "verify failed: " + o.error->message)), o, before);
+    return lostOr(linkError(*o.error), o, before);
+}
+
+ProbeResult UnitLink::probe()
+{
+    // Never another device: the same address, and a COM name only through the source it was first opened by.
+    m_session->usePort(m_state.port);
+    if (!m_efi->Open())
+        return {};
+    ProbeResult r = whoAnswers();
+    if (r.outcome != session::ProbeOutcome::SameUnit)
+        m_efi->Close();
+    return r;
+}
+
+ProbeResult UnitLink::whoAnswers()
+{
+    using session::ProbeOutcome;
+    link::Clock& clock = *m_env.clock;
+    const link::UnitIdentity id =
+        link::identityByCount(link::transact(*m_efi, clock, link::readIdentity(), link::pause::IdentityConnectMs));
+    if (!id.recognised())
+        return {};
+    const std::string other = "another KYR answers on " + where();
+    if (id.bytes != m_state.unitIdentity.bytes)
+        return {ProbeOutcome::OtherUnit,
+                other + " (" + identityText(id) + "; the lost one was " + identityText(m_state.unitIdentity) + ")"};
+    table::SetupCopy setup;
+    setup.fill('0');
+    if (link::copyUntilZero(link::transact(*m_efi, clock, link::readTable(), link::pause::ReadTableMs), setup) <
+        setup.size())
+        return {};
+    if (m_unitSetup && !sameSerial(setup, *m_unitSetup, m_sentSetup))
+        return {ProbeOutcome::OtherUnit, other + " (serial " + tools::serialText(setup) + "; the lost one was " +
+                                             tools::serialText(*m_unitSetup) + ")"};
+    m_unitSetup = setup;
+    return {ProbeOutcome::SameUnit, {}};
 }
 
 } // namespace kyr::cli

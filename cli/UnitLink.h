@@ -6,6 +6,7 @@
 #include "files/MapFile.h"
 #include "link/TQCCom32.h"
 #include "session/Backups.h"
+#include "session/LinkKeeper.h"
 #include "session/TuneSession.h"
 
 #include <memory>
@@ -52,6 +53,12 @@ struct Survey {
     int found = 0;                 ///< the port the search chose (the last unit found), 0 for none
 };
 
+/// What a probe of the port found once the link was lost.
+struct ProbeResult {
+    session::ProbeOutcome outcome = session::ProbeOutcome::NoAnswer;
+    std::string other; ///< OtherUnit: "another KYR answers on COM3 (serial ...; the lost one was ...)"
+};
+
 class UnitLink {
 public:
     /// Without a port the unit is searched for on COM1..COM20. The observer, if
@@ -69,6 +76,14 @@ public:
     Status joinWithFile(const files::MapFile& file);
     /// Writes the image with WriteTable, reads the table back and compares offsets 0..480.
     Result<VerifyResult> writeAndVerify();
+    // connect, joinWithFile and writeAndVerify fail with LinkLost when a unit
+    // that had answered went away: its device was disconnected or stopped
+    // opening, or a reply it owed did not come at all.
+
+    /// After a lost link: opens the same port again (a COM name is resolved
+    /// afresh) and asks who answers, by identity and by the serial number in
+    /// the setup area. The port stays open only for the same unit.
+    ProbeResult probe();
     /// The backup of the last table read from the unit, if one was written.
     const std::optional<std::filesystem::path>& lastBackup() const { return m_lastBackup; }
     /// Why the last backup was not written.
@@ -81,9 +96,12 @@ public:
 
     session::TuneState& state() { return m_state; }
     link::TQCCom32& efi() { return *m_efi; }
+    link::Clock& clock() { return *m_env.clock; }
 
 private:
     Error linkError(const Error& fallback) const;
+    Error lostOr(const Error& e, const session::SessionResult& r, int disconnectsBefore) const;
+    ProbeResult whoAnswers();
     void noteBackup(const session::SessionResult& r);
 
     LinkEnv m_env;
@@ -94,6 +112,8 @@ private:
     session::TuneState m_state = session::TuneState::initial();
     std::optional<std::filesystem::path> m_lastBackup;
     std::optional<Error> m_backupError;
+    std::optional<table::SetupCopy> m_unitSetup; ///< the unit's setup area as last read (plus-one)
+    std::optional<table::SetupCopy> m_sentSetup; ///< a write's setup area, once its image may have gone out
 };
 
 } // namespace kyr::cli

@@ -2,6 +2,7 @@
 // into a map file, writes a map file to it, and shows and compares map files.
 
 #include "Commands.h"
+#include "Retry.h"
 
 #include <CLI/CLI.hpp>
 
@@ -16,6 +17,8 @@ namespace {
 using namespace kyr::cli;
 
 constexpr const char* PortHelp = "COMn or a device path (default: the port where the search finds a unit)";
+constexpr const char* RetryHelp = "When the link is lost, try the same port again for up to S seconds "
+                                  "and, once the same unit answers, start over (default 0: give up at once)";
 
 struct Options {
     bool verbose = false;
@@ -43,11 +46,13 @@ void addSubcommands(CLI::App& app, Options& o)
     read->add_option("--make", o.read.make, "Vehicle make (at most 18 characters)");
     read->add_option("--model", o.read.model, "Vehicle model (at most 18 characters)");
     read->add_option("--engine", o.read.engine, "Engine type (at most 18 characters)");
+    read->add_option("--retry", o.read.retry, RetryHelp)->type_name("S")->check(CLI::Range(0, MaxRetrySeconds));
 
     auto* write = app.add_subcommand("write", "Write a map file to the unit, read it back and compare");
     write->add_option("-p,--port", o.write.port, PortHelp);
     write->add_option("file", o.write.file, "Map file (*.kyr)")->required();
     write->add_flag("--force", o.write.force, "Write even when the file was made for another unit type");
+    write->add_option("--retry", o.write.retry, RetryHelp)->type_name("S")->check(CLI::Range(0, MaxRetrySeconds));
 
     auto* show = app.add_subcommand("show", "Show a map file: identity, vehicle, setup parameters and maps");
     show->add_option("file", o.show.file, "Map file (*.kyr)")->required();

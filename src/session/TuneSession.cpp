@@ -169,6 +169,7 @@ bool TuneSession::readSetup(TuneState& s, SessionResult& r)
     say(r, s, "Reading KYR Setup Data...");
     m_clock.sleepMs(pause::ReadTableMs);
     Bytes reply = m_efi.GetResponse();
+    r.replyMissing = reply.empty();
     table::SetupCopy area;
     area.fill(FillChar);
     std::size_t got = copyUntilZero(reply, area);
@@ -268,6 +269,7 @@ SessionResult TuneSession::connect(TuneState& s)
         r.backup = t.backup;
         r.backupError = t.backupError;
         r.tableFromUnit = t.tableFromUnit;
+        r.replyMissing = t.replyMissing;
         if (t.error)
             r.error = t.error;
     }
@@ -307,6 +309,7 @@ Result<table::ImageBytes> TuneSession::readUnitTable(TuneState& s, SessionResult
     if (!table)
         return makeError(ErrorKind::ShortReply, incompleteReadText(got, ReadTableKeep));
     r.tableFromUnit = true;
+    r.unitTable = *table;
     backUp(s, *table, r);
     return *table;
 }

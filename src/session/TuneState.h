@@ -150,6 +150,7 @@ struct SessionResult {
     std::optional<Error> backupError;  ///< why that backup was not written
     bool replyMissing = false;         ///< a table reply the unit owed did not come at all
     bool tableFromUnit = false;        ///< unitImage was read from the unit by this use case
+    std::optional<table::ImageBytes> unitTable; ///< the whole table read from the unit (a write: what it held before)
     std::size_t unsentEdits = 0;       ///< edits an earlier run of the program could not send
 };
 

@@ -132,6 +132,8 @@ TEST(CliUsage, WrongCommandLinesExitTwo)
         {"read", "-o", out, "--make", "a make far longer than eighteen"},
         {"read", "-o", out, "--engine", "A~B"},
         {"read", "-o", (dir / "no-such-folder" / "x.kyr").string()},
+        {"read", "-o", out, "--retry", "3601"},
+        {"write", "--retry", "-1", "tune.kyr"},
         {"show"},
         {"show", "a.kyr", "b.kyr"},
         {"diff", "a.kyr"},

@@ -283,6 +283,16 @@ TEST_F(ShortReplies, ShortTableReadLeavesTheLastTableAlone)
     EXPECT_EQ(s.unitImage, unitImage);
 }
 
+// A unit that answered its identity owes Connect its setup and its table: one
+// that does not come at all is told from one that comes short.
+TEST_F(ShortReplies, ConnectTellsAMissingReplyFromAShortOne)
+{
+    unit.cutRead = {{1, 60}, {2, 0}, {4, 0}, {6, 312}}; // setup, setup; setup and table, twice
+    for (const bool missing : {false, true, true, false})
+        EXPECT_EQ(session.connect(s).replyMissing, missing) << "after " << unit.tableReads << " table reads";
+    EXPECT_EQ(unit.tableReads, 6);
+}
+
 TEST_F(ShortReplies, SilenceIsNoUnitAndReadsNothing)
 {
     unit.silent = true;
