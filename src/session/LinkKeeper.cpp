@@ -110,11 +110,13 @@ SessionResult LinkKeeper::guarded(TuneState& s, Activity activity,
         return r;
     }
     const int before = m_efi.disconnects();
+    // Only a link that was up can be lost: a Connect that fails half-way is a failed Connect.
+    const bool wasConnected = s.flags.UnitConnected;
     SessionResult r = useCase(s);
     followUnitTable(s, r);
     // A use case that ended well on an open port has its link, whatever it met on the way.
     const bool cut = (deviceGone(before) || r.replyMissing) && (r.error || !m_efi.Opened());
-    if (s.flags.UnitConnected && activity != Activity::Quiet && cut) {
+    if (wasConnected && s.flags.UnitConnected && activity != Activity::Quiet && cut) {
         lose(&s);
         if (activity == Activity::TableWrite) {
             s.link.writeCut = true;
