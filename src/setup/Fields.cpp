@@ -3,6 +3,7 @@
 #include "setup/Decimal.h"
 
 #include <string>
+#include <utility>
 
 namespace kyr::setup {
 
@@ -68,6 +69,12 @@ constexpr FieldDef kFields[] = {
     {"Edit32", "Idle Jet", kFuelMaps, 0, K::Restoring, P::Integer, 0, 253, U::Fixed, S::Value, 0, E::Jet, true, 0},
 };
 
+// Units beyond those that follow from the scale.
+constexpr std::pair<std::string_view, std::string_view> kUnits[] = {
+    {"Edit59", "\u00b0"}, {"Edit100", "\u00b0"}, {"Edit54", "\u00b0"},
+    {"Edit56", "%"}, {"Edit55", "%"}, {"Edit40", "%"}, {"Edit49", "%"},
+};
+
 } // namespace
 
 std::span<const FieldDef> fieldTable() { return kFields; }
@@ -103,6 +110,23 @@ Scale effectiveScale(const FieldDef& f, int outputSource)
     case SourceVacuum:
     case SourceLambda: return Scale::Times100;
     default: return Scale::Value;
+    }
+}
+
+std::string_view fieldUnit(const FieldDef& f, int outputSource)
+{
+    for (const auto& [control, unit] : kUnits)
+        if (control == f.control)
+            return unit;
+    if (f.scale == Scale::Output && outputSource == SourceLambda)
+        return "V";
+    if (f.scale == Scale::Output && outputSource == SourceTps)
+        return "%";
+    switch (effectiveScale(f, outputSource)) {
+    case Scale::Div100: return "RPM";
+    case Scale::Times2: return "ms";
+    case Scale::Times100: return "bar";
+    default: return {};
     }
 }
 

@@ -65,7 +65,7 @@ struct FieldDef {
     std::string_view control;   ///< form control name ("Edit12")
     std::string_view label;     ///< its caption
     std::string_view panel;     ///< the panel (or page) that holds it
-    int maxLength;              ///< widget MaxLength, 0 = no limit
+    int maxLength;              ///< longest text taken, 0 = no limit; a longer one is refused
     Kind kind;
     Parse parse;
     int lo, hi;                 ///< accepted range in the field's own units
@@ -90,6 +90,9 @@ table::SetupParam outputSourceParam(int output);
 
 /// The scale in force for a field: Output resolves by the source code.
 Scale effectiveScale(const FieldDef& f, int outputSource);
+
+/// The unit a field's value is in ("RPM", "ms", "bar", "%"), "" when it has none to show.
+std::string_view fieldUnit(const FieldDef& f, int outputSource);
 
 /// The shown text of a raw byte under a scale, e.g. Times2 of 5 is "2.5".
 std::string shownText(Scale s, int raw, std::string_view separator);

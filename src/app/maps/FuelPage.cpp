@@ -40,6 +40,9 @@ FuelPage::FuelPage(AppContext context, QWidget* parent)
     followUnit();
 }
 
+// The jets' binding goes before the jets: see ~SetupPage.
+FuelPage::~FuelPage() { delete m_jetBinder; }
+
 QWidget* FuelPage::buildSide()
 {
     auto* side = new QWidget(panel());

@@ -1,10 +1,12 @@
 #pragma once
 // Binds the controls of the setup field and switch tables, found by their
-// form names under a root widget, to the setup engine. Every text change of a
-// field and every change of a switch goes to the engine; what it answers is
+// form names under a root widget, to the setup engine. A field's typing goes
+// to the engine when the edit is finished (PendingEdits), a text the program
+// sets (a jet's track bar moved) at once, and so does every change of a
+// switch: a click or a track bar step is a whole value. What the engine answers is
 // carried out here: the send and the model's copy (SetupCommit), message
-// boxes, texts put back (which run the field again, as typing does), the
-// companion texts, the enabled states and the marker moves.
+// boxes, texts put back, the companion texts, the enabled states and the
+// marker moves.
 //
 // Showing a setup copy sends nothing: the field texts are set with their
 // signals blocked, and the switches report states the engine already holds,
@@ -24,6 +26,8 @@ class QLineEdit;
 class QWidget;
 
 namespace kyr::app {
+
+class PendingEdits;
 
 class SetupBinder : public QObject {
     Q_OBJECT
@@ -51,10 +55,15 @@ private:
     void bindFields();
     void bindSwitches();
     void fieldChanged(QLineEdit* edit);
+    void showTyping(QLineEdit* edit);
+    void finishEdit(QLineEdit* edit);
+    void dropEdit(QLineEdit* edit);
+    void commit(QLineEdit* edit);
+    QString takenText(const QLineEdit* edit) const;
     void switchChanged(const std::string& control, int state);
     void apply(const setup::Outcome& out, QLineEdit* source);
     void showFill(const setup::FillResult& r);
-    void setFieldText(QLineEdit* edit, const QString& text, bool runsField);
+    void setFieldText(QLineEdit* edit, const QString& text);
     void setSwitchState(const std::string& control, int state);
     void setText(const std::string& control, const std::string& text);
     void applyEnables(const std::vector<setup::EnableUpdate>& enables);
@@ -67,6 +76,8 @@ private:
     std::map<std::string, QLineEdit*> m_fields;
     std::map<QLineEdit*, int> m_maxLength; // each field's own limit
     std::map<std::string, QWidget*> m_switches;
+    PendingEdits* m_pending;
+    QLineEdit* m_typedInto = nullptr; // the field whose text the user is changing
 };
 
 } // namespace kyr::app

@@ -44,6 +44,10 @@ SetupPage::SetupPage(AppContext context, QWidget* parent)
     connect(&model(), &TuneModel::setupChanged, this, &SetupPage::showIdentity);
 }
 
+// The binding goes before the fields: a field that loses the focus while the
+// window is taken down must not reach for a link that is gone already.
+SetupPage::~SetupPage() { delete m_binder; }
+
 // The vehicle texts and the unit's identity, side by side above the panels.
 QWidget* SetupPage::buildIdentityRow()
 {

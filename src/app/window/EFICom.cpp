@@ -7,6 +7,7 @@
 #include "app/live/LoggerPage.h"
 #include "app/live/MonitorPage.h"
 #include "app/dialogs/SerialDialog.h"
+#include "app/setup/PendingEdits.h"
 #include "app/setup/SetupPage.h"
 #include "app/dialogs/TimingAnalysisDialog.h"
 #include "app/maps/TimingPage.h"
@@ -255,6 +256,9 @@ bool EFICom::eventFilter(QObject* watched, QEvent* event)
         return QMainWindow::eventFilter(watched, event);
     auto* key = static_cast<QKeyEvent*>(event);
     if (key->key() == Qt::Key_Escape && key->modifiers() == Qt::NoModifier) {
+        // A field with typing not yet sent takes Escape to put its value back.
+        if (PendingEdits::holds(w))
+            return false;
         spExitClick();
         return true;
     }

@@ -1,0 +1,68 @@
+// A typed setup value reaches the unit only once its edit is finished:
+// Enter, Tab or the field left for another control. Until then the field
+// says it is pending, and Escape puts back the value the unit holds.
+
+#include "setup/SetupPageFixture.h"
+
+#include <QApplication>
+
+using namespace kyr;
+using namespace kyr::apptest;
+
+TEST_F(SetupPageTest, ALimiterTypedKeyByKeyIsSentOnceAsAWhole)
+{
+    connectUnit();
+    ASSERT_EQ(text("Edit20"), "6800");
+    typeInto("Edit20", "6900");
+    EXPECT_TRUE(takeWrites().empty()) << "neither 0, 100 nor 700 RPM reach the unit";
+    EXPECT_TRUE(pending("Edit20"));
+    EXPECT_EQ(find("Edit20")->toolTip().toStdString(), "Not sent yet: Enter or Tab sends it, Esc puts back 6800");
+    EXPECT_EQ(modelRaw(84), 68);
+    QTest::keyClick(find("Edit20"), Qt::Key_Return);
+    EXPECT_EQ(takeWrites(), (std::vector<link::Bytes>{wb(0x54, 69)}));
+    EXPECT_EQ(modelRaw(84), 69);
+    EXPECT_FALSE(pending("Edit20"));
+}
+
+TEST_F(SetupPageTest, TabOrAnotherFieldFinishesTheEditAnotherWindowDoesNot)
+{
+    connectUnit();
+    focus("Edit20");
+    typeInto("Edit20", "6900");
+    // Another program comes to the front and goes again: the typing waits.
+    QWidget other;
+    other.show();
+    QApplication::setActiveWindow(&other);
+    QApplication::setActiveWindow(page.get());
+    EXPECT_TRUE(takeWrites().empty());
+    EXPECT_TRUE(pending("Edit20"));
+    ASSERT_TRUE(find("Edit20")->hasFocus());
+    QTest::keyClick(find("Edit20"), Qt::Key_Tab);
+    EXPECT_FALSE(find("Edit20")->hasFocus());
+    EXPECT_EQ(takeWrites(), (std::vector<link::Bytes>{wb(0x54, 69)}));
+
+    focus("Edit12");
+    typeInto("Edit12", "12");
+    find("Edit15")->setFocus(Qt::MouseFocusReason); // a click into another field
+    EXPECT_EQ(takeWrites(), (std::vector<link::Bytes>{wb(0x50, 12)}));
+}
+
+TEST_F(SetupPageTest, TypingThatIsDroppedSendsNothing)
+{
+    connectUnit();
+    focus("Edit20");
+    typeInto("Edit20", "69");
+    QTest::keyClick(find("Edit20"), Qt::Key_Escape);
+    EXPECT_EQ(text("Edit20"), "6800") << "Escape puts back the last accepted value";
+    EXPECT_FALSE(pending("Edit20"));
+    QTest::keyClick(find("Edit20"), Qt::Key_Return);
+
+    // A page that is locked (a sequence runs) drops what was typed into it.
+    typeInto("Edit12", "7");
+    page->setEnabled(false);
+    page->setEnabled(true);
+    EXPECT_EQ(text("Edit12"), "4");
+    QTest::keyClick(find("Edit12"), Qt::Key_Return);
+    EXPECT_TRUE(takeWrites().empty());
+    EXPECT_EQ(modelRaw(84), 68);
+}
