@@ -17,6 +17,7 @@ PendingEdits::PendingEdits(QObject* parent) : QObject(parent) {}
 
 void PendingEdits::watch(QLineEdit* edit)
 {
+    m_tips.insert(edit, edit->toolTip());
     edit->setProperty(Property, false);
     edit->installEventFilter(this);
 }
@@ -29,7 +30,6 @@ bool PendingEdits::holds(const QWidget* widget)
 void PendingEdits::setPending(QLineEdit* edit, const QString& taken)
 {
     if (!holds(edit)) {
-        m_tips.insert(edit, edit->toolTip());
         edit->setProperty(Property, true);
         edit->setStyleSheet(PendingTint);
     }
@@ -43,7 +43,14 @@ void PendingEdits::setSettled(QLineEdit* edit)
         return;
     edit->setProperty(Property, false);
     edit->setStyleSheet(QString());
-    edit->setToolTip(m_tips.take(edit));
+    edit->setToolTip(m_tips.value(edit));
+}
+
+void PendingEdits::setTip(QLineEdit* edit, const QString& tip)
+{
+    m_tips.insert(edit, tip);
+    if (!holds(edit))
+        edit->setToolTip(tip);
 }
 
 bool PendingEdits::eventFilter(QObject* watched, QEvent* event)

@@ -31,8 +31,11 @@ public:
 
     /// The field shows typing not yet taken; Escape would put back `taken`.
     void setPending(QLineEdit* edit, const QString& taken);
-    /// The field shows a taken value again, with the tooltip it had.
+    /// The field shows a taken value again, with its settled tooltip.
     void setSettled(QLineEdit* edit);
+    /// The tooltip of a field while it holds no typing: what it takes, or
+    /// why an entry was refused.
+    void setTip(QLineEdit* edit, const QString& tip);
 
 signals:
     /// Enter, Tab or the field left: what it holds is to be judged.
@@ -46,7 +49,7 @@ protected:
 private:
     bool keyPress(QLineEdit* edit, int key);
 
-    QHash<QLineEdit*, QString> m_tips; // a pending field's own tooltip
+    QHash<QLineEdit*, QString> m_tips; // each field's settled tooltip
 };
 
 } // namespace kyr::app

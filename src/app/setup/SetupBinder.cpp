@@ -1,6 +1,5 @@
 #include "app/setup/SetupBinder.h"
 
-#include "app/window/MessageSink.h"
 #include "app/setup/PendingEdits.h"
 #include "app/setup/SetupCommit.h"
 #include "app/setup/SetupPanels.h"
@@ -14,8 +13,8 @@
 #include <QRadioButton>
 #include <QSignalBlocker>
 #include <QSlider>
+#include <QToolTip>
 
-#include <algorithm>
 #include <utility>
 
 namespace kyr::app {
@@ -51,7 +50,6 @@ void SetupBinder::bindFields()
         if (!edit)
             continue;
         m_fields[std::string(f.control)] = edit;
-        m_maxLength[edit] = edit->maxLength();
         m_pending->watch(edit);
         // textEdited comes just before the textChanged of the same change.
         connect(edit, &QLineEdit::textEdited, this, [this, edit] { m_typedInto = edit; });
@@ -113,6 +111,8 @@ void SetupBinder::showFill(const setup::FillResult& r)
     for (const auto& t : r.texts)
         setText(t.control, t.text);
     applyEnables(r.enables);
+    m_refused.clear();
+    showTips();
     for (const auto& m : r.markers)
         emit vacuumMarkerMoved(m.which, m.x);
 }
@@ -120,11 +120,6 @@ void SetupBinder::showFill(const setup::FillResult& r)
 void SetupBinder::fieldChanged(QLineEdit* edit)
 {
     const bool typed = std::exchange(m_typedInto, nullptr) == edit;
-    // A field widened to show a stored value takes its own limit again
-    // as soon as what it holds fits.
-    const int limit = m_maxLength[edit];
-    if (edit->maxLength() > limit && edit->text().size() <= limit)
-        edit->setMaxLength(limit);
     // Typing waits for the edit to finish; a text the program sets is whole.
     if (typed)
         showTyping(edit);
@@ -157,6 +152,7 @@ void SetupBinder::dropEdit(QLineEdit* edit)
 void SetupBinder::commit(QLineEdit* edit)
 {
     m_pending->setSettled(edit);
+    m_refused.erase(edit);
     apply(m_engine.commitText(edit->objectName().toStdString(), edit->text().toStdString()), edit);
 }
 
@@ -175,8 +171,6 @@ void SetupBinder::apply(const setup::Outcome& out, QLineEdit* source)
 {
     if (out.empty())
         return;
-    if (out.message)
-        m_context.messages.warning(messageTitle(), QString::fromStdString(*out.message));
     // The enabled states first: the model's refresh that the commit sets off
     // applies the ones it tracks.
     applyEnables(out.enables);
@@ -194,16 +188,38 @@ void SetupBinder::apply(const setup::Outcome& out, QLineEdit* source)
     // The engine holds the text it puts back: setting it runs nothing.
     if (out.putBack && source)
         setFieldText(source, QString::fromStdString(*out.putBack));
+    if (out.refusal && source)
+        explain(source, QString::fromStdString(*out.refusal));
+    // What a field takes may follow another: the limiter the RPM range, an
+    // output's limits its source.
+    showTips();
 }
 
-// QLineEdit cuts a text to its MaxLength; a stored value wider than that
-// ("253" in a two-character field) is shown whole by widening the field
-// until it holds a text that fits again. The engine knows every text set
-// here already, so nothing runs, and whatever was typed gives way to it.
+void SetupBinder::explain(QLineEdit* edit, const QString& why)
+{
+    m_refused.insert(edit);
+    m_pending->setTip(edit, why);
+    if (edit->isVisible())
+        QToolTip::showText(edit->mapToGlobal(QPoint(edit->width(), 0)), why, edit);
+    emit entryRefused(why);
+}
+
+void SetupBinder::showTips()
+{
+    for (const auto& [name, edit] : m_fields) {
+        if (m_refused.count(edit))
+            continue;
+        const setup::FieldDef* f = setup::fieldByControl(name);
+        const QString label = QString::fromUtf8(f->label.data(), static_cast<qsizetype>(f->label.size())).trimmed();
+        m_pending->setTip(edit, label + QStringLiteral(": ") + QString::fromStdString(m_engine.acceptedRange(name)));
+    }
+}
+
+// The engine knows every text set here already, so nothing runs, and
+// whatever was typed gives way to it.
 void SetupBinder::setFieldText(QLineEdit* edit, const QString& text)
 {
     m_pending->setSettled(edit);
-    edit->setMaxLength(std::max(m_maxLength[edit], static_cast<int>(text.size())));
     const QSignalBlocker block(edit);
     edit->setText(text);
 }
@@ -252,12 +268,6 @@ void SetupBinder::applyEnables(const std::vector<setup::EnableUpdate>& enables)
         if (QWidget* w = control(e.control))
             w->setEnabled(e.enabled);
     rememberEnables(m_context.model, enables);
-}
-
-QString SetupBinder::messageTitle() const
-{
-    const QString title = m_root ? m_root->window()->windowTitle() : QString();
-    return title.isEmpty() ? QStringLiteral("KYR Tuner") : title;
 }
 
 } // namespace kyr::app

@@ -36,6 +36,7 @@ SetupPage::SetupPage(AppContext context, QWidget* parent)
 
     m_binder = new SetupBinder(context, model().setupEngine(), content, this);
     connect(m_binder, &SetupBinder::vacuumMarkerMoved, &model(), &TuneModel::vacuumMarkerMoved);
+    connect(m_binder, &SetupBinder::entryRefused, this, &Page::statusText);
     if (auto* calibrate = content->findChild<QPushButton*>(QStringLiteral("CalBtn")))
         connect(calibrate, &QPushButton::clicked, this, &SetupPage::throttleCalibrationRequested);
 

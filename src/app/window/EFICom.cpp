@@ -137,8 +137,10 @@ void EFICom::buildPages()
     m_pageControl->setObjectName(QStringLiteral("PageControl1"));
     m_pages = {new SetupPage(context), new TimingPage(context), new FuelPage(context),
                new CorrectionPage(context), new LoggerPage(context, m_files), new MonitorPage(context)};
-    for (Page* p : m_pages)
+    for (Page* p : m_pages) {
         m_pageControl->addTab(p, p->caption());
+        connect(p, &Page::statusText, this, &EFICom::showStatus);
+    }
     setCentralWidget(m_pageControl);
 }
 

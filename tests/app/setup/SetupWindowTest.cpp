@@ -97,6 +97,19 @@ TEST_F(SetupWindowTest, EscapeInAFieldWithTypingPutsItBackAndIsNotExit)
     EXPECT_EQ(writeBytes(), 0u);
 }
 
+TEST_F(SetupWindowTest, ARefusedEntryIsToldInTheStatusBar)
+{
+    connectedWindow();
+    QLineEdit* cylinders = edit("Edit12");
+    cylinders->selectAll();
+    QTest::keyClicks(cylinders, "13");
+    QTest::keyClick(cylinders, Qt::Key_Return);
+    EXPECT_EQ(panel(0).toStdString(), "13 is refused: Cylinders takes 1 to 12");
+    EXPECT_TRUE(sink->entries.empty());
+    waitIdle();
+    EXPECT_EQ(writeBytes(), 0u);
+}
+
 TEST_F(SetupWindowTest, VacuumMarkersReachTheModel)
 {
     showWindow();
