@@ -52,8 +52,8 @@ constexpr FieldDef kFields[] = {
     {"Edit61", "UP", kIdle, 0, K::Quiet, P::Integer, 0, 99, U::Fixed, S::Value, 0, E::None, false, 0},
     {"Edit62", "DOWN", kIdle, 0, K::Quiet, P::Integer, 0, 99, U::Fixed, S::Value, 0, E::None, false, 0},
     {"Edit49", "Control Percentage", kLambda, 0, K::Quiet, P::Integer, 0, 100, U::Fixed, S::Value, 0, E::None, false, 0},
-    {"Edit50", "Control Delay ", kLambda, 0, K::Quiet, P::Integer, 0, 25, U::Fixed, S::Value, 0, E::None, false, 0},
-    {"Edit51", "Control Variable", kLambda, 0, K::Quiet, P::Integer, 0, 25, U::Fixed, S::Value, 0, E::None, false, 0},
+    {"Edit50", "Control Delay ", kLambda, 0, K::QuietRestoring, P::Integer, 5, 25, U::Fixed, S::Value, 0, E::None, false, 0},
+    {"Edit51", "Control Variable", kLambda, 0, K::QuietRestoring, P::Integer, 5, 25, U::Fixed, S::Value, 0, E::None, false, 0},
     // A stored 0 means the unit's defaults of 0.1 and 0.9 bar.
     {"Edit37", "Low throttle vacuum ", kVacuum, 5, K::Zeroing, P::Decimal, 0, 3, U::Fixed, S::Times100, 0, E::VacuumLow, true, 10},
     {"Edit38", "High throttle vacuum", kVacuum, 5, K::Zeroing, P::Decimal, 0, 3, U::Fixed, S::Times100, 0, E::VacuumHigh, true, 90},

@@ -4,10 +4,11 @@
 // Table offsets are not repeated here: each row names its control and the
 // offset comes from table::setupByControl(control).
 //
-// Ranges chosen where the unit's own limits do not fit a live field:
+// Ranges chosen where the unit's own limits are not stated per field:
 // - "Control Delay " and "Control Variable" (Edit50, Edit51): the unit works
-//   with 5 to 25. A check below 5 on every keystroke would block typing 10 to
-//   25, so 0 to 25 is accepted as typed and 26 or more is refused ("0").
+//   with 5 to 25, and a field is judged only when its edit is finished, so
+//   5 to 25 is what they take. A refused value keeps the last accepted one:
+//   a "0" would be below the unit's range too.
 // - The three hidden sensor calibration fields (Edit52, Edit58, Edit60): one
 //   byte each, so 0 to 253 is accepted and more is refused ("0").
 // - Every field: a byte below 0 or above 253 is refused like an out-of-range
@@ -27,6 +28,7 @@ enum class Kind {
     Restoring, ///< puts back the last accepted value; accepting marks the image changed
     Zeroing,   ///< sets "0"; accepting marks the image changed
     Quiet,     ///< sets "0"; accepting leaves spRead and spWrite alone
+    QuietRestoring, ///< puts back the last accepted value; accepting leaves spRead and spWrite alone
 };
 
 /// How the text is read.

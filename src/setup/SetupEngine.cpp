@@ -226,7 +226,7 @@ Outcome SetupEngine::accept(const FieldDef& f, FieldState& st, const Read& r, in
     out.store = Store{offset, static_cast<uint8_t>(byte + 1)};
     m_copy[offset] = static_cast<uint8_t>(byte + 1);
     st.lastAccepted = st.text;
-    out.markWritten = f.kind != Kind::Quiet;
+    out.markWritten = f.kind != Kind::Quiet && f.kind != Kind::QuietRestoring;
     switch (f.effect) {
     case Effect::RpmRange: {
         // The field is an integer field, so the value is whole.

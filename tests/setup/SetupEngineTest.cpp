@@ -222,7 +222,14 @@ TEST(SetupEngine, RangesChosenForTheUncheckedFields)
     SetupEngine e = liveEngine();
     for (auto control : {"Edit50", "Edit51"}) {
         EXPECT_EQ(values(enter(e, control, "25").sent), (std::vector<int>{25})) << control;
-        EXPECT_EQ(enter(e, control, "26").finalText, "0");
+        EXPECT_FALSE(e.commitText(control, "12").markWritten) << "quiet as before";
+        // Outside the unit's 5 to 25 the last accepted value stays, and the unit keeps it.
+        for (auto text : {"30", "26", "4", "0"}) {
+            Entry r = enter(e, control, text);
+            EXPECT_TRUE(r.sent.empty()) << control << " " << text;
+            EXPECT_EQ(r.finalText, "12") << control << " " << text;
+        }
+        EXPECT_EQ(e.acceptedRange(control), "5 to 25");
     }
     for (auto control : {"Edit52", "Edit58", "Edit60"}) {
         EXPECT_EQ(e.commitText(control, "253").send->value, 253);

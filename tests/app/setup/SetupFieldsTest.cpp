@@ -152,6 +152,23 @@ TEST_F(SetupPageTest, TextsThatAreNoNumbersAreExplainedBesideTheFieldAndNothingI
     EXPECT_FALSE(model.state().flags.ImageChanged);
 }
 
+TEST_F(SetupPageTest, LambdaControlFieldsKeepTheirValueOutsideFiveToTwentyFive)
+{
+    connectUnit();
+    for (const char* name : {"Edit50", "Edit51"}) {
+        const int offset = name == std::string("Edit50") ? 12 : 13;
+        enterInto(name, "12");
+        EXPECT_EQ(takeWrites(), (std::vector<link::Bytes>{wb(offset, 12)})) << name;
+        for (const char* refused : {"30", "26", "4"}) {
+            enterInto(name, refused);
+            EXPECT_EQ(text(name), "12") << name << " " << refused;
+        }
+        EXPECT_TRUE(takeWrites().empty()) << name << ": never a 0 below the unit's range";
+        EXPECT_EQ(modelRaw(offset), 12);
+    }
+    EXPECT_EQ(find("Edit50")->toolTip().toStdString(), "4 is refused: Control Delay takes 5 to 25");
+}
+
 TEST_F(SetupPageTest, DecimalFieldsRoundHalvesToEven)
 {
     connectUnit();
