@@ -3,6 +3,7 @@
 #include "setup/Decimal.h"
 
 #include <string>
+#include <utility>
 
 namespace kyr::setup {
 
@@ -51,8 +52,8 @@ constexpr FieldDef kFields[] = {
     {"Edit61", "UP", kIdle, 0, K::Quiet, P::Integer, 0, 99, U::Fixed, S::Value, 0, E::None, false, 0},
     {"Edit62", "DOWN", kIdle, 0, K::Quiet, P::Integer, 0, 99, U::Fixed, S::Value, 0, E::None, false, 0},
     {"Edit49", "Control Percentage", kLambda, 0, K::Quiet, P::Integer, 0, 100, U::Fixed, S::Value, 0, E::None, false, 0},
-    {"Edit50", "Control Delay ", kLambda, 0, K::Quiet, P::Integer, 0, 25, U::Fixed, S::Value, 0, E::None, false, 0},
-    {"Edit51", "Control Variable", kLambda, 0, K::Quiet, P::Integer, 0, 25, U::Fixed, S::Value, 0, E::None, false, 0},
+    {"Edit50", "Control Delay ", kLambda, 0, K::QuietRestoring, P::Integer, 5, 25, U::Fixed, S::Value, 0, E::None, false, 0},
+    {"Edit51", "Control Variable", kLambda, 0, K::QuietRestoring, P::Integer, 5, 25, U::Fixed, S::Value, 0, E::None, false, 0},
     // A stored 0 means the unit's defaults of 0.1 and 0.9 bar.
     {"Edit37", "Low throttle vacuum ", kVacuum, 5, K::Zeroing, P::Decimal, 0, 3, U::Fixed, S::Times100, 0, E::VacuumLow, true, 10},
     {"Edit38", "High throttle vacuum", kVacuum, 5, K::Zeroing, P::Decimal, 0, 3, U::Fixed, S::Times100, 0, E::VacuumHigh, true, 90},
@@ -66,6 +67,12 @@ constexpr FieldDef kFields[] = {
     // The jet trims of the "Fuel Maps" page share the field rules.
     {"Edit28", "Main Jet", kFuelMaps, 0, K::Restoring, P::Integer, 0, 253, U::Fixed, S::Value, 0, E::Jet, true, 0},
     {"Edit32", "Idle Jet", kFuelMaps, 0, K::Restoring, P::Integer, 0, 253, U::Fixed, S::Value, 0, E::Jet, true, 0},
+};
+
+// Units beyond those that follow from the scale.
+constexpr std::pair<std::string_view, std::string_view> kUnits[] = {
+    {"Edit59", "\u00b0"}, {"Edit100", "\u00b0"}, {"Edit54", "\u00b0"},
+    {"Edit56", "%"}, {"Edit55", "%"}, {"Edit40", "%"}, {"Edit49", "%"},
 };
 
 } // namespace
@@ -103,6 +110,23 @@ Scale effectiveScale(const FieldDef& f, int outputSource)
     case SourceVacuum:
     case SourceLambda: return Scale::Times100;
     default: return Scale::Value;
+    }
+}
+
+std::string_view fieldUnit(const FieldDef& f, int outputSource)
+{
+    for (const auto& [control, unit] : kUnits)
+        if (control == f.control)
+            return unit;
+    if (f.scale == Scale::Output && outputSource == SourceLambda)
+        return "V";
+    if (f.scale == Scale::Output && outputSource == SourceTps)
+        return "%";
+    switch (effectiveScale(f, outputSource)) {
+    case Scale::Div100: return "RPM";
+    case Scale::Times2: return "ms";
+    case Scale::Times100: return "bar";
+    default: return {};
     }
 }
 

@@ -4,10 +4,11 @@
 // Table offsets are not repeated here: each row names its control and the
 // offset comes from table::setupByControl(control).
 //
-// Ranges chosen where the unit's own limits do not fit a live field:
+// Ranges chosen where the unit's own limits are not stated per field:
 // - "Control Delay " and "Control Variable" (Edit50, Edit51): the unit works
-//   with 5 to 25. A check below 5 on every keystroke would block typing 10 to
-//   25, so 0 to 25 is accepted as typed and 26 or more is refused ("0").
+//   with 5 to 25, and a field is judged only when its edit is finished, so
+//   5 to 25 is what they take. A refused value keeps the last accepted one:
+//   a "0" would be below the unit's range too.
 // - The three hidden sensor calibration fields (Edit52, Edit58, Edit60): one
 //   byte each, so 0 to 253 is accepted and more is refused ("0").
 // - Every field: a byte below 0 or above 253 is refused like an out-of-range
@@ -27,6 +28,7 @@ enum class Kind {
     Restoring, ///< puts back the last accepted value; accepting marks the image changed
     Zeroing,   ///< sets "0"; accepting marks the image changed
     Quiet,     ///< sets "0"; accepting leaves spRead and spWrite alone
+    QuietRestoring, ///< puts back the last accepted value; accepting leaves spRead and spWrite alone
 };
 
 /// How the text is read.
@@ -65,7 +67,7 @@ struct FieldDef {
     std::string_view control;   ///< form control name ("Edit12")
     std::string_view label;     ///< its caption
     std::string_view panel;     ///< the panel (or page) that holds it
-    int maxLength;              ///< widget MaxLength, 0 = no limit
+    int maxLength;              ///< longest text taken, 0 = no limit; a longer one is refused
     Kind kind;
     Parse parse;
     int lo, hi;                 ///< accepted range in the field's own units
@@ -90,6 +92,9 @@ table::SetupParam outputSourceParam(int output);
 
 /// The scale in force for a field: Output resolves by the source code.
 Scale effectiveScale(const FieldDef& f, int outputSource);
+
+/// The unit a field's value is in ("RPM", "ms", "bar", "%"), "" when it has none to show.
+std::string_view fieldUnit(const FieldDef& f, int outputSource);
 
 /// The shown text of a raw byte under a scale, e.g. Times2 of 5 is "2.5".
 std::string shownText(Scale s, int raw, std::string_view separator);

@@ -2,6 +2,7 @@
 
 #include "setup/Decimal.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace kyr::setup {
@@ -29,11 +30,25 @@ std::pair<uint64_t, uint64_t> factor(Scale s)
     }
 }
 
+// Characters, not bytes: a UTF-8 continuation byte starts none.
+int textLength(std::string_view text)
+{
+    return static_cast<int>(
+        std::count_if(text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+}
+
+std::string_view trimmed(std::string_view s)
+{
+    while (!s.empty() && s.back() == ' ')
+        s.remove_suffix(1);
+    return s;
+}
+
 } // namespace
 
 bool Outcome::empty() const
 {
-    return !send && !store && !putBack && !message && !markWritten && !rpmRange && !marker && !jet
+    return !send && !store && !putBack && !message && !refusal && !markWritten && !rpmRange && !marker && !jet
         && texts.empty() && enables.empty();
 }
 
@@ -56,7 +71,7 @@ void SetupEngine::setEditsLive() { m_live = true; }
 
 // ------------------------------------------------------------------ fields
 
-Outcome SetupEngine::textChanged(std::string_view control, std::string_view text)
+Outcome SetupEngine::commitText(std::string_view control, std::string_view text)
 {
     const FieldDef* f = fieldByControl(control);
     if (!f)
@@ -64,25 +79,28 @@ Outcome SetupEngine::textChanged(std::string_view control, std::string_view text
     FieldState& st = m_fields[fieldIndex(*f)];
     if (st.text == text)
         return {};
-    st.text = std::string(text);
-    if (!m_live || !st.enabled)
+    if (!m_live || !st.enabled) {
+        st.text = std::string(text);
         return {};
-    if (text.empty()) {
-        if (f->silentEmpty)
-            return {};
+    }
+    if (text.empty() && f->silentEmpty) {
+        // Nothing entered: the unit keeps its value, and the field shows it again.
+        st.text = st.lastAccepted;
         Outcome out;
-        out.message = withText(IntegerMessage, text);
+        out.putBack = st.text;
         return out;
     }
+    if (text.empty())
+        return refuse(*f, st, text, withText(IntegerMessage, text));
     Read r = read(*f, text);
-    if (r.message) {
-        Outcome out;
-        out.message = std::move(r.message);
-        return out;
-    }
+    if (r.message)
+        return refuse(*f, st, text, std::move(r.message));
+    if (f->maxLength > 0 && textLength(text) > f->maxLength)
+        return refuse(*f, st, text, std::nullopt);
     std::optional<int> byte = r.outOfRange ? std::nullopt : byteFor(*f, r);
     if (!byte)
-        return refuse(*f, st);
+        return refuse(*f, st, text, std::nullopt);
+    st.text = std::string(text);
     return accept(*f, st, r, *byte);
 }
 
@@ -133,15 +151,71 @@ std::optional<int> SetupEngine::byteFor(const FieldDef& f, const Read& r) const
     return static_cast<int>(byte);
 }
 
-Outcome SetupEngine::refuse(const FieldDef& f, const FieldState& st) const
+// A value the field does not take is put back the way the field's kind puts
+// it back. A text that is no number at all leaves the unit as it was.
+Outcome SetupEngine::refuse(const FieldDef& f, FieldState& st, std::string_view text,
+                            std::optional<std::string> message)
 {
+    std::string why = explain(f, text, message);
     Outcome out;
-    std::string back = f.kind == Kind::Restoring ? st.lastAccepted : std::string("0");
-    // A restore that is itself refused (a limiter above a range lowered since)
-    // must not be asked for again and again: the field keeps its text.
-    if (back != st.text)
-        out.putBack = std::move(back);
+    if (!message && (f.kind == Kind::Zeroing || f.kind == Kind::Quiet))
+        out = enterZero(f, st);
+    if (!out.send)
+        st.text = st.lastAccepted;
+    out.putBack = st.text;
+    out.message = std::move(message);
+    out.refusal = std::move(why);
     return out;
+}
+
+// The "0" of a zeroing or quiet field is judged like an entry of 0, and
+// like any entry it sends nothing when the field holds it already.
+Outcome SetupEngine::enterZero(const FieldDef& f, FieldState& st)
+{
+    const std::string zero = "0";
+    if (st.lastAccepted == zero)
+        return {};
+    Read r = read(f, zero);
+    std::optional<int> byte = r.message || r.outOfRange ? std::nullopt : byteFor(f, r);
+    if (!byte)
+        return {};
+    st.text = zero;
+    return accept(f, st, r, *byte);
+}
+
+std::string SetupEngine::explain(const FieldDef& f, std::string_view text,
+                                 const std::optional<std::string>& message) const
+{
+    std::string why = message ? *message : std::string(text) + " is refused";
+    why += ": ";
+    why += trimmed(f.label);
+    why += " takes " + rangeText(f);
+    if (!message && f.maxLength > 0 && textLength(text) > f.maxLength)
+        why += ", at most " + std::to_string(f.maxLength) + " characters";
+    return why;
+}
+
+std::string SetupEngine::acceptedRange(std::string_view control) const
+{
+    const FieldDef* f = fieldByControl(control);
+    return f ? rangeText(*f) : std::string();
+}
+
+std::string SetupEngine::rangeText(const FieldDef& f) const
+{
+    const int source = outputSource(f.output);
+    auto [num, den] = factor(effectiveScale(f, source));
+    const long long hi = f.upper == Upper::RpmRange ? m_rpmRange : f.hi;
+    // The highest byte the unit keeps may be the tighter bound (2.53 bar).
+    const long long top = static_cast<long long>(table::MaxRawSent * den);
+    std::string text = std::to_string(f.lo) + " to "
+        + (hi * static_cast<long long>(num) <= top ? std::to_string(hi)
+                                                   : formatFraction(top, static_cast<int>(num), m_separator));
+    const std::string_view unit = fieldUnit(f, source);
+    if (!unit.empty() && unit != "%" && unit != "\u00b0")
+        text += ' ';
+    text += unit;
+    return text;
 }
 
 Outcome SetupEngine::accept(const FieldDef& f, FieldState& st, const Read& r, int byte)
@@ -152,7 +226,7 @@ Outcome SetupEngine::accept(const FieldDef& f, FieldState& st, const Read& r, in
     out.store = Store{offset, static_cast<uint8_t>(byte + 1)};
     m_copy[offset] = static_cast<uint8_t>(byte + 1);
     st.lastAccepted = st.text;
-    out.markWritten = f.kind != Kind::Quiet;
+    out.markWritten = f.kind != Kind::Quiet && f.kind != Kind::QuietRestoring;
     switch (f.effect) {
     case Effect::RpmRange: {
         // The field is an integer field, so the value is whole.

@@ -1,13 +1,17 @@
 #pragma once
-// The rules of the Setup page in one engine. The page calls it on every text
-// change of a field and every change of a switch, and applies what comes
-// back: bytes to send, texts to set, controls to enable. The engine keeps the
-// setup copy, so nothing else needs to store what an edit sends.
+// The rules of the Setup page in one engine. The page hands it a field's
+// text once the edit is finished (Enter, Tab, the field left) or when the
+// program sets a whole value, and every change of a switch, and applies what
+// comes back: bytes to send, texts to set, controls to enable. The engine
+// keeps the setup copy, so nothing else needs to store what an edit sends.
+// A half-typed number is never judged: "6900" is one entry, not 6, 69, 690.
 //
-// Texts the engine sets itself (filling, re-showing output limits) are known
-// to it, so when the page sets them and reports the change, nothing runs.
-// Texts it asks the page to put back (a restore, a "0") are not, so setting
-// them runs the field again and sends the value, as any edit does.
+// Every text the engine hands back is one it knows already, so setting it
+// runs nothing. A refused entry is answered at once, with why: a restoring
+// field shows its last accepted value again and sends nothing; a zeroing or
+// quiet field shows "0" and sends it, as an entry of 0 would. A text that is
+// no number, or an empty one, sends nothing and the last accepted value
+// comes back.
 //
 // A restore puts back the last accepted text as it was typed or shown, so a
 // decimal field keeps its own format ("2.5" stays "2.5"). The RPM range in
@@ -64,8 +68,9 @@ struct JetPosition {
 struct Outcome {
     std::optional<ByteWrite> send;        ///< send this WriteByte
     std::optional<Store> store;           ///< already applied to the engine's setup copy
-    std::optional<std::string> putBack;   ///< set the field's text to this (it runs the field again)
-    std::optional<std::string> message;   ///< show in a message box
+    std::optional<std::string> putBack;   ///< the field shows this text now (the engine knows it)
+    std::optional<std::string> message;   ///< the entry is no number: the conversion error
+    std::optional<std::string> refusal;   ///< the entry was refused: why, with what the field takes
     bool markWritten = false;             ///< disable spRead, enable spWrite, image changed
     std::optional<int> rpmRange;          ///< the RPM range in force changed to this
     std::optional<VacuumMarker> marker;
@@ -120,8 +125,12 @@ public:
     /// changes no byte: display defaults are shown only.
     FillResult fill(const table::SetupCopy& copy);
 
-    /// A field's text changed (typing, pasting or a text the page set).
-    Outcome textChanged(std::string_view control, std::string_view text);
+    /// A field's edit is finished with this text (Enter, Tab, the field
+    /// left), or the program set a whole value. A text equal to the one the
+    /// field holds is no change and does nothing.
+    Outcome commitText(std::string_view control, std::string_view text);
+    /// What a field takes now, with its unit: "1 to 12", "0 to 7000 RPM".
+    std::string acceptedRange(std::string_view control) const;
 
     /// A switch's widget state changed (see Switches.h for the states).
     Outcome switchChanged(std::string_view control, int state);
@@ -158,7 +167,10 @@ private:
     void showField(const FieldDef& f, FieldState& st);
     Read read(const FieldDef& f, std::string_view text) const;
     std::optional<int> byteFor(const FieldDef& f, const Read& r) const;
-    Outcome refuse(const FieldDef& f, const FieldState& st) const;
+    Outcome refuse(const FieldDef& f, FieldState& st, std::string_view text, std::optional<std::string> message);
+    Outcome enterZero(const FieldDef& f, FieldState& st);
+    std::string explain(const FieldDef& f, std::string_view text, const std::optional<std::string>& message) const;
+    std::string rangeText(const FieldDef& f) const;
     Outcome accept(const FieldDef& f, FieldState& st, const Read& r, int byte);
     Outcome sendSwitch(const SwitchDef& s, int value);
     void reshowOutput(int output, Outcome& out);

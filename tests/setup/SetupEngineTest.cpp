@@ -8,26 +8,31 @@ using namespace kyr::setup;
 using namespace kyr::setup::testing;
 using kyr::table::SetupCopy;
 
-TEST(SetupEngine, CylindersTypedKeyByKey)
+TEST(SetupEngine, CylindersTakeTheWholeEntry)
 {
     SetupEngine e = liveEngine();
-    Entry twelve = type(e, "Edit12", "12");
-    EXPECT_EQ(values(twelve.sent), (std::vector<int>{1, 12}));
+    Entry twelve = enter(e, "Edit12", "12");
+    EXPECT_EQ(values(twelve.sent), (std::vector<int>{12}));
     EXPECT_EQ(twelve.sent.back().bytes(), (std::array<uint8_t, 3>{0xF2, 0x50, 0x0C}));
+    EXPECT_FALSE(twelve.refusal);
     EXPECT_EQ(e.setupCopy()[80], 13);
 
-    Entry thirteen = type(e, "Edit12", "13");
-    EXPECT_EQ(values(thirteen.sent), (std::vector<int>{1, 1})); // "13" refused, "1" put back and sent again
-    EXPECT_EQ(thirteen.finalText, "1");
-    EXPECT_EQ(e.setupCopy()[80], 2);
+    // "13" is refused: the last accepted "12" comes back, and the unit keeps it.
+    Entry thirteen = enter(e, "Edit12", "13");
+    EXPECT_TRUE(thirteen.sent.empty());
+    EXPECT_EQ(thirteen.finalText, "12");
+    EXPECT_EQ(thirteen.refusal, "13 is refused: Cylinders takes 1 to 12");
+    EXPECT_EQ(e.text("Edit12"), "12");
+    EXPECT_EQ(e.setupCopy()[80], 13);
+    EXPECT_TRUE(e.commitText("Edit12", "12").empty()) << "an unchanged value sends nothing";
 }
 
 TEST(SetupEngine, AcceptingMarksTheImageOnlyForRestoringAndZeroingFields)
 {
     SetupEngine e = liveEngine();
-    EXPECT_TRUE(e.textChanged("Edit12", "6").markWritten);
-    EXPECT_TRUE(e.textChanged("Edit35", "2").markWritten);
-    Outcome quiet = e.textChanged("Edit33", "9");
+    EXPECT_TRUE(e.commitText("Edit12", "6").markWritten);
+    EXPECT_TRUE(e.commitText("Edit35", "2").markWritten);
+    Outcome quiet = e.commitText("Edit33", "9");
     ASSERT_TRUE(quiet.send);
     EXPECT_FALSE(quiet.markWritten);
 }
@@ -35,33 +40,37 @@ TEST(SetupEngine, AcceptingMarksTheImageOnlyForRestoringAndZeroingFields)
 TEST(SetupEngine, HalvesGoToEven)
 {
     SetupEngine e = liveEngine();
-    EXPECT_EQ(e.textChanged("Edit14", "1.25").send->value, 2);
-    EXPECT_EQ(e.textChanged("Edit14", "1.75").send->value, 4);
-    EXPECT_EQ(e.textChanged("Edit13", "3050").send->value, 30);
-    Outcome o = e.textChanged("Edit13", "3150");
+    EXPECT_EQ(e.commitText("Edit14", "1.25").send->value, 2);
+    EXPECT_EQ(e.commitText("Edit14", "1.75").send->value, 4);
+    EXPECT_EQ(e.commitText("Edit13", "3050").send->value, 30);
+    Outcome o = e.commitText("Edit13", "3150");
     EXPECT_EQ(o.send->value, 32);
     EXPECT_EQ(o.rpmRange, 3150);
     EXPECT_EQ(e.rpmRange(), 3150);
-    EXPECT_EQ(e.textChanged("Edit57", "0.545").send->value, 54); // a tie in the typed decimal
+    EXPECT_EQ(e.commitText("Edit57", "0.545").send->value, 54); // a tie in the typed decimal
 }
 
 TEST(SetupEngine, ZeroingFieldSetsZeroAndSendsIt)
 {
     SetupEngine e = liveEngine();
-    Entry r = type(e, "Edit35", "30");
-    EXPECT_EQ(values(r.sent), (std::vector<int>{30, 0}));
+    EXPECT_EQ(values(enter(e, "Edit35", "3").sent), (std::vector<int>{30}));
+    Entry r = enter(e, "Edit35", "30");
+    EXPECT_EQ(values(r.sent), (std::vector<int>{0}));
     EXPECT_EQ(r.finalText, "0");
+    EXPECT_EQ(r.refusal, "30 is refused: Start enrichment takes 0 to 25");
+    EXPECT_EQ(e.setupCopy()[43], 1);
+    // Holding "0" already, a second refusal has nothing to send.
+    EXPECT_TRUE(enter(e, "Edit35", "40").sent.empty());
 }
 
 TEST(SetupEngine, OutputLimitsFollowTheirSource)
 {
     SetupEngine e = liveEngine();
-    enter(e, "Edit16", ""); // the sample shows 3000 already
-    Entry rpm = enter(e, "Edit16", "3000");
-    EXPECT_EQ(values(rpm.sent), (std::vector<int>{30}));
+    Entry rpm = enter(e, "Edit16", "3500");
+    EXPECT_EQ(values(rpm.sent), (std::vector<int>{35}));
     Entry refused = enter(e, "Edit16", "20000");
-    EXPECT_EQ(refused.finalText, "3000");
-    EXPECT_EQ(values(refused.sent), (std::vector<int>{30}));
+    EXPECT_EQ(refused.finalText, "3500");
+    EXPECT_TRUE(refused.sent.empty());
 
     Entry vac = enter(e, "Edit1", "1.5"); // output 2 is by vacuum
     EXPECT_EQ(values(vac.sent), (std::vector<int>{150}));
@@ -74,22 +83,24 @@ TEST(SetupEngine, RpmLimiterIsBoundByTheRangeInForce)
     EXPECT_EQ(enter(e, "Edit20", "6500").sent.size(), 1u);
     Entry over = enter(e, "Edit20", "7100");
     EXPECT_EQ(over.finalText, "6500");
-    EXPECT_EQ(values(over.sent), (std::vector<int>{65}));
+    EXPECT_TRUE(over.sent.empty());
+    EXPECT_EQ(over.refusal, "7100 is refused: RPM Limiter takes 0 to 7000 RPM");
 
-    // Lowering the range leaves the limiter alone; a restore that the new
-    // range refuses stops instead of going round.
+    // Lowering the range leaves the limiter alone, and a later entry is
+    // judged by the lower range.
     enter(e, "Edit13", "5000");
     EXPECT_EQ(e.setupCopy()[84], 66);
     Entry again = enter(e, "Edit20", "9000");
-    EXPECT_LE(again.rounds, 3);
     EXPECT_TRUE(again.sent.empty());
+    EXPECT_EQ(again.finalText, "6500");
+    EXPECT_EQ(again.refusal, "9000 is refused: RPM Limiter takes 0 to 5000 RPM");
     EXPECT_EQ(e.setupCopy()[84], 66);
 }
 
 TEST(SetupEngine, RangeBelowOneHundredRunsAtTheDefault)
 {
     SetupEngine e = liveEngine();
-    Outcome o = e.textChanged("Edit13", "40");
+    Outcome o = e.commitText("Edit13", "40");
     EXPECT_EQ(o.send->value, 0);
     EXPECT_EQ(o.rpmRange, DefaultRpmRange);
 }
@@ -101,37 +112,47 @@ TEST(SetupEngine, NothingActsBeforeEditsLive)
     const SetupCopy before = e.setupCopy();
     for (const auto& f : fieldTable())
         for (auto text : {"", "1", "13", "x", "0"})
-            EXPECT_TRUE(e.textChanged(f.control, text).empty()) << f.control << " " << text;
+            EXPECT_TRUE(e.commitText(f.control, text).empty()) << f.control << " " << text;
     for (const auto& s : switchTable())
         for (int state : {0, 1, 30, 45})
             EXPECT_TRUE(e.switchChanged(s.control, state).empty()) << s.control;
     EXPECT_EQ(e.setupCopy(), before);
 }
 
-TEST(SetupEngine, EmptyTexts)
+TEST(SetupEngine, EmptyTextsSendNothingAndTheValueComesBack)
 {
     SetupEngine e = liveEngine();
-    for (auto control : {"Edit12", "Edit35", "Edit52", "Edit58", "Edit60", "Edit28"})
-        EXPECT_TRUE(e.textChanged(control, "").empty()) << control;
+    for (auto control : {"Edit12", "Edit35", "Edit52", "Edit58", "Edit60", "Edit28"}) {
+        Outcome o = e.commitText(control, "");
+        EXPECT_FALSE(o.send) << control;
+        EXPECT_FALSE(o.refusal) << control;
+        EXPECT_EQ(o.putBack, e.lastAccepted(control)) << control;
+    }
     for (auto control : {"Edit33", "Edit40", "Edit49", "Edit50", "Edit51", "Edit55", "Edit61", "Edit62"}) {
-        Outcome o = e.textChanged(control, "");
+        Outcome o = e.commitText(control, "");
         EXPECT_EQ(o.message, "'' is not a valid integer value") << control;
         EXPECT_FALSE(o.send);
+        EXPECT_EQ(o.putBack, e.lastAccepted(control)) << control;
     }
 }
 
-TEST(SetupEngine, TextsThatAreNoNumbersGiveTheMessageAndKeepTheText)
+TEST(SetupEngine, TextsThatAreNoNumbersAreExplainedAndSendNothing)
 {
     SetupEngine e = liveEngine();
-    Outcome i = e.textChanged("Edit12", "1.5");
+    Outcome i = e.commitText("Edit12", "1.5");
     EXPECT_EQ(i.message, "'1.5' is not a valid integer value");
+    EXPECT_EQ(i.refusal, "'1.5' is not a valid integer value: Cylinders takes 1 to 12");
     EXPECT_FALSE(i.send);
-    EXPECT_FALSE(i.putBack);
-    EXPECT_EQ(e.textChanged("Edit14", "-").message, "'-' is not a valid floating point value");
-    EXPECT_EQ(e.textChanged("Edit53", "1500.5").message, "'1500.5' is not a valid integer value");
-    EXPECT_EQ(e.textChanged("Edit53", "abc").message, "'abc' is not a valid floating point value");
+    EXPECT_EQ(i.putBack, "4");
+    EXPECT_EQ(e.commitText("Edit14", "-").message, "'-' is not a valid floating point value");
+    EXPECT_EQ(e.commitText("Edit53", "1500.5").message, "'1500.5' is not a valid integer value");
+    EXPECT_EQ(e.commitText("Edit53", "abc").message, "'abc' is not a valid floating point value");
     EXPECT_EQ(enter(e, "Edit53", "20000.5").finalText, "0"); // range first, on the decimal
-    EXPECT_EQ(e.textChanged("Edit53", "1500").send->value, 15);
+    EXPECT_EQ(e.commitText("Edit53", "1500").send->value, 15);
+    // A zeroing field is zeroed for a value out of range, not for a slip of the finger.
+    Entry letter = enter(e, "Edit53", "15x0");
+    EXPECT_TRUE(letter.sent.empty());
+    EXPECT_EQ(letter.finalText, "1500");
 }
 
 TEST(SetupEngine, BytesThatDoNotFitAreRefusedNotWrapped)
@@ -148,11 +169,11 @@ TEST(SetupEngine, BytesThatDoNotFitAreRefusedNotWrapped)
         for (const auto& w : r.sent)
             EXPECT_LE(w.value, 253) << c.control;
     }
-    EXPECT_EQ(e.textChanged("Edit57", "2.534").send->value, 253);
+    EXPECT_EQ(e.commitText("Edit57", "2.534").send->value, 253);
     // Output 1 by TPS: the value is the byte, so 254 does not fit.
     e.switchChanged("RadioButton3", 1);
     EXPECT_EQ(enter(e, "Edit16", "254").finalText, "30");
-    EXPECT_EQ(e.textChanged("Edit16", "253").send->value, 253);
+    EXPECT_EQ(e.commitText("Edit16", "253").send->value, 253);
 }
 
 TEST(SetupEngine, RestoreKeepsTheFieldsOwnFormat)
@@ -161,18 +182,57 @@ TEST(SetupEngine, RestoreKeepsTheFieldsOwnFormat)
     EXPECT_EQ(e.text("Edit14"), "2.5"); // raw 5 shown in milliseconds
     Entry r = enter(e, "Edit14", "101");
     EXPECT_EQ(r.finalText, "2.5");
-    EXPECT_EQ(values(r.sent), (std::vector<int>{5}));
+    EXPECT_TRUE(r.sent.empty());
+}
+
+TEST(SetupEngine, TextLongerThanTheFieldIsRefusedNotCut)
+{
+    SetupEngine e = liveEngine();
+    Entry cylinders = enter(e, "Edit12", "123");
+    EXPECT_TRUE(cylinders.sent.empty()) << "never taken as \"12\"";
+    EXPECT_EQ(cylinders.finalText, "4");
+    EXPECT_EQ(cylinders.refusal, "123 is refused: Cylinders takes 1 to 12, at most 2 characters");
+    // A zeroing field is zeroed, as for any value it does not take.
+    enter(e, "Edit35", "2.5");
+    Entry enrichment = enter(e, "Edit35", "2.555");
+    EXPECT_EQ(values(enrichment.sent), (std::vector<int>{0}));
+    EXPECT_EQ(enrichment.finalText, "0");
+}
+
+TEST(SetupEngine, AcceptedRangesNameTheUnitAndTheBoundInForce)
+{
+    SetupEngine e = liveEngine();
+    EXPECT_EQ(e.acceptedRange("Edit12"), "1 to 12");
+    EXPECT_EQ(e.acceptedRange("Edit20"), "0 to 7000 RPM");
+    EXPECT_EQ(e.acceptedRange("Edit14"), "0 to 100 ms");
+    EXPECT_EQ(e.acceptedRange("Edit54"), "0 to 90\u00b0");
+    EXPECT_EQ(e.acceptedRange("Edit56"), "0 to 100%");
+    // The byte bounds what the range would allow: 253 at most.
+    EXPECT_EQ(e.acceptedRange("Edit33"), "0 to 253");
+    EXPECT_EQ(e.acceptedRange("Edit57"), "0 to 2.53 bar");
+    EXPECT_EQ(e.acceptedRange("Edit16"), "0 to 10000 RPM"); // output 1 by RPM
+    EXPECT_EQ(e.acceptedRange("Edit1"), "0 to 2.53 bar");   // output 2 by vacuum
+    enter(e, "Edit13", "5000");
+    EXPECT_EQ(e.acceptedRange("Edit20"), "0 to 5000 RPM");
+    EXPECT_EQ(liveEngine(",").acceptedRange("Edit57"), "0 to 2,53 bar");
 }
 
 TEST(SetupEngine, RangesChosenForTheUncheckedFields)
 {
     SetupEngine e = liveEngine();
     for (auto control : {"Edit50", "Edit51"}) {
-        EXPECT_EQ(values(type(e, control, "25").sent), (std::vector<int>{2, 25})) << control;
-        EXPECT_EQ(enter(e, control, "26").finalText, "0");
+        EXPECT_EQ(values(enter(e, control, "25").sent), (std::vector<int>{25})) << control;
+        EXPECT_FALSE(e.commitText(control, "12").markWritten) << "quiet as before";
+        // Outside the unit's 5 to 25 the last accepted value stays, and the unit keeps it.
+        for (auto text : {"30", "26", "4", "0"}) {
+            Entry r = enter(e, control, text);
+            EXPECT_TRUE(r.sent.empty()) << control << " " << text;
+            EXPECT_EQ(r.finalText, "12") << control << " " << text;
+        }
+        EXPECT_EQ(e.acceptedRange(control), "5 to 25");
     }
     for (auto control : {"Edit52", "Edit58", "Edit60"}) {
-        EXPECT_EQ(e.textChanged(control, "253").send->value, 253);
+        EXPECT_EQ(e.commitText(control, "253").send->value, 253);
         EXPECT_EQ(enter(e, control, "254").finalText, "0");
     }
 }
@@ -180,17 +240,17 @@ TEST(SetupEngine, RangesChosenForTheUncheckedFields)
 TEST(SetupEngine, SideEffects)
 {
     SetupEngine e = liveEngine();
-    Outcome low = e.textChanged("Edit37", "0.15");
+    Outcome low = e.commitText("Edit37", "0.15");
     ASSERT_TRUE(low.marker);
     EXPECT_EQ(low.marker->which, VacuumMarkerId::Low);
     EXPECT_DOUBLE_EQ(low.marker->x, 0.15);
-    EXPECT_EQ(e.textChanged("Edit38", "0.8").marker->which, VacuumMarkerId::High);
+    EXPECT_EQ(e.commitText("Edit38", "0.8").marker->which, VacuumMarkerId::High);
 
-    Outcome jet = e.textChanged("Edit28", "100");
+    Outcome jet = e.commitText("Edit28", "100");
     EXPECT_EQ(jet.send->bytes(), (std::array<uint8_t, 3>{0xF2, 0x03, 100}));
     EXPECT_EQ(jet.jet->trackBar, "MainJetAdjust");
     EXPECT_EQ(jet.jet->position, 155);
-    EXPECT_EQ(e.textChanged("Edit32", "7").send->offset, 2);
+    EXPECT_EQ(e.commitText("Edit32", "7").send->offset, 2);
     EXPECT_EQ(jetTextForPosition(127), "128");
 }
 
@@ -199,6 +259,6 @@ TEST(SetupEngine, SystemDecimalSeparator)
     SetupEngine e = liveEngine(",");
     EXPECT_EQ(e.text("Edit14"), "2,5");
     EXPECT_EQ(e.text("Edit1"), "0,5");
-    EXPECT_EQ(e.textChanged("Edit14", "1,75").send->value, 4);
-    EXPECT_TRUE(e.textChanged("Edit14", "1.75").message);
+    EXPECT_EQ(e.commitText("Edit14", "1,75").send->value, 4);
+    EXPECT_TRUE(e.commitText("Edit14", "1.75").message);
 }

@@ -1,9 +1,10 @@
 #pragma once
 // Shared set-up for the setup engine tests: a plausible setup copy and
-// helpers that act like the Setup page applying what the engine returns.
+// a helper that acts like the Setup page applying what the engine returns.
 
 #include "setup/SetupEngine.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -54,44 +55,23 @@ inline SetupEngine liveEngine(std::string separator = ".")
     return e;
 }
 
-/// What one text entry led to, the page's put-backs followed.
+/// What one finished entry led to.
 struct Entry {
     std::vector<ByteWrite> sent;
-    std::vector<std::string> messages;
-    std::string finalText;
-    int rounds = 0;
+    std::optional<std::string> refusal;
+    std::string finalText; ///< what the field shows afterwards
 };
 
-/// Sets a field's text as the page would and follows every put-back.
-inline Entry enter(SetupEngine& e, std::string_view control, std::string text)
+/// Finishes an entry of a field's text as the page would.
+inline Entry enter(SetupEngine& e, std::string_view control, const std::string& text)
 {
+    Outcome o = e.commitText(control, text);
     Entry r;
-    for (;;) {
-        Outcome o = e.textChanged(control, text);
-        ++r.rounds;
-        if (o.send)
-            r.sent.push_back(*o.send);
-        if (o.message)
-            r.messages.push_back(*o.message);
-        if (!o.putBack || r.rounds > 8)
-            break;
-        text = *o.putBack;
-    }
-    r.finalText = text;
+    if (o.send)
+        r.sent.push_back(*o.send);
+    r.refusal = o.refusal;
+    r.finalText = o.putBack.value_or(text);
     return r;
-}
-
-/// Types a text key by key into an emptied field.
-inline Entry type(SetupEngine& e, std::string_view control, const std::string& text)
-{
-    Entry all = enter(e, control, "");
-    for (size_t n = 1; n <= text.size(); ++n) {
-        Entry step = enter(e, control, text.substr(0, n));
-        all.sent.insert(all.sent.end(), step.sent.begin(), step.sent.end());
-        all.messages.insert(all.messages.end(), step.messages.begin(), step.messages.end());
-        all.finalText = step.finalText;
-    }
-    return all;
 }
 
 inline std::vector<int> values(const std::vector<ByteWrite>& w)

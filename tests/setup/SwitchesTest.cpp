@@ -42,14 +42,14 @@ TEST(SetupSwitches, OutputSourceReshowsLimitsWithoutSendingThem)
     EXPECT_EQ(o.texts[0].text, "0.3"); // stored 30, now in bar
     EXPECT_EQ(o.texts[1].text, "0.5");
     for (const auto& t : o.texts)
-        EXPECT_TRUE(e.textChanged(t.control, t.text).empty());
+        EXPECT_TRUE(e.commitText(t.control, t.text).empty());
     EXPECT_EQ(enter(e, "Edit16", "9").finalText, "0.3"); // the restore is in the new units
 
     Outcome none = e.switchChanged("RadioButton11", 1); // output 2: none
     EXPECT_EQ(none.send->value, 0);
     EXPECT_EQ(none.texts[0].text, "0");
     EXPECT_TRUE(enables(none, "Edit1", false));
-    EXPECT_TRUE(e.textChanged("Edit1", "5").empty());
+    EXPECT_TRUE(e.commitText("Edit1", "5").empty());
     EXPECT_TRUE(enables(e.switchChanged("RadioButton14", 1), "Edit24", true));
 }
 

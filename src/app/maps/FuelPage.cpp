@@ -27,6 +27,7 @@ FuelPage::FuelPage(AppContext context, QWidget* parent)
 
     // Edit28 and Edit32 are setup fields: the setup engine judges, sends and stores them.
     m_jetBinder = new SetupBinder(context, model().setupEngine(), m_jets, this);
+    connect(m_jetBinder, &SetupBinder::entryRefused, this, &Page::statusText);
     // The markers follow "Low throttle vacuum " and "High throttle vacuum" of the Setup page.
     connect(&model(), &TuneModel::vacuumMarkerMoved, this, &FuelPage::showVacuumMarker);
     connect(&session(), &MapEditSession::selectionChanged, this, &FuelPage::showSelection);
@@ -39,6 +40,9 @@ FuelPage::FuelPage(AppContext context, QWidget* parent)
     });
     followUnit();
 }
+
+// The jets' binding goes before the jets: see ~SetupPage.
+FuelPage::~FuelPage() { delete m_jetBinder; }
 
 QWidget* FuelPage::buildSide()
 {

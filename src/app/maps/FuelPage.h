@@ -17,6 +17,7 @@ class FuelPage : public MapPage {
     Q_OBJECT
 public:
     explicit FuelPage(AppContext context, QWidget* parent = nullptr);
+    ~FuelPage() override;
 
     JetControls* jets() const { return m_jets; }
     ChoiceGroup* fuelRpmChoice() const { return m_fuelRpm; }

@@ -1,6 +1,6 @@
 #include "app/setup/SetupBinder.h"
 
-#include "app/window/MessageSink.h"
+#include "app/setup/PendingEdits.h"
 #include "app/setup/SetupCommit.h"
 #include "app/setup/SetupPanels.h"
 #include "app/window/TuneModel.h"
@@ -13,15 +13,18 @@
 #include <QRadioButton>
 #include <QSignalBlocker>
 #include <QSlider>
+#include <QToolTip>
 
-#include <algorithm>
+#include <utility>
 
 namespace kyr::app {
 
 
 SetupBinder::SetupBinder(AppContext context, setup::SetupEngine& engine, QWidget* root, QObject* parent)
-    : QObject(parent), m_context(context), m_engine(engine), m_root(root)
+    : QObject(parent), m_context(context), m_engine(engine), m_root(root), m_pending(new PendingEdits(this))
 {
+    connect(m_pending, &PendingEdits::finished, this, &SetupBinder::finishEdit);
+    connect(m_pending, &PendingEdits::dropped, this, &SetupBinder::dropEdit);
     bindFields();
     bindSwitches();
     connect(&m_context.model, &TuneModel::stateChanged, this, &SetupBinder::followFlags);
@@ -47,7 +50,9 @@ void SetupBinder::bindFields()
         if (!edit)
             continue;
         m_fields[std::string(f.control)] = edit;
-        m_maxLength[edit] = edit->maxLength();
+        m_pending->watch(edit);
+        // textEdited comes just before the textChanged of the same change.
+        connect(edit, &QLineEdit::textEdited, this, [this, edit] { m_typedInto = edit; });
         connect(edit, &QLineEdit::textChanged, this, [this, edit] { fieldChanged(edit); });
     }
 }
@@ -94,7 +99,7 @@ void SetupBinder::showFill(const setup::FillResult& r)
 {
     for (const auto& f : r.fields) {
         if (QLineEdit* edit = field(QString::fromStdString(f.control))) {
-            setFieldText(edit, QString::fromStdString(f.text), false);
+            setFieldText(edit, QString::fromStdString(f.text));
             edit->setEnabled(f.enabled);
         }
     }
@@ -106,19 +111,55 @@ void SetupBinder::showFill(const setup::FillResult& r)
     for (const auto& t : r.texts)
         setText(t.control, t.text);
     applyEnables(r.enables);
+    m_refused.clear();
+    showTips();
     for (const auto& m : r.markers)
         emit vacuumMarkerMoved(m.which, m.x);
 }
 
 void SetupBinder::fieldChanged(QLineEdit* edit)
 {
-    const QString text = edit->text();
-    // A field widened to show a stored value takes its own limit again
-    // as soon as what it holds fits.
-    const int limit = m_maxLength[edit];
-    if (edit->maxLength() > limit && text.size() <= limit)
-        edit->setMaxLength(limit);
-    apply(m_engine.textChanged(edit->objectName().toStdString(), text.toStdString()), edit);
+    const bool typed = std::exchange(m_typedInto, nullptr) == edit;
+    // Typing waits for the edit to finish; a text the program sets is whole.
+    if (typed)
+        showTyping(edit);
+    else
+        commit(edit);
+}
+
+void SetupBinder::showTyping(QLineEdit* edit)
+{
+    const QString taken = takenText(edit);
+    if (edit->text() == taken)
+        m_pending->setSettled(edit);
+    else
+        m_pending->setPending(edit, taken);
+}
+
+void SetupBinder::finishEdit(QLineEdit* edit)
+{
+    if (PendingEdits::holds(edit))
+        commit(edit);
+}
+
+void SetupBinder::dropEdit(QLineEdit* edit)
+{
+    if (!PendingEdits::holds(edit))
+        return;
+    setFieldText(edit, takenText(edit));
+}
+
+void SetupBinder::commit(QLineEdit* edit)
+{
+    m_pending->setSettled(edit);
+    m_refused.erase(edit);
+    apply(m_engine.commitText(edit->objectName().toStdString(), edit->text().toStdString()), edit);
+}
+
+// What the engine holds for a field: its last taken value.
+QString SetupBinder::takenText(const QLineEdit* edit) const
+{
+    return QString::fromStdString(m_engine.text(edit->objectName().toStdString()));
 }
 
 void SetupBinder::switchChanged(const std::string& control, int state)
@@ -130,8 +171,6 @@ void SetupBinder::apply(const setup::Outcome& out, QLineEdit* source)
 {
     if (out.empty())
         return;
-    if (out.message)
-        m_context.messages.warning(messageTitle(), QString::fromStdString(*out.message));
     // The enabled states first: the model's refresh that the commit sets off
     // applies the ones it tracks.
     applyEnables(out.enables);
@@ -146,22 +185,41 @@ void SetupBinder::apply(const setup::Outcome& out, QLineEdit* source)
             slider->setValue(out.jet->position);
         }
     }
-    // Last: putting a text back runs the field again, which sends again.
+    // The engine holds the text it puts back: setting it runs nothing.
     if (out.putBack && source)
-        setFieldText(source, QString::fromStdString(*out.putBack), true);
+        setFieldText(source, QString::fromStdString(*out.putBack));
+    if (out.refusal && source)
+        explain(source, QString::fromStdString(*out.refusal));
+    // What a field takes may follow another: the limiter the RPM range, an
+    // output's limits its source.
+    showTips();
 }
 
-// QLineEdit cuts a text to its MaxLength; a stored value wider than that
-// ("253" in a two-character field) is shown whole by widening the field
-// until it holds a text that fits again.
-void SetupBinder::setFieldText(QLineEdit* edit, const QString& text, bool runsField)
+void SetupBinder::explain(QLineEdit* edit, const QString& why)
 {
-    edit->setMaxLength(std::max(m_maxLength[edit], static_cast<int>(text.size())));
-    if (runsField) {
-        edit->setText(text);
-        return;
+    m_refused.insert(edit);
+    m_pending->setTip(edit, why);
+    if (edit->isVisible())
+        QToolTip::showText(edit->mapToGlobal(QPoint(edit->width(), 0)), why, edit);
+    emit entryRefused(why);
+}
+
+void SetupBinder::showTips()
+{
+    for (const auto& [name, edit] : m_fields) {
+        if (m_refused.count(edit))
+            continue;
+        const setup::FieldDef* f = setup::fieldByControl(name);
+        const QString label = QString::fromUtf8(f->label.data(), static_cast<qsizetype>(f->label.size())).trimmed();
+        m_pending->setTip(edit, label + QStringLiteral(": ") + QString::fromStdString(m_engine.acceptedRange(name)));
     }
-    // The engine knows this text already: nothing to run.
+}
+
+// The engine knows every text set here already, so nothing runs, and
+// whatever was typed gives way to it.
+void SetupBinder::setFieldText(QLineEdit* edit, const QString& text)
+{
+    m_pending->setSettled(edit);
     const QSignalBlocker block(edit);
     edit->setText(text);
 }
@@ -197,7 +255,7 @@ void SetupBinder::setText(const std::string& control, const std::string& text)
 {
     const QString t = QString::fromStdString(text);
     if (QLineEdit* edit = field(QString::fromStdString(control)))
-        setFieldText(edit, t, false);
+        setFieldText(edit, t);
     else if (auto* line = qobject_cast<QLineEdit*>(this->control(control)))
         line->setText(t);
     else if (auto* label = qobject_cast<QLabel*>(this->control(control)))
@@ -210,12 +268,6 @@ void SetupBinder::applyEnables(const std::vector<setup::EnableUpdate>& enables)
         if (QWidget* w = control(e.control))
             w->setEnabled(e.enabled);
     rememberEnables(m_context.model, enables);
-}
-
-QString SetupBinder::messageTitle() const
-{
-    const QString title = m_root ? m_root->window()->windowTitle() : QString();
-    return title.isEmpty() ? QStringLiteral("KYR Tuner") : title;
 }
 
 } // namespace kyr::app

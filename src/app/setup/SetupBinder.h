@@ -1,10 +1,15 @@
 #pragma once
 // Binds the controls of the setup field and switch tables, found by their
-// form names under a root widget, to the setup engine. Every text change of a
-// field and every change of a switch goes to the engine; what it answers is
-// carried out here: the send and the model's copy (SetupCommit), message
-// boxes, texts put back (which run the field again, as typing does), the
-// companion texts, the enabled states and the marker moves.
+// form names under a root widget, to the setup engine. A field's typing goes
+// to the engine when the edit is finished (PendingEdits), a text the program
+// sets (a jet's track bar moved) at once, and so does every change of a
+// switch: a click or a track bar step is a whole value. What the engine answers is
+// carried out here: the send and the model's copy (SetupCommit), texts put
+// back, the companion texts, the enabled states and the marker moves. A
+// refused entry is explained beside its field, in a tooltip that stays until
+// the field's next entry, and told to the page for the status bar: never a
+// message box, which would stop the typing. A settled field's tooltip says
+// what it takes.
 //
 // Showing a setup copy sends nothing: the field texts are set with their
 // signals blocked, and the switches report states the engine already holds,
@@ -18,12 +23,15 @@
 #include <QString>
 
 #include <map>
+#include <set>
 #include <string>
 
 class QLineEdit;
 class QWidget;
 
 namespace kyr::app {
+
+class PendingEdits;
 
 class SetupBinder : public QObject {
     Q_OBJECT
@@ -46,27 +54,37 @@ signals:
     /// "Low throttle vacuum " or "High throttle vacuum" took a value: the
     /// FuelVacChart marker of that end moves to x (bar).
     void vacuumMarkerMoved(kyr::setup::VacuumMarkerId which, double x);
+    /// A field refused an entry: why, and what the field takes.
+    void entryRefused(const QString& why);
 
 private:
     void bindFields();
     void bindSwitches();
     void fieldChanged(QLineEdit* edit);
+    void showTyping(QLineEdit* edit);
+    void finishEdit(QLineEdit* edit);
+    void dropEdit(QLineEdit* edit);
+    void commit(QLineEdit* edit);
+    QString takenText(const QLineEdit* edit) const;
+    void explain(QLineEdit* edit, const QString& why);
+    void showTips();
     void switchChanged(const std::string& control, int state);
     void apply(const setup::Outcome& out, QLineEdit* source);
     void showFill(const setup::FillResult& r);
-    void setFieldText(QLineEdit* edit, const QString& text, bool runsField);
+    void setFieldText(QLineEdit* edit, const QString& text);
     void setSwitchState(const std::string& control, int state);
     void setText(const std::string& control, const std::string& text);
     void applyEnables(const std::vector<setup::EnableUpdate>& enables);
     QWidget* control(const std::string& name) const;
-    QString messageTitle() const;
 
     AppContext m_context;
     setup::SetupEngine& m_engine;
     QPointer<QWidget> m_root;
     std::map<std::string, QLineEdit*> m_fields;
-    std::map<QLineEdit*, int> m_maxLength; // each field's own limit
+    std::set<QLineEdit*> m_refused; // fields whose tooltip says why their entry was refused
     std::map<std::string, QWidget*> m_switches;
+    PendingEdits* m_pending;
+    QLineEdit* m_typedInto = nullptr; // the field whose text the user is changing
 };
 
 } // namespace kyr::app

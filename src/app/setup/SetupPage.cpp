@@ -36,6 +36,7 @@ SetupPage::SetupPage(AppContext context, QWidget* parent)
 
     m_binder = new SetupBinder(context, model().setupEngine(), content, this);
     connect(m_binder, &SetupBinder::vacuumMarkerMoved, &model(), &TuneModel::vacuumMarkerMoved);
+    connect(m_binder, &SetupBinder::entryRefused, this, &Page::statusText);
     if (auto* calibrate = content->findChild<QPushButton*>(QStringLiteral("CalBtn")))
         connect(calibrate, &QPushButton::clicked, this, &SetupPage::throttleCalibrationRequested);
 
@@ -43,6 +44,10 @@ SetupPage::SetupPage(AppContext context, QWidget* parent)
     connect(&model(), &TuneModel::stateChanged, this, &SetupPage::showUnit);
     connect(&model(), &TuneModel::setupChanged, this, &SetupPage::showIdentity);
 }
+
+// The binding goes before the fields: a field that loses the focus while the
+// window is taken down must not reach for a link that is gone already.
+SetupPage::~SetupPage() { delete m_binder; }
 
 // The vehicle texts and the unit's identity, side by side above the panels.
 QWidget* SetupPage::buildIdentityRow()

@@ -17,6 +17,7 @@ class SetupPage : public Page {
     Q_OBJECT
 public:
     explicit SetupPage(AppContext context, QWidget* parent = nullptr);
+    ~SetupPage() override;
 
     /// The binding of the fields and switches to the setup engine.
     SetupBinder& binder() const { return *m_binder; }

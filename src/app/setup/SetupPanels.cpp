@@ -86,7 +86,7 @@ private:
     QWidget* box(std::string_view title);
     QGroupBox* fieldBox(std::string_view title);
     void addFieldRows(QGridLayout* grid, std::string_view panel);
-    QLineEdit* makeEdit(const QString& name, int maxLength, QWidget* parent);
+    QLineEdit* makeEdit(const QString& name, QWidget* parent);
     QLineEdit* makeDisplay(std::string_view name, QWidget* parent);
     QGroupBox* sensorsBox();
     QWidget* sensorButton(const SwitchDef& sensor, QWidget* parent);
@@ -141,19 +141,19 @@ QWidget* PanelBuilder::box(std::string_view title)
     return fieldBox(title);
 }
 
-QLineEdit* PanelBuilder::makeEdit(const QString& name, int maxLength, QWidget* parent)
+// No MaxLength on the widget: it would cut "123" to "12" unseen, where the
+// engine refuses it and says why.
+QLineEdit* PanelBuilder::makeEdit(const QString& name, QWidget* parent)
 {
     auto* e = new QLineEdit(parent);
     e->setObjectName(name);
-    if (maxLength > 0)
-        e->setMaxLength(maxLength);
     e->setFixedWidth(e->fontMetrics().horizontalAdvance(QString(kEditChars, QLatin1Char('0'))) + 12);
     return e;
 }
 
 QLineEdit* PanelBuilder::makeDisplay(std::string_view name, QWidget* parent)
 {
-    QLineEdit* e = makeEdit(qs(name), 0, parent);
+    QLineEdit* e = makeEdit(qs(name), parent);
     e->setFixedWidth(e->fontMetrics().horizontalAdvance(QString(kDisplayChars, QLatin1Char('0'))) + 12);
     e->setReadOnly(true);
     e->setFocusPolicy(Qt::NoFocus);
@@ -188,7 +188,7 @@ void PanelBuilder::addFieldRows(QGridLayout* grid, std::string_view panel)
             if (p.control == f.control)
                 grid->addWidget(new QLabel(qs(p.caption), parent), grid->rowCount(), 0, 1, 2);
         const int row = grid->rowCount();
-        QLineEdit* edit = makeEdit(qs(f.control), f.maxLength, parent);
+        QLineEdit* edit = makeEdit(qs(f.control), parent);
         auto* label = new QLabel(qs(f.label), parent);
         label->setBuddy(edit);
         grid->addWidget(label, row, 0);
@@ -226,7 +226,7 @@ QWidget* PanelBuilder::sensorButton(const SwitchDef& sensor, QWidget* parent)
         const FieldDef* field = setup::fieldByControl(rule.needs);
         if (!field)
             return button;
-        QLineEdit* edit = makeEdit(qs(field->control), field->maxLength, parent);
+        QLineEdit* edit = makeEdit(qs(field->control), parent);
         edit->setToolTip(qs(field->label));
         return new CalibrationSlot(button, edit, parent);
     }

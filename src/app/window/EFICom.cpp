@@ -7,6 +7,7 @@
 #include "app/live/LoggerPage.h"
 #include "app/live/MonitorPage.h"
 #include "app/dialogs/SerialDialog.h"
+#include "app/setup/PendingEdits.h"
 #include "app/setup/SetupPage.h"
 #include "app/dialogs/TimingAnalysisDialog.h"
 #include "app/maps/TimingPage.h"
@@ -136,8 +137,10 @@ void EFICom::buildPages()
     m_pageControl->setObjectName(QStringLiteral("PageControl1"));
     m_pages = {new SetupPage(context), new TimingPage(context), new FuelPage(context),
                new CorrectionPage(context), new LoggerPage(context, m_files), new MonitorPage(context)};
-    for (Page* p : m_pages)
+    for (Page* p : m_pages) {
         m_pageControl->addTab(p, p->caption());
+        connect(p, &Page::statusText, this, &EFICom::showStatus);
+    }
     setCentralWidget(m_pageControl);
 }
 
@@ -255,6 +258,9 @@ bool EFICom::eventFilter(QObject* watched, QEvent* event)
         return QMainWindow::eventFilter(watched, event);
     auto* key = static_cast<QKeyEvent*>(event);
     if (key->key() == Qt::Key_Escape && key->modifiers() == Qt::NoModifier) {
+        // A field with typing not yet sent takes Escape to put its value back.
+        if (PendingEdits::holds(w))
+            return false;
         spExitClick();
         return true;
     }

@@ -28,6 +28,10 @@ public:
     /// window's key preview); true takes the key from the focused control.
     virtual bool previewKey(QKeyEvent* event);
 
+signals:
+    /// A text for the window's status bar (a refused entry, and why).
+    void statusText(const QString& text);
+
 protected:
     TuneModel& model() const { return m_context.model; }
     LinkWorker& link() const { return m_context.link; }

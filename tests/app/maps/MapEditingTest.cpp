@@ -336,6 +336,28 @@ TEST_F(MapEditTest, ATypedJetOutsideTheByteIsRefusedNotWrapped)
     EXPECT_EQ(bar->value(), position);
 }
 
+TEST_F(MapEditTest, ATypedJetWaitsForEnterWhileItsTrackBarActsAtOnce)
+{
+    showPageOf(chart(ChartId::FuelVac));
+    auto* edit = qobject_cast<QLineEdit*>(control(QStringLiteral("Edit28")));
+    auto* bar = window->findChild<QSlider*>(QStringLiteral("MainJetAdjust"));
+    edit->setFocus(Qt::MouseFocusReason);
+    edit->selectAll();
+    QTest::keyClicks(edit, QStringLiteral("100"));
+    waitIdle();
+    EXPECT_TRUE(unit->writesStartingWith(0xF2).empty()) << "no jet of 1 or 10 on the way";
+    QTest::keyClick(edit, Qt::Key_Return);
+    waitIdle();
+    EXPECT_EQ(unit->writesStartingWith(0xF2), (std::vector<link::Bytes>{{0xF2, 3, 100}}));
+    EXPECT_EQ(bar->value(), 155);
+
+    unit->device.clearWritten();
+    bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    waitIdle();
+    EXPECT_EQ(unit->writesStartingWith(0xF2), (std::vector<link::Bytes>{{0xF2, 3, 99}}));
+    EXPECT_EQ(edit->text().toStdString(), "99");
+}
+
 TEST_F(MapEditTest, VacuumMarkersStandAtTheThrottleVacuumSettings)
 {
     app::MapChartView* c = chart(ChartId::FuelVac);

@@ -1,6 +1,6 @@
 // The Setup page's fields on the real widgets: what is built from the
-// tables, what a fill shows (and that it sends nothing), and what typing
-// sends, puts back and reports.
+// tables, what a fill shows (and that it sends nothing), and what a finished
+// entry sends, puts back and reports.
 
 #include "setup/SetupPageFixture.h"
 
@@ -41,7 +41,7 @@ TEST_F(SetupPageTest, EveryControlOfTheTablesIsBuiltWithItsNameAndLimit)
             continue; // the jet trims live on their own page
         auto* e = page->findChild<QLineEdit*>(qs(f.control));
         ASSERT_NE(e, nullptr) << f.control;
-        EXPECT_EQ(e->maxLength(), f.maxLength ? f.maxLength : 32767) << f.control;
+        EXPECT_EQ(e->maxLength(), 32767) << f.control << ": the engine judges the length, the widget cuts nothing";
         EXPECT_NE(binder->field(qs(f.control)), nullptr) << f.control;
         // The caption is the label whose buddy the field is (the hidden calibration fields have none).
         if (f.panel != "Active Sensors") {
@@ -99,46 +99,74 @@ TEST_F(SetupPageTest, ConnectFillsThePageAndSendsNothing)
     EXPECT_TRUE(takeWrites().empty());
 }
 
-TEST_F(SetupPageTest, TypingCylindersSendsEachAcceptedValue)
+TEST_F(SetupPageTest, TypedCylindersAreSentOnceTheEditIsFinished)
 {
     connectUnit();
     typeInto("Edit12", "12");
-    EXPECT_EQ(takeWrites(), (std::vector<link::Bytes>{wb(0x50, 1), wb(0x50, 0x0C)}));
+    EXPECT_TRUE(takeWrites().empty()) << "no half-typed 1 goes out";
+    EXPECT_TRUE(pending("Edit12"));
+    QTest::keyClick(find("Edit12"), Qt::Key_Return);
+    EXPECT_EQ(takeWrites(), (std::vector<link::Bytes>{wb(0x50, 0x0C)}));
+    EXPECT_FALSE(pending("Edit12"));
     EXPECT_EQ(modelRaw(80), 12) << "the model's setup copy follows";
     EXPECT_EQ(model.state().image[80], 13) << "and its image";
     EXPECT_TRUE(model.state().flags.ImageChanged);
     EXPECT_FALSE(model.state().commands.readTable);
     EXPECT_TRUE(model.state().commands.writeTable);
 
-    // "13" is refused: "1" is put back, which is sent again.
-    typeInto("Edit12", "13");
-    EXPECT_EQ(takeWrites(), (std::vector<link::Bytes>{wb(0x50, 1), wb(0x50, 1)}));
-    EXPECT_EQ(text("Edit12"), "1");
-    EXPECT_EQ(modelRaw(80), 1);
-    EXPECT_TRUE(sink.entries.empty());
+    // "13" is refused: "12" is put back, and the unit keeps it.
+    enterInto("Edit12", "13");
+    EXPECT_TRUE(takeWrites().empty());
+    EXPECT_EQ(text("Edit12"), "12");
+    EXPECT_EQ(modelRaw(80), 12);
+    // Enter on an unchanged value sends nothing.
+    QTest::keyClick(find("Edit12"), Qt::Key_Return);
+    EXPECT_TRUE(takeWrites().empty());
 }
 
 TEST_F(SetupPageTest, ZeroingFieldSetsZeroAndSendsIt)
 {
     connectUnit();
-    typeInto("Edit35", "30");
-    EXPECT_EQ(takeWrites(), (std::vector<link::Bytes>{wb(0x2B, 30), wb(0x2B, 0)}));
+    enterInto("Edit35", "30");
+    EXPECT_EQ(takeWrites(), (std::vector<link::Bytes>{wb(0x2B, 0)}));
     EXPECT_EQ(text("Edit35"), "0");
 }
 
-TEST_F(SetupPageTest, RefusedNumbersAreReportedAndNothingIsSent)
+TEST_F(SetupPageTest, TextsThatAreNoNumbersAreExplainedBesideTheFieldAndNothingIsSent)
 {
     connectUnit();
-    find("Edit12")->setText("x");
-    find("Edit14")->setText("1,5"); // the separator here is "."
-    find("Edit53")->setText("1500.5");
+    typeInto("Edit12", "x");
+    EXPECT_TRUE(sink.entries.empty()) << "no message box while typing";
+    QTest::keyClick(find("Edit12"), Qt::Key_Return);
+    enterInto("Edit14", "1,5"); // the separator here is "."
+    enterInto("Edit53", "1500.5");
     EXPECT_TRUE(takeWrites().empty());
-    EXPECT_EQ(sink.texts("warning").join("|").toStdString(),
-              "'x' is not a valid integer value|'1,5' is not a valid floating point value|"
-              "'1500.5' is not a valid integer value");
-    EXPECT_EQ(find("Edit12")->text().toStdString(), "x") << "the text stays as typed";
+    EXPECT_TRUE(sink.entries.empty()) << "nor once the edit is finished";
+    EXPECT_EQ(find("Edit12")->toolTip().toStdString(), "'x' is not a valid integer value: Cylinders takes 1 to 12");
+    EXPECT_EQ(find("Edit14")->toolTip().toStdString(),
+              "'1,5' is not a valid floating point value: Coil Time (ms) takes 0 to 100 ms");
+    EXPECT_EQ(find("Edit53")->toolTip().toStdString(),
+              "'1500.5' is not a valid integer value: RPM Limiter takes 0 to 10000 RPM");
+    EXPECT_EQ(text("Edit12"), "4") << "the last accepted value comes back";
     EXPECT_EQ(modelRaw(80), 4);
     EXPECT_FALSE(model.state().flags.ImageChanged);
+}
+
+TEST_F(SetupPageTest, LambdaControlFieldsKeepTheirValueOutsideFiveToTwentyFive)
+{
+    connectUnit();
+    for (const char* name : {"Edit50", "Edit51"}) {
+        const int offset = name == std::string("Edit50") ? 12 : 13;
+        enterInto(name, "12");
+        EXPECT_EQ(takeWrites(), (std::vector<link::Bytes>{wb(offset, 12)})) << name;
+        for (const char* refused : {"30", "26", "4"}) {
+            enterInto(name, refused);
+            EXPECT_EQ(text(name), "12") << name << " " << refused;
+        }
+        EXPECT_TRUE(takeWrites().empty()) << name << ": never a 0 below the unit's range";
+        EXPECT_EQ(modelRaw(offset), 12);
+    }
+    EXPECT_EQ(find("Edit50")->toolTip().toStdString(), "4 is refused: Control Delay takes 5 to 25");
 }
 
 TEST_F(SetupPageTest, DecimalFieldsRoundHalvesToEven)
@@ -157,9 +185,8 @@ TEST_F(SetupPageTest, AStoredValueWiderThanTheFieldIsShownWhole)
     QLineEdit* e = find("Edit12");
     EXPECT_EQ(e->text(), "253");
     EXPECT_TRUE(takeWrites().empty()) << "the widened text is the stored one: nothing to send";
-    typeInto("Edit12", "5");
+    enterInto("Edit12", "5");
     EXPECT_EQ(takeWrites(), (std::vector<link::Bytes>{wb(0x50, 5)}));
-    EXPECT_EQ(e->maxLength(), 2) << "typing works within the field's own limit again";
 }
 
 TEST_F(SetupPageTest, ABytePlusOne255LeavesItsFieldDisabledAndEmpty)

@@ -6,12 +6,14 @@
 #include "window/AppFixture.h"
 
 #include "app/link/LinkWorker.h"
+#include "app/setup/PendingEdits.h"
 #include "app/setup/SetupBinder.h"
 #include "app/setup/SetupPanels.h"
 #include "app/window/TuneModel.h"
 #include "link/Protocol.h"
 #include "setup/SetupEngine.h"
 
+#include <QApplication>
 #include <QLineEdit>
 #include <QTest>
 #include <QVBoxLayout>
@@ -86,6 +88,24 @@ protected:
         e->selectAll();
         QTest::keyClick(e, Qt::Key_Delete);
         QTest::keyClicks(e, text);
+    }
+
+    /// Types into a field and finishes the edit with Enter.
+    void enterInto(const char* name, const QString& text)
+    {
+        typeInto(name, text);
+        QTest::keyClick(find(name), Qt::Key_Return);
+    }
+
+    /// Whether a field shows typing not yet sent.
+    bool pending(const char* name) const { return find(name)->property(app::PendingEdits::Property).toBool(); }
+
+    /// Gives a field the keyboard focus, as a click into it does.
+    void focus(const char* name)
+    {
+        QApplication::setActiveWindow(page.get());
+        find(name)->setFocus(Qt::MouseFocusReason);
+        ASSERT_TRUE(find(name)->hasFocus()) << name;
     }
 
     /// A setup byte of the model's copy, raw form.

@@ -10,6 +10,7 @@
 #include "app/setup/TpsCalibrationPanel.h"
 #include "link/Protocol.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -68,6 +69,43 @@ TEST_F(SetupWindowTest, ThePageIsReadOnlyWhileASequenceRuns)
     EXPECT_EQ(cylinders->text().toStdString(), "4");
     window->model().setBusy(false);
     EXPECT_TRUE(cylinders->isEnabled());
+    waitIdle();
+    EXPECT_EQ(writeBytes(), 0u);
+}
+
+TEST_F(SetupWindowTest, EscapeInAFieldWithTypingPutsItBackAndIsNotExit)
+{
+    connectedWindow();
+    bool exited = false;
+    QObject::connect(window.get(), &app::EFICom::exitFinished, [&] { exited = true; });
+    QLineEdit* limiter = edit("Edit20");
+    QApplication::setActiveWindow(window.get());
+    limiter->setFocus(Qt::MouseFocusReason);
+    limiter->selectAll();
+    QTest::keyClicks(limiter, "69");
+    QTest::keyClick(limiter, Qt::Key_Escape);
+    waitIdle();
+    EXPECT_FALSE(exited);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(unit->device.isOpen());
+    EXPECT_EQ(limiter->text().toStdString(), "6800");
+    EXPECT_EQ(writeBytes(), 0u);
+
+    // Nothing pending: Escape is Exit, in the field as anywhere else.
+    QTest::keyClick(limiter, Qt::Key_Escape);
+    ASSERT_TRUE(waitFor([&] { return exited; }));
+    EXPECT_EQ(writeBytes(), 0u);
+}
+
+TEST_F(SetupWindowTest, ARefusedEntryIsToldInTheStatusBar)
+{
+    connectedWindow();
+    QLineEdit* cylinders = edit("Edit12");
+    cylinders->selectAll();
+    QTest::keyClicks(cylinders, "13");
+    QTest::keyClick(cylinders, Qt::Key_Return);
+    EXPECT_EQ(panel(0).toStdString(), "13 is refused: Cylinders takes 1 to 12");
+    EXPECT_TRUE(sink->entries.empty());
     waitIdle();
     EXPECT_EQ(writeBytes(), 0u);
 }
