@@ -94,6 +94,9 @@ QToolButton* EFICom::addButton(const QString& name, const QString& caption, void
     b->setObjectName(name);
     b->setText(caption);
     b->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    // A click takes the focus, so a value still being typed is finished (and
+    // sent) before the button acts: Write to KYR then carries it.
+    b->setFocusPolicy(Qt::ClickFocus);
     if (handler)
         connect(b, &QToolButton::clicked, this, handler);
     m_toolBar->addWidget(b);

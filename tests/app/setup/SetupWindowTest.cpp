@@ -97,6 +97,25 @@ TEST_F(SetupWindowTest, EscapeInAFieldWithTypingPutsItBackAndIsNotExit)
     EXPECT_EQ(writeBytes(), 0u);
 }
 
+// A value still being typed when "Write to KYR" is clicked is finished first:
+// the table written carries it.
+TEST_F(SetupWindowTest, WriteToKyrClickedWhileTypingWritesTheTypedValue)
+{
+    connectedWindow();
+    QLineEdit* limiter = edit("Edit20");
+    QApplication::setActiveWindow(window.get());
+    limiter->setFocus(Qt::MouseFocusReason);
+    limiter->selectAll();
+    QTest::keyClicks(limiter, "6900");
+    QTest::mouseClick(button("spWrite"), Qt::LeftButton);
+    waitIdle();
+    EXPECT_EQ(limiter->text().toStdString(), "6900");
+    EXPECT_EQ(writeBytes(), 1u) << "the typed value went to the unit once";
+    EXPECT_EQ(panel(0).toStdString(), "Data table written to KYR");
+    const auto off = static_cast<std::size_t>(table::setupOffset(table::SetupParam::RpmLimiter));
+    EXPECT_EQ(unit->table[off], window->model().state().setup[off]) << "the unit's table holds the typed limiter";
+}
+
 TEST_F(SetupWindowTest, ARefusedEntryIsToldInTheStatusBar)
 {
     connectedWindow();
