@@ -226,7 +226,8 @@ Outcome SetupEngine::accept(const FieldDef& f, FieldState& st, const Read& r, in
     out.store = Store{offset, static_cast<uint8_t>(byte + 1)};
     m_copy[offset] = static_cast<uint8_t>(byte + 1);
     st.lastAccepted = st.text;
-    out.markWritten = f.kind != Kind::Quiet && f.kind != Kind::QuietRestoring;
+    // The jets, like the quiet fields, leave "Read from KYR" and "Write to KYR" as they are.
+    out.markWritten = f.kind != Kind::Quiet && f.kind != Kind::QuietRestoring && f.effect != Effect::Jet;
     switch (f.effect) {
     case Effect::RpmRange: {
         // The field is an integer field, so the value is whole.
@@ -399,7 +400,9 @@ Outcome SetupEngine::sendSwitch(const SwitchDef& s, int value)
     Outcome out;
     out.send = ByteWrite{offset, static_cast<uint8_t>(value)};
     out.store = Store{offset, static_cast<uint8_t>(value + 1)};
-    out.markWritten = true;
+    // A switch is stored and sent; it leaves "Read from KYR" and "Write to KYR"
+    // as they are. The lambda target's track bar is an edit like a field's.
+    out.markWritten = s.type == SwitchType::LambdaTarget;
     m_copy[offset] = static_cast<uint8_t>(value + 1);
     const int position = m_switches[switchIndex(s)];
     if (!s.display.empty())

@@ -35,6 +35,10 @@ TEST(SetupEngine, AcceptingMarksTheImageOnlyForRestoringAndZeroingFields)
     Outcome quiet = e.commitText("Edit33", "9");
     ASSERT_TRUE(quiet.send);
     EXPECT_FALSE(quiet.markWritten);
+    Outcome jet = e.commitText("Edit28", "140");
+    ASSERT_TRUE(jet.send);
+    EXPECT_TRUE(jet.store);
+    EXPECT_FALSE(jet.markWritten) << "a jet leaves Read from KYR enabled";
 }
 
 TEST(SetupEngine, HalvesGoToEven)

@@ -260,7 +260,8 @@ bool EFICom::eventFilter(QObject* watched, QEvent* event)
     if (!first || w->window() != this)
         return QMainWindow::eventFilter(watched, event);
     auto* key = static_cast<QKeyEvent*>(event);
-    if (key->key() == Qt::Key_Escape && key->modifiers() == Qt::NoModifier) {
+    // Shift, Ctrl and Alt make no difference to Escape.
+    if (key->key() == Qt::Key_Escape) {
         // A field with typing not yet sent takes Escape to put its value back.
         if (PendingEdits::holds(w))
             return false;

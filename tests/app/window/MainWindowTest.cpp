@@ -281,6 +281,19 @@ TEST_F(WindowTest, EscapeIsExit)
     EXPECT_FALSE(window->isVisible());
 }
 
+TEST_F(WindowTest, EscapeWithShiftCtrlOrAltHeldIsExitToo)
+{
+    connectedWindow();
+    bool exited = false;
+    QObject::connect(window.get(), &app::EFICom::exitFinished, [&] { exited = true; });
+    QApplication::setActiveWindow(window.get());
+    window->setFocus();
+    QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : window.get(), Qt::Key_Escape,
+                    Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
+    ASSERT_TRUE(waitFor([&] { return exited; }));
+    EXPECT_FALSE(unit->device.isOpen());
+}
+
 TEST_F(WindowTest, ExitClosesThePort)
 {
     connectedWindow();
