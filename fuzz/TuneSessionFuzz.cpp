@@ -125,6 +125,10 @@ void checkRead(session::TuneSession& session, session::TuneState& s)
         return;
     }
     check(r.mapsDecoded && s.imageWhole, "a table read shows the whole table");
+    if (s.flags.FileOpen) {
+        check(s.image == demo().image, "with a file open the table read shows the file");
+        return;
+    }
     check(noZero(s.image) && s.unitImage && kept(*s.unitImage) == kept(s.image),
           "the table shown is the unit's reply up to its end");
 }
@@ -161,6 +165,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     session::TuneState s = session::TuneState::initial();
     s.port = session::PortAddress::comPort(UnitCom);
 
+    // With the demo file open first, Connect joins the unit to the file.
+    if (fdp.ConsumeBool()) {
+        session.openFile(s, demo());
+        check(s.flags.FileDecoded && s.image == demo().image, "an opened file is shown as it is");
+    }
     auto connected = session.connect(s);
     check(!connected.statuses.empty(), "Connect always says something");
     if (!connected.error)
