@@ -8,8 +8,6 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/install-deps.sh"
 "$root/scripts/build-sanitize.sh"
 build="${KYR_SANITIZE_BUILD_DIR:-$root/build-sanitize}"
-if [ -n "${KYR_FUZZ_RUNS:-}" ]; then
-  cmake -S "$root" -B "$build" -DKYR_FUZZ_RUNS="$KYR_FUZZ_RUNS" >/dev/null
-fi
+cmake -S "$root" -B "$build" -DKYR_FUZZ_RUNS="${KYR_FUZZ_RUNS:-20000}" >/dev/null
 cd "$build"
 ctest --output-on-failure -j1 --timeout 600 -L fuzz
