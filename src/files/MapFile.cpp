@@ -70,7 +70,9 @@ Result<std::array<uint8_t, 7>> parseVersion(std::string text, int lineNo)
         return badAt(lineNo, std::string(kBadVersion) + " (\"" + text + "\")");
     if (text.size() == 7)
         text.insert(2, "0");
-    if (text.size() != 8 || text[7] != '4')
+    // Both signature digits: a line ending "34" would read as an identity
+    // that is neither a file's nor a unit's, and write back as another.
+    if (text.size() != 8 || text.substr(6) != "44")
         return bad(std::string(kBadVersion));
     std::array<uint8_t, 7> id{};
     auto d = [&](int i) { return static_cast<uint8_t>(text[i] - '0'); };

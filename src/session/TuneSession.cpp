@@ -203,7 +203,9 @@ bool TuneSession::identifyAndReadSetup(TuneState& s, SessionResult& r)
         id = askIdentity(pause::IdentityConnectMs);
     }
     bool answered = true;
-    if (id.fromFile()) {
+    // The file signature counts only for the open file's own identity: a
+    // port whose reply carries it is not a unit, and no file is open.
+    if (s.flags.FileOpen && id.fromFile()) {
         say(r, s, "KYR file opened successfully");
     } else if (!id.recognised()) {
         say(r, s, "KYR not connected");

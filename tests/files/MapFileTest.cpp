@@ -123,6 +123,8 @@ TEST(MapFileReader, MalformedFilesAreRefusedWithAClearMessage)
         {"no semicolon", fileWith("4371144", tableLine(482).substr(0, 963)), "Incorrect .KYR file: line 6: the table does not end"},
         {"version letters", fileWith("43x1144", good), "Incorrect .KYR file: line 2: Incorrect .KYR file version"},
         {"version 8th not 4", fileWith("43171255", good), "Incorrect .KYR file version"},
+        {"version 7th not 4", fileWith("43171234", good), "Incorrect .KYR file version"},
+        {"short version 6th not 4", fileWith("1717414", good), "Incorrect .KYR file version"},
         {"version too long", fileWith("431712444", good), "Incorrect .KYR file: line 2"},
         {"reordered", reordered, "Incorrect .KYR file: line 1: expected \"#KYR Version\""},
         {"no eof", fileWith("4371144", good).substr(0, fileWith("4371144", good).size() - 6), "Incorrect .KYR file: line 7"},

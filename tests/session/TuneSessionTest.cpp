@@ -313,6 +313,24 @@ TEST_F(ShortReplies, SilenceIsNoUnitAndReadsNothing)
     EXPECT_FALSE(s.commands.writeTable);
 }
 
+// Only an open file carries the file signature 4 4: a port answering with it
+// is not a unit, and no file is said to be open.
+TEST_F(ShortReplies, ReplyWithTheFileSignatureIsNoUnit)
+{
+    unit.identity = {3, 3, 2, 7, 1, 4, 4};
+    s.setup.fill(9);
+    const auto before = s;
+    auto r = session.connect(s);
+    EXPECT_EQ(wire(), Texts{"FF"});
+    EXPECT_EQ(r.statuses, (Texts{"Searching ComPorts...", "KYR not connected"}));
+    ASSERT_TRUE(r.error.has_value());
+    EXPECT_EQ(r.error->kind, ErrorKind::NoUnit);
+    EXPECT_FALSE(r.setupDecoded);
+    EXPECT_EQ(s.setup, before.setup);
+    EXPECT_FALSE(s.flags.UnitConnected);
+    EXPECT_FALSE(s.flags.EditsLive);
+}
+
 TEST_F(ShortReplies, ReadForSaveRefusesAShortTable)
 {
     connectUnit();
