@@ -21,12 +21,32 @@ constexpr std::string_view kTableHeader = "#Table";
 constexpr std::string_view kEof = "#EOF";
 constexpr std::string_view kBadVersion = "Incorrect .KYR file version";
 constexpr std::size_t kMaxFileSize = 1 << 20;
+constexpr std::size_t kQuotedChars = 40;
 
 Error bad(std::string message) { return makeError(ErrorKind::BadFile, std::move(message)); }
 
 Error badAt(int line, const std::string& what)
 {
     return bad("Incorrect .KYR file: line " + std::to_string(line) + ": " + what);
+}
+
+// A refused line as a message quotes it: its start, with control bytes and
+// bytes above 127 as \xNN, so that a long line or a terminal escape sequence
+// never reaches the user whole.
+std::string excerpt(std::string_view line)
+{
+    std::string out = "\"";
+    for (char ch : line.substr(0, kQuotedChars)) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c < 0x20 || c >= 0x7F) {
+            char hex[5];
+            std::snprintf(hex, sizeof hex, "\\x%02X", c);
+            out += hex;
+        } else {
+            out += c == '\\' ? std::string("\\\\") : std::string(1, ch);
+        }
+    }
+    return out + (line.size() > kQuotedChars ? "...\"" : "\"");
 }
 
 // One decimal digit place of the version line: a value that does not fit keeps
@@ -65,9 +85,9 @@ bool allDigits(std::string_view s)
 Result<std::array<uint8_t, 7>> parseVersion(std::string text, int lineNo)
 {
     if (text.size() > 8)
-        return badAt(lineNo, std::string(kBadVersion) + " (\"" + text + "\")");
+        return badAt(lineNo, std::string(kBadVersion) + " (" + excerpt(text) + ")");
     if (!allDigits(text))
-        return badAt(lineNo, std::string(kBadVersion) + " (\"" + text + "\")");
+        return badAt(lineNo, std::string(kBadVersion) + " (" + excerpt(text) + ")");
     if (text.size() == 7)
         text.insert(2, "0");
     if (text.size() != 8 || text[7] != '4')

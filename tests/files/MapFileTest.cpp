@@ -140,6 +140,25 @@ TEST(MapFileReader, MalformedFilesAreRefusedWithAClearMessage)
     EXPECT_TRUE(parseMapFile(fileWith("4371144", good)).ok());
 }
 
+// A refused line is quoted by its start only, escaped: neither a huge line nor
+// a terminal's control sequence reaches the message whole.
+TEST(MapFileReader, ARefusedLineIsQuotedShortAndEscaped)
+{
+    const std::string escape = "\x1B]0;title\x07\x1B[2J";
+    auto huge = parseMapFile(fileWith(escape + std::string(900000, 'x'), tableLine(482)));
+    ASSERT_FALSE(huge.ok());
+    const std::string& message = huge.error().message;
+    EXPECT_LT(message.size(), 120u) << message.substr(0, 200);
+    EXPECT_NE(message.find("(\"\\x1B]0;title\\x07\\x1B[2Jxxxx"), std::string::npos) << message;
+    EXPECT_EQ(message.substr(message.size() - 7), "xx...\")") << message;
+    for (char c : message)
+        EXPECT_TRUE(c >= 0x20 && c < 0x7F) << static_cast<int>(static_cast<unsigned char>(c));
+
+    auto shortLine = parseMapFile(fileWith("43\\1\xE9" "44", tableLine(482)));
+    ASSERT_FALSE(shortLine.ok());
+    EXPECT_NE(shortLine.error().message.find("(\"43\\\\1\\xE944\")"), std::string::npos) << shortLine.error().message;
+}
+
 TEST(MapFileReader, AcceptsPlainLineFeedsAndLongVehicleTexts)
 {
     std::string text = "#KYR Version\n43171244\n#VehicleInfo\nA very long make name indeed~m~e~\n#Table\n" + tableLine(482) + "\n#EOF\n";
