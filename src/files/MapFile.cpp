@@ -22,6 +22,7 @@ constexpr std::string_view kEof = "#EOF";
 constexpr std::string_view kBadVersion = "Incorrect .KYR file version";
 constexpr std::size_t kMaxFileSize = 1 << 20;
 constexpr std::size_t kQuotedChars = 40;
+constexpr std::size_t kVersionChars = 8;
 
 Error bad(std::string message) { return makeError(ErrorKind::BadFile, std::move(message)); }
 
@@ -80,14 +81,16 @@ bool allDigits(std::string_view s)
     return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-// The version text: model, type, minor in two digits, bytes 3..6. A seven-digit
-// text is the older form with a one-digit minor; it gets its "0" back first.
-Result<std::array<uint8_t, 7>> parseVersion(std::string text, int lineNo)
+// The version text is the line's first eight characters: model, type, minor
+// in two digits, bytes 3..6. Earlier versions wrote each identity byte in
+// full, so the files of a unit whose bytes need two digits have longer lines;
+// they open by their first eight. A seven-digit text is the older form with a
+// one-digit minor; it gets its "0" back first.
+Result<std::array<uint8_t, 7>> parseVersion(std::string_view line, int lineNo)
 {
-    if (text.size() > 8)
-        return badAt(lineNo, std::string(kBadVersion) + " (" + excerpt(text) + ")");
+    std::string text(line.substr(0, kVersionChars));
     if (!allDigits(text))
-        return badAt(lineNo, std::string(kBadVersion) + " (" + excerpt(text) + ")");
+        return badAt(lineNo, std::string(kBadVersion) + " (" + excerpt(line) + ")");
     if (text.size() == 7)
         text.insert(2, "0");
     if (text.size() != 8 || text[7] != '4')
@@ -150,7 +153,7 @@ void splitVehicle(std::string_view line, MapFile& f)
 
 Result<std::array<uint8_t, 7>> parseVersionLine(std::string_view text)
 {
-    return parseVersion(std::string(text), 2);
+    return parseVersion(text, 2);
 }
 
 std::string versionLine(const std::array<uint8_t, 7>& id)

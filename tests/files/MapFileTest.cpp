@@ -95,6 +95,23 @@ TEST(MapFileReader, EveryVersionLineSurvivesARoundTrip)
     EXPECT_EQ(old.value(), (std::array<uint8_t, 7>{4, 3, 7, 1, 1, 4, 4}));
 }
 
+// A longer version line counts by its first eight characters, as files whose
+// identity bytes were written in full (two digits each) always opened.
+TEST(MapFileReader, ALongerVersionLineCountsByItsFirstEight)
+{
+    const auto cut = parseVersionLine("431712444");
+    ASSERT_TRUE(cut.ok()) << cut.error().message;
+    EXPECT_EQ(cut.value(), (std::array<uint8_t, 7>{4, 3, 17, 1, 2, 4, 4}));
+    // Model 12, type 3, minor 17, bytes 1 and 1, each in full, then "44".
+    const auto full = parseVersionLine("12" "3" "17" "1" "1" "44");
+    ASSERT_TRUE(full.ok()) << full.error().message;
+    EXPECT_EQ(full.value(), (std::array<uint8_t, 7>{1, 2, 31, 7, 1, 1, 4}));
+    auto file = parseMapFile(fileWith("4317124499999", tableLine(482)));
+    ASSERT_TRUE(file.ok()) << file.error().message;
+    EXPECT_EQ(file.value().identity[2], 17);
+    EXPECT_FALSE(parseVersionLine("4371144x").ok()); // a seven-digit line with more after it
+}
+
 TEST(MapFileWriter, ValuesTooWideForTheVersionLineKeepTheirLastDigits)
 {
     EXPECT_EQ(versionLine({12, 3, 7, 15, 1, 5, 6}), "2375144");
@@ -123,7 +140,7 @@ TEST(MapFileReader, MalformedFilesAreRefusedWithAClearMessage)
         {"no semicolon", fileWith("4371144", tableLine(482).substr(0, 963)), "Incorrect .KYR file: line 6: the table does not end"},
         {"version letters", fileWith("43x1144", good), "Incorrect .KYR file: line 2: Incorrect .KYR file version"},
         {"version 8th not 4", fileWith("43171255", good), "Incorrect .KYR file version"},
-        {"version too long", fileWith("431712444", good), "Incorrect .KYR file: line 2"},
+        {"long version 8th not 4", fileWith("431712554", good), "Incorrect .KYR file version"},
         {"reordered", reordered, "Incorrect .KYR file: line 1: expected \"#KYR Version\""},
         {"no eof", fileWith("4371144", good).substr(0, fileWith("4371144", good).size() - 6), "Incorrect .KYR file: line 7"},
         {"empty", "", "Incorrect .KYR file: the file is empty"},
