@@ -4,6 +4,7 @@
 #include "Retry.h"
 #include "TuneView.h"
 
+#include "session/TuneSession.h"
 #include "session/WriteRules.h"
 
 #include <filesystem>
@@ -156,10 +157,7 @@ int runRead(const ReadOptions& o, Io& io, const LinkEnv& env)
     file.make = o.make;
     file.model = o.model;
     file.engine = o.engine;
-    file.image = st.image;
-    // The unit's reply ends before the trailer; the file carries it as the
-    // encoder writes it, so that the file holds the unit's whole table.
-    file.image[table::TrailerOffset] = static_cast<uint8_t>(table::TrailerRaw + 1);
+    file.image = session::savedFromUnit(st.image);
     if (Status saved = files::saveMapFile(o.output, file); !saved)
         return fail(io, ExitUsage, saved.error().message);
     io.out << "Saved " << o.output << ": " << unitLine(identityOf(file.identity, table::setupOf(file.image)))

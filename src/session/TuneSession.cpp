@@ -41,6 +41,12 @@ std::string incompleteReadText(std::size_t got, std::size_t expected)
     return "Incomplete read from KYR: " + std::to_string(got) + " of " + std::to_string(expected) + " bytes";
 }
 
+table::ImageBytes savedFromUnit(table::ImageBytes unitTable)
+{
+    unitTable[table::TrailerOffset] = 0;
+    return unitTable;
+}
+
 TuneSession::TuneSession(TQCCom32& efi, Clock& clock, BackupStore* backups)
     : m_efi(efi), m_clock(clock), m_backups(backups)
 {
@@ -372,8 +378,7 @@ void TuneSession::backUp(TuneState& s, const table::ImageBytes& image, SessionRe
     // The table is the unit's: a file opened since Connect shows its own
     // identity, and a backup carrying it would be restored as the file's type.
     file.identity = s.flags.UnitConnected ? s.unitIdentity.bytes : s.unit.identity.bytes;
-    file.image = image;
-    file.image[table::TableSize - 1] = 0; // as Save From KYR keeps it
+    file.image = savedFromUnit(image);
     auto saved = m_backups->save(file, tools::serialText(table::setupOf(image)));
     if (saved)
         r.backup = saved.value();
@@ -492,9 +497,7 @@ Result<table::ImageBytes> TuneSession::readForSave(TuneState& s)
     auto table = readUnitTable(s, r);
     if (!table)
         return makeError(ErrorKind::ShortReply, table.error().message + "; nothing was saved");
-    table::ImageBytes buffer = table.value();
-    buffer[table::TableSize - 1] = 0; // the copy's terminator
-    return buffer;
+    return savedFromUnit(table.value());
 }
 
 void TuneSession::exit(TuneState&) { m_efi.Close(); }
