@@ -82,8 +82,11 @@ SessionResult TuneSession::search(TuneState& s, int pauseMs, bool lastWins)
     m_efi.setDevicePath({});
     for (int n = FirstPort; n <= LastPort; ++n) {
         m_efi.setPort(n);
-        if (!m_efi.Open())
+        if (!m_efi.Open()) {
+            if (m_efi.lastError() && m_efi.lastError()->kind == ErrorKind::PortInUse)
+                r.busyPorts.push_back({n, *m_efi.lastError()});
             continue;
+        }
         s.ports.push_back(n);
         PortProbe probe{n, m_efi.devicePath(), std::nullopt};
         UnitIdentity id = askIdentity(pauseMs);
