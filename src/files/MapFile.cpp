@@ -1,14 +1,13 @@
 #include "files/MapFile.h"
 
+#include "files/AtomicFile.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <fstream>
 #include <sstream>
-#include <unistd.h>
 #include <vector>
 
 namespace kyr::files {
@@ -234,42 +233,7 @@ Result<MapFile> loadMapFile(const std::filesystem::path& path)
 
 Status saveMapFile(const std::filesystem::path& path, const MapFile& file)
 {
-    const std::string text = formatMapFile(file);
-    std::filesystem::path dir = path.parent_path().empty() ? "." : path.parent_path();
-    std::string tmpl = (dir / ("." + path.filename().string() + ".XXXXXX")).string();
-    std::vector<char> name(tmpl.begin(), tmpl.end());
-    name.push_back('\0');
-    int fd = ::mkstemp(name.data());
-    auto fail = [&](const std::string& what) {
-        int err = errno;
-        if (fd >= 0)
-            ::close(fd);
-        ::unlink(name.data());
-        return makeError(ErrorKind::OsError, "Cannot save " + path.string() + ": " + what + ": " + std::strerror(err));
-    };
-    if (fd < 0)
-        return makeError(ErrorKind::OsError, "Cannot save " + path.string() + ": " + std::strerror(errno));
-    std::size_t done = 0;
-    while (done < text.size()) {
-        ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return fail("write");
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    ::fchmod(fd, 0644);
-    if (::fsync(fd) != 0)
-        return fail("fsync");
-    if (::close(fd) != 0) {
-        fd = -1;
-        return fail("close");
-    }
-    fd = -1;
-    if (::rename(name.data(), path.c_str()) != 0)
-        return fail("rename");
-    return okStatus();
+    return replaceFile(path, formatMapFile(file));
 }
 
 } // namespace kyr::files

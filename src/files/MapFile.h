@@ -39,7 +39,8 @@ Result<MapFile> parseMapFile(std::string_view text);
 
 /// Reads and parses a map file from disk.
 Result<MapFile> loadMapFile(const std::filesystem::path& path);
-/// Writes a map file atomically: a temporary file in the same folder renamed over the target.
+/// Writes a map file atomically (replaceFile): a temporary file in the target's
+/// folder renamed over it; the target keeps its mode, and a link stays a link.
 Status saveMapFile(const std::filesystem::path& path, const MapFile& file);
 
 } // namespace kyr::files

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -228,6 +229,46 @@ TEST(MapFileStorage, AFailedSaveLeavesThePreviousFile)
     auto missing = loadMapFile(dir / "nope.kyr");
     ASSERT_FALSE(missing.ok());
     EXPECT_EQ(missing.error().kind, ErrorKind::OsError);
+    fs::remove_all(dir);
+}
+
+// Replacing a file keeps what the user set on it: its mode, and a link that
+// pointed at it (the file behind the link is replaced, in its own folder).
+TEST(MapFileStorage, ASaveKeepsTheModeAndWritesThroughLinks)
+{
+    auto dir = tempDir();
+    fs::create_directories(dir / "tunes" / "kept");
+    const fs::path real = dir / "tunes" / "kept" / "real.kyr";
+    ASSERT_TRUE(saveMapFile(real, sampleFile()).ok());
+    EXPECT_EQ(fs::status(real).permissions(), fs::perms(0644)); // a new file
+    fs::permissions(real, fs::perms(0640));
+    fs::create_symlink("tunes/kept/real.kyr", dir / "link.kyr");
+    fs::create_symlink("link.kyr", dir / "chain.kyr");
+    fs::create_symlink("tunes/kept/new.kyr", dir / "dangling.kyr");
+
+    MapFile changed = sampleFile();
+    changed.make = "Changed";
+    ASSERT_TRUE(saveMapFile(dir / "chain.kyr", changed).ok());
+    EXPECT_TRUE(fs::is_symlink(dir / "chain.kyr"));
+    EXPECT_EQ(fs::read_symlink(dir / "link.kyr"), "tunes/kept/real.kyr");
+    EXPECT_EQ(loadMapFile(real).value().make, "Changed");
+    EXPECT_EQ(fs::status(real).permissions(), fs::perms(0640));
+
+    ASSERT_TRUE(saveMapFile(dir / "dangling.kyr", changed).ok());
+    EXPECT_TRUE(fs::is_symlink(dir / "dangling.kyr"));
+    EXPECT_EQ(loadMapFile(dir / "tunes" / "kept" / "new.kyr").value().make, "Changed");
+    // Nothing else was left in either folder.
+    std::vector<std::string> left;
+    for (auto& e : fs::recursive_directory_iterator(dir))
+        left.push_back(e.path().lexically_relative(dir).string());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"chain.kyr", "dangling.kyr", "link.kyr", "tunes", "tunes/kept",
+                                               "tunes/kept/new.kyr", "tunes/kept/real.kyr"}));
+
+    fs::create_symlink("loop.kyr", dir / "loop.kyr");
+    auto loop = saveMapFile(dir / "loop.kyr", changed);
+    ASSERT_FALSE(loop.ok());
+    EXPECT_EQ(loop.error().kind, ErrorKind::OsError);
     fs::remove_all(dir);
 }
 
