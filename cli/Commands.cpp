@@ -4,14 +4,13 @@
 #include "Retry.h"
 #include "TuneView.h"
 
+#include "files/AtomicFile.h"
 #include "session/TuneSession.h"
 #include "session/WriteRules.h"
 
 #include <filesystem>
 
 namespace kyr::cli {
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -75,20 +74,6 @@ std::string unitLine(const IdentityView& id)
            (id.typeName.empty() ? "" : " (" + id.typeName + ")") + ", serial " + id.serial;
 }
 
-/// The output file must be creatable before the unit is asked for anything.
-Status checkOutputPath(const std::string& output)
-{
-    const fs::path path(output);
-    const fs::path dir = path.parent_path().empty() ? fs::path(".") : path.parent_path();
-    std::error_code ec;
-    if (!fs::is_directory(dir, ec))
-        return makeError(ErrorKind::BadArgument, "cannot save " + output + ": the folder " + dir.string() +
-                                                     " does not exist");
-    if (fs::is_directory(path, ec))
-        return makeError(ErrorKind::BadArgument, "cannot save " + output + ": it is a folder");
-    return okStatus();
-}
-
 } // namespace
 
 Status checkVehicleText(const std::string& what, const std::string& text)
@@ -139,7 +124,8 @@ int runRead(const ReadOptions& o, Io& io, const LinkEnv& env)
     for (auto [what, text] : {std::pair{"--make", &o.make}, {"--model", &o.model}, {"--engine", &o.engine}})
         if (Status s = checkVehicleText(what, *text); !s)
             return fail(io, ExitUsage, s.error().message);
-    if (Status s = checkOutputPath(o.output); !s)
+    // The file must be writable before the unit is asked for anything.
+    if (Status s = files::checkReplaceable(o.output); !s)
         return fail(io, ExitUsage, s.error().message);
     LinkSetup setup(io, o.port);
     if (setup.error)

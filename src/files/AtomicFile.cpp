@@ -125,4 +125,23 @@ Status replaceFile(const fs::path& path, std::string_view text)
     return okStatus();
 }
 
+Status checkReplaceable(const fs::path& path)
+{
+    auto target = saveTarget(path);
+    if (!target)
+        return target.error();
+    const fs::path dir = target.value().parent_path().empty() ? fs::path(".") : target.value().parent_path();
+    std::error_code ec;
+    if (!fs::is_directory(dir, ec))
+        return makeError(ErrorKind::OsError, "Cannot save " + path.string() + ": " +
+                                                 (fs::exists(dir, ec) ? dir.string() + " is not a folder"
+                                                                      : "the folder " + dir.string() + " does not exist"));
+    if (fs::is_directory(target.value(), ec))
+        return makeError(ErrorKind::OsError, "Cannot save " + path.string() + ": it is a folder");
+    const TempFile probe(target.value());
+    if (probe.fd() < 0)
+        return cannotSave(path, "", errno);
+    return okStatus();
+}
+
 } // namespace kyr::files

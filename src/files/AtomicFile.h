@@ -20,4 +20,9 @@ Result<std::filesystem::path> saveTarget(const std::filesystem::path& path);
 /// Errors name path and are OsError.
 Status replaceFile(const std::filesystem::path& path, std::string_view text);
 
+/// Whether replaceFile could write path now: its target is no folder, and a
+/// file can be created in the target's folder (tried, and removed again).
+/// Errors name path and are OsError.
+Status checkReplaceable(const std::filesystem::path& path);
+
 } // namespace kyr::files

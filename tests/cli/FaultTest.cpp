@@ -146,6 +146,33 @@ TEST(CliPtyFaults, ABusyPortIsNamed)
     EXPECT_EQ(runKyr(dir.path(), {"info"}).code, 0);
 }
 
+// An output that cannot be written is refused before the unit is asked for anything.
+TEST(CliPtyFaults, AnOutputThatCannotBeWrittenSendsNothing)
+{
+    TempFolder dir;
+    SimProcess sim(dir.path(), {.port = 2});
+    fs::create_directories(dir / "folder.kyr");
+    // Root writes into any folder whatever its mode, but not into /proc.
+    fs::path locked = "/proc/self";
+    if (::geteuid() != 0) {
+        locked = dir / "locked";
+        fs::create_directories(locked);
+        fs::permissions(locked, fs::perms(0555));
+    }
+    for (const fs::path& out : {dir / "folder.kyr", locked / "x.kyr", dir / "missing" / "x.kyr"}) {
+        KyrRun r = runKyr(dir.path(), {"read", "--port", "COM2", "-o", out.string()});
+        EXPECT_EQ(r.code, 2) << out;
+        expectOneErrorLine(r);
+        EXPECT_THAT(r.err, HasSubstr("Cannot save " + out.string())) << out;
+    }
+    for (const auto& e : sim.log())
+        EXPECT_FALSE(e.contains("cmd")) << "the unit was asked: " << e.dump();
+    EXPECT_TRUE(fs::is_empty(dir / "folder.kyr"));
+    if (::geteuid() != 0) {
+        EXPECT_TRUE(fs::is_empty(locked));
+    }
+}
+
 TEST(CliUsage, WrongCommandLinesExitTwo)
 {
     TempFolder dir;
