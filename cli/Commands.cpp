@@ -5,10 +5,12 @@
 #include "TuneView.h"
 
 #include "files/AtomicFile.h"
+#include "files/Cp1252.h"
 #include "session/TuneSession.h"
 #include "session/WriteRules.h"
 
 #include <filesystem>
+#include <tuple>
 
 namespace kyr::cli {
 
@@ -76,16 +78,20 @@ std::string unitLine(const IdentityView& id)
 
 } // namespace
 
-Status checkVehicleText(const std::string& what, const std::string& text)
+Result<std::string> vehicleBytes(const std::string& what, const std::string& text)
 {
-    if (text.size() > static_cast<std::size_t>(files::MaxVehicleText))
+    auto bytes = files::cp1252FromUtf8(text);
+    if (!bytes)
+        return makeError(ErrorKind::BadArgument, what + " \"" + printable(text) + "\": " + bytes.error().message);
+    const std::string& b = bytes.value();
+    if (b.size() > static_cast<std::size_t>(files::MaxVehicleText))
         return makeError(ErrorKind::BadArgument, what + " \"" + printable(text) + "\" is longer than " +
                                                      std::to_string(files::MaxVehicleText) + " characters");
-    for (char c : text)
-        if (c == '~' || static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) >= 0x7F)
+    for (char c : b)
+        if (c == '~' || static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
             return makeError(ErrorKind::BadArgument,
-                             what + " \"" + printable(text) + "\" may hold printable ASCII characters other than \"~\" only");
-    return okStatus();
+                             what + " \"" + printable(text) + "\" may not hold \"~\" or control characters");
+    return bytes;
 }
 
 int runPorts(const PortsOptions& o, Io& io, const LinkEnv& env)
@@ -121,9 +127,14 @@ int runInfo(const InfoOptions& o, Io& io, const LinkEnv& env)
 
 int runRead(const ReadOptions& o, Io& io, const LinkEnv& env)
 {
-    for (auto [what, text] : {std::pair{"--make", &o.make}, {"--model", &o.model}, {"--engine", &o.engine}})
-        if (Status s = checkVehicleText(what, *text); !s)
-            return fail(io, ExitUsage, s.error().message);
+    files::MapFile file;
+    for (auto [what, text, bytes] : {std::tuple{"--make", &o.make, &file.make}, {"--model", &o.model, &file.model},
+                                     {"--engine", &o.engine, &file.engine}}) {
+        auto b = vehicleBytes(what, *text);
+        if (!b)
+            return fail(io, ExitUsage, b.error().message);
+        *bytes = b.value();
+    }
     // The file must be writable before the unit is asked for anything.
     if (Status s = files::checkReplaceable(o.output); !s)
         return fail(io, ExitUsage, s.error().message);
@@ -138,11 +149,7 @@ int runRead(const ReadOptions& o, Io& io, const LinkEnv& env)
         return fail(io, ExitUnit, s.error().message + "; nothing was saved");
 
     const auto& st = unit.state();
-    files::MapFile file;
     file.identity = st.unit.identity.bytes;
-    file.make = o.make;
-    file.model = o.model;
-    file.engine = o.engine;
     file.image = session::savedFromUnit(st.image);
     if (Status saved = files::saveMapFile(o.output, file); !saved)
         return fail(io, ExitUsage, saved.error().message);

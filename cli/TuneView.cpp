@@ -1,5 +1,6 @@
 #include "TuneView.h"
 
+#include "files/Cp1252.h"
 #include "maps/Charts.h"
 #include "setup/Fields.h"
 #include "table/Rounding.h"
@@ -43,11 +44,15 @@ void describe(SetupValue& v, const table::ImageBytes& plusOne)
         v.known = v.raw < static_cast<int>(d.choices.size());
         v.text = v.known ? std::string(d.choices[v.raw]) : "unknown (" + std::to_string(v.raw) + ")";
         return;
-    case table::Shown::Char:
+    case table::Shown::Char: {
+        // One Windows-1252 byte, as the unit keeps its letters; never a control character.
+        const char32_t cp = files::cp1252CodePoint(static_cast<uint8_t>(v.raw));
         v.kind = ValueKind::Char;
-        v.known = v.raw >= 0x20 && v.raw < 0x7F;
-        v.text = v.known ? std::string(1, static_cast<char>(v.raw)) : "code " + std::to_string(v.raw);
+        v.known = cp >= 0x20 && (cp < 0x7F || cp >= 0xA0);
+        v.text = v.known ? files::utf8FromCp1252(std::string(1, static_cast<char>(v.raw)))
+                         : "code " + std::to_string(v.raw);
         return;
+    }
     default:
         v.kind = ValueKind::Number;
         v.number = table::shownValue(d, v.raw, outputSourceFor(d, plusOne));
@@ -212,9 +217,9 @@ TuneView tuneView(const files::MapFile& file)
     TuneView v;
     const table::SetupCopy setup = table::setupOf(file.image);
     v.identity = identityOf(file.identity, setup);
-    v.make = printable(file.make);
-    v.model = printable(file.model);
-    v.engine = printable(file.engine);
+    v.make = printable(files::utf8FromCp1252(file.make));
+    v.model = printable(files::utf8FromCp1252(file.model));
+    v.engine = printable(files::utf8FromCp1252(file.engine));
     v.axes = table::deriveAxes(setup);
     v.setup = setupValues(file.image);
     v.allMaps = !table::unitType(v.identity.typeCode).has_value();

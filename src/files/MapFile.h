@@ -18,7 +18,8 @@ struct MapFile {
     /// Identity bytes 0..6: model, type code (major), minor, two unused bytes,
     /// and the signature. A file this program wrote reads back with the signature 4, 4.
     std::array<uint8_t, 7> identity{};
-    std::string make, model, engine; ///< at most 18 characters each
+    /// Windows-1252 bytes as the file keeps them (Cp1252.h), at most 18 each.
+    std::string make, model, engine;
     table::ImageBytes image{};       ///< offsets 0..481, plus-one form
 };
 
