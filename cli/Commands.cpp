@@ -4,13 +4,15 @@
 #include "Retry.h"
 #include "TuneView.h"
 
+#include "files/AtomicFile.h"
+#include "files/Cp1252.h"
+#include "session/TuneSession.h"
 #include "session/WriteRules.h"
 
 #include <filesystem>
+#include <tuple>
 
 namespace kyr::cli {
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -74,32 +76,22 @@ std::string unitLine(const IdentityView& id)
            (id.typeName.empty() ? "" : " (" + id.typeName + ")") + ", serial " + id.serial;
 }
 
-/// The output file must be creatable before the unit is asked for anything.
-Status checkOutputPath(const std::string& output)
-{
-    const fs::path path(output);
-    const fs::path dir = path.parent_path().empty() ? fs::path(".") : path.parent_path();
-    std::error_code ec;
-    if (!fs::is_directory(dir, ec))
-        return makeError(ErrorKind::BadArgument, "cannot save " + output + ": the folder " + dir.string() +
-                                                     " does not exist");
-    if (fs::is_directory(path, ec))
-        return makeError(ErrorKind::BadArgument, "cannot save " + output + ": it is a folder");
-    return okStatus();
-}
-
 } // namespace
 
-Status checkVehicleText(const std::string& what, const std::string& text)
+Result<std::string> vehicleBytes(const std::string& what, const std::string& text)
 {
-    if (text.size() > static_cast<std::size_t>(files::MaxVehicleText))
+    auto bytes = files::cp1252FromUtf8(text);
+    if (!bytes)
+        return makeError(ErrorKind::BadArgument, what + " \"" + printable(text) + "\": " + bytes.error().message);
+    const std::string& b = bytes.value();
+    if (b.size() > static_cast<std::size_t>(files::MaxVehicleText))
         return makeError(ErrorKind::BadArgument, what + " \"" + printable(text) + "\" is longer than " +
                                                      std::to_string(files::MaxVehicleText) + " characters");
-    for (char c : text)
-        if (c == '~' || static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) >= 0x7F)
+    for (char c : b)
+        if (c == '~' || static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
             return makeError(ErrorKind::BadArgument,
-                             what + " \"" + printable(text) + "\" may hold printable ASCII characters other than \"~\" only");
-    return okStatus();
+                             what + " \"" + printable(text) + "\" may not hold \"~\" or control characters");
+    return bytes;
 }
 
 int runPorts(const PortsOptions& o, Io& io, const LinkEnv& env)
@@ -135,10 +127,16 @@ int runInfo(const InfoOptions& o, Io& io, const LinkEnv& env)
 
 int runRead(const ReadOptions& o, Io& io, const LinkEnv& env)
 {
-    for (auto [what, text] : {std::pair{"--make", &o.make}, {"--model", &o.model}, {"--engine", &o.engine}})
-        if (Status s = checkVehicleText(what, *text); !s)
-            return fail(io, ExitUsage, s.error().message);
-    if (Status s = checkOutputPath(o.output); !s)
+    files::MapFile file;
+    for (auto [what, text, bytes] : {std::tuple{"--make", &o.make, &file.make}, {"--model", &o.model, &file.model},
+                                     {"--engine", &o.engine, &file.engine}}) {
+        auto b = vehicleBytes(what, *text);
+        if (!b)
+            return fail(io, ExitUsage, b.error().message);
+        *bytes = b.value();
+    }
+    // The file must be writable before the unit is asked for anything.
+    if (Status s = files::checkReplaceable(o.output); !s)
         return fail(io, ExitUsage, s.error().message);
     LinkSetup setup(io, o.port);
     if (setup.error)
@@ -151,15 +149,8 @@ int runRead(const ReadOptions& o, Io& io, const LinkEnv& env)
         return fail(io, ExitUnit, s.error().message + "; nothing was saved");
 
     const auto& st = unit.state();
-    files::MapFile file;
     file.identity = st.unit.identity.bytes;
-    file.make = o.make;
-    file.model = o.model;
-    file.engine = o.engine;
-    file.image = st.image;
-    // The unit's reply ends before the trailer; the file carries it as the
-    // encoder writes it, so that the file holds the unit's whole table.
-    file.image[table::TrailerOffset] = static_cast<uint8_t>(table::TrailerRaw + 1);
+    file.image = session::savedFromUnit(st.image);
     if (Status saved = files::saveMapFile(o.output, file); !saved)
         return fail(io, ExitUsage, saved.error().message);
     io.out << "Saved " << o.output << ": " << unitLine(identityOf(file.identity, table::setupOf(file.image)))

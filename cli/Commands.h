@@ -71,7 +71,8 @@ int runShow(const ShowOptions& o, Io& io);
 /// `kyr diff`: what differs between two map files; 0 whether or not they differ.
 int runDiff(const DiffOptions& o, Io& io);
 
-/// A vehicle text for a map file: at most 18 printable ASCII characters, no "~".
-Status checkVehicleText(const std::string& what, const std::string& text);
+/// The bytes a map file keeps for a vehicle text given in UTF-8: at most 18
+/// characters, each with a Windows-1252 byte, no "~" and no control characters.
+Result<std::string> vehicleBytes(const std::string& what, const std::string& text);
 
 } // namespace kyr::cli

@@ -1,5 +1,6 @@
 #include "TuneView.h"
 
+#include "files/Cp1252.h"
 #include "maps/Charts.h"
 #include "setup/Fields.h"
 #include "table/Rounding.h"
@@ -43,11 +44,15 @@ void describe(SetupValue& v, const table::ImageBytes& plusOne)
         v.known = v.raw < static_cast<int>(d.choices.size());
         v.text = v.known ? std::string(d.choices[v.raw]) : "unknown (" + std::to_string(v.raw) + ")";
         return;
-    case table::Shown::Char:
+    case table::Shown::Char: {
+        // One Windows-1252 byte, as the unit keeps its letters; never a control character.
+        const char32_t cp = files::cp1252CodePoint(static_cast<uint8_t>(v.raw));
         v.kind = ValueKind::Char;
-        v.known = v.raw >= 0x20 && v.raw < 0x7F;
-        v.text = v.known ? std::string(1, static_cast<char>(v.raw)) : "code " + std::to_string(v.raw);
+        v.known = cp >= 0x20 && (cp < 0x7F || cp >= 0xA0);
+        v.text = v.known ? files::utf8FromCp1252(std::string(1, static_cast<char>(v.raw)))
+                         : "code " + std::to_string(v.raw);
         return;
+    }
     default:
         v.kind = ValueKind::Number;
         v.number = table::shownValue(d, v.raw, outputSourceFor(d, plusOne));
@@ -56,16 +61,30 @@ void describe(SetupValue& v, const table::ImageBytes& plusOne)
     }
 }
 
-bool validUtf8At(std::string_view s, std::size_t i, std::size_t& len)
+// The length of the well-formed UTF-8 sequence of two or more bytes at s[i];
+// 0 for a byte that starts none (a stray continuation byte, an overlong or
+// cut-off sequence, a surrogate).
+std::size_t utf8LengthAt(std::string_view s, std::size_t i)
 {
     const auto c = static_cast<unsigned char>(s[i]);
-    len = c >= 0xF0 && c <= 0xF4 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 && c < 0xE0 ? 2 : 0;
+    const std::size_t len = c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3 : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
     if (len == 0 || i + len > s.size())
-        return false;
-    for (std::size_t k = 1; k < len; ++k)
+        return 0;
+    const auto second = static_cast<unsigned char>(s[i + 1]);
+    const unsigned lowest = c == 0xE0 ? 0xA0 : c == 0xF0 ? 0x90 : 0x80;
+    const unsigned highest = c == 0xED ? 0x9F : c == 0xF4 ? 0x8F : 0xBF;
+    if (second < lowest || second > highest)
+        return 0;
+    for (std::size_t k = 2; k < len; ++k)
         if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80)
-            return false;
-    return true;
+            return 0;
+    return len;
+}
+
+// U+0080..U+009F: terminals take some of them (CSI, OSC) for control sequences.
+bool isC1Control(std::string_view s, std::size_t i)
+{
+    return static_cast<unsigned char>(s[i]) == 0xC2 && static_cast<unsigned char>(s[i + 1]) < 0xA0;
 }
 
 std::string identityBytesText(const std::array<uint8_t, 7>& b)
@@ -106,14 +125,14 @@ std::string printable(std::string_view text)
     std::string out;
     for (std::size_t i = 0; i < text.size();) {
         const auto c = static_cast<unsigned char>(text[i]);
-        std::size_t len = 1;
+        const std::size_t len = c < 0x80 ? 1 : utf8LengthAt(text, i);
         if (c >= 0x20 && c < 0x7F)
             out += text[i];
-        else if (c >= 0x80 && validUtf8At(text, i, len))
+        else if (len > 1 && !isC1Control(text, i))
             out.append(text.substr(i, len));
         else
             out += '?';
-        i += len;
+        i += std::max<std::size_t>(len, 1);
     }
     return out;
 }
@@ -198,9 +217,9 @@ TuneView tuneView(const files::MapFile& file)
     TuneView v;
     const table::SetupCopy setup = table::setupOf(file.image);
     v.identity = identityOf(file.identity, setup);
-    v.make = printable(file.make);
-    v.model = printable(file.model);
-    v.engine = printable(file.engine);
+    v.make = printable(files::utf8FromCp1252(file.make));
+    v.model = printable(files::utf8FromCp1252(file.model));
+    v.engine = printable(files::utf8FromCp1252(file.engine));
     v.axes = table::deriveAxes(setup);
     v.setup = setupValues(file.image);
     v.allMaps = !table::unitType(v.identity.typeCode).has_value();

@@ -126,7 +126,8 @@ TuneDiff diffTunes(const files::MapFile& a, const files::MapFile& b);
 /// A number as the tool writes it: whole numbers without decimals, others with
 /// up to `decimals` decimals and no trailing zeros ("7000", "0.45", "2.5").
 std::string numberText(double value, int decimals = 4);
-/// Text fit for a terminal and for JSON: bytes outside printable ASCII become "?".
+/// Text fit for a terminal and for JSON: well-formed UTF-8 characters stay;
+/// control characters and every byte of a broken sequence become "?", one each.
 std::string printable(std::string_view text);
 
 } // namespace kyr::cli

@@ -163,11 +163,14 @@ Status UnitLink::choosePort()
 {
     if (!m_spec) {
         session::SessionResult o = m_session->portSearch(m_state);
-        if (o.error)
-            return makeError(ErrorKind::NoUnit, "no KYR unit answered on any port (COM" +
-                                                    std::to_string(link::FirstComPort) + " to COM" +
-                                                    std::to_string(link::LastComPort) + ")");
-        return okStatus();
+        if (!o.error)
+            return okStatus();
+        // The unit may be on a port that could not be asked: name each one.
+        std::string text = "no KYR unit answered on any port (COM" + std::to_string(link::FirstComPort) + " to COM" +
+                           std::to_string(link::LastComPort) + ")";
+        for (const auto& busy : o.busyPorts)
+            text += "; " + link::comName(busy.port) + ": " + busy.error.message;
+        return makeError(o.busyPorts.empty() ? ErrorKind::NoUnit : ErrorKind::PortInUse, text);
     }
     session::SessionResult o = m_session->selectPort(m_state, *m_spec);
     if (o.error)

@@ -1,14 +1,13 @@
 #include "files/MapFile.h"
 
+#include "files/AtomicFile.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <fstream>
 #include <sstream>
-#include <unistd.h>
 #include <vector>
 
 namespace kyr::files {
@@ -21,12 +20,33 @@ constexpr std::string_view kTableHeader = "#Table";
 constexpr std::string_view kEof = "#EOF";
 constexpr std::string_view kBadVersion = "Incorrect .KYR file version";
 constexpr std::size_t kMaxFileSize = 1 << 20;
+constexpr std::size_t kQuotedChars = 40;
+constexpr std::size_t kVersionChars = 8;
 
 Error bad(std::string message) { return makeError(ErrorKind::BadFile, std::move(message)); }
 
 Error badAt(int line, const std::string& what)
 {
     return bad("Incorrect .KYR file: line " + std::to_string(line) + ": " + what);
+}
+
+// A refused line as a message quotes it: its start, with control bytes and
+// bytes above 127 as \xNN, so that a long line or a terminal escape sequence
+// never reaches the user whole.
+std::string excerpt(std::string_view line)
+{
+    std::string out = "\"";
+    for (char ch : line.substr(0, kQuotedChars)) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c < 0x20 || c >= 0x7F) {
+            char hex[5];
+            std::snprintf(hex, sizeof hex, "\\x%02X", c);
+            out += hex;
+        } else {
+            out += c == '\\' ? std::string("\\\\") : std::string(1, ch);
+        }
+    }
+    return out + (line.size() > kQuotedChars ? "...\"" : "\"");
 }
 
 // One decimal digit place of the version line: a value that does not fit keeps
@@ -60,19 +80,23 @@ bool allDigits(std::string_view s)
     return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-// The version text: model, type, minor in two digits, bytes 3..6. A seven-digit
-// text is the older form with a one-digit minor; it gets its "0" back first.
-Result<std::array<uint8_t, 7>> parseVersion(std::string text, int lineNo)
+// The version text is the line's first eight characters: model, type, minor
+// in two digits, bytes 3..6. Earlier versions wrote each identity byte in
+// full, so the files of a unit whose bytes need two digits have longer lines;
+// they open by their first eight. A seven-digit text is the older form with a
+// one-digit minor; it gets its "0" back first.
+Result<std::array<uint8_t, 7>> parseVersion(std::string_view line, int lineNo)
 {
-    if (text.size() > 8)
-        return badAt(lineNo, std::string(kBadVersion) + " (\"" + text + "\")");
+    std::string text(line.substr(0, kVersionChars));
+    const bool cut = line.size() > kVersionChars;
     if (!allDigits(text))
-        return badAt(lineNo, std::string(kBadVersion) + " (\"" + text + "\")");
+        return badAt(lineNo, std::string(kBadVersion) + " (" + excerpt(line) + ")");
     if (text.size() == 7)
         text.insert(2, "0");
     // Both signature digits: a line ending "34" would read as an identity
-    // that is neither a file's nor a unit's, and write back as another.
-    if (text.size() != 8 || text.substr(6) != "44")
+    // that is neither a file's nor a unit's, and write back as another. A
+    // longer line has its signature past the cut: its eighth digit is checked.
+    if (text.size() != 8 || (cut ? text[7] != '4' : text.substr(6) != "44"))
         return bad(std::string(kBadVersion));
     std::array<uint8_t, 7> id{};
     auto d = [&](int i) { return static_cast<uint8_t>(text[i] - '0'); };
@@ -81,6 +105,10 @@ Result<std::array<uint8_t, 7>> parseVersion(std::string text, int lineNo)
     id[2] = static_cast<uint8_t>(d(2) * 10 + d(3));
     for (int i = 3; i < 7; ++i)
         id[i] = d(i + 1);
+    // Whatever the cut left, the line was a file's: it carries the file
+    // signature, so that the file writes back to a line that reopens.
+    if (cut)
+        id[5] = id[6] = FileSignature;
     return id;
 }
 
@@ -132,7 +160,7 @@ void splitVehicle(std::string_view line, MapFile& f)
 
 Result<std::array<uint8_t, 7>> parseVersionLine(std::string_view text)
 {
-    return parseVersion(std::string(text), 2);
+    return parseVersion(text, 2);
 }
 
 std::string versionLine(const std::array<uint8_t, 7>& id)
@@ -213,42 +241,7 @@ Result<MapFile> loadMapFile(const std::filesystem::path& path)
 
 Status saveMapFile(const std::filesystem::path& path, const MapFile& file)
 {
-    const std::string text = formatMapFile(file);
-    std::filesystem::path dir = path.parent_path().empty() ? "." : path.parent_path();
-    std::string tmpl = (dir / ("." + path.filename().string() + ".XXXXXX")).string();
-    std::vector<char> name(tmpl.begin(), tmpl.end());
-    name.push_back('\0');
-    int fd = ::mkstemp(name.data());
-    auto fail = [&](const std::string& what) {
-        int err = errno;
-        if (fd >= 0)
-            ::close(fd);
-        ::unlink(name.data());
-        return makeError(ErrorKind::OsError, "Cannot save " + path.string() + ": " + what + ": " + std::strerror(err));
-    };
-    if (fd < 0)
-        return makeError(ErrorKind::OsError, "Cannot save " + path.string() + ": " + std::strerror(errno));
-    std::size_t done = 0;
-    while (done < text.size()) {
-        ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return fail("write");
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    ::fchmod(fd, 0644);
-    if (::fsync(fd) != 0)
-        return fail("fsync");
-    if (::close(fd) != 0) {
-        fd = -1;
-        return fail("close");
-    }
-    fd = -1;
-    if (::rename(name.data(), path.c_str()) != 0)
-        return fail("rename");
-    return okStatus();
+    return replaceFile(path, formatMapFile(file));
 }
 
 } // namespace kyr::files

@@ -16,9 +16,10 @@ namespace kyr::files {
 /// What a map file holds.
 struct MapFile {
     /// Identity bytes 0..6: model, type code (major), minor, two unused bytes,
-    /// and the signature. A file always reads back with the signature 4, 4.
+    /// and the signature. A file this program wrote reads back with the signature 4, 4.
     std::array<uint8_t, 7> identity{};
-    std::string make, model, engine; ///< at most 18 characters each
+    /// Windows-1252 bytes as the file keeps them (Cp1252.h), at most 18 each.
+    std::string make, model, engine;
     table::ImageBytes image{};       ///< offsets 0..481, plus-one form
 };
 
@@ -28,8 +29,9 @@ constexpr uint8_t FileSignature = 4;
 
 /// The version line for an identity: bytes 0..4 in decimal, then "44".
 std::string versionLine(const std::array<uint8_t, 7>& identity);
-/// The identity from a version line; a seven-digit line is the older form with a
-/// one-digit minor. Fails with "Incorrect .KYR file version".
+/// The identity from a version line's first eight characters; a seven-digit
+/// line is the older form with a one-digit minor. Fails with "Incorrect .KYR
+/// file version".
 Result<std::array<uint8_t, 7>> parseVersionLine(std::string_view text);
 /// The seven CR LF lines of a map file.
 std::string formatMapFile(const MapFile& file);
@@ -38,7 +40,8 @@ Result<MapFile> parseMapFile(std::string_view text);
 
 /// Reads and parses a map file from disk.
 Result<MapFile> loadMapFile(const std::filesystem::path& path);
-/// Writes a map file atomically: a temporary file in the same folder renamed over the target.
+/// Writes a map file atomically (replaceFile): a temporary file in the target's
+/// folder renamed over it; the target keeps its mode, and a link stays a link.
 Status saveMapFile(const std::filesystem::path& path, const MapFile& file);
 
 } // namespace kyr::files

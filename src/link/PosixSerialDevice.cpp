@@ -54,7 +54,7 @@ Error openError(const std::string& path, int err)
                          "permission denied on " + path + ": add your user to the dialout group");
     case EBUSY:
     case EWOULDBLOCK:
-        return makeError(ErrorKind::PortUnavailable, path + " is in use by another program");
+        return makeError(ErrorKind::PortInUse, path + " is in use by another program");
     case ENOENT:
         return makeError(ErrorKind::PortUnavailable, path + " does not exist");
     case ENODEV:

@@ -168,6 +168,8 @@ std::string serialFolder(std::string_view serialText)
         return "unknown";
     std::string folder;
     for (char c : serialText.substr(0, kMaxFolderName)) {
+        if ((static_cast<unsigned char>(c) & 0xC0) == 0x80)
+            continue; // the rest of a character already given its '_'
         const bool keep = isDigit(c) || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '-' || c == '_';
         folder += keep ? c : '_';
     }

@@ -30,9 +30,10 @@ std::optional<std::string> systemEnv(const char* name);
 /// path when neither gives a folder.
 std::filesystem::path defaultBackupRoot(const EnvReader& env = systemEnv);
 
-/// A folder name for a serial text: ASCII letters, digits, '-' and '_' are
-/// kept, anything else (spaces, dots, separators) becomes '_', at most 64
-/// characters; an empty text gives "unknown".
+/// A folder name for a serial text (UTF-8): ASCII letters, digits, '-' and
+/// '_' are kept, any other character (spaces, dots, separators, a letter
+/// beyond ASCII) becomes one '_', at most 64 bytes of text; an empty text
+/// gives "unknown".
 std::string serialFolder(std::string_view serialText);
 
 /// One backup file.

@@ -41,6 +41,12 @@ std::string incompleteReadText(std::size_t got, std::size_t expected)
     return "Incomplete read from KYR: " + std::to_string(got) + " of " + std::to_string(expected) + " bytes";
 }
 
+table::ImageBytes savedFromUnit(table::ImageBytes unitTable)
+{
+    unitTable[table::TrailerOffset] = 0;
+    return unitTable;
+}
+
 TuneSession::TuneSession(TQCCom32& efi, Clock& clock, BackupStore* backups)
     : m_efi(efi), m_clock(clock), m_backups(backups)
 {
@@ -76,8 +82,11 @@ SessionResult TuneSession::search(TuneState& s, int pauseMs, bool lastWins)
     m_efi.setDevicePath({});
     for (int n = FirstPort; n <= LastPort; ++n) {
         m_efi.setPort(n);
-        if (!m_efi.Open())
+        if (!m_efi.Open()) {
+            if (m_efi.lastError() && m_efi.lastError()->kind == ErrorKind::PortInUse)
+                r.busyPorts.push_back({n, *m_efi.lastError()});
             continue;
+        }
         s.ports.push_back(n);
         PortProbe probe{n, m_efi.devicePath(), std::nullopt};
         UnitIdentity id = askIdentity(pauseMs);
@@ -374,8 +383,7 @@ void TuneSession::backUp(TuneState& s, const table::ImageBytes& image, SessionRe
     // The table is the unit's: a file opened since Connect shows its own
     // identity, and a backup carrying it would be restored as the file's type.
     file.identity = s.flags.UnitConnected ? s.unitIdentity.bytes : s.unit.identity.bytes;
-    file.image = image;
-    file.image[table::TableSize - 1] = 0; // as Save From KYR keeps it
+    file.image = savedFromUnit(image);
     auto saved = m_backups->save(file, tools::serialText(table::setupOf(image)));
     if (saved)
         r.backup = saved.value();
@@ -494,9 +502,7 @@ Result<table::ImageBytes> TuneSession::readForSave(TuneState& s)
     auto table = readUnitTable(s, r);
     if (!table)
         return makeError(ErrorKind::ShortReply, table.error().message + "; nothing was saved");
-    table::ImageBytes buffer = table.value();
-    buffer[table::TableSize - 1] = 0; // the copy's terminator
-    return buffer;
+    return savedFromUnit(table.value());
 }
 
 void TuneSession::exit(TuneState&) { m_efi.Close(); }

@@ -82,5 +82,8 @@ private:
 
 /// "Incomplete read from KYR: 312 of 481 bytes".
 std::string incompleteReadText(std::size_t got, std::size_t expected);
+/// A table read from the unit as a map file keeps it, wherever it is saved
+/// (Save From KYR, kyr read, a backup): byte 481 is the copy's terminating 0.
+table::ImageBytes savedFromUnit(table::ImageBytes unitTable);
 
 } // namespace kyr::session

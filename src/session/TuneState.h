@@ -64,6 +64,12 @@ struct PortProbe {
     std::optional<UnitIdentity> unit; ///< set when the unit answered with its signature
 };
 
+/// A port the search could not ask because another program holds it.
+struct BusyPort {
+    int port = 0;
+    Error error; ///< "/dev/ttyUSB0 is in use by another program"
+};
+
 /// Which commands the user may give now.
 struct Commands {
     bool connect = false;
@@ -145,6 +151,7 @@ struct SessionResult {
     bool mapsRedrawn = false;          ///< the charts are drawn again from the arrays (after a write)
     std::optional<Error> error;        ///< what failed, if anything
     std::vector<PortProbe> probes;     ///< the port search: every port that opened
+    std::vector<BusyPort> busyPorts;   ///< the port search: ports another program holds
     std::vector<int> mismatched;       ///< a verified write: offsets the unit holds differently
     std::optional<std::filesystem::path> backup; ///< the backup of a table read from the unit
     std::optional<Error> backupError;  ///< why that backup was not written

@@ -13,7 +13,8 @@ enum class ErrorKind {
     BadArgument,     ///< the caller passed something unusable: a bug or a typo
     OsError,         ///< the operating system refused (message names errno and path)
     PermissionDenied,///< a device exists but the user may not open it
-    PortUnavailable, ///< no such port, or it is busy
+    PortUnavailable, ///< no such port, or nothing answers at it
+    PortInUse,       ///< the port exists, but another program holds it
     NoUnit,          ///< nothing answered, or the answer lacked the signature
     ShortReply,      ///< the unit answered with fewer bytes than the command needs
     WriteFailed,     ///< a send did not complete
@@ -51,7 +52,8 @@ private:
 /// a reason the user must see before "no unit answered".
 inline bool isPortFault(ErrorKind k)
 {
-    return k == ErrorKind::PermissionDenied || k == ErrorKind::PortUnavailable || k == ErrorKind::OsError;
+    return k == ErrorKind::PermissionDenied || k == ErrorKind::PortUnavailable || k == ErrorKind::PortInUse ||
+           k == ErrorKind::OsError;
 }
 
 /// A result that carries no value.

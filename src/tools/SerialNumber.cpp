@@ -1,5 +1,7 @@
 #include "tools/SerialNumber.h"
 
+#include "files/Cp1252.h"
+
 #include <charconv>
 #include <optional>
 
@@ -50,12 +52,19 @@ std::optional<char32_t> firstCodePoint(std::string_view s)
     return cp;
 }
 
-// A character code 0..255 as UTF-8 (codes above 127 are Latin-1).
-std::string utf8Of(int code)
+// A letter byte as the unit keeps it (Windows-1252), as UTF-8.
+std::string utf8Of(int code) { return files::utf8FromCp1252(std::string(1, static_cast<char>(code))); }
+
+// Upper case within Windows-1252: ASCII, the Latin-1 letters a-grave to thorn
+// (not the division sign), s-caron, oe, z-caron and y-diaeresis.
+char upperByte(char ch)
 {
-    if (code < 0x80)
-        return std::string(1, static_cast<char>(code));
-    return {static_cast<char>(0xC0 | (code >> 6)), static_cast<char>(0x80 | (code & 0x3F))};
+    const auto b = static_cast<uint8_t>(ch);
+    if ((b >= 'a' && b <= 'z') || (b >= 0xE0 && b <= 0xFE && b != 0xF7))
+        return static_cast<char>(b - 0x20);
+    if (b == 0x9A || b == 0x9C || b == 0x9E)
+        return static_cast<char>(b - 0x10);
+    return b == 0xFF ? static_cast<char>(0x9F) : ch;
 }
 
 std::string_view trimmed(std::string_view s)
@@ -72,9 +81,10 @@ Result<uint8_t> letterByte(std::string_view text)
     if (text.empty())
         return uint8_t{0};
     const auto cp = firstCodePoint(text);
-    if (!cp || *cp > static_cast<char32_t>(MaxLetterCode))
+    const auto byte = cp ? files::cp1252Byte(*cp) : std::nullopt;
+    if (!byte || *byte > MaxLetterCode)
         return makeError(ErrorKind::BadValue, quoted(text) + " cannot be stored as a customer letter");
-    return static_cast<uint8_t>(*cp);
+    return *byte;
 }
 
 Result<uint8_t> numberByte(std::string_view text)
@@ -98,9 +108,7 @@ Result<uint8_t> numberByte(std::string_view text)
 
 std::string serialText(const table::SetupCopy& s)
 {
-    std::string out;
-    out += static_cast<char>(rawAt(s, P::SerialPrefix1));
-    out += static_cast<char>(rawAt(s, P::SerialPrefix2));
+    std::string out = utf8Of(rawAt(s, P::SerialPrefix1)) + utf8Of(rawAt(s, P::SerialPrefix2));
     out += "-" + twoDigits(rawAt(s, P::Serial1)) + twoDigits(rawAt(s, P::Serial2)) +
            twoDigits(rawAt(s, P::Serial3)) + "-" + twoDigits(rawAt(s, P::SerialHw));
     return out;
@@ -130,19 +138,19 @@ SerialTexts serialFieldTexts(const table::SetupCopy& setupPlusOne)
 
 std::string upperLetter(std::string_view text)
 {
-    std::string out(text);
-    for (char& c : out)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    // Latin-1 small letters a-grave to thorn (but not the division sign) are two
-    // bytes in UTF-8, C3 A0..C3 BE; their capitals are 0x20 below.
-    for (std::size_t i = 0; i + 1 < out.size(); ++i) {
-        const auto lead = static_cast<unsigned char>(out[i]);
-        const auto next = static_cast<unsigned char>(out[i + 1]);
-        if (lead == 0xC3 && next >= 0xA0 && next <= 0xBE && next != 0xB7)
-            out[i + 1] = static_cast<char>(next - 0x20);
+    auto bytes = files::cp1252FromUtf8(text);
+    if (!bytes) {
+        // No letter the unit can keep: only its ASCII letters change.
+        std::string out(text);
+        for (char& c : out)
+            if (c >= 'a' && c <= 'z')
+                c = upperByte(c);
+        return out;
     }
-    return out;
+    std::string upper = bytes.value();
+    for (char& c : upper)
+        c = upperByte(c);
+    return files::utf8FromCp1252(upper);
 }
 
 Result<uint8_t> serialFieldByte(const SerialFieldDef& field, std::string_view text)

@@ -15,9 +15,9 @@
 
 namespace kyr::tools {
 
-/// "AB-012345-06": letters at offsets 98 and 99, "-", the numbers at 94, 95
-/// and 96 with two digits each, "-", the hardware number at 97. The setup copy
-/// is in plus-one form.
+/// "AB-012345-06": letters at offsets 98 and 99 (Windows-1252 bytes, in
+/// UTF-8 here), "-", the numbers at 94, 95 and 96 with two digits each, "-",
+/// the hardware number at 97. The setup copy is in plus-one form.
 std::string serialText(const table::SetupCopy& setupPlusOne);
 
 /// Panel 1 of the status bar: "KYR " + model + " v" + version + " :: " + serial text.
@@ -41,15 +41,15 @@ std::span<const SerialFieldDef> serialFields();
 using SerialTexts = std::array<std::string, SerialFieldCount>;
 
 /// What the fields show for a setup copy (plus-one form): a letter is the
-/// character with code stored - 1, "A" for a byte never read (0); a number
+/// Windows-1252 character of byte stored - 1, "A" for a byte never read (0); a number
 /// is stored - 1 in decimal with two digits at least, "00" for a byte never read.
 SerialTexts serialFieldTexts(const table::SetupCopy& setupPlusOne);
 
-/// A customer letter forced to upper case (ASCII and Latin-1 letters).
+/// A customer letter forced to upper case (the letters of Windows-1252).
 std::string upperLetter(std::string_view text);
 
-/// The byte a field's text writes. A letter: the code of its first
-/// character (0 when empty), refused above 253. A number: decimal, spaces
+/// The byte a field's text writes. A letter: the Windows-1252 byte of its
+/// first character (0 when empty), refused without one or above 253. A number: decimal, spaces
 /// around it allowed, refused when it is not a number or not 0..99.
 Result<uint8_t> serialFieldByte(const SerialFieldDef& field, std::string_view text);
 

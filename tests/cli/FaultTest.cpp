@@ -8,6 +8,8 @@
 
 #include <gmock/gmock.h>
 
+#include <sys/file.h>
+
 using namespace kyr;
 using namespace kyr::test;
 using ::testing::HasSubstr;
@@ -117,6 +119,58 @@ TEST(CliPtyFaults, PortThatDoesNotExist)
     EXPECT_EQ(path.code, 1);
     EXPECT_THAT(path.err, HasSubstr((dir / "nothing").string() + " does not exist"));
     EXPECT_FALSE(fs::exists(dir / "x.kyr"));
+}
+
+// The unit's port held by another program (its lock taken, as a second tuner
+// would): the search says which port it could not ask.
+TEST(CliPtyFaults, ABusyPortIsNamed)
+{
+    TempFolder dir;
+    SimProcess sim(dir.path(), {.port = 3});
+    const int holder = ::open(sim.devicePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(holder, 0) << std::strerror(errno);
+    ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0) << std::strerror(errno);
+    const std::string busy = sim.devicePath() + " is in use by another program";
+
+    KyrRun search = runKyr(dir.path(), {"info"});
+    EXPECT_EQ(search.code, 1);
+    expectOneErrorLine(search);
+    EXPECT_THAT(search.err, HasSubstr("COM3: " + busy));
+    KyrRun chosen = runKyr(dir.path(), {"read", "--port", "COM3", "-o", (dir / "x.kyr").string()});
+    EXPECT_EQ(chosen.code, 1);
+    EXPECT_THAT(chosen.err, HasSubstr(busy));
+    EXPECT_FALSE(fs::exists(dir / "x.kyr"));
+    EXPECT_TRUE(sim.logWhere("cmd", "ReadIdentity").empty());
+    ::close(holder);
+
+    EXPECT_EQ(runKyr(dir.path(), {"info"}).code, 0);
+}
+
+// An output that cannot be written is refused before the unit is asked for anything.
+TEST(CliPtyFaults, AnOutputThatCannotBeWrittenSendsNothing)
+{
+    TempFolder dir;
+    SimProcess sim(dir.path(), {.port = 2});
+    fs::create_directories(dir / "folder.kyr");
+    // Root writes into any folder whatever its mode, but not into /proc.
+    fs::path locked = "/proc/self";
+    if (::geteuid() != 0) {
+        locked = dir / "locked";
+        fs::create_directories(locked);
+        fs::permissions(locked, fs::perms(0555));
+    }
+    for (const fs::path& out : {dir / "folder.kyr", locked / "x.kyr", dir / "missing" / "x.kyr"}) {
+        KyrRun r = runKyr(dir.path(), {"read", "--port", "COM2", "-o", out.string()});
+        EXPECT_EQ(r.code, 2) << out;
+        expectOneErrorLine(r);
+        EXPECT_THAT(r.err, HasSubstr("Cannot save " + out.string())) << out;
+    }
+    for (const auto& e : sim.log())
+        EXPECT_FALSE(e.contains("cmd")) << "the unit was asked: " << e.dump();
+    EXPECT_TRUE(fs::is_empty(dir / "folder.kyr"));
+    if (::geteuid() != 0) {
+        EXPECT_TRUE(fs::is_empty(locked));
+    }
 }
 
 TEST(CliUsage, WrongCommandLinesExitTwo)

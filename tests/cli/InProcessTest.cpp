@@ -88,6 +88,22 @@ TEST(CliView, DiffListsBytesNoParameterOrShownPointCovers)
     EXPECT_TRUE(diffTunes(a, a).empty());
 }
 
+// Every byte ends: a lone byte 0x80..0xFF (a Latin-1 "120\xB0") is one "?",
+// well-formed characters stay, control characters never reach the terminal.
+TEST(CliView, PrintableTextTakesEveryByteOnce)
+{
+    for (int b = 0x80; b <= 0xFF; ++b) {
+        const std::string lone = "a" + std::string(1, static_cast<char>(b)) + "b";
+        EXPECT_EQ(printable(lone), "a?b") << b;
+    }
+    EXPECT_EQ(printable("120\xB0"), "120?");
+    EXPECT_EQ(printable("Citro\xC3\xABn \xE2\x82\xAC \xF0\x9F\x94\xA7"), "Citro\xC3\xABn \xE2\x82\xAC \xF0\x9F\x94\xA7");
+    EXPECT_EQ(printable("\x1B[2J\x07\x7F"), "?[2J??");
+    EXPECT_EQ(printable("\xC2\x9B" "1m \xC2\x9D" "0;x"), "?1m ?0;x");                  // CSI and OSC as C1
+    EXPECT_EQ(printable("\xE2\x82 \xC0\xAF \xED\xA0\x80 \xF4\x90\x80\x80"), "?? ?? ??? ????"); // cut, overlong, surrogate, above U+10FFFF
+    EXPECT_EQ(printable(std::string(1, '\xE2')), "?");
+}
+
 TEST(CliView, NumberText)
 {
     EXPECT_EQ(numberText(7000), "7000");

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -95,6 +96,26 @@ TEST(MapFileReader, EveryVersionLineSurvivesARoundTrip)
     EXPECT_EQ(old.value(), (std::array<uint8_t, 7>{4, 3, 7, 1, 1, 4, 4}));
 }
 
+// A longer version line counts by its first eight characters, as files whose
+// identity bytes were written in full (two digits each) always opened.
+TEST(MapFileReader, ALongerVersionLineCountsByItsFirstEight)
+{
+    const auto cut = parseVersionLine("431712444");
+    ASSERT_TRUE(cut.ok()) << cut.error().message;
+    EXPECT_EQ(cut.value(), (std::array<uint8_t, 7>{4, 3, 17, 1, 2, 4, 4}));
+    // Model 12, type 3, minor 17, bytes 1 and 1, each in full, then "44".
+    const auto full = parseVersionLine("12" "3" "17" "1" "1" "44");
+    ASSERT_TRUE(full.ok()) << full.error().message;
+    EXPECT_EQ(full.value(), (std::array<uint8_t, 7>{1, 2, 31, 7, 1, 4, 4})) << "a file's signature";
+    const auto back = parseVersionLine(versionLine(full.value()));
+    ASSERT_TRUE(back.ok()) << "what it writes back reopens: " << back.error().message;
+    EXPECT_EQ(back.value(), full.value());
+    auto file = parseMapFile(fileWith("4317124499999", tableLine(482)));
+    ASSERT_TRUE(file.ok()) << file.error().message;
+    EXPECT_EQ(file.value().identity[2], 17);
+    EXPECT_FALSE(parseVersionLine("4371144x").ok()); // a seven-digit line with more after it
+}
+
 TEST(MapFileWriter, ValuesTooWideForTheVersionLineKeepTheirLastDigits)
 {
     EXPECT_EQ(versionLine({12, 3, 7, 15, 1, 5, 6}), "2375144");
@@ -125,7 +146,7 @@ TEST(MapFileReader, MalformedFilesAreRefusedWithAClearMessage)
         {"version 8th not 4", fileWith("43171255", good), "Incorrect .KYR file version"},
         {"version 7th not 4", fileWith("43171234", good), "Incorrect .KYR file version"},
         {"short version 6th not 4", fileWith("1717414", good), "Incorrect .KYR file version"},
-        {"version too long", fileWith("431712444", good), "Incorrect .KYR file: line 2"},
+        {"long version 8th not 4", fileWith("431712554", good), "Incorrect .KYR file version"},
         {"reordered", reordered, "Incorrect .KYR file: line 1: expected \"#KYR Version\""},
         {"no eof", fileWith("4371144", good).substr(0, fileWith("4371144", good).size() - 6), "Incorrect .KYR file: line 7"},
         {"empty", "", "Incorrect .KYR file: the file is empty"},
@@ -140,6 +161,25 @@ TEST(MapFileReader, MalformedFilesAreRefusedWithAClearMessage)
         EXPECT_EQ(r.error().message.rfind(c.message, 0), 0u) << c.name << ": " << r.error().message;
     }
     EXPECT_TRUE(parseMapFile(fileWith("4371144", good)).ok());
+}
+
+// A refused line is quoted by its start only, escaped: neither a huge line nor
+// a terminal's control sequence reaches the message whole.
+TEST(MapFileReader, ARefusedLineIsQuotedShortAndEscaped)
+{
+    const std::string escape = "\x1B]0;title\x07\x1B[2J";
+    auto huge = parseMapFile(fileWith(escape + std::string(900000, 'x'), tableLine(482)));
+    ASSERT_FALSE(huge.ok());
+    const std::string& message = huge.error().message;
+    EXPECT_LT(message.size(), 120u) << message.substr(0, 200);
+    EXPECT_NE(message.find("(\"\\x1B]0;title\\x07\\x1B[2Jxxxx"), std::string::npos) << message;
+    EXPECT_EQ(message.substr(message.size() - 7), "xx...\")") << message;
+    for (char c : message)
+        EXPECT_TRUE(c >= 0x20 && c < 0x7F) << static_cast<int>(static_cast<unsigned char>(c));
+
+    auto shortLine = parseMapFile(fileWith("43\\1\xE9" "44", tableLine(482)));
+    ASSERT_FALSE(shortLine.ok());
+    EXPECT_NE(shortLine.error().message.find("(\"43\\\\1\\xE944\")"), std::string::npos) << shortLine.error().message;
 }
 
 TEST(MapFileReader, AcceptsPlainLineFeedsAndLongVehicleTexts)
@@ -194,6 +234,46 @@ TEST(MapFileStorage, AFailedSaveLeavesThePreviousFile)
     auto missing = loadMapFile(dir / "nope.kyr");
     ASSERT_FALSE(missing.ok());
     EXPECT_EQ(missing.error().kind, ErrorKind::OsError);
+    fs::remove_all(dir);
+}
+
+// Replacing a file keeps what the user set on it: its mode, and a link that
+// pointed at it (the file behind the link is replaced, in its own folder).
+TEST(MapFileStorage, ASaveKeepsTheModeAndWritesThroughLinks)
+{
+    auto dir = tempDir();
+    fs::create_directories(dir / "tunes" / "kept");
+    const fs::path real = dir / "tunes" / "kept" / "real.kyr";
+    ASSERT_TRUE(saveMapFile(real, sampleFile()).ok());
+    EXPECT_EQ(fs::status(real).permissions(), fs::perms(0644)); // a new file
+    fs::permissions(real, fs::perms(0640));
+    fs::create_symlink("tunes/kept/real.kyr", dir / "link.kyr");
+    fs::create_symlink("link.kyr", dir / "chain.kyr");
+    fs::create_symlink("tunes/kept/new.kyr", dir / "dangling.kyr");
+
+    MapFile changed = sampleFile();
+    changed.make = "Changed";
+    ASSERT_TRUE(saveMapFile(dir / "chain.kyr", changed).ok());
+    EXPECT_TRUE(fs::is_symlink(dir / "chain.kyr"));
+    EXPECT_EQ(fs::read_symlink(dir / "link.kyr"), "tunes/kept/real.kyr");
+    EXPECT_EQ(loadMapFile(real).value().make, "Changed");
+    EXPECT_EQ(fs::status(real).permissions(), fs::perms(0640));
+
+    ASSERT_TRUE(saveMapFile(dir / "dangling.kyr", changed).ok());
+    EXPECT_TRUE(fs::is_symlink(dir / "dangling.kyr"));
+    EXPECT_EQ(loadMapFile(dir / "tunes" / "kept" / "new.kyr").value().make, "Changed");
+    // Nothing else was left in either folder.
+    std::vector<std::string> left;
+    for (auto& e : fs::recursive_directory_iterator(dir))
+        left.push_back(e.path().lexically_relative(dir).string());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"chain.kyr", "dangling.kyr", "link.kyr", "tunes", "tunes/kept",
+                                               "tunes/kept/new.kyr", "tunes/kept/real.kyr"}));
+
+    fs::create_symlink("loop.kyr", dir / "loop.kyr");
+    auto loop = saveMapFile(dir / "loop.kyr", changed);
+    ASSERT_FALSE(loop.ok());
+    EXPECT_EQ(loop.error().kind, ErrorKind::OsError);
     fs::remove_all(dir);
 }
 

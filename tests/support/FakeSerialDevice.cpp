@@ -80,7 +80,7 @@ Status FakeSerialDevice::open(const std::string& path)
     if (auto e = takeInjected(FakeOp::Open))
         return *e;
     if (m_open)
-        return makeError(ErrorKind::PortUnavailable, path + " is in use by another program");
+        return makeError(ErrorKind::PortInUse, path + " is in use by another program");
     auto it = m_openableByPath.find(path);
     const bool openable = it != m_openableByPath.end() ? it->second : m_openable;
     if (!openable)

@@ -114,16 +114,28 @@ TEST(SerialUpdate, ARefusedFieldSendsNothing)
     }
 }
 
-TEST(SerialUpdate, LetterCodesUpTo253)
+// A letter is one Windows-1252 byte, as the unit keeps it.
+TEST(SerialUpdate, LettersAreWindows1252BytesUpTo253)
 {
     const auto& letter = tools::serialFields()[0];
     EXPECT_EQ(tools::serialFieldByte(letter, "\xC3\xBD").value(), 0xDD);   // y-acute -> Y-acute
     EXPECT_EQ(tools::serialFieldByte(letter, "\xC3\xBE").value(), 0xDE);   // thorn -> Thorn
     EXPECT_EQ(tools::serialFieldByte(letter, "\xC3\x97").value(), 0xD7);   // multiplication sign
+    EXPECT_EQ(tools::serialFieldByte(letter, "\xE2\x82\xAC").value(), 0x80); // euro sign
+    EXPECT_EQ(tools::serialFieldByte(letter, "\xC5\xA1").value(), 0x8A);   // s-caron -> S-caron
+    EXPECT_EQ(tools::serialFieldByte(letter, "\xC3\xBF").value(), 0x9F);   // y-diaeresis -> Y-diaeresis
     EXPECT_FALSE(tools::serialFieldByte(letter, "\xC3").ok()) << "a broken sequence";
+    EXPECT_FALSE(tools::serialFieldByte(letter, "\xC2\x80").ok()) << "U+0080 has no byte: 80 is the euro sign";
     EXPECT_EQ(tools::upperLetter("\xC3\xB7"), "\xC3\xB7") << "the division sign has no capital";
-    // y-diaeresis (255) has its capital outside Latin-1 and no byte for it.
-    EXPECT_FALSE(tools::serialFieldByte(letter, "\xC3\xBF").ok());
+    EXPECT_EQ(tools::upperLetter("\xC5\x93"), "\xC5\x92");                 // oe -> OE
+    EXPECT_EQ(tools::upperLetter("a\xC5\x82"), "A\xC5\x82") << "l-stroke has no byte: only ASCII changes";
+
+    // The unit's bytes show as those characters, in the fields and in the serial text.
+    const table::SetupCopy s =
+        setupWith({{table::SetupParam::SerialPrefix1, 0x80 + 1}, {table::SetupParam::SerialPrefix2, 0xC4 + 1}});
+    EXPECT_EQ(tools::serialFieldTexts(s)[0], "\xE2\x82\xAC");
+    EXPECT_EQ(tools::serialFieldTexts(s)[1], "\xC3\x84");
+    EXPECT_EQ(tools::serialText(s).substr(0, 6), "\xE2\x82\xAC\xC3\x84-");
 }
 
 TEST(SerialUpdate, WrittenBytesShowAgainAsTyped)

@@ -4,6 +4,7 @@
 #include "app/window/EFICom.h"
 
 #include "app/window/Page.h"
+#include "files/Cp1252.h"
 #include "files/MapFile.h"
 #include "session/Backups.h"
 #include "tools/SerialNumber.h"
@@ -11,12 +12,24 @@
 #include <QTabWidget>
 
 #include <filesystem>
+#include <tuple>
 
 namespace kyr::app {
 
 namespace {
 
 std::filesystem::path pathOf(const QString& name) { return std::filesystem::path(name.toStdString()); }
+
+// The vehicle texts are one Windows-1252 byte a character in the file.
+QString vehicleText(const std::string& bytes) { return QString::fromStdString(files::utf8FromCp1252(bytes)); }
+
+Result<std::string> vehicleBytes(const QString& text, const char* caption)
+{
+    auto bytes = files::cp1252FromUtf8(text.toStdString());
+    if (!bytes)
+        return makeError(bytes.error().kind, std::string(caption) + ": " + bytes.error().message);
+    return bytes;
+}
 
 } // namespace
 
@@ -39,8 +52,7 @@ void EFICom::openMapFile(const std::filesystem::path& path)
         return;
     }
     const files::MapFile file = std::move(loaded).value();
-    m_model.setVehicle({QString::fromStdString(file.make), QString::fromStdString(file.model),
-                        QString::fromStdString(file.engine)});
+    m_model.setVehicle({vehicleText(file.make), vehicleText(file.model), vehicleText(file.engine)});
     m_link->openFile(file, path);
 }
 
@@ -103,14 +115,22 @@ void EFICom::saveFrom(SaveFromDialog::Source source)
 
 void EFICom::storeMapFile(const table::ImageBytes& image, const std::array<uint8_t, 7>& identity)
 {
+    files::MapFile file;
+    const VehicleInfo& v = m_model.vehicle();
+    for (auto [text, caption, bytes] : {std::tuple{&v.make, "Vehicle Make", &file.make},
+                                        {&v.model, "Vehicle Model", &file.model},
+                                        {&v.engine, "Engine Type", &file.engine}}) {
+        auto b = vehicleBytes(*text, caption);
+        if (!b) {
+            m_messages->warning(QStringLiteral("Save settings"), QString::fromStdString(b.error().message));
+            return;
+        }
+        *bytes = std::move(b).value();
+    }
     const QString name = m_files->saveFileName(QStringLiteral("Save settings"), MapFileFilter);
     if (name.isEmpty())
         return;
-    files::MapFile file;
     file.identity = identity;
-    file.make = m_model.vehicle().make.toStdString();
-    file.model = m_model.vehicle().model.toStdString();
-    file.engine = m_model.vehicle().engine.toStdString();
     file.image = image;
     if (Status saved = files::saveMapFile(pathOf(name), file); !saved)
         m_messages->warning(QStringLiteral("Save settings"), QString::fromStdString(saved.error().message));

@@ -7,8 +7,10 @@
 #include "tools/SerialNumber.h"
 
 #include <QFile>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTest>
 
 using namespace kyr;
 using namespace kyr::apptest;
@@ -184,6 +186,43 @@ TEST_F(WindowTest, SaveFromPcWritesWhatTheProgramShows)
     EXPECT_EQ(saved.value().make, demo.make);
     EXPECT_EQ(saved.value().identity, demo.identity);
     EXPECT_EQ(saved.value().image, table::encode(table::setupOf(demo.image), table::decodeMaps(demo.image)).plusOne);
+}
+
+// The vehicle texts are one Windows-1252 byte a character in the file: they
+// show as such and save back byte for byte; a character without a byte is refused.
+TEST_F(WindowTest, VehicleTextsOpenShowAndSaveBackByteForByte)
+{
+    makeWindow();
+    QByteArray text = readAll(demoTunePath());
+    text.replace("Datsun~", "Citro\xEBn~");
+    text.replace("A12 1171cc~", "120\xB0~");
+    files->openName = tempFile("citroen.kyr");
+    writeText(files->openName, text);
+    click("spOpen");
+    waitIdle();
+    EXPECT_EQ(lineText("Edit9"), QString::fromUtf8("Citro\u00EBn"));
+    EXPECT_EQ(lineText("Edit11"), QString::fromUtf8("120\u00B0"));
+
+    click("spSave");
+    QDialog* save = dialogNamed(*window, "TSaveFrm");
+    files->saveName = tempFile("out.kyr");
+    press(save, "Button1");
+    EXPECT_TRUE(readAll(files->saveName).contains("\r\nCitro\xEBn~1200 Coupe~120\xB0~\r\n"));
+
+    auto* model = window->findChild<QLineEdit*>("Edit10");
+    model->selectAll();
+    QTest::keyClick(model, Qt::Key_Delete);
+    // One key that types a letter QTest has no key code for.
+    QTest::sendKeyEvent(QTest::Click, model, Qt::Key_unknown, QString::fromUtf8("\u0141ada"), Qt::NoModifier);
+    ASSERT_EQ(window->model().vehicle().model, QString::fromUtf8("\u0141ada"));
+    click("spSave");
+    files->saveName = tempFile("refused.kyr");
+    press(save, "Button1");
+    ASSERT_EQ(sink->texts("warning").size(), 1);
+    const QString refused = sink->texts("warning")[0];
+    EXPECT_TRUE(refused.startsWith(QString::fromUtf8("Vehicle Model: '\u0141' (U+0141) cannot be stored")))
+        << refused.toStdString();
+    EXPECT_FALSE(QFile::exists(files->saveName));
 }
 
 TEST_F(WindowTest, SaveFromKyrReadsTheUnitAndRefusesAShortRead)

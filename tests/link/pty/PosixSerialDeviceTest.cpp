@@ -93,7 +93,7 @@ TEST_F(PtyPair, OpensExclusivelyAndPassesBytesBothWays)
     PosixSerialDevice second;
     auto s = second.open(slavePath);
     ASSERT_FALSE(s);
-    EXPECT_EQ(s.error().kind, ErrorKind::PortUnavailable);
+    EXPECT_EQ(s.error().kind, ErrorKind::PortInUse);
     EXPECT_EQ(s.error().message, slavePath + " is in use by another program");
 
     const Bytes command{0xF2, 0x00, 0x0C, 0xFF};
@@ -201,7 +201,7 @@ TEST_F(PtyPair, ComponentTalksThroughAPortsFolderEntry)
         other.setShowErrors(false);
         other.setPort(14);
         EXPECT_FALSE(other.Open());
-        EXPECT_EQ(other.lastError()->kind, ErrorKind::PortUnavailable);
+        EXPECT_EQ(other.lastError()->kind, ErrorKind::PortInUse);
 
         ASSERT_TRUE(efi.Send({0xFF}));
         EXPECT_EQ(readMaster(1), Bytes{0xFF});

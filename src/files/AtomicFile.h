@@ -1,0 +1,28 @@
+#pragma once
+// Replacing a file so that a reader sees the old text or the new, never a
+// part: a temporary file in the same folder, renamed over the target. The
+// target keeps its permissions, and a symbolic link keeps pointing where it
+// did: the file it names is replaced, not the link.
+
+#include "table/Result.h"
+
+#include <filesystem>
+#include <string_view>
+
+namespace kyr::files {
+
+/// The file a save of path replaces: path itself, or the file that a symbolic
+/// link (or a chain of them) names, which need not exist yet.
+Result<std::filesystem::path> saveTarget(const std::filesystem::path& path);
+
+/// Writes text as the whole of path's target. An existing target keeps its
+/// mode (and its owner, where the system allows); a new one gets 0644.
+/// Errors name path and are OsError.
+Status replaceFile(const std::filesystem::path& path, std::string_view text);
+
+/// Whether replaceFile could write path now: its target is no folder, and a
+/// file can be created in the target's folder (tried, and removed again).
+/// Errors name path and are OsError.
+Status checkReplaceable(const std::filesystem::path& path);
+
+} // namespace kyr::files

@@ -1,0 +1,74 @@
+// The check before a save: it refuses what the save would fail on, and
+// leaves nothing behind.
+
+#include "files/AtomicFile.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+
+using namespace kyr;
+using namespace kyr::files;
+namespace fs = std::filesystem;
+
+namespace {
+
+/// A folder where no file can be created. Root writes into any folder
+/// whatever its mode, but not into /proc.
+fs::path unwritableFolder(const fs::path& dir)
+{
+    if (::geteuid() == 0)
+        return "/proc/self";
+    fs::create_directories(dir / "read-only");
+    fs::permissions(dir / "read-only", fs::perms(0555));
+    return dir / "read-only";
+}
+
+std::size_t entriesIn(const fs::path& dir)
+{
+    std::size_t n = 0;
+    for ([[maybe_unused]] const auto& e : fs::recursive_directory_iterator(dir))
+        ++n;
+    return n;
+}
+
+} // namespace
+
+TEST(SaveCheck, RefusesWhatASaveWouldFailOnAndLeavesNothing)
+{
+    const fs::path dir = fs::temp_directory_path() / ("kyr-savecheck-" + std::to_string(::getpid()));
+    fs::create_directories(dir / "sub");
+    std::ofstream(dir / "existing.kyr") << "x";
+    fs::create_symlink("sub/new.kyr", dir / "link.kyr");
+    fs::create_symlink("gone/new.kyr", dir / "broken.kyr");
+    const std::size_t before = entriesIn(dir);
+
+    EXPECT_TRUE(checkReplaceable(dir / "existing.kyr").ok());
+    EXPECT_TRUE(checkReplaceable(dir / "new.kyr").ok());
+    EXPECT_TRUE(checkReplaceable(dir / "link.kyr").ok());
+
+    const struct {
+        fs::path path;
+        std::string says;
+    } refused[] = {
+        {dir / "sub", "it is a folder"},
+        {dir / "missing" / "x.kyr", "the folder " + (dir / "missing").string() + " does not exist"},
+        {dir / "existing.kyr" / "x.kyr", (dir / "existing.kyr").string() + " is not a folder"},
+        {dir / "broken.kyr", "the folder " + (dir / "gone").string() + " does not exist"},
+        {unwritableFolder(dir) / "x.kyr", ""},
+    };
+    for (const auto& r : refused) {
+        const Status s = checkReplaceable(r.path);
+        ASSERT_FALSE(s.ok()) << r.path;
+        EXPECT_EQ(s.error().kind, ErrorKind::OsError);
+        EXPECT_EQ(s.error().message.rfind("Cannot save " + r.path.string() + ": " + r.says, 0), 0u)
+            << s.error().message;
+    }
+    EXPECT_EQ(entriesIn(dir), before + (::geteuid() == 0 ? 0 : 1)); // the read-only folder only
+    fs::permissions(dir, fs::perms::owner_all, fs::perm_options::add);
+    if (fs::exists(dir / "read-only"))
+        fs::permissions(dir / "read-only", fs::perms(0755));
+    fs::remove_all(dir);
+}
