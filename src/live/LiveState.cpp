@@ -25,7 +25,7 @@ constexpr GaugeDef kGauges[GaugeCount] = {
     {Gauge::AirFuel, "Air/Fuel Ratio", 10, 20, 1},
     {Gauge::Volts, "V", 8, 16, 1},
     {Gauge::Degrees, "Degrees", -10, 50, 1},
-    {Gauge::Celsius, "\u00baC", -40, 120, 0},
+    {Gauge::Celsius, "\u00b0C", -40, 120, 0},
     {Gauge::InjectorPercent, "% Inj", 0, 100, 1},
 };
 

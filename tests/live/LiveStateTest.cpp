@@ -63,7 +63,7 @@ TEST(LiveState, GaugesShowTheMonitorUnits)
     const LiveValues v = engineAt(3450, 62);
     ASSERT_EQ(gaugeTable().size(), static_cast<size_t>(GaugeCount));
     EXPECT_EQ(gaugeTable()[0].caption, "RPM x 100");
-    EXPECT_EQ(gaugeTable()[5].caption, "\u00baC");
+    EXPECT_EQ(gaugeTable()[5].caption, "\u00b0C"); // the degree sign, not the ordinal "\u00ba"
     EXPECT_DOUBLE_EQ(*gaugeValue(Gauge::RpmHundreds, v), 34.5);
     EXPECT_DOUBLE_EQ(*gaugeValue(Gauge::KpaTens, v), 6.2);
     EXPECT_NEAR(*gaugeValue(Gauge::AirFuel, v), 14.7, 0.05);

@@ -12,7 +12,10 @@
 #include "app/maps/TimingPage.h"
 #include "tools/SerialNumber.h"
 
+#include <QAbstractAxis>
+#include <QChartView>
 #include <QComboBox>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -90,6 +93,33 @@ TEST_F(WindowTest, PagesAreTheirOwnClassesInTabOrder)
         EXPECT_TRUE(qobject_cast<QLineEdit*>(control(name))) << name;
     for (const char* name : {"Edit9", "Edit10", "Edit11"})
         EXPECT_EQ(qobject_cast<QLineEdit*>(control(name))->maxLength(), 18);
+}
+
+// Temperatures are in degrees (U+00B0) on every page, the monitor's gauge as
+// much as the correction charts; the ordinal sign U+00BA only looks alike.
+TEST_F(WindowTest, TemperaturesAreWrittenWithTheDegreeSign)
+{
+    makeWindow();
+    const QString degreesC = QString::fromUtf8("\u00b0C");
+    auto* gauge = window->findChild<QGroupBox*>("Gauge5");
+    ASSERT_NE(gauge, nullptr);
+    EXPECT_EQ(gauge->title(), degreesC);
+    auto* temp = window->findChild<QChartView*>("TempChart");
+    ASSERT_NE(temp, nullptr);
+    EXPECT_EQ(temp->chart()->axes(Qt::Horizontal).front()->titleText(), degreesC);
+
+    QStringList texts;
+    for (QGroupBox* b : window->findChildren<QGroupBox*>())
+        texts << b->title();
+    for (QLabel* l : window->findChildren<QLabel*>())
+        texts << l->text();
+    for (QAbstractButton* b : window->findChildren<QAbstractButton*>())
+        texts << b->text();
+    for (QChartView* v : window->findChildren<QChartView*>())
+        for (QAbstractAxis* a : v->chart()->axes())
+            texts << a->titleText();
+    for (const QString& t : texts)
+        EXPECT_FALSE(t.contains(QChar(0x00BA))) << t.toStdString();
 }
 
 TEST_F(WindowTest, DialogsAreCreatedOnceInOrder)
