@@ -19,6 +19,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
@@ -232,6 +233,35 @@ TEST_F(WindowTest, AboutAccessCodeOpensSerialDialog)
     EXPECT_FALSE(window->isEnabled()) << "the about box is still open";
     pushButton(about, "Button1")->click();
     EXPECT_TRUE(window->isEnabled());
+}
+
+// The access field hides what is typed with the mask of the style in use,
+// whichever character that style draws; the code itself stays as typed.
+TEST_F(WindowTest, AboutAccessFieldMasksWithTheStylesCharacter)
+{
+    class MaskStyle final : public QProxyStyle {
+    public:
+        int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                      QStyleHintReturn* returned) const override
+        {
+            if (hint == SH_LineEdit_PasswordCharacter)
+                return 0x25C6; // a black diamond
+            return QProxyStyle::styleHint(hint, option, widget, returned);
+        }
+    };
+    makeWindow();
+    auto* code = window->dialogs()[1]->findChild<QLineEdit*>("Edit1");
+    ASSERT_NE(code, nullptr);
+    EXPECT_EQ(code->maxLength(), 16);
+    QTest::keyClicks(code, "Vol8&");
+    EXPECT_EQ(code->text(), "Vol8&");
+    const QChar usual(code->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter, nullptr, code));
+    EXPECT_EQ(code->displayText(), QString(5, usual));
+
+    MaskStyle diamonds;
+    code->setStyle(&diamonds);
+    EXPECT_EQ(code->displayText(), QString(5, QChar(0x25C6)));
+    code->setStyle(nullptr);
 }
 
 TEST_F(WindowTest, StartUpSearchSelectsTheUnitsPortAndEnablesConnect)
