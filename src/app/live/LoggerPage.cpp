@@ -4,10 +4,12 @@
 #include "app/live/LivePoll.h"
 #include "app/window/MessageSink.h"
 #include "app/window/TuneModel.h"
+#include "files/MapFile.h"
 
 #include <QChart>
 #include <QChartView>
 #include <QCheckBox>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -25,12 +27,20 @@ namespace kyr::app {
 
 namespace {
 
-const QString LogFilter = QStringLiteral("Data logs (*.csv)");
 const QString Title = QStringLiteral("Data Logger");
 
 QString captionOf(const live::LogColumnDef& d)
 {
     return QString::fromUtf8(d.caption.data(), static_cast<int>(d.caption.size()));
+}
+
+// A tune is never lost to a log: no log under a map file's name, none over a map file.
+bool isMapFile(const QString& path)
+{
+    const QFileInfo info(path);
+    if (info.suffix().compare(suffixOfFilter(MapFileFilter), Qt::CaseInsensitive) == 0)
+        return true;
+    return info.isFile() && files::loadMapFile(std::filesystem::path(path.toStdString())).ok();
 }
 
 } // namespace
@@ -152,9 +162,15 @@ void LoggerPage::OffClick()
 // place that cannot be written is known at once, not at the first tick.
 bool LoggerPage::startRecording(const std::vector<live::LogColumn>& columns)
 {
-    const QString path = m_files->saveFileName(QStringLiteral("Record to File"), LogFilter);
+    const QString path = m_files->saveFileName(QStringLiteral("Record to File"), DataLogFilter);
     if (path.isEmpty())
         return false;
+    if (isMapFile(path)) {
+        messages().warning(Title, QStringLiteral("%1 names a KYR map file. A data log is never written over a tune: "
+                                                 "choose a name ending in .%2.")
+                                      .arg(QFileInfo(path).fileName(), suffixOfFilter(DataLogFilter)));
+        return false;
+    }
     auto writer = live::DataLogWriter::create(path.toStdString(), columns);
     if (!writer.ok()) {
         messages().warning(Title, QString::fromStdString(writer.error().message));

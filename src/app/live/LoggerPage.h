@@ -4,7 +4,7 @@
 // the values whose boxes are checked, plots them against "Time (s)" while
 // "Display Chart" is checked and appends them to a CSV file while "Record to
 // File" was checked at "On". A tick with no new record adds nothing, so a
-// log never repeats stale values.
+// log never repeats stale values. A log is never written over a map file.
 
 #include "app/window/Page.h"
 #include "live/DataLog.h"

@@ -2,6 +2,7 @@
 
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QRegularExpression>
 
 namespace kyr::app {
 
@@ -18,14 +19,27 @@ int QtFileChooser::chooseBackup(const QString& caption, const QStringList& label
     return ok ? static_cast<int>(labels.indexOf(chosen)) : -1;
 }
 
+QString suffixOfFilter(const QString& filter)
+{
+    static const QRegularExpression pattern(QStringLiteral("\\*\\.(\\w+)"));
+    const QRegularExpressionMatch m = pattern.match(filter);
+    return m.hasMatch() ? m.captured(1) : QString();
+}
+
+std::unique_ptr<QFileDialog> QtFileChooser::saveDialog(QWidget* parent, const QString& caption, const QString& filter)
+{
+    auto dialog = std::make_unique<QFileDialog>(parent, caption, QString(), filter);
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setDefaultSuffix(suffixOfFilter(filter));
+    return dialog;
+}
+
 QString QtFileChooser::saveFileName(const QString& caption, const QString& filter)
 {
-    QFileDialog dialog(m_parent, caption, QString(), filter);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setDefaultSuffix(QStringLiteral("kyr"));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    const auto dialog = saveDialog(m_parent, caption, filter);
+    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
         return {};
-    return dialog.selectedFiles().first();
+    return dialog->selectedFiles().first();
 }
 
 } // namespace kyr::app

@@ -5,12 +5,21 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
+class QFileDialog;
 class QWidget;
 
 namespace kyr::app {
 
 /// The file dialogs' filter for map files.
 inline const QString MapFileFilter = QStringLiteral("KYR map files (*.kyr)");
+/// The filter for the data logger's files (CSV text).
+inline const QString DataLogFilter = QStringLiteral("Data logs (*.csv)");
+
+/// The suffix of a filter's first pattern, "kyr" for "KYR map files (*.kyr)";
+/// empty when the filter names none.
+QString suffixOfFilter(const QString& filter);
 
 class FileChooser {
 public:
@@ -32,6 +41,10 @@ public:
     QString openFileName(const QString& caption, const QString& filter) override;
     QString saveFileName(const QString& caption, const QString& filter) override;
     int chooseBackup(const QString& caption, const QStringList& labels) override;
+
+    /// The dialog saveFileName() shows: a name typed without a suffix gets
+    /// the filter's own, so a log never becomes "run.kyr".
+    static std::unique_ptr<QFileDialog> saveDialog(QWidget* parent, const QString& caption, const QString& filter);
 
 private:
     QWidget* m_parent;

@@ -13,6 +13,8 @@
 #include <QChart>
 #include <QCheckBox>
 #include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineSeries>
 #include <QProgressBar>
@@ -179,7 +181,7 @@ TEST_F(LiveTest, LoggerRecordsTheChosenColumnsToCsv)
     box(QStringLiteral("RecordToFile"))->setChecked(true);
     page->OnClick();
     ASSERT_TRUE(page->logging());
-    EXPECT_EQ(files->lastFilter, QStringLiteral("Data logs (*.csv)"));
+    EXPECT_EQ(files->lastFilter, app::DataLogFilter);
     EXPECT_FALSE(page->columnBox(live::LogColumn::Rpm)->isEnabled()) << "the columns are fixed while it runs";
     ASSERT_TRUE(waitFor([&] {
         QFile f(files->saveName);
@@ -222,6 +224,46 @@ TEST_F(LiveTest, LoggerReportsAFileItCannotWrite)
     files->saveName.clear(); // the user cancels the file dialog
     page->OnClick();
     EXPECT_FALSE(page->logging()) << "no file chosen, no recording";
+}
+
+// The log's save dialog offers logs and names a log "run.csv", never
+// "run.kyr"; a map file chosen all the same is refused and left as it was.
+TEST_F(LiveTest, LoggerNeverWritesOverATune)
+{
+    connectedWindow();
+    app::LoggerPage* page = logger();
+    box(QStringLiteral("RecordToFile"))->setChecked(true);
+    files->saveName.clear();
+    page->OnClick();
+    ASSERT_EQ(files->saves, 1);
+    const auto dialog = app::QtFileChooser::saveDialog(nullptr, QStringLiteral("Record to File"), files->lastFilter);
+    EXPECT_EQ(dialog->defaultSuffix(), QStringLiteral("csv"));
+    EXPECT_FALSE(dialog->nameFilters().join(';').contains(QStringLiteral("kyr")));
+    EXPECT_EQ(app::QtFileChooser::saveDialog(nullptr, {}, app::MapFileFilter)->defaultSuffix(), QStringLiteral("kyr"))
+        << "a tune still gets its own suffix";
+
+    const QString tune = tempFile(QStringLiteral("tune.kyr"));
+    const QString renamed = tempFile(QStringLiteral("tune.csv")); // a tune under another suffix
+    ASSERT_TRUE(files::saveMapFile(tune.toStdString(), demoTune()).ok());
+    ASSERT_TRUE(files::saveMapFile(renamed.toStdString(), demoTune()).ok());
+    const QByteArray before = readAll(tune);
+    for (const QString& name : {tune, renamed, tempFile(QStringLiteral("NEW.KYR"))}) {
+        SCOPED_TRACE(name.toStdString());
+        sink->entries.clear();
+        files->saveName = name;
+        page->OnClick();
+        EXPECT_FALSE(page->logging());
+        ASSERT_EQ(sink->texts(QStringLiteral("warning")).size(), 1);
+        EXPECT_TRUE(sink->texts(QStringLiteral("warning"))[0].contains(QFileInfo(name).fileName()));
+    }
+    EXPECT_EQ(readAll(tune), before);
+    EXPECT_EQ(readAll(renamed), before);
+    EXPECT_FALSE(QFile::exists(tempFile(QStringLiteral("NEW.KYR"))));
+
+    files->saveName = tempFile(QStringLiteral("run.csv"));
+    page->OnClick();
+    EXPECT_TRUE(page->logging()) << "a log's own name is taken";
+    page->OffClick();
 }
 
 TEST_F(LiveTest, LoggerWithoutLiveDataAddsNothing)
