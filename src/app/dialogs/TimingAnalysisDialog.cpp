@@ -5,6 +5,7 @@
 
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QLabel>
 #include <QPushButton>
 #include <QShowEvent>
 #include <QTableWidget>
@@ -30,6 +31,9 @@ TimingAnalysisDialog::TimingAnalysisDialog(const TuneModel& model, QWidget* owne
 {
     buildGrid();
     m_chart = new TimingChart3D(this);
+    m_note = new QLabel(QStringLiteral("This unit has no timing maps"), this);
+    m_note->setObjectName(QStringLiteral("TimingNote"));
+    m_note->hide();
 
     auto* view = new QPushButton(QStringLiteral("View 3D"), this);
     view->setObjectName(QStringLiteral("Button1"));
@@ -43,6 +47,7 @@ TimingAnalysisDialog::TimingAnalysisDialog(const TuneModel& model, QWidget* owne
     buttons->addStretch(1);
     buttons->addWidget(exit);
     auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_note);
     layout->addWidget(m_table, 1);
     layout->addWidget(m_chart, 1);
     layout->addLayout(buttons);
@@ -90,7 +95,10 @@ void TimingAnalysisDialog::showEvent(QShowEvent* event)
 
 void TimingAnalysisDialog::analyseMaps()
 {
-    m_grid = tools::TimingGrid::analyse(m_model.maps(), m_model.axes());
+    // The bytes where a unit without timing keeps no maps are not analysed.
+    const bool lacking = m_model.mapsShown() && !m_model.state().unit.timing;
+    m_note->setVisible(lacking);
+    m_grid = lacking ? tools::TimingGrid() : tools::TimingGrid::analyse(m_model.maps(), m_model.axes());
     fillGrid();
     m_chart->clearFrame();
 }

@@ -6,6 +6,7 @@
 #include "app/dialogs/OwnedDialog.h"
 #include "tools/TimingAnalysis.h"
 
+class QLabel;
 class QTableWidget;
 
 namespace kyr::app {
@@ -19,7 +20,8 @@ public:
     TimingAnalysisDialog(const TuneModel& model, QWidget* owner);
 
     /// Fills TimingGrid from the model's timing maps and N; the 3D drawing
-    /// of an earlier analysis is cleared. Runs each time the dialog is shown.
+    /// of an earlier analysis is cleared. A unit without timing maps leaves
+    /// the grid empty and says so. Runs each time the dialog is shown.
     void analyseMaps();
     /// The grid as last analysed.
     const tools::TimingGrid& grid() const { return m_grid; }
@@ -38,6 +40,7 @@ private:
     const TuneModel& m_model;
     tools::TimingGrid m_grid;
     QTableWidget* m_table;   // TimingGrid
+    QLabel* m_note;          // why the grid is empty
     TimingChart3D* m_chart;  // TimingDChart
 };
 

@@ -1,5 +1,6 @@
 #include "app/maps/MapChartView.h"
 
+#include <QGraphicsSimpleTextItem>
 #include <QLegend>
 #include <QLegendMarker>
 #include <QLineSeries>
@@ -60,6 +61,14 @@ MapChartView::MapChartView(const maps::ChartDef& def, QWidget* parent) : QChartV
     buildAxes();
     buildSeries();
     buildLegend();
+    m_note = new QGraphicsSimpleTextItem(chart);
+    QFont font = m_note->font();
+    font.setPointSizeF(font.pointSizeF() * 1.4);
+    m_note->setFont(font);
+    m_note->setBrush(QColor(110, 110, 110));
+    m_note->setZValue(10);
+    m_note->hide();
+    connect(chart, &QChart::plotAreaChanged, this, &MapChartView::placeNote);
     setBottomAxis(maps::bottomAxis(def.id, table::Axes{}));
     setEnabled(false);
 }
@@ -229,6 +238,21 @@ void MapChartView::showVacuumMarker(bool high, double x)
     if (index < 0)
         return;
     setBar(static_cast<QLineSeries*>(m_series[index]), x, m_def.leftMin, m_def.leftMax);
+}
+
+void MapChartView::setNote(const QString& text)
+{
+    m_note->setText(text);
+    m_note->setVisible(!text.isEmpty());
+    placeNote();
+}
+
+QString MapChartView::note() const { return m_note->isVisible() ? m_note->text() : QString(); }
+
+void MapChartView::placeNote()
+{
+    const QRectF plot = chart()->plotArea();
+    m_note->setPos(plot.center() - m_note->boundingRect().center());
 }
 
 void MapChartView::hidePointer() { viewport()->setCursor(Qt::BlankCursor); }

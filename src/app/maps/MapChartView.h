@@ -17,6 +17,7 @@
 #include <optional>
 #include <vector>
 
+class QGraphicsSimpleTextItem;
 class QLineSeries;
 class QPrinter;
 class QValueAxis;
@@ -63,6 +64,11 @@ public:
     /// whole value range at x bar.
     void showVacuumMarker(bool high, double x);
 
+    /// A line across the middle of the plot that says why it is empty; an
+    /// empty text shows none.
+    void setNote(const QString& text);
+    QString note() const;
+
     /// Hides the mouse pointer until the mouse moves again (after a key edit).
     void hidePointer();
 
@@ -91,12 +97,14 @@ private:
     void buildLegend();
     QLineSeries* addBar(const QString& name, const QColor& colour, int width, Qt::PenStyle style);
     void setBar(QLineSeries* bar, double x, double low, double high);
+    void placeNote();
 
     const maps::ChartDef& m_def;
     QValueAxis* m_bottom = nullptr;
     QValueAxis* m_left = nullptr;
     std::vector<QXYSeries*> m_series; // by series index
     QXYSeries* m_firstCurve = nullptr;
+    QGraphicsSimpleTextItem* m_note = nullptr;
     std::optional<double> m_bottomIncrement;
     bool m_dragging = false;
 };

@@ -31,6 +31,15 @@ bool isUndo(const QKeyEvent& e)
     return e.matches(QKeySequence::Undo) || (e.key() == Qt::Key_Z && mods == Qt::ControlModifier);
 }
 
+// What an empty chart says when the unit has no maps of its group.
+QString missingMapsNote(const maps::ChartDef& def)
+{
+    if (def.group == table::MapGroup::Timing)
+        return QStringLiteral("This unit has no timing maps");
+    return def.page == "Correction Maps" ? QStringLiteral("This unit has no correction maps")
+                                         : QStringLiteral("This unit has no fuel maps");
+}
+
 } // namespace
 
 MapPage::MapPage(AppContext context, const QString& objectName, const QString& caption, const QString& panelName,
@@ -47,7 +56,10 @@ MapPage::MapPage(AppContext context, const QString& objectName, const QString& c
 
     connect(&m_session, &MapEditSession::tableShown, this, &MapPage::redrawAll);
     connect(&m_session, &MapEditSession::curveChanged, this, &MapPage::redrawCurve);
-    connect(&m_session, &MapEditSession::chartsEnabledChanged, this, &MapPage::applyEnabled);
+    connect(&m_session, &MapEditSession::chartsEnabledChanged, this, [this] {
+        applyEnabled();
+        redrawAll();
+    });
     connect(&m_session, &MapEditSession::keyBarShown, this, [this](maps::ChartId id, double x, double height) {
         if (MapChartView* c = chart(id))
             c->showKeyBar(x, height);
@@ -74,13 +86,14 @@ MapPage::MapPage(AppContext context, const QString& objectName, const QString& c
 }
 
 // The live bar stands at the engine's operating point, as tall as the key
-// cursor; a chart without that reading shows none.
+// cursor; a chart without that reading, or without maps, shows none.
 void MapPage::showLive(const live::LiveValues& values)
 {
     for (MapChartView* c : m_charts) {
         if (!c)
             continue;
-        if (auto x = live::liveChartX(c->chartId(), values))
+        const auto x = live::liveChartX(c->chartId(), values);
+        if (x && m_session.chartEnabled(c->chartId()))
             c->showLiveBar(*x, c->def().keyBarHeight);
         else
             c->clearLiveBar();
@@ -113,6 +126,8 @@ QWidget* MapPage::addChart(maps::ChartId id)
     return box;
 }
 
+// The maps of a group the unit lacks are not drawn: their bytes stay in the
+// image, so that Write gives them back as read, but they are no maps.
 void MapPage::redrawAll()
 {
     const auto& editor = m_session.editor();
@@ -121,8 +136,11 @@ void MapPage::redrawAll()
             continue;
         c->setBottomAxis(maps::bottomAxis(c->chartId(), editor.axes()));
         c->clearKeyBar();
-        if (!m_session.hasTable()) {
+        const bool lacking = m_session.hasTable() && !m_session.chartEnabled(c->chartId());
+        c->setNote(lacking ? missingMapsNote(c->def()) : QString());
+        if (!m_session.chartEnabled(c->chartId())) {
             c->clearCurves();
+            c->clearLiveBar();
             continue;
         }
         for (const auto& curve : c->def().curves)
@@ -132,7 +150,8 @@ void MapPage::redrawAll()
 
 void MapPage::redrawCurve(table::MapId map)
 {
-    if (MapChartView* c = chart(table::mapDef(map).chart))
+    MapChartView* c = chart(table::mapDef(map).chart);
+    if (c && m_session.chartEnabled(c->chartId()))
         c->setCurve(map, m_session.editor().pointsOf(map));
 }
 

@@ -5,12 +5,15 @@
 #include "window/AppFixture.h"
 
 #include "app/dialogs/TimingAnalysisDialog.h"
+#include "app/maps/MapChartView.h"
 #include "table/Rounding.h"
 #include "tools/TimingAnalysis.h"
 
 #include <QImage>
+#include <QLabel>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QXYSeries>
 
 using namespace kyr;
 using namespace kyr::apptest;
@@ -130,4 +133,21 @@ TEST_F(TimingAnalysisTest, View3DPaintsTheWireFrame)
     d->findChild<QPushButton*>("Button2")->click();
     analyse();
     EXPECT_EQ(redAndGreen(chart).first, 0);
+}
+
+// A fuel unit keeps no timing maps: nothing of those bytes is analysed or drawn.
+TEST_F(TimingAnalysisTest, AUnitWithoutTimingMapsHasNothingToAnalyse)
+{
+    unit->identity[1] = 2; // "Fuel"
+    connectedWindow();
+    auto* timing = window->findChild<app::MapChartView*>("TimingChart");
+    ASSERT_NE(timing, nullptr);
+    EXPECT_EQ(timing->curve(MapId::TimingRpm)->count(), 0);
+    EXPECT_EQ(timing->note(), "This unit has no timing maps");
+    auto* d = analyse();
+    ASSERT_NE(d, nullptr);
+    EXPECT_TRUE(d->findChild<QLabel*>("TimingNote")->isVisible());
+    EXPECT_EQ(d->grid().rpmPoints(), 0);
+    EXPECT_EQ(cell(grid(d), 2, 2), "");
+    EXPECT_EQ(cell(grid(d), 2, 1), "");
 }

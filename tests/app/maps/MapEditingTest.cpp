@@ -416,6 +416,31 @@ TEST_F(TimingUnitTest, OnlyTheTimingChartsTakeEdits)
     EXPECT_TRUE(unit->device.writes().empty()) << "no jet without fuel maps";
 }
 
+// The fuel and correction bytes of a timing unit are no maps: the charts stay
+// empty and say why, and Write gives the unit those bytes back as it keeps them.
+TEST_F(TimingUnitTest, ChartsOfMapsTheUnitLacksStayEmpty)
+{
+    const auto note = [this](ChartId id) { return chart(id)->note().toStdString(); };
+    for (ChartId id : {ChartId::FuelVac, ChartId::FuelRpm, ChartId::Temp, ChartId::AirTmp, ChartId::Voltage})
+        for (const auto& curve : maps::chartDef(id).curves)
+            EXPECT_EQ(chart(id)->curve(curve.map)->count(), 0) << table::mapDef(curve.map).name;
+    EXPECT_EQ(note(ChartId::FuelVac), "This unit has no fuel maps");
+    EXPECT_EQ(note(ChartId::FuelRpm), "This unit has no fuel maps");
+    for (ChartId id : {ChartId::Temp, ChartId::AirTmp, ChartId::Voltage})
+        EXPECT_EQ(note(id), "This unit has no correction maps");
+    EXPECT_EQ(chart(ChartId::Timing)->curve(MapId::TimingRpm)->count(), 70);
+    EXPECT_EQ(note(ChartId::Timing), "");
+    EXPECT_EQ(note(ChartId::Vacuum), "");
+
+    click(QStringLiteral("spWrite"));
+    waitIdle();
+    const auto& writes = unit->device.writes();
+    const auto image = std::find_if(writes.begin(), writes.end(), [](const auto& w) { return w.size() == 482; });
+    ASSERT_NE(image, writes.end());
+    for (std::size_t i = 233; i <= 480; ++i)
+        ASSERT_EQ((*image)[i], unit->table[i] - 1) << "offset " << i;
+}
+
 // Opening a tune (which runs Connect) starts again on the fuel air-temperature map.
 TEST_F(MapEditTest, OpeningATuneSelectsTheFuelAirTemperatureMap)
 {
