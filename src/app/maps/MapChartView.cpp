@@ -1,12 +1,13 @@
 #include "app/maps/MapChartView.h"
 
+#include <QGraphicsLayout>
+#include <QGraphicsScene>
 #include <QGraphicsSimpleTextItem>
 #include <QLegend>
 #include <QLegendMarker>
 #include <QLineSeries>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPrinter>
 #include <QValueAxis>
 #include <QWheelEvent>
 
@@ -168,14 +169,14 @@ void MapChartView::setBottomAxis(const maps::AxisRange& range)
     m_bottom->setRange(range.min, range.max);
     m_bottom->setTickType(QValueAxis::TicksDynamic);
     m_bottom->setTickAnchor(range.min);
-    fitTicks();
+    fitTicks(size());
 }
 
-// As many ticks as the view has room for; a set increment (the small vacuum range) stays.
-void MapChartView::fitTicks()
+// As many ticks as there is room for; a set increment (the small vacuum range) stays.
+void MapChartView::fitTicks(const QSize& room)
 {
-    const int rows = std::max(2, (height() - ChromeHeight) / TickHeight);
-    const int columns = std::max(2, (width() - ChromeWidth) / TickWidth);
+    const int rows = std::max(2, (room.height() - ChromeHeight) / TickHeight);
+    const int columns = std::max(2, (room.width() - ChromeWidth) / TickWidth);
     m_left->setTickInterval(niceInterval(m_def.leftMax - m_def.leftMin, rows));
     m_bottom->setTickInterval(m_bottomIncrement ? *m_bottomIncrement
                                                 : niceInterval(m_bottom->max() - m_bottom->min(), columns));
@@ -184,7 +185,7 @@ void MapChartView::fitTicks()
 void MapChartView::resizeEvent(QResizeEvent* event)
 {
     QChartView::resizeEvent(event);
-    fitTicks();
+    fitTicks(size());
 }
 
 void MapChartView::setCurve(table::MapId map, const std::vector<maps::CurvePoint>& points)
@@ -257,11 +258,27 @@ void MapChartView::placeNote()
 
 void MapChartView::hidePointer() { viewport()->setCursor(Qt::BlankCursor); }
 
-void MapChartView::printTo(QPrinter& printer)
+QPicture MapChartView::printSheet()
 {
-    chart()->setMargins(QMargins(PrintMargin, PrintMargin, PrintMargin, PrintMargin));
-    QPainter painter(&printer);
-    render(&painter);
+    QChart* c = chart();
+    c->setMargins(QMargins(PrintMargin, PrintMargin, PrintMargin, PrintMargin));
+    const QRectF shown = c->geometry();
+    fitTicks(PrintSize);
+    c->setGeometry(QRectF(QPointF(0, 0), PrintSize));
+    if (c->layout())
+        c->layout()->activate();
+    QPicture sheet;
+    sheet.setBoundingRect(QRect(QPoint(0, 0), PrintSize));
+    {
+        QPainter painter(&sheet);
+        painter.setRenderHint(QPainter::Antialiasing);
+        c->scene()->render(&painter, QRectF(QPointF(0, 0), PrintSize), c->geometry());
+    }
+    c->setGeometry(shown);
+    fitTicks(size());
+    if (c->layout())
+        c->layout()->activate();
+    return sheet;
 }
 
 void MapChartView::mousePressEvent(QMouseEvent* event)

@@ -12,6 +12,7 @@
 #include "maps/PointRules.h"
 
 #include <QChartView>
+#include <QPicture>
 #include <QPointF>
 
 #include <optional>
@@ -19,7 +20,6 @@
 
 class QGraphicsSimpleTextItem;
 class QLineSeries;
-class QPrinter;
 class QValueAxis;
 class QXYSeries;
 
@@ -72,8 +72,11 @@ public:
     /// Hides the mouse pointer until the mouse moves again (after a key edit).
     void hidePointer();
 
-    /// Prints the chart on one page with margins of 10 on every side.
-    void printTo(QPrinter& printer);
+    /// The chart as printed: one sheet at PrintSize with margins of 10 on
+    /// every side, laid out for the sheet whatever its size on the screen
+    /// (a chart on a page never shown has none yet).
+    QPicture printSheet();
+    static constexpr QSize PrintSize{1000, 700};
 
 signals:
     /// The mouse moved over the chart to these axis values.
@@ -91,7 +94,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    void fitTicks();
+    void fitTicks(const QSize& room);
     void buildAxes();
     void buildSeries();
     void buildLegend();

@@ -9,8 +9,6 @@
 #include <QFrame>
 #include <QKeyEvent>
 #include <QMouseEvent>
-#include <QPrintDialog>
-#include <QPrinter>
 #include <QUndoStack>
 #include <QVBoxLayout>
 
@@ -162,18 +160,13 @@ void MapPage::applyEnabled()
             c->setEnabled(m_session.chartEnabled(c->chartId()));
 }
 
-void MapPage::printPage()
+std::vector<MapChartView*> MapPage::chartsToPrint() const
 {
-    QPrinter printer(QPrinter::HighResolution);
-    QPrintDialog dialog(&printer, this);
-    if (dialog.exec() == QDialog::Accepted)
-        printChart(printer);
-}
-
-void MapPage::printChart(QPrinter& printer)
-{
-    if (auto* timing = qobject_cast<MapChartView*>(m_session.view(maps::ChartId::Timing)))
-        timing->printTo(printer);
+    std::vector<MapChartView*> out;
+    for (MapChartView* c : m_charts)
+        if (c)
+            out.push_back(c);
+    return out;
 }
 
 bool MapPage::previewKey(QKeyEvent* event)

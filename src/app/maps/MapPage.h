@@ -11,7 +11,6 @@
 #include <array>
 
 class QFrame;
-class QPrinter;
 class QUndoStack;
 
 namespace kyr::app {
@@ -36,10 +35,8 @@ public:
     QUndoStack* undoStack() const;
     MapEditSession& session() const { return m_session; }
 
-    /// "Print" on any map page: asks through the print dialog, then prints the timing chart.
-    void printPage() override;
-    /// Prints the timing chart on a printer that is set up (margins 10 on every side).
-    void printChart(QPrinter& printer);
+    /// The page's charts, in the order of the chart table.
+    std::vector<MapChartView*> chartsToPrint() const override;
 
     /// Ctrl+Z undoes, Ctrl+Shift+Z and Ctrl+Y redo, then pageKey(), then the map keys.
     /// Nothing while a text field has the focus: the keys belong to the text.

@@ -9,6 +9,11 @@ class TimingPage : public MapPage {
     Q_OBJECT
 public:
     explicit TimingPage(AppContext context, QWidget* parent = nullptr);
+
+    /// The timing chart, which "Print" puts on paper from every page.
+    MapChartView* timingChart() const { return chart(maps::ChartId::Timing); }
+    /// Nothing beside the timing chart.
+    std::vector<MapChartView*> chartsToPrint() const override { return {}; }
 };
 
 } // namespace kyr::app

@@ -45,6 +45,7 @@ EFICom::EFICom(EFIComServices services, QWidget* parent)
     : QMainWindow(parent),
       m_messages(orDefault<MessageSink>(std::move(services.messages), std::make_shared<QtMessageSink>(this))),
       m_files(orDefault<FileChooser>(std::move(services.files), std::make_shared<QtFileChooser>(this))),
+      m_print(orDefault<PrintTarget>(std::move(services.print), std::make_shared<QtPrintTarget>(this))),
       m_backupRoot(services.link.backupRoot)
 {
     m_link = std::make_unique<LinkWorker>(m_model, std::move(services.link));

@@ -10,6 +10,7 @@
 #include "app/live/LivePoll.h"
 #include "app/window/MessageSink.h"
 #include "app/window/Presenter.h"
+#include "app/window/PrintTarget.h"
 #include "app/dialogs/SaveFromDialog.h"
 #include "app/dialogs/SetupChangedDialog.h"
 #include "app/window/TuneModel.h"
@@ -40,6 +41,7 @@ struct EFIComServices {
     LinkSetup link;                        ///< default: the serial devices, the steady clock
     int livePollMs = LivePoll::IntervalMs; ///< Timer1's interval; 0 leaves the real-time poll off
     int reconnectMs = LinkRecovery::RetryMs; ///< how often a lost link is tried again
+    std::shared_ptr<PrintTarget> print;    ///< default: the print dialog and its printer
 };
 
 class EFICom : public QMainWindow {
@@ -131,6 +133,7 @@ private:
 
     std::shared_ptr<MessageSink> m_messages;
     std::shared_ptr<FileChooser> m_files;
+    std::shared_ptr<PrintTarget> m_print;
     TuneModel m_model;
     std::unique_ptr<LinkWorker> m_link;
     std::unique_ptr<Presenter> m_presenter;

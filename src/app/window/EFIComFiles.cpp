@@ -3,6 +3,8 @@
 
 #include "app/window/EFICom.h"
 
+#include "app/maps/MapChartView.h"
+#include "app/maps/TimingPage.h"
 #include "app/window/Page.h"
 #include "files/Cp1252.h"
 #include "files/MapFile.h"
@@ -11,6 +13,7 @@
 
 #include <QTabWidget>
 
+#include <algorithm>
 #include <filesystem>
 #include <tuple>
 
@@ -165,10 +168,22 @@ void EFICom::closeAll()
     });
 }
 
+// Print, from any page: the timing chart, then the charts of the page shown
+// (the fuel or the correction maps), one to a sheet.
 void EFICom::spPrintClick()
 {
+    std::vector<MapChartView*> charts;
+    for (Page* p : m_pages)
+        if (auto* timing = qobject_cast<TimingPage*>(p))
+            charts.push_back(timing->timingChart());
     if (auto* page = qobject_cast<Page*>(m_pageControl->currentWidget()))
-        page->printPage();
+        for (MapChartView* c : page->chartsToPrint())
+            if (std::find(charts.begin(), charts.end(), c) == charts.end())
+                charts.push_back(c);
+    std::vector<PrintSheet> sheets;
+    for (MapChartView* c : charts)
+        sheets.push_back(c->printSheet());
+    m_print->print(sheets);
 }
 
 void EFICom::spSetupClick() { m_pageControl->setCurrentIndex(0); }

@@ -10,9 +10,13 @@
 #include <QString>
 #include <QWidget>
 
+#include <vector>
+
 class QKeyEvent;
 
 namespace kyr::app {
+
+class MapChartView;
 
 class Page : public QWidget {
     Q_OBJECT
@@ -22,8 +26,9 @@ public:
 
     /// The tab text.
     const QString& caption() const { return m_caption; }
-    /// "Print" while this page is shown. Pages without a chart print nothing.
-    virtual void printPage() {}
+    /// The charts that "Print" puts on paper after the timing chart while
+    /// this page is shown; none on a page without charts.
+    virtual std::vector<MapChartView*> chartsToPrint() const { return {}; }
     /// Every key pressed in the main window reaches the shown page first (the
     /// window's key preview); true takes the key from the focused control.
     virtual bool previewKey(QKeyEvent* event);

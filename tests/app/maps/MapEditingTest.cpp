@@ -12,7 +12,6 @@
 #include <QFileInfo>
 #include <QFrame>
 #include <QLineEdit>
-#include <QPrinter>
 #include <QRadioButton>
 #include <QSlider>
 #include <QUndoStack>
@@ -275,23 +274,6 @@ TEST_F(MapEditTest, ReadoutsFollowTheMouseAndTheBackgroundHidesThem)
     EXPECT_FALSE(value->isVisible());
     EXPECT_FALSE(position->isVisible());
     EXPECT_FALSE(window->findChild<QWidget*>(QStringLiteral("Edit2Label"))->isVisible());
-}
-
-TEST_F(MapEditTest, PrintingTheTimingChartToPdfWritesAFile)
-{
-    // Every map page prints the timing chart.
-    for (app::MapPage* page : window->findChildren<app::MapPage*>()) {
-        SCOPED_TRACE(page->caption().toStdString());
-        QPrinter printer;
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        const QString file = tempFile(page->objectName() + QStringLiteral(".pdf"));
-        printer.setOutputFileName(file);
-        page->printChart(printer);
-        const QFileInfo info(file);
-        EXPECT_TRUE(info.exists());
-        EXPECT_GT(info.size(), 1000);
-    }
-    EXPECT_EQ(chart(ChartId::Timing)->chart()->margins(), QMargins(10, 10, 10, 10));
 }
 
 TEST_F(MapEditTest, JetKeysMoveTheTrackBarAndSendTheJet)

@@ -115,8 +115,9 @@ void WindowTest::TearDown()
 
 app::EFICom& WindowTest::makeWindow(std::optional<app::LinkSetup> setup)
 {
-    window = std::make_unique<app::EFICom>(
-        app::EFIComServices{sink, files, setup ? std::move(*setup) : unit->setup(), livePollMs});
+    app::EFIComServices services{sink, files, setup ? std::move(*setup) : unit->setup(), livePollMs};
+    services.print = printer;
+    window = std::make_unique<app::EFICom>(std::move(services));
     return *window;
 }
 

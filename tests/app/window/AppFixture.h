@@ -74,6 +74,19 @@ public:
     int opens = 0, saves = 0;
 };
 
+/// A printer that keeps the sheets it is given.
+class KeptSheets final : public app::PrintTarget {
+public:
+    bool print(const std::vector<app::PrintSheet>& given) override
+    {
+        ++prints;
+        sheets = given;
+        return true;
+    }
+    std::vector<app::PrintSheet> sheets;
+    int prints = 0;
+};
+
 /// The program's own serial devices and clock, with COM names resolved in the
 /// ports folder of `folder` (where kyr-sim registers) and an empty device
 /// folder, so that no real serial port is ever opened.
@@ -144,6 +157,7 @@ protected:
 
     std::shared_ptr<RecordingSink> sink = std::make_shared<RecordingSink>();
     std::shared_ptr<FixedFiles> files = std::make_shared<FixedFiles>();
+    std::shared_ptr<KeptSheets> printer = std::make_shared<KeptSheets>();
     std::unique_ptr<FakeUnit> unit = std::make_unique<FakeUnit>(3);
     /// Timer1 of the window made next: off, so that only the tests of the
     /// real-time poll see ReadLive among the commands they check.
