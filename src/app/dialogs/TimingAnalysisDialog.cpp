@@ -1,5 +1,6 @@
 #include "app/dialogs/TimingAnalysisDialog.h"
 
+#include "app/dialogs/FixedGrid.h"
 #include "app/dialogs/TimingChart3D.h"
 #include "app/window/TuneModel.h"
 
@@ -56,7 +57,9 @@ TimingAnalysisDialog::TimingAnalysisDialog(const TuneModel& model, QWidget* owne
 
 void TimingAnalysisDialog::buildGrid()
 {
-    m_table = new QTableWidget(tools::TimingGridRows, tools::TimingGridColumns, this);
+    // The RPM points and the vacuum steps stay in view however far the grid scrolls.
+    m_table = new FixedGrid(tools::TimingGridRows, tools::TimingGridColumns, tools::TimingGridFixed,
+                            tools::TimingGridFixed, this);
     m_table->setObjectName(QStringLiteral("TimingGrid"));
     m_table->horizontalHeader()->hide();
     m_table->verticalHeader()->hide();

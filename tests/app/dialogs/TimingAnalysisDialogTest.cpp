@@ -9,9 +9,12 @@
 #include "table/Rounding.h"
 #include "tools/TimingAnalysis.h"
 
+#include <QCoreApplication>
 #include <QImage>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QWheelEvent>
 #include <QTableWidget>
 #include <QXYSeries>
 
@@ -110,6 +113,45 @@ TEST_F(TimingAnalysisTest, EachShowingAnalysesTheMapsAgain)
     QTableWidget* t = grid(d);
     EXPECT_EQ(cell(t, 2, 1), "33");
     EXPECT_EQ(cell(t, 2, 33), "29");
+}
+
+// Scrolled to any cell, the grid still shows the RPM points above it and the
+// vacuum steps beside it: what is seen at a place is the cell of the topmost view there.
+TEST_F(TimingAnalysisTest, FixedRowsAndColumnsStayInViewAsTheGridScrolls)
+{
+    connectedWindow();
+    auto* d = analyse();
+    ASSERT_NE(d, nullptr);
+    QTableWidget* t = grid(d);
+    const auto seenAt = [t](QPoint inViewport) {
+        const QPoint at = t->viewport()->mapTo(t, inViewport);
+        QWidget* under = t->childAt(at);
+        auto* view = qobject_cast<QAbstractItemView*>(under ? under->parentWidget() : nullptr);
+        return view ? view->indexAt(under->mapFrom(t, at)) : QModelIndex();
+    };
+    const auto rowCol = [](const QModelIndex& i) { return std::make_pair(i.row(), i.column()); };
+
+    const QModelIndex far = t->model()->index(30, 60);
+    t->scrollTo(far);
+    ASSERT_GT(t->horizontalScrollBar()->value(), 0);
+    ASSERT_GT(t->verticalScrollBar()->value(), 0);
+    const QRect cell = t->visualRect(far);
+    EXPECT_EQ(rowCol(seenAt(cell.center())), std::make_pair(30, 60)) << "not hidden under the fixed cells";
+    EXPECT_EQ(rowCol(seenAt({cell.center().x(), 5})), std::make_pair(0, 60));
+    EXPECT_EQ(rowCol(seenAt({cell.center().x(), 25})), std::make_pair(1, 60));
+    EXPECT_EQ(rowCol(seenAt({5, cell.center().y()})), std::make_pair(30, 0));
+    EXPECT_EQ(rowCol(seenAt({35, cell.center().y()})), std::make_pair(30, 1));
+    EXPECT_EQ(rowCol(seenAt({35, 5})), std::make_pair(0, 1));
+    EXPECT_EQ(seenAt({cell.center().x(), 5}).data().toString(), "59");
+    EXPECT_EQ(seenAt({35, 5}).data().toString(), "RPM");
+
+    // The wheel over the fixed rows scrolls the grid, and they go with it.
+    const int down = t->verticalScrollBar()->value();
+    QWheelEvent wheel(QPointF(cell.center().x(), 5), t->viewport()->mapToGlobal(QPointF(cell.center().x(), 5)),
+                      {}, {0, 120}, Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(t->childAt(t->viewport()->mapTo(t, QPoint(cell.center().x(), 5))), &wheel);
+    EXPECT_LT(t->verticalScrollBar()->value(), down);
+    EXPECT_EQ(rowCol(seenAt({cell.center().x(), 5})), std::make_pair(0, 60));
 }
 
 TEST_F(TimingAnalysisTest, View3DPaintsTheWireFrame)
