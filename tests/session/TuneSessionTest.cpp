@@ -293,23 +293,31 @@ TEST_F(ShortReplies, ConnectTellsAMissingReplyFromAShortOne)
     EXPECT_EQ(unit.tableReads, 6);
 }
 
+// Connect found no unit: only the identity was asked for, and neither the
+// setup nor the flags changed.
+static void expectNoUnit(const session::SessionResult& r, const session::TuneState& before, const Texts& wire,
+                         const session::TuneState& s)
+{
+    EXPECT_EQ(wire, Texts{"FF"});
+    EXPECT_EQ(r.statuses, (Texts{"Searching ComPorts...", "KYR not connected"}));
+    ASSERT_TRUE(r.error.has_value());
+    EXPECT_EQ(r.error->kind, ErrorKind::NoUnit);
+    EXPECT_FALSE(r.setupDecoded);
+    EXPECT_EQ(s.setup, before.setup);
+    EXPECT_FALSE(s.flags.UnitConnected);
+    EXPECT_FALSE(s.flags.EditsLive);
+}
+
 TEST_F(ShortReplies, SilenceIsNoUnitAndReadsNothing)
 {
     unit.silent = true;
     s.setup.fill(9);
     const auto before = s;
     auto r = session.connect(s);
-    EXPECT_EQ(wire(), Texts{"FF"});
-    EXPECT_EQ(r.statuses, (Texts{"Searching ComPorts...", "KYR not connected"}));
-    ASSERT_TRUE(r.error.has_value());
-    EXPECT_EQ(r.error->kind, ErrorKind::NoUnit);
+    expectNoUnit(r, before, wire(), s);
     EXPECT_FALSE(r.identityChanged);
-    EXPECT_FALSE(r.setupDecoded);
     EXPECT_FALSE(r.mapsDecoded);
-    EXPECT_EQ(s.setup, before.setup);
     EXPECT_EQ(s.image, before.image);
-    EXPECT_FALSE(s.flags.UnitConnected);
-    EXPECT_FALSE(s.flags.EditsLive);
     EXPECT_FALSE(s.commands.writeTable);
 }
 
@@ -320,15 +328,8 @@ TEST_F(ShortReplies, ReplyWithTheFileSignatureIsNoUnit)
     unit.identity = {3, 3, 2, 7, 1, 4, 4};
     s.setup.fill(9);
     const auto before = s;
-    auto r = session.connect(s);
-    EXPECT_EQ(wire(), Texts{"FF"});
-    EXPECT_EQ(r.statuses, (Texts{"Searching ComPorts...", "KYR not connected"}));
-    ASSERT_TRUE(r.error.has_value());
-    EXPECT_EQ(r.error->kind, ErrorKind::NoUnit);
-    EXPECT_FALSE(r.setupDecoded);
-    EXPECT_EQ(s.setup, before.setup);
-    EXPECT_FALSE(s.flags.UnitConnected);
-    EXPECT_FALSE(s.flags.EditsLive);
+    const auto r = session.connect(s);
+    expectNoUnit(r, before, wire(), s);
 }
 
 TEST_F(ShortReplies, ReadForSaveRefusesAShortTable)
