@@ -90,6 +90,20 @@ Bytes transact(TQCCom32& port, Clock& clock, const Bytes& command, int pauseMs)
     return port.GetResponse();
 }
 
+Bytes transactUntil(TQCCom32& port, Clock& clock, const Bytes& command, std::size_t want, int limitMs)
+{
+    if (!port.Opened() && !port.Open())
+        return {};
+    port.Purge();
+    port.Send(command);
+    const uint32_t start = clock.tickMs();
+    // Elapsed time in unsigned arithmetic: correct across the tick wrap.
+    while (port.Opened() && static_cast<std::size_t>(port.InCount()) < want
+           && static_cast<uint32_t>(clock.tickMs() - start) < static_cast<uint32_t>(limitMs))
+        clock.sleepMs(1);
+    return port.GetResponse();
+}
+
 bool sendWriteTable(TQCCom32& port, Clock& clock, const WriteTableCommand& command)
 {
     // Without the command byte the unit would take the image bytes for

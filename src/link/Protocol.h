@@ -33,6 +33,7 @@ constexpr int ReadTableMs = 500;        ///< ReadTable
 constexpr int WriteTableGapMs = 100;    ///< between the WriteTable byte and the image
 constexpr int ReadLiveMs = 20;          ///< ReadLive
 constexpr int TpsCalibrationGapMs = 200;///< between the two calibration WriteBytes
+constexpr int ReadLiveFastLimitMs = 50; ///< ReadLive of the fast poll: the longest wait for the whole record
 } // namespace pause
 
 constexpr std::size_t IdentitySize = 7;  ///< bytes of UnitIdentity used
@@ -106,6 +107,11 @@ std::size_t copyUntilZero(const Bytes& reply, std::span<uint8_t> dest);
 /// pauseMs on the clock, and takes whatever has arrived, once. Empty at once,
 /// without a pause, when the port cannot be opened.
 Bytes transact(TQCCom32& port, Clock& clock, const Bytes& command, int pauseMs);
+
+/// Like transact, but takes the reply as soon as want bytes have arrived,
+/// polling the input count every millisecond; after limitMs it takes what has
+/// come. The fast live poll runs on it: a record is taken when it is whole.
+Bytes transactUntil(TQCCom32& port, Clock& clock, const Bytes& command, std::size_t want, int limitMs);
 
 /// Sends WriteTable: the command byte, the pause, then the image. The image
 /// is not sent if the command byte did not go out. True when both went out whole.

@@ -184,12 +184,14 @@ SendOutcome LinkKeeper::send(const Bytes& bytes)
     return SendOutcome::Journaled;
 }
 
-Bytes LinkKeeper::readLive()
+Bytes LinkKeeper::readLive(LivePace pace)
 {
     if (m_lost)
         return {};
     const int before = m_efi.disconnects();
-    Bytes reply = transact(m_efi, m_clock, link::readLive(), pause::ReadLiveMs);
+    Bytes reply = pace == LivePace::Fast
+                      ? transactUntil(m_efi, m_clock, link::readLive(), LiveRecordMax, pause::ReadLiveFastLimitMs)
+                      : transact(m_efi, m_clock, link::readLive(), pause::ReadLiveMs);
     if (deviceGone(before) || !m_efi.Opened()) {
         lose(nullptr);
         return {};

@@ -69,6 +69,12 @@ Commands& commandsToEdit(TuneState& s);
 /// "14:03:12" in local time.
 std::string clockText(std::chrono::system_clock::time_point t);
 
+/// How the live poll waits for a record.
+enum class LivePace {
+    Normal, ///< the fixed 20 ms pause, then what has come
+    Fast,   ///< until the whole record is in, at most ReadLiveFastLimitMs
+};
+
 class LinkKeeper {
 public:
     using Now = std::function<std::chrono::system_clock::time_point()>;
@@ -86,8 +92,10 @@ public:
     /// A single write: sent, or journaled while the link is down or when the
     /// send finds the device gone.
     SendOutcome send(const link::Bytes& bytes);
-    /// ReadLive with its pause; no traffic while the link is down.
-    link::Bytes readLive();
+    /// ReadLive with its pause; no traffic while the link is down. The fast
+    /// pace takes the record as soon as it is whole instead of after the
+    /// fixed pause, with a limit for a record that does not come.
+    link::Bytes readLive(LivePace pace = LivePace::Normal);
 
     /// Opens the lost unit's port, resolving its name afresh, and asks who
     /// answers. Closes the port again unless the same unit answers.

@@ -140,6 +140,22 @@ TEST_F(Transactions, ReplyIsWhatArrivedWithinThePauseTakenOnce)
     EXPECT_TRUE(transact(efi, clock, readLive(), pause::ReadLiveMs).empty());
 }
 
+TEST_F(Transactions, UntilTakesTheReplyOnceWholeAndGivesUpAtItsLimit)
+{
+    ASSERT_TRUE(efi.Open());
+    fake.setResponder({});
+    fake.feedReceivedAt(3, {1, 2, 3, 4});
+    fake.feedReceivedAt(6, {5, 6, 7, 8, 9, 10});
+    EXPECT_EQ(transactUntil(efi, clock, readLive(), 10, pause::ReadLiveFastLimitMs),
+              (Bytes{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
+    EXPECT_EQ(clock.tickMs(), 6u);
+
+    // A short reply is taken as it stands once the limit has passed.
+    fake.feedReceivedAt(12, {1, 2});
+    EXPECT_EQ(transactUntil(efi, clock, readLive(), 10, pause::ReadLiveFastLimitMs), (Bytes{1, 2}));
+    EXPECT_EQ(clock.tickMs(), 6u + pause::ReadLiveFastLimitMs);
+}
+
 TEST_F(Transactions, OpensAClosedPortAndIsEmptyWithoutOne)
 {
     EXPECT_EQ(transact(efi, clock, readIdentity(), pause::IdentitySearchMs).size(), 7u);

@@ -114,6 +114,21 @@ TEST_F(Keeper, ThirdMissingLiveRecordInARowLosesTheLink)
     EXPECT_EQ(keeper.lostAt(), session::clockText(LostTime));
 }
 
+TEST_F(Keeper, FastPaceMissesCountAndLoseTheLinkAsTheNormalOnes)
+{
+    connectGuarded(keeper);
+    unit.live = Bytes{1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
+    const uint32_t before = clock.tickMs();
+    EXPECT_EQ(keeper.readLive(session::LivePace::Fast), unit.live);
+    EXPECT_LT(clock.tickMs() - before, uint32_t(link::pause::ReadLiveMs)) << "a whole record is not waited out";
+    unit.live.clear();
+    keeper.readLive(session::LivePace::Fast);
+    keeper.readLive(session::LivePace::Fast);
+    EXPECT_FALSE(keeper.lost());
+    EXPECT_TRUE(keeper.readLive(session::LivePace::Fast).empty());
+    EXPECT_TRUE(keeper.lost());
+}
+
 TEST_F(Keeper, DeviceErrorLosesItAtOnceAndNothingGoesOutAfter)
 {
     connectGuarded(keeper);
