@@ -25,11 +25,13 @@ enum class LogColumn {
 };
 constexpr int LogColumnCount = 11;
 
-/// One loggable value: its caption (check box and header) and places written.
+/// One loggable value: its caption (check box and header), places written
+/// and unit.
 struct LogColumnDef {
     LogColumn column;
     std::string_view caption; ///< "Injector (ms)"
     int decimals;
+    std::string_view unit;    ///< "ms"
 };
 
 /// The values in the logger's order.
