@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cctype>
 #include <cmath>
 #include <ctime>
 
@@ -33,7 +34,7 @@ constexpr double TimestampUnit = 1e-5; ///< seconds per timestamp count
 
 enum FieldType : uint8_t { U08 = 0, S08, U16, S16, U32, S32, S64, F32, U08Bits = 10, U16Bits, U32Bits };
 
-[[maybe_unused]] int sizeOf(uint8_t type)
+int sizeOf(uint8_t type)
 {
     switch (type) {
     case U08: case S08: case U08Bits: return 1;
@@ -151,6 +152,234 @@ private:
     uint8_t m_counter = 0;
 };
 
+// ---------------------------------------------------------------- reading
+
+struct FieldDesc {
+    uint8_t type = 0;
+    std::string name, unit;
+    float scale = 1, transform = 0;
+    int digits = 0;
+    int size = 0;
+};
+
+uint32_t beU32(const uint8_t* p) { return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3]; }
+uint16_t beU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] << 8 | p[1]); }
+
+std::string fixedString(const uint8_t* p, std::size_t size)
+{
+    std::size_t n = 0;
+    while (n < size && p[n] != 0)
+        ++n;
+    std::string s(reinterpret_cast<const char*>(p), n);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '"'))
+        s.pop_back();
+    while (!s.empty() && (s.front() == ' ' || s.front() == '"'))
+        s.erase(0, 1);
+    return s;
+}
+
+double rawValue(uint8_t type, const uint8_t* p)
+{
+    switch (type) {
+    case U08: case U08Bits: return p[0];
+    case S08: return static_cast<int8_t>(p[0]);
+    case U16: case U16Bits: return beU16(p);
+    case S16: return static_cast<int16_t>(beU16(p));
+    case U32: case U32Bits: return beU32(p);
+    case S32: return static_cast<int32_t>(beU32(p));
+    case S64: return static_cast<double>(static_cast<int64_t>(uint64_t(beU32(p)) << 32 | beU32(p + 4)));
+    case F32: return std::bit_cast<float>(beU32(p));
+    default: return std::nan("");
+    }
+}
+
+/// Reads an MLG file block by block; memory grows with the rows only.
+class MlgReader {
+public:
+    MlgReader(std::istream& in, const std::string& path) : m_in(in), m_path(path) {}
+
+    Result<LogData> read()
+    {
+        m_in.seekg(0, std::ios::end);
+        m_size = static_cast<uint64_t>(std::max<std::streamoff>(0, m_in.tellg()));
+        m_in.seekg(0);
+        if (auto e = readHeader())
+            return *e;
+        if (auto e = readBlocks())
+            return *e;
+        return std::move(m_data);
+    }
+
+private:
+    Error bad(const std::string& what) const
+    {
+        return makeError(ErrorKind::BadFile, "The log \"" + fileName(m_path) + "\" cannot be read: " + what + ".");
+    }
+    static std::string at(uint64_t offset) { return " (byte offset " + std::to_string(offset) + ")"; }
+
+    bool readBytes(uint64_t offset, std::size_t n, std::vector<uint8_t>& out)
+    {
+        out.resize(n);
+        m_in.clear();
+        m_in.seekg(static_cast<std::streamoff>(offset));
+        m_in.read(reinterpret_cast<char*>(out.data()), static_cast<std::streamsize>(n));
+        return m_in.gcount() == static_cast<std::streamsize>(n);
+    }
+
+    std::optional<Error> readHeader()
+    {
+        std::vector<uint8_t> h;
+        if (!readBytes(0, HeaderSize, h))
+            return bad("it ends inside its header" + at(m_size));
+        if (std::string_view(reinterpret_cast<const char*>(h.data()), 5) != "MLVLG")
+            return bad("it does not begin with \"MLVLG\"");
+        const unsigned version = beU16(&h[6]);
+        if (version != 1)
+            return bad("it is an MLVLG log of version " + std::to_string(version) + "; only version 1 is read");
+        const uint64_t infoStart = beU16(&h[12]);
+        m_dataBegin = beU32(&h[14]);
+        m_recordLength = beU16(&h[18]);
+        const uint64_t count = beU16(&h[20]);
+        const uint64_t fieldsEnd = HeaderSize + count * FieldSize;
+        if (count == 0 || fieldsEnd > m_size)
+            return bad("its header declares " + std::to_string(count) + " fields, which the file's " +
+                       std::to_string(m_size) + " bytes cannot hold" + at(20));
+        if (m_dataBegin < fieldsEnd || m_dataBegin > m_size)
+            return bad("its data begin at byte " + std::to_string(m_dataBegin) + ", outside the file" + at(14));
+        if (auto e = readFields(count))
+            return e;
+        if (infoStart >= fieldsEnd && infoStart < m_dataBegin && m_dataBegin - infoStart <= MaxInfoSize) {
+            std::vector<uint8_t> info;
+            if (readBytes(infoStart, m_dataBegin - infoStart, info)) {
+                const std::string text = fixedString(info.data(), info.size());
+                std::size_t from = 0;
+                while (from <= text.size()) {
+                    const auto nl = std::min(text.find('\n', from), text.size());
+                    addInfoLine(m_data, std::string_view(text).substr(from, nl - from));
+                    from = nl + 1;
+                }
+            }
+        }
+        return std::nullopt;
+    }
+
+    std::optional<Error> readFields(uint64_t count)
+    {
+        std::vector<uint8_t> raw;
+        if (!readBytes(HeaderSize, count * FieldSize, raw))
+            return bad("it ends inside its field list" + at(m_size));
+        int length = 0;
+        for (uint64_t i = 0; i < count; ++i) {
+            const uint8_t* p = &raw[i * FieldSize];
+            FieldDesc f;
+            f.type = p[0];
+            f.size = sizeOf(f.type);
+            f.name = fixedString(p + 1, NameSize);
+            if (f.size == 0)
+                return bad("field " + std::to_string(i + 1) + " (\"" + f.name + "\") has the unknown type " +
+                           std::to_string(f.type) + at(HeaderSize + i * FieldSize));
+            f.unit = fixedString(p + 35, UnitSize);
+            const bool bits = f.type >= U08Bits;
+            f.scale = bits ? 1.0f : std::bit_cast<float>(beU32(p + 46));
+            f.transform = bits ? 0.0f : std::bit_cast<float>(beU32(p + 50));
+            f.digits = bits ? 0 : std::clamp(static_cast<int>(static_cast<int8_t>(p[54])), 0, 9);
+            if (!std::isfinite(f.scale) || f.scale == 0.0f)
+                f.scale = 1.0f;
+            if (!std::isfinite(f.transform))
+                f.transform = 0.0f;
+            length += f.size;
+            m_fields.push_back(std::move(f));
+        }
+        if (length != static_cast<int>(m_recordLength))
+            return bad("its header gives records of " + std::to_string(m_recordLength) +
+                       " bytes, but its fields take " + std::to_string(length) + at(18));
+        for (std::size_t i = 0; i < m_fields.size(); ++i) {
+            if (m_timeField < 0 && equalsNoCase(m_fields[i].name, "Time")) {
+                m_timeField = static_cast<int>(i);
+                continue;
+            }
+            m_data.channels.push_back({m_fields[i].name, m_fields[i].unit, m_fields[i].digits, {}});
+        }
+        return std::nullopt;
+    }
+
+    static bool equalsNoCase(const std::string& a, std::string_view b)
+    {
+        return a.size() == b.size() &&
+               std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return std::tolower(x) == std::tolower(y); });
+    }
+
+    /// The seconds of a block: from "Time" for a record, else the last time
+    /// moved on by the 16-bit timestamp.
+    double advance(uint16_t stamp)
+    {
+        const double t = m_seen ? m_last + ((stamp - m_lastStamp) & 0xffff) * TimestampUnit : stamp * TimestampUnit;
+        m_seen = true;
+        m_lastStamp = stamp;
+        return t;
+    }
+
+    std::optional<Error> readBlocks()
+    {
+        m_in.clear();
+        m_in.seekg(static_cast<std::streamoff>(m_dataBegin));
+        uint64_t offset = m_dataBegin;
+        std::vector<uint8_t> body(std::max<std::size_t>(m_recordLength + 1, MarkerTextSize));
+        std::vector<double> values(m_fields.size());
+        while (offset < m_size) {
+            uint8_t head[4];
+            m_in.read(reinterpret_cast<char*>(head), 4);
+            if (m_in.gcount() < 4)
+                break; // a block cut short by the end of the file
+            const std::size_t need = head[0] == 0 ? m_recordLength + 1u : head[0] == 1 ? MarkerTextSize : 0;
+            if (need == 0)
+                return bad("block type " + std::to_string(head[0]) + " is unknown" + at(offset));
+            m_in.read(reinterpret_cast<char*>(body.data()), static_cast<std::streamsize>(need));
+            if (m_in.gcount() < static_cast<std::streamsize>(need))
+                break;
+            const uint16_t stamp = beU16(head + 2);
+            if (head[0] == 1) {
+                m_data.markers.push_back({advance(stamp), fixedString(body.data(), MarkerTextSize)});
+                m_last = m_data.markers.back().seconds;
+            } else {
+                addRecord(body.data(), stamp, values);
+            }
+            offset += 4 + need;
+        }
+        return std::nullopt;
+    }
+
+    void addRecord(const uint8_t* p, uint16_t stamp, std::vector<double>& values)
+    {
+        for (std::size_t i = 0; i < m_fields.size(); ++i) {
+            const FieldDesc& f = m_fields[i];
+            values[i] = (rawValue(f.type, p) + f.transform) * f.scale;
+            p += f.size;
+        }
+        double t = advance(stamp);
+        if (m_timeField >= 0 && std::isfinite(values[static_cast<std::size_t>(m_timeField)]))
+            t = values[static_cast<std::size_t>(m_timeField)];
+        m_last = t;
+        m_data.times.push_back(t);
+        std::size_t c = 0;
+        for (std::size_t i = 0; i < m_fields.size(); ++i)
+            if (static_cast<int>(i) != m_timeField)
+                m_data.channels[c++].values.push_back(static_cast<float>(values[i]));
+    }
+
+    std::istream& m_in;
+    const std::string& m_path;
+    uint64_t m_size = 0;
+    uint64_t m_dataBegin = 0;
+    uint32_t m_recordLength = 0;
+    std::vector<FieldDesc> m_fields;
+    int m_timeField = -1;
+    LogData m_data;
+    bool m_seen = false;
+    uint16_t m_lastStamp = 0;
+    double m_last = 0;
+};
+
 } // namespace
 
 Result<std::unique_ptr<LogWriter>> createMlgWriter(LogSink sink, std::vector<LogColumn> columns,
@@ -161,5 +390,11 @@ Result<std::unique_ptr<LogWriter>> createMlgWriter(LogSink sink, std::vector<Log
         return s.error();
     return std::unique_ptr<LogWriter>(std::move(w));
 }
+
+} // namespace kyr::live::logfmt
+
+namespace kyr::live::logfmt {
+
+Result<LogData> readMlg(std::istream& in, const std::string& path) { return MlgReader(in, path).read(); }
 
 } // namespace kyr::live::logfmt
