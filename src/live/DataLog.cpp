@@ -44,6 +44,8 @@ std::string reason()
 
 } // namespace
 
+std::string formatFixed(double value, int decimals) { return fixed(value, decimals); }
+
 std::span<const LogColumnDef> logColumnTable() { return kColumns; }
 
 const LogColumnDef& logColumnDef(LogColumn c) { return kColumns[static_cast<int>(c)]; }

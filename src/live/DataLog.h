@@ -56,6 +56,10 @@ ThrottleCal throttleCalOf(std::span<const uint8_t> setupPlusOne);
 /// throttle calibration).
 std::optional<double> logValue(LogColumn c, const LiveValues& v, ThrottleCal cal);
 
+/// A value with fixed places, '.' as the decimal point whatever the locale,
+/// halves to even.
+std::string formatFixed(double value, int decimals);
+
 /// The header line of a log (without the line end).
 std::string logHeader(std::span<const LogColumn> columns);
 /// One data line of a log (without the line end): the time with three places,

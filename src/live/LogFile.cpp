@@ -1,7 +1,6 @@
 #include "live/LogFile.h"
 
 #include "live/LogFormats.h"
-#include "table/Rounding.h"
 
 #include <algorithm>
 #include <cctype>
@@ -216,14 +215,7 @@ void addInfoLine(LogData& data, std::string_view line)
     data.info.emplace_back(std::string(trim(line.substr(0, colon))), std::string(trim(line.substr(colon + 1))));
 }
 
-std::string fixedText(double value, int decimals)
-{
-    char buf[64];
-    const double rounded = roundTo(value, decimals);
-    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, rounded == 0.0 ? 0.0 : rounded,
-                                   std::chars_format::fixed, decimals);
-    return ec == std::errc() ? std::string(buf, end) : std::string();
-}
+std::string fixedText(double value, int decimals) { return formatFixed(value, decimals); }
 
 std::optional<double> parseNumber(std::string_view text)
 {
