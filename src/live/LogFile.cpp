@@ -129,7 +129,8 @@ Result<LogSink> LogSink::open(const std::string& path)
 }
 
 LogSink::LogSink(LogSink&& other) noexcept
-    : m_path(std::move(other.m_path)), m_file(std::exchange(other.m_file, nullptr)), m_failed(other.m_failed)
+    : m_path(std::move(other.m_path)), m_file(std::exchange(other.m_file, nullptr)),
+      m_failure(std::move(other.m_failure))
 {
 }
 
@@ -146,12 +147,14 @@ Error LogSink::failure(const std::string& what) const
 
 Status LogSink::write(std::string_view bytes)
 {
-    if (m_failed || !m_file)
-        return makeError(ErrorKind::OsError, "The data log \"" + m_path + "\" is no longer written.");
+    if (m_failure)
+        return *m_failure;
+    if (!m_file)
+        return makeError(ErrorKind::OsError, "The data log \"" + m_path + "\" is closed.");
     errno = 0;
     if (std::fwrite(bytes.data(), 1, bytes.size(), m_file) != bytes.size() || std::fflush(m_file) != 0) {
-        m_failed = true;
-        return failure("Cannot write to");
+        m_failure = failure("Cannot write to");
+        return *m_failure;
     }
     return okStatus();
 }
@@ -164,9 +167,11 @@ Status LogSink::close()
     const bool flushed = std::fflush(m_file) == 0;
     const bool closed = std::fclose(m_file) == 0;
     m_file = nullptr;
-    if (m_failed || !flushed || !closed) {
-        m_failed = true;
-        return failure("Cannot finish");
+    if (m_failure)
+        return *m_failure;
+    if (!flushed || !closed) {
+        m_failure = failure("Cannot finish");
+        return *m_failure;
     }
     return okStatus();
 }

@@ -22,7 +22,8 @@ public:
     LogSink& operator=(LogSink&&) = delete;
     ~LogSink();
 
-    /// Writes and flushes; after a failure every later write is refused.
+    /// Writes and flushes; after a failure every later write is refused with
+    /// the same error.
     Status write(std::string_view bytes);
     /// Flushes and closes; OsError when the last data did not reach the file.
     Status close();
@@ -34,7 +35,7 @@ private:
 
     std::string m_path;
     std::FILE* m_file = nullptr;
-    bool m_failed = false;
+    std::optional<Error> m_failure; ///< the first write that failed
 };
 
 /// A writer's file, its record count and the record counter the formats share.

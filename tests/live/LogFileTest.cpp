@@ -262,3 +262,16 @@ TEST(LogFile, TableHashIsShortAndFollowsEveryByte)
     EXPECT_NE(tableHash(image), h);
     EXPECT_EQ(tableHash({}), "cbf29ce484222325");
 }
+
+TEST_F(LogFileTest, AFullDiskIsReportedNamingTheLog)
+{
+    if (!fs::exists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full";
+    const fs::path full = dir / "full.mlg";
+    fs::create_symlink("/dev/full", full);
+    auto w = LogWriter::create(full.string(), kColumns, kInfo);
+    ASSERT_FALSE(w.ok());
+    EXPECT_EQ(w.error().kind, ErrorKind::OsError);
+    EXPECT_NE(w.error().message.find(full.string()), std::string::npos) << w.error().message;
+    EXPECT_NE(w.error().message.find("No space left"), std::string::npos) << w.error().message;
+}
