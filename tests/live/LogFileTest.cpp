@@ -275,3 +275,58 @@ TEST_F(LogFileTest, AFullDiskIsReportedNamingTheLog)
     EXPECT_NE(w.error().message.find(full.string()), std::string::npos) << w.error().message;
     EXPECT_NE(w.error().message.find("No space left"), std::string::npos) << w.error().message;
 }
+
+TEST_F(LogFileTest, MlgHeaderAndBlocksSitWhereViewersLookForThem)
+{
+    const std::string b = slurp(writeLog("layout.mlg"));
+    auto u16 = [&](std::size_t at) { return (uint8_t(b[at]) << 8) | uint8_t(b[at + 1]); };
+    auto u32 = [&](std::size_t at) { return uint32_t(u16(at)) << 16 | uint32_t(u16(at + 2)); };
+    ASSERT_EQ(b.substr(0, 6), std::string("MLVLG\0", 6));
+    EXPECT_EQ(u16(6), 1);
+    const std::size_t fields = kColumns.size() + 1;
+    EXPECT_EQ(u16(20), static_cast<int>(fields));
+    EXPECT_EQ(u16(18), 4 + 4 * static_cast<int>(kColumns.size())) << "U32 time, then one F32 a value";
+    const std::size_t infoStart = 22 + 55 * fields;
+    EXPECT_EQ(u16(12), static_cast<int>(infoStart));
+    const std::size_t dataBegin = u32(14);
+    EXPECT_EQ(b[dataBegin - 1], '\0') << "the info text ends in a zero byte";
+    EXPECT_EQ(b.substr(infoStart, 14), "KYR Tuner log\n");
+    // The first field: U32 "Time" in s, scale 0.001, three places.
+    EXPECT_EQ(b[22], 4);
+    EXPECT_EQ(b.substr(23, 5), std::string("Time\0", 5));
+    EXPECT_EQ(b.substr(22 + 35, 2), std::string("s\0", 2));
+    EXPECT_EQ(u32(22 + 46), 0x3a83126fu);
+    EXPECT_EQ(b[22 + 54], 3);
+    // The second field: F32 "RPM", scale 1, transform 0.
+    EXPECT_EQ(b[22 + 55], 7);
+    EXPECT_EQ(u32(22 + 55 + 46), 0x3f800000u);
+    EXPECT_EQ(u32(22 + 55 + 50), 0u);
+    // The second record: type 0, counter 1, timestamp 0.25 s in 10 us units, time 250 ms, RPM 1050.
+    const std::size_t block = dataBegin + 4 + u16(18) + 1;
+    EXPECT_EQ(b[block], 0);
+    EXPECT_EQ(b[block + 1], 1);
+    EXPECT_EQ(u16(block + 2), 25000);
+    EXPECT_EQ(u32(block + 4), 250u);
+    EXPECT_EQ(u32(block + 8), 0x44834000u); // 1050.0f
+    unsigned sum = 0;
+    for (int i = 0; i < u16(18); ++i)
+        sum += uint8_t(b[block + 4 + i]);
+    EXPECT_EQ(uint8_t(b[block + 4 + u16(18)]), sum & 0xff);
+    // The marker after the third record: type 1, then its text in 50 bytes.
+    const std::size_t marker = dataBegin + 3 * (4 + u16(18) + 1);
+    EXPECT_EQ(b[marker], 1);
+    EXPECT_EQ(b.substr(marker + 4, 9), std::string("Marker 1\0", 9));
+    EXPECT_EQ(b[marker + 4 + 50], 0) << "a record follows the marker";
+}
+
+TEST_F(LogFileTest, SemicolonTextWithQuotedNamesReads)
+{
+    spit(dir / "export.csv", "\"Time\";\"RPM\";\"MAP\"\n\"s\";\"rpm\";\"kPa\"\n0.1;900;35\n0.2;950;36.5\n");
+    auto r = readLog((dir / "export.csv").string());
+    ASSERT_TRUE(r.ok()) << r.error().message;
+    ASSERT_EQ(r.value().channels.size(), 2u);
+    EXPECT_EQ(r.value().channels[1].name, "MAP");
+    EXPECT_EQ(r.value().channels[1].unit, "kPa");
+    EXPECT_EQ(r.value().channels[1].digits, 1);
+    EXPECT_EQ(r.value().times, (std::vector<double>{0.1, 0.2}));
+}
