@@ -37,19 +37,7 @@ constexpr Alias kAliases[] = {
 
 } // namespace
 
-std::string_view logColumnUnitText(LogColumn c)
-{
-    switch (c) {
-    case C::Rpm: return "RPM";
-    case C::Timing: return "deg";
-    case C::Vacuum: return "kPa";
-    case C::Lambda: case C::Volt: return "V";
-    case C::InjectorPercent: case C::ThrottlePercent: case C::PotPercent: return "%";
-    case C::Temperature: case C::AirTemp: return "C";
-    case C::InjectorMs: return "ms";
-    }
-    return "";
-}
+std::string_view logColumnUnitText(LogColumn c) { return logColumnDef(c).unit; }
 
 LogChannel channelOf(LogColumn c)
 {
