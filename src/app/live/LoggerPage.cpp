@@ -365,8 +365,11 @@ void LoggerPage::openLog()
     live::LogData& log = read.value();
     const double duration = log.times.empty() ? 0.0 : log.times.back() - log.times.front();
     m_shownName = QFileInfo(path).fileName();
-    m_shown->setText(QStringLiteral("Log shown: %1\n%2, %3 records")
-                         .arg(m_shownName, clockText(duration)).arg(log.rows()));
+    QString text = QStringLiteral("Log shown: %1\n%2, %3 records").arg(m_shownName, clockText(duration)).arg(log.rows());
+    for (const auto& [key, value] : log.info)
+        if (!value.empty())
+            text += QStringLiteral("\n%1: %2").arg(QString::fromStdString(key), QString::fromStdString(value));
+    m_shown->setText(text);
     m_chart->setLog(std::move(log));
     m_chart->setFocus();
     setRunning(false);

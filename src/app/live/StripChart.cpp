@@ -19,6 +19,7 @@ constexpr int RightMargin = 12;
 constexpr int TopMargin = 6;
 constexpr int AxisHeight = 36;  // time numbers and "Time (s)"
 constexpr int StripGap = 6;
+constexpr int TitleHeight = 18;
 constexpr double MinSeconds = 0.05;
 constexpr double ScrollUnit = 1000.0; // scroll bar steps per second
 constexpr double ZoomStep = 1.25;
@@ -261,7 +262,7 @@ void StripChart::paintEvent(QPaintEvent*)
     const std::size_t n = m_log.channels.size();
     if (n == 0) {
         p.setPen(palette().color(QPalette::Text));
-        p.drawText(plot, Qt::AlignCenter, QStringLiteral("No values to show"));
+        p.drawText(plot, Qt::AlignCenter, QStringLiteral("\"On\" logs the live values here; \"Open log...\" shows a log file."));
         return;
     }
     const int each = (plot.height() - StripGap * static_cast<int>(n - 1)) / static_cast<int>(n);
@@ -279,11 +280,13 @@ void StripChart::drawStrip(QPainter& p, std::size_t channel, const QRect& strip)
 {
     const live::LogChannel& ch = m_log.channels[channel];
     const live::ValueSpan scale = padded(m_spans[channel]);
-    auto yOf = [&](double v) { return strip.bottom() - (v - scale.lo) * strip.height() / (scale.hi - scale.lo); };
+    // The top of the strip holds the channel's name; the trace keeps below it.
+    const QRect trace = strip.adjusted(0, std::min(TitleHeight, strip.height() / 3), 0, 0);
+    auto yOf = [&](double v) { return trace.bottom() - (v - scale.lo) * trace.height() / (scale.hi - scale.lo); };
 
     p.setPen(QColor(0xd8, 0xd8, 0xd8));
     p.drawRect(strip.adjusted(0, 0, -1, -1));
-    const int most = std::max(2, strip.height() / 28);
+    const int most = std::max(2, trace.height() / 20);
     const double step = live::niceStep(scale.lo, scale.hi, most);
     QFont small = font();
     small.setPointSizeF(small.pointSizeF() * 0.85);
@@ -299,8 +302,10 @@ void StripChart::drawStrip(QPainter& p, std::size_t channel, const QRect& strip)
     const QColor color = kTraceColors[channel % std::size(kTraceColors)];
     p.setFont(font());
     p.setPen(color);
-    const QString title = QString::fromStdString(ch.name)
-        + (ch.unit.empty() || ch.unit == ch.name ? QString() : QStringLiteral(" (%1)").arg(QString::fromStdString(ch.unit)));
+    const QString name = QString::fromStdString(ch.name), unit = QString::fromStdString(ch.unit);
+    const bool named = unit.isEmpty() || name == unit || name.endsWith(QLatin1Char(' ') + unit)
+        || name.contains(QStringLiteral("(%1)").arg(unit));
+    const QString title = named ? name : QStringLiteral("%1 (%2)").arg(name, unit);
     p.drawText(strip.adjusted(6, 2, -6, -2), Qt::AlignLeft | Qt::AlignTop, title);
 
     const std::vector<live::PixelSpan> spans =
