@@ -88,25 +88,26 @@ std::vector<PixelSpan> pixelSpans(const std::vector<double>& times, const std::v
     std::vector<PixelSpan> out(static_cast<std::size_t>(std::max(columns, 0)));
     if (out.empty() || secondsPerPixel <= 0)
         return out;
-    const std::size_t rows = std::min(times.size(), values.size());
-    for (std::size_t r = firstRowFrom(times, start); r < rows; ++r) {
-        const double column = std::floor((times[r] - start) / secondsPerPixel);
-        if (column >= columns)
-            break;
-        if (column < 0)
-            continue;
-        const float v = values[r];
-        PixelSpan& p = out[static_cast<std::size_t>(column)];
-        if (LogData::isMissing(v)) {
-            p.gap = true;
-            continue;
+    const auto end = times.begin() + static_cast<std::ptrdiff_t>(std::min(times.size(), values.size()));
+    auto from = std::lower_bound(times.begin(), end, start);
+    // Each column's rows by one search of its end, then a plain loop over its values.
+    for (std::size_t x = 0; x < out.size() && from != end; ++x) {
+        const double columnEnd = start + static_cast<double>(x + 1) * secondsPerPixel;
+        const auto to = std::lower_bound(from, end, columnEnd);
+        PixelSpan& p = out[x];
+        for (auto i = static_cast<std::size_t>(from - times.begin()); i < static_cast<std::size_t>(to - times.begin());
+             ++i) {
+            const float v = values[i];
+            if (LogData::isMissing(v)) {
+                p.gap = true;
+            } else if (!p.any) {
+                p = PixelSpan{v, v, true, p.gap};
+            } else {
+                p.lo = std::min(p.lo, v);
+                p.hi = std::max(p.hi, v);
+            }
         }
-        if (!p.any) {
-            p = PixelSpan{v, v, true};
-        } else {
-            p.lo = std::min(p.lo, v);
-            p.hi = std::max(p.hi, v);
-        }
+        from = to;
     }
     return out;
 }
