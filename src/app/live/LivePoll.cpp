@@ -72,6 +72,8 @@ void LivePoll::follow()
     } else {
         m_timer.stop();
         m_latest.reset();
+        if (!m_replaying)
+            emit operatingPoint({});
     }
     emit runningChanged(want);
 }
@@ -108,6 +110,8 @@ void LivePoll::received(const std::vector<uint8_t>& reply)
         // Old values must not pass for the engine's present state.
         m_latest.reset();
         emit liveMissed(QString::fromStdString(decoded.error().message));
+        if (!m_replaying)
+            emit operatingPoint({});
         return;
     }
     // A reply that was on its way when the poll stopped is not shown.
@@ -115,13 +119,36 @@ void LivePoll::received(const std::vector<uint8_t>& reply)
         return;
     m_latest = decoded.value();
     ++m_records;
+    if (!m_replaying)
+        showPoint(*m_latest);
+    emit liveUpdated(*m_latest);
+}
+
+// The bars stand at the point, and with "Realtime Tracking" the key cursors go there.
+void LivePoll::showPoint(const live::LiveValues& values)
+{
     if (tracking() && m_link) {
         MapEditSession& session = MapEditSession::of(m_model, *m_link);
         for (table::ChartId chart : live::trackedCharts())
-            if (auto x = live::trackingCursorX(chart, *m_latest))
+            if (auto x = live::trackingCursorX(chart, values))
                 session.trackCursor(chart, *x);
     }
-    emit liveUpdated(*m_latest);
+    emit operatingPoint(values);
+}
+
+void LivePoll::showReplay(const live::LiveValues& values)
+{
+    m_replaying = true;
+    showPoint(values);
+}
+
+// The bars go back to the engine: its newest record, or none.
+void LivePoll::endReplay()
+{
+    if (!m_replaying)
+        return;
+    m_replaying = false;
+    emit operatingPoint(m_latest.value_or(live::LiveValues{}));
 }
 
 } // namespace kyr::app

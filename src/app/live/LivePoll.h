@@ -57,6 +57,13 @@ public:
     /// One tick of Timer1 (the timer calls it; tests may too).
     void tick();
 
+    /// A log is replayed: the live bars and tracking follow these values, not
+    /// the poll's records, until endReplay(). The poll's records still reach
+    /// liveUpdated (the monitor, the logger).
+    void showReplay(const live::LiveValues& values);
+    void endReplay();
+    bool replaying() const { return m_replaying; }
+
 signals:
     /// A LiveRecord arrived and decoded.
     void liveUpdated(const kyr::live::LiveValues& values);
@@ -64,11 +71,15 @@ signals:
     void liveMissed(const QString& why);
     /// Timer1 started (true) or stopped (false).
     void runningChanged(bool running);
+    /// Where the map charts' live bars stand: the newest record, the replayed
+    /// row of a log, or no values (the bars go).
+    void operatingPoint(const kyr::live::LiveValues& values);
 
 private:
     void follow();
     void received(const std::vector<uint8_t>& reply);
     bool wanted() const;
+    void showPoint(const live::LiveValues& values);
 
     TuneModel& m_model;
     LinkWorker* m_link; // null once the link is gone
@@ -78,6 +89,7 @@ private:
     std::optional<live::LiveValues> m_latest;
     quint64 m_records = 0;
     bool m_off = false;
+    bool m_replaying = false;
 };
 
 } // namespace kyr::app

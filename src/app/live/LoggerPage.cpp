@@ -1,37 +1,46 @@
 #include "app/live/LoggerPage.h"
 
-#include "app/window/FileChooser.h"
 #include "app/live/LivePoll.h"
+#include "app/live/StripChart.h"
+#include "app/window/FileChooser.h"
 #include "app/window/MessageSink.h"
 #include "app/window/TuneModel.h"
 #include "files/MapFile.h"
+#include "live/LogTrace.h"
+#include "tools/SerialNumber.h"
 
-#include <QChart>
-#include <QChartView>
+#include <QApplication>
 #include <QCheckBox>
+#include <QDateTime>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
-#include <QLineSeries>
+#include <QLineEdit>
 #include <QPushButton>
-#include <QValueAxis>
+#include <QSettings>
 #include <QVBoxLayout>
 
 #include <algorithm>
 #include <initializer_list>
-#include <limits>
 
 namespace kyr::app {
+
+const QString LogSaveFilter = QStringLiteral(
+    "MLG binary logs (*.mlg);;MSL text logs (*.msl);;CSV logs (*.csv)");
+const QString LogOpenFilter = QStringLiteral("Logs (*.mlg *.msl *.csv);;All files (*)");
 
 namespace {
 
 const QString Title = QStringLiteral("Data Logger");
+const QString ChoiceKey = QStringLiteral("DataLogger/values");
 
-QString captionOf(const live::LogColumnDef& d)
+QString captionOf(live::LogColumn c)
 {
-    return QString::fromUtf8(d.caption.data(), static_cast<int>(d.caption.size()));
+    const std::string_view caption = live::logColumnDef(c).caption;
+    return QString::fromUtf8(caption.data(), static_cast<int>(caption.size()));
 }
 
 // A tune is never lost to a log: no log under a map file's name, none over a map file.
@@ -43,6 +52,16 @@ bool isMapFile(const QString& path)
     return info.isFile() && files::loadMapFile(std::filesystem::path(path.toStdString())).ok();
 }
 
+// "1:05.3", or "1:02:05" past the hour.
+QString clockText(double seconds)
+{
+    const auto whole = static_cast<long long>(seconds);
+    if (whole >= 3600)
+        return QStringLiteral("%1:%2:%3").arg(whole / 3600).arg(whole / 60 % 60, 2, 10, QLatin1Char('0'))
+            .arg(whole % 60, 2, 10, QLatin1Char('0'));
+    return QStringLiteral("%1:%2").arg(whole / 60).arg(std::fmod(seconds, 60.0), 4, 'f', 1, QLatin1Char('0'));
+}
+
 } // namespace
 
 LoggerPage::LoggerPage(AppContext context, std::shared_ptr<FileChooser> files, QWidget* parent)
@@ -50,17 +69,27 @@ LoggerPage::LoggerPage(AppContext context, std::shared_ptr<FileChooser> files, Q
       m_files(files ? std::move(files) : std::make_shared<QtFileChooser>(this)),
       m_poll(LivePoll::of(context.model, context.link))
 {
+    m_elapsed.start();
+    m_clock = [this] { return m_elapsed.elapsed(); };
     m_timer.setObjectName(QStringLiteral("DataLogTimer"));
     m_timer.setInterval(IntervalMs);
     connect(&m_timer, &QTimer::timeout, this, &LoggerPage::DataLogTimerTimer);
 
+    m_chart = new StripChart(this);
+    m_chart->setObjectName(QStringLiteral("LogChart"));
     auto* row = new QHBoxLayout(this);
     row->addWidget(buildControls());
-    row->addWidget(buildChart(), 1);
+    row->addWidget(m_chart, 1);
 
     connect(m_on, &QPushButton::clicked, this, &LoggerPage::OnClick);
     connect(m_off, &QPushButton::clicked, this, &LoggerPage::OffClick);
-    connect(m_display, &QCheckBox::toggled, m_view, &QWidget::setVisible);
+    connect(m_marker, &QPushButton::clicked, this, &LoggerPage::addMarker);
+    connect(m_open, &QPushButton::clicked, this, &LoggerPage::openLog);
+    connect(m_live, &QPushButton::clicked, this, &LoggerPage::showLive);
+    connect(m_display, &QCheckBox::toggled, m_chart, &QWidget::setVisible);
+    connect(&m_poll, &LivePoll::liveUpdated, this, &LoggerPage::record);
+    connect(m_chart, &StripChart::cursorMoved, this, [this](double, std::size_t row) { cursorMoved(row); });
+    loadChoice();
     setRunning(false);
 }
 
@@ -68,54 +97,63 @@ QWidget* LoggerPage::buildControls()
 {
     auto* side = new QWidget(this);
     auto* column = new QVBoxLayout(side);
-    m_on = new QPushButton(QStringLiteral("On"), side);
-    m_on->setObjectName(QStringLiteral("LogOn"));
-    m_off = new QPushButton(QStringLiteral("Off"), side);
-    m_off->setObjectName(QStringLiteral("LogOff"));
+    auto button = [side](const QString& text, const QString& name) {
+        auto* b = new QPushButton(text, side);
+        b->setObjectName(name);
+        return b;
+    };
+    m_on = button(QStringLiteral("On"), QStringLiteral("LogOn"));
+    m_off = button(QStringLiteral("Off"), QStringLiteral("LogOff"));
+    m_marker = button(QStringLiteral("Marker"), QStringLiteral("LogMarker"));
+    m_marker->setToolTip(QStringLiteral("Marks this moment in the log (M)"));
+    m_open = button(QStringLiteral("Open log..."), QStringLiteral("LogOpen"));
+    m_live = button(QStringLiteral("Live"), QStringLiteral("LogLive"));
     m_display = new QCheckBox(QStringLiteral("Display Chart"), side);
     m_display->setObjectName(QStringLiteral("DisplayChart"));
     m_display->setChecked(true);
     m_record = new QCheckBox(QStringLiteral("Record to File"), side);
     m_record->setObjectName(QStringLiteral("RecordToFile"));
 
-    auto* values = new QGroupBox(QStringLiteral("Values"), side);
-    auto* grid = new QGridLayout(values);
-    for (const live::LogColumnDef& d : live::logColumnTable()) {
-        const int i = static_cast<int>(d.column);
-        m_boxes[i] = new QCheckBox(captionOf(d), values);
-        m_boxes[i]->setObjectName(QStringLiteral("LogValue%1").arg(i));
-        grid->addWidget(m_boxes[i], i / 2, i % 2);
-    }
-    columnBox(live::LogColumn::Rpm)->setChecked(true);
-
-    m_status = new QLabel(side);
-    m_status->setObjectName(QStringLiteral("LogStatus"));
-    m_status->setWordWrap(true);
-    for (QWidget* w : std::initializer_list<QWidget*>{m_on, m_off, m_display, m_record, values, m_status})
+    auto label = [side](const QString& name) {
+        auto* l = new QLabel(side);
+        l->setObjectName(name);
+        l->setWordWrap(true);
+        return l;
+    };
+    m_status = label(QStringLiteral("LogStatus"));
+    m_recording = label(QStringLiteral("LogRecording"));
+    m_shown = label(QStringLiteral("LogShown"));
+    auto* onOff = new QHBoxLayout;
+    onOff->addWidget(m_on);
+    onOff->addWidget(m_off);
+    column->addLayout(onOff);
+    for (QWidget* w : std::initializer_list<QWidget*>{m_display, m_record, buildValues(side), m_marker, m_recording,
+                                                       m_status, m_open, m_live, m_shown})
         column->addWidget(w);
     column->addStretch(1);
+    side->setMaximumWidth(260);
     return side;
 }
 
-QWidget* LoggerPage::buildChart()
+QWidget* LoggerPage::buildValues(QWidget* parent)
 {
-    auto* chart = new QChart;
-    chart->setTitle(QStringLiteral("Data Logger"));
-    m_x = new QValueAxis(chart);
-    m_x->setTitleText(QStringLiteral("Time (s)"));
-    m_x->setRange(0, ChartSeconds);
-    m_y = new QValueAxis(chart);
-    chart->addAxis(m_x, Qt::AlignBottom);
-    chart->addAxis(m_y, Qt::AlignLeft);
-    m_view = new QChartView(chart, this);
-    m_view->setObjectName(QStringLiteral("LogChart"));
-    m_view->setRenderHint(QPainter::Antialiasing);
-    return m_view;
+    auto* values = new QGroupBox(QStringLiteral("Values"), parent);
+    auto* grid = new QGridLayout(values);
+    for (const live::LogColumnDef& d : live::logColumnTable()) {
+        const int i = static_cast<int>(d.column);
+        m_boxes[i] = new QCheckBox(captionOf(d.column), values);
+        m_boxes[i]->setObjectName(QStringLiteral("LogValue%1").arg(i));
+        grid->addWidget(m_boxes[i], i / 2, i % 2);
+    }
+    return values;
 }
 
+// The poll is not touched here: the window's model, and with it the poll, may be gone already.
 LoggerPage::~LoggerPage() { stopRecording(); }
 
-QChart* LoggerPage::chart() const { return m_view->chart(); }
+void LoggerPage::setClock(std::function<qint64()> msClock) { m_clock = std::move(msClock); }
+
+double LoggerPage::seconds() const { return static_cast<double>(m_clock() - m_started) / 1000.0; }
 
 QString LoggerPage::recordingFile() const
 {
@@ -131,6 +169,26 @@ std::vector<live::LogColumn> LoggerPage::chosen() const
     return out;
 }
 
+// The values chosen last time, by caption; RPM on the first run.
+void LoggerPage::loadChoice()
+{
+    QSettings settings;
+    const QStringList saved = settings.value(ChoiceKey, QStringList{captionOf(live::LogColumn::Rpm)}).toStringList();
+    for (const live::LogColumnDef& d : live::logColumnTable())
+        columnBox(d.column)->setChecked(saved.contains(captionOf(d.column)));
+    for (QCheckBox* b : m_boxes)
+        connect(b, &QCheckBox::toggled, this, &LoggerPage::saveChoice);
+}
+
+void LoggerPage::saveChoice() const
+{
+    QStringList captions;
+    for (live::LogColumn c : chosen())
+        captions << captionOf(c);
+    QSettings settings;
+    settings.setValue(ChoiceKey, captions);
+}
+
 void LoggerPage::OnClick()
 {
     if (logging())
@@ -140,15 +198,25 @@ void LoggerPage::OnClick()
         messages().warning(Title, QStringLiteral("Choose at least one value to log."));
         return;
     }
+    if (m_viewing)
+        showLive();
     if (m_record->isChecked() && !startRecording(columns))
         return;
-    resetChart(columns);
-    m_seen = m_poll.records();
-    m_clock.start();
+    m_columns = columns;
+    m_cal = live::throttleCalOf(model().state().setup);
+    m_markers = 0;
+    m_rows = 0;
+    std::vector<live::LogChannel> channels;
+    for (live::LogColumn c : columns)
+        channels.push_back(live::channelOf(c));
+    m_chart->startLive(std::move(channels));
+    m_started = m_clock();
     m_timer.start();
     setRunning(true);
-    if (!m_poll.running())
-        m_status->setText(QStringLiteral("Waiting for live data: \"Analog Signals\" must be on and a KYR connected."));
+    m_status->setText(m_poll.running() ? QString()
+                                       : QStringLiteral("Waiting for live data: \"Analog Signals\" must be on and a "
+                                                        "KYR connected."));
+    DataLogTimerTimer();
 }
 
 void LoggerPage::OffClick()
@@ -156,28 +224,49 @@ void LoggerPage::OffClick()
     m_timer.stop();
     stopRecording();
     setRunning(false);
+    m_recording->setText(m_rows > 0 ? QStringLiteral("Stopped: %1 records in %2.")
+                                          .arg(m_rows).arg(clockText(m_chart->log().times.empty()
+                                                                         ? 0.0 : m_chart->log().times.back()))
+                                    : QString());
 }
 
 // The file is chosen and its header written before the logger runs, so a
-// place that cannot be written is known at once, not at the first tick.
+// place that cannot be written is known at once, not at the first record.
 bool LoggerPage::startRecording(const std::vector<live::LogColumn>& columns)
 {
-    const QString path = m_files->saveFileName(QStringLiteral("Record to File"), DataLogFilter);
+    const QString path = m_files->saveFileName(QStringLiteral("Record to File"), LogSaveFilter);
     if (path.isEmpty())
         return false;
     if (isMapFile(path)) {
         messages().warning(Title, QStringLiteral("%1 names a KYR map file. A data log is never written over a tune: "
-                                                 "choose a name ending in .%2.")
-                                      .arg(QFileInfo(path).fileName(), suffixOfFilter(DataLogFilter)));
+                                                 "choose a name ending in .mlg, .msl or .csv.")
+                                      .arg(QFileInfo(path).fileName()));
         return false;
     }
-    auto writer = live::DataLogWriter::create(path.toStdString(), columns);
+    auto writer = live::LogWriter::create(path.toStdString(), columns, logInfo());
     if (!writer.ok()) {
         messages().warning(Title, QString::fromStdString(writer.error().message));
         return false;
     }
-    m_writer.emplace(std::move(writer).value());
+    m_writer = std::move(writer).value();
     return true;
+}
+
+// The tune the log runs on: the unit, its serial number, the open file and the table.
+live::LogInfo LoggerPage::logInfo() const
+{
+    const session::TuneState& s = model().state();
+    live::LogInfo info;
+    info.unit = s.status.unitLine.empty() ? "KYR " + s.unit.modelText + " v" + s.unit.versionText
+                                          : s.status.unitLine;
+    if (!s.unit.typeName.empty())
+        info.unit += ", " + s.unit.typeName;
+    if (s.flags.UnitConnected)
+        info.serial = tools::serialText(s.setup);
+    info.tuneFile = s.filePath.filename().string();
+    info.tableHash = live::tableHash(s.image);
+    info.started = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toStdString();
+    return info;
 }
 
 void LoggerPage::stopRecording()
@@ -190,77 +279,121 @@ void LoggerPage::stopRecording()
         messages().warning(Title, QString::fromStdString(closed.error().message));
 }
 
+// One row per record, at the poll's full rate.
+void LoggerPage::record(const live::LiveValues& values)
+{
+    if (!logging())
+        return;
+    const double at = seconds();
+    std::vector<float> row;
+    row.reserve(m_columns.size());
+    for (live::LogColumn c : m_columns) {
+        const auto v = live::logValue(c, values, m_cal);
+        row.push_back(v ? static_cast<float>(*v) : live::LogData::missing());
+    }
+    m_chart->appendRow(at, row);
+    ++m_rows;
+    if (!m_writer)
+        return;
+    Status written = m_writer->append(at, values, m_cal);
+    if (!written.ok()) {
+        // The records so far stay in the file; recording stops, the chart goes on.
+        m_writer.reset();
+        m_record->setChecked(false);
+        messages().warning(Title, QString::fromStdString(written.error().message));
+    }
+}
+
 void LoggerPage::DataLogTimerTimer()
 {
-    if (!logging() || !m_poll.latest() || m_poll.records() == m_seen)
+    if (!logging())
         return;
-    m_seen = m_poll.records();
-    const double seconds = static_cast<double>(m_clock.elapsed()) / 1000.0;
-    const live::LiveValues& values = *m_poll.latest();
-    const live::ThrottleCal cal = live::throttleCalOf(model().state().setup);
-    m_status->clear();
+    if (m_rows > 0)
+        m_status->clear();
+    m_recording->setText(recordingText());
+}
+
+QString LoggerPage::recordingText() const
+{
+    if (!logging())
+        return m_recording->text();
+    const QString counts = QStringLiteral("%1, %2 records").arg(clockText(seconds())).arg(m_rows);
+    if (!m_writer)
+        return QStringLiteral("Logging (not recorded): %1").arg(counts);
+    return QStringLiteral("Recording %1: %2").arg(QFileInfo(recordingFile()).fileName(), counts);
+}
+
+void LoggerPage::addMarker()
+{
+    if (!logging())
+        return;
+    const double at = seconds();
+    const std::string text = "Marker " + std::to_string(++m_markers);
+    m_chart->addMarker(at, text);
     if (m_writer) {
-        Status written = m_writer->append(seconds, values, cal);
-        if (!written.ok()) {
-            // The lines so far stay in the file; recording stops, the chart goes on.
-            m_writer.reset();
-            m_record->setChecked(false);
-            messages().warning(Title, QString::fromStdString(written.error().message));
-        }
+        Status marked = m_writer->mark(at, text);
+        if (!marked.ok())
+            messages().warning(Title, QString::fromStdString(marked.error().message));
     }
-    plot(seconds, values, cal);
 }
 
-void LoggerPage::resetChart(const std::vector<live::LogColumn>& columns)
+bool LoggerPage::previewKey(QKeyEvent* event)
 {
-    QChart* c = chart();
-    c->removeAllSeries();
-    m_series.fill(nullptr);
-    for (live::LogColumn col : columns) {
-        auto* s = new QLineSeries;
-        s->setName(captionOf(live::logColumnDef(col)));
-        c->addSeries(s);
-        s->attachAxis(m_x);
-        s->attachAxis(m_y);
-        m_series[static_cast<int>(col)] = s;
-    }
-    m_x->setRange(0, ChartSeconds);
-    m_y->setRange(0, 1);
+    const bool plainM = event->key() == Qt::Key_M && !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier));
+    if (!plainM || !logging() || qobject_cast<QLineEdit*>(QApplication::focusWidget()))
+        return false;
+    addMarker();
+    return true;
 }
 
-void LoggerPage::plot(double seconds, const live::LiveValues& values, live::ThrottleCal cal)
+void LoggerPage::openLog()
 {
-    for (const live::LogColumnDef& d : live::logColumnTable()) {
-        QLineSeries* s = series(d.column);
-        if (!s)
-            continue;
-        // Points that scrolled out of the window go, so a long run keeps a short chart.
-        int old = 0;
-        while (old < s->count() && s->at(old).x() < seconds - ChartSeconds)
-            ++old;
-        if (old > 0)
-            s->removePoints(0, old);
-        if (auto v = live::logValue(d.column, values, cal))
-            s->append(seconds, *v);
-    }
-    fitAxes(seconds);
-}
-
-void LoggerPage::fitAxes(double seconds)
-{
-    const double start = std::max(0.0, seconds - ChartSeconds);
-    m_x->setRange(start, std::max(start + ChartSeconds, seconds));
-    double lo = std::numeric_limits<double>::max(), hi = std::numeric_limits<double>::lowest();
-    for (QLineSeries* s : m_series)
-        if (s)
-            for (const QPointF& p : s->points()) {
-                lo = std::min(lo, p.y());
-                hi = std::max(hi, p.y());
-            }
-    if (lo > hi)
+    if (logging())
         return;
-    const double pad = std::max(1.0, (hi - lo) * 0.05);
-    m_y->setRange(lo - pad, hi + pad);
+    const QString path = m_files->openFileName(QStringLiteral("Open log"), LogOpenFilter);
+    if (path.isEmpty())
+        return;
+    auto read = live::readLog(path.toStdString());
+    if (!read.ok()) {
+        messages().warning(Title, QStringLiteral("Cannot show the log %1: %2")
+                                      .arg(QFileInfo(path).fileName(), QString::fromStdString(read.error().message)));
+        return;
+    }
+    if (!m_viewing)
+        m_liveLog = m_chart->takeLog();
+    m_viewing = true;
+    live::LogData& log = read.value();
+    const double duration = log.times.empty() ? 0.0 : log.times.back() - log.times.front();
+    m_shownName = QFileInfo(path).fileName();
+    QString text = QStringLiteral("Log shown: %1\n%2, %3 records").arg(m_shownName, clockText(duration)).arg(log.rows());
+    for (const auto& [key, value] : log.info)
+        if (!value.empty())
+            text += QStringLiteral("\n%1: %2").arg(QString::fromStdString(key), QString::fromStdString(value));
+    m_shown->setText(text);
+    m_chart->setLog(std::move(log));
+    m_chart->setFocus();
+    setRunning(false);
+}
+
+QString LoggerPage::shownText() const { return m_shown->text(); }
+
+void LoggerPage::showLive()
+{
+    if (!m_viewing)
+        return;
+    m_viewing = false;
+    m_chart->setLog(std::move(m_liveLog));
+    m_liveLog = {};
+    m_shown->clear();
+    m_poll.endReplay();
+    setRunning(logging());
+}
+
+// While a log file is shown, its cursor owns the map charts' live bars.
+void LoggerPage::cursorMoved(std::size_t row)
+{
+    if (m_viewing)
+        m_poll.showReplay(live::liveValuesAt(m_chart->log(), row));
 }
 
 // While the logger runs its columns and file are fixed.
@@ -268,7 +401,10 @@ void LoggerPage::setRunning(bool on)
 {
     m_on->setEnabled(!on);
     m_off->setEnabled(on);
+    m_marker->setEnabled(on);
     m_record->setEnabled(!on);
+    m_open->setEnabled(!on);
+    m_live->setEnabled(m_viewing);
     for (QCheckBox* b : m_boxes)
         b->setEnabled(!on);
 }

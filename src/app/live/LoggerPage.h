@@ -1,40 +1,46 @@
 #pragma once
-// The "Data Logger" page. "On" starts DataLogTimer (85 ms) and "Off" stops
-// it; each tick takes the newest LiveRecord of the real-time poll and, for
-// the values whose boxes are checked, plots them against "Time (s)" while
-// "Display Chart" is checked and appends them to a CSV file while "Record to
-// File" was checked at "On". A tick with no new record adds nothing, so a
-// log never repeats stale values. A log is never written over a map file.
+// The "Data Logger" page. "On" starts the logger and "Off" stops it; while it
+// runs, every LiveRecord the real-time poll decodes becomes one row: its
+// chosen values go on the strip chart ("Display Chart") and, when "Record to
+// File" was checked at "On", into a log file (.mlg, .msl or .csv by the name
+// chosen). The M key and "Marker" set a marker. DataLogTimer only refreshes
+// what the page says of the recording (file, elapsed time, records).
+//
+// "Open log..." shows a log file in the same chart; its cursor then puts the
+// map charts' live bars where the engine was at that moment, until "Live".
+// A log is never written over a map file. The chosen values are remembered.
 
 #include "app/window/Page.h"
 #include "live/DataLog.h"
+#include "live/LogFile.h"
 
 #include <QElapsedTimer>
 #include <QTimer>
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
 
-class QChart;
-class QChartView;
 class QCheckBox;
 class QLabel;
-class QLineSeries;
 class QPushButton;
-class QValueAxis;
 
 namespace kyr::app {
 
 class FileChooser;
 class LivePoll;
+class StripChart;
+
+/// The filters of the log files: the save dialog's (binary first) and the open dialog's.
+extern const QString LogSaveFilter;
+extern const QString LogOpenFilter;
 
 class LoggerPage : public Page {
     Q_OBJECT
 public:
-    static constexpr int IntervalMs = 85;     ///< DataLogTimer
-    static constexpr double ChartSeconds = 30; ///< the chart shows the last this many seconds
+    static constexpr int IntervalMs = 250; ///< DataLogTimer: the recording's read-out
 
     /// files picks the log file (the file dialogs when empty).
     explicit LoggerPage(AppContext context, std::shared_ptr<FileChooser> files = {}, QWidget* parent = nullptr);
@@ -44,46 +50,73 @@ public:
     bool logging() const { return m_timer.isActive(); }
     /// The box of a value.
     QCheckBox* columnBox(live::LogColumn c) const { return m_boxes[static_cast<int>(c)]; }
-    /// The chart of the chosen values.
-    QChart* chart() const;
-    /// The series of a value on the chart (null when it is not charted).
-    QLineSeries* series(live::LogColumn c) const { return m_series[static_cast<int>(c)]; }
+    StripChart* chart() const { return m_chart; }
     /// The file being recorded, empty when none.
     QString recordingFile() const;
+    /// Records written to the file so far.
+    long recordedRecords() const { return m_writer ? m_writer->records() : 0; }
+    /// A log file is shown rather than the live values.
+    bool viewingLog() const { return m_viewing; }
+    /// What the page says of the recording, and of the log shown.
+    QString recordingText() const;
+    QString shownText() const;
+
+    /// The clock of "Time (s)", in milliseconds (a steady clock unless set).
+    void setClock(std::function<qint64()> msClock);
 
     /// "On" and "Off".
     void OnClick();
     void OffClick();
     /// One tick of DataLogTimer (the timer calls it; tests may too).
     void DataLogTimerTimer();
+    /// "Marker" and the M key: a marker at this moment, on the chart and in the file.
+    void addMarker();
+    /// "Open log..." and "Live".
+    void openLog();
+    void showLive();
+
+    bool previewKey(QKeyEvent* event) override;
 
 private:
     QWidget* buildControls();
-    QWidget* buildChart();
+    QWidget* buildValues(QWidget* parent);
     std::vector<live::LogColumn> chosen() const;
+    void loadChoice();
+    void saveChoice() const;
     bool startRecording(const std::vector<live::LogColumn>& columns);
     void stopRecording();
-    void resetChart(const std::vector<live::LogColumn>& columns);
-    void plot(double seconds, const live::LiveValues& values, live::ThrottleCal cal);
-    void fitAxes(double seconds);
+    live::LogInfo logInfo() const;
+    void record(const live::LiveValues& values);
+    void cursorMoved(std::size_t row);
+    double seconds() const;
     void setRunning(bool on);
 
     std::shared_ptr<FileChooser> m_files;
     LivePoll& m_poll;
     QTimer m_timer;             // DataLogTimer
-    QElapsedTimer m_clock;      // "Time (s)" counts from On
-    quint64 m_seen = 0;         // the poll's record count at the last tick
+    QElapsedTimer m_elapsed;
+    std::function<qint64()> m_clock; // "Time (s)" counts from On
+    qint64 m_started = 0;
+    std::vector<live::LogColumn> m_columns; // what the running logger takes
+    live::ThrottleCal m_cal;
+    int m_markers = 0;
+    long m_rows = 0;
     QPushButton* m_on = nullptr;
     QPushButton* m_off = nullptr;
+    QPushButton* m_marker = nullptr;
+    QPushButton* m_open = nullptr;
+    QPushButton* m_live = nullptr;
     QCheckBox* m_display = nullptr;
     QCheckBox* m_record = nullptr;
     QLabel* m_status = nullptr;
+    QLabel* m_recording = nullptr;
+    QLabel* m_shown = nullptr;
     std::array<QCheckBox*, live::LogColumnCount> m_boxes{};
-    QChartView* m_view = nullptr;
-    QValueAxis* m_x = nullptr;
-    QValueAxis* m_y = nullptr;
-    std::array<QLineSeries*, live::LogColumnCount> m_series{};
-    std::optional<live::DataLogWriter> m_writer;
+    StripChart* m_chart = nullptr;
+    std::unique_ptr<live::LogWriter> m_writer;
+    bool m_viewing = false;
+    live::LogData m_liveLog; // the live rows, kept while a log file is shown
+    QString m_shownName;
 };
 
 } // namespace kyr::app

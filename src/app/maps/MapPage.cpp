@@ -77,12 +77,7 @@ MapPage::MapPage(AppContext context, const QString& objectName, const QString& c
             c->hidePointer();
     });
     LivePoll& poll = LivePoll::of(context.model, context.link);
-    connect(&poll, &LivePoll::liveUpdated, this, &MapPage::showLive);
-    connect(&poll, &LivePoll::liveMissed, this, [this] { showLive(live::LiveValues{}); });
-    connect(&poll, &LivePoll::runningChanged, this, [this](bool on) {
-        if (!on)
-            showLive(live::LiveValues{});
-    });
+    connect(&poll, &LivePoll::operatingPoint, this, &MapPage::showLive);
 }
 
 // The live bar stands at the engine's operating point, as tall as the key

@@ -31,6 +31,11 @@ std::unique_ptr<QFileDialog> QtFileChooser::saveDialog(QWidget* parent, const QS
     auto dialog = std::make_unique<QFileDialog>(parent, caption, QString(), filter);
     dialog->setAcceptMode(QFileDialog::AcceptSave);
     dialog->setDefaultSuffix(suffixOfFilter(filter));
+    // A name typed without a suffix takes the one of the filter chosen.
+    QFileDialog* d = dialog.get();
+    QObject::connect(d, &QFileDialog::filterSelected, d, [d](const QString& chosen) {
+        d->setDefaultSuffix(suffixOfFilter(chosen));
+    });
     return dialog;
 }
 

@@ -14,8 +14,6 @@ namespace kyr::app {
 
 /// The file dialogs' filter for map files.
 inline const QString MapFileFilter = QStringLiteral("KYR map files (*.kyr)");
-/// The filter for the data logger's files (CSV text).
-inline const QString DataLogFilter = QStringLiteral("Data logs (*.csv)");
 
 /// The suffix of a filter's first pattern, "kyr" for "KYR map files (*.kyr)";
 /// empty when the filter names none.

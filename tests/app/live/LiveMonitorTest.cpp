@@ -6,8 +6,10 @@
 
 #include "app/live/LivePoll.h"
 #include "app/live/LoggerPage.h"
+#include "app/live/StripChart.h"
 #include "app/live/MonitorPage.h"
 #include "live/LiveRecord.h"
+#include "live/LogFile.h"
 #include "link/Protocol.h"
 
 #include <QChart>
@@ -181,31 +183,30 @@ TEST_F(LiveTest, LoggerRecordsTheChosenColumnsToCsv)
     box(QStringLiteral("RecordToFile"))->setChecked(true);
     page->OnClick();
     ASSERT_TRUE(page->logging());
-    EXPECT_EQ(files->lastFilter, app::DataLogFilter);
+    EXPECT_EQ(files->lastFilter, app::LogSaveFilter);
     EXPECT_FALSE(page->columnBox(live::LogColumn::Rpm)->isEnabled()) << "the columns are fixed while it runs";
-    ASSERT_TRUE(waitFor([&] {
-        QFile f(files->saveName);
-        return f.open(QIODevice::ReadOnly) && f.readAll().count('\n') >= 4;
-    }));
+    ASSERT_TRUE(waitFor([&] { return page->recordedRecords() >= 3; }));
     page->OffClick();
     EXPECT_FALSE(page->logging());
 
-    QFile f(files->saveName);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    const QStringList lines = QString::fromUtf8(f.readAll()).split('\n', Qt::SkipEmptyParts);
-    ASSERT_GE(lines.size(), 4);
-    EXPECT_EQ(lines[0], QStringLiteral("Time (s),RPM,Vacuum,Injector (ms)"));
-    double last = -1;
-    for (int i = 1; i < lines.size(); ++i) {
-        const QStringList fields = lines[i].split(',');
-        ASSERT_EQ(fields.size(), 4) << lines[i].toStdString();
-        EXPECT_GT(fields[0].toDouble(), last) << "time goes forward";
-        last = fields[0].toDouble();
-        EXPECT_EQ(fields.mid(1), QStringList({"3400", "62", "2.21"}));
+    auto read = live::readLog(files->saveName.toStdString());
+    ASSERT_TRUE(read.ok()) << read.error().message;
+    const live::LogData& log = read.value();
+    ASSERT_EQ(log.channels.size(), 3u);
+    EXPECT_EQ(log.channels[0].name, "RPM");
+    EXPECT_EQ(log.channels[2].name, "Injector (ms)");
+    ASSERT_GE(log.rows(), 3u);
+    for (std::size_t r = 0; r < log.rows(); ++r) {
+        if (r > 0)
+            EXPECT_GE(log.times[r], log.times[r - 1]) << "time never goes back (records may share a millisecond)";
+        EXPECT_FLOAT_EQ(log.channels[0].values[r], 3400);
+        EXPECT_FLOAT_EQ(log.channels[1].values[r], 62);
+        EXPECT_NEAR(log.channels[2].values[r], 2.21, 0.005);
     }
-    ASSERT_NE(page->series(live::LogColumn::Vacuum), nullptr);
-    EXPECT_GE(page->series(live::LogColumn::Vacuum)->count(), 3) << "Display Chart plots as it records";
-    EXPECT_EQ(page->series(live::LogColumn::Timing), nullptr) << "an unchosen value is not charted";
+    const live::LogData& shown = page->chart()->log();
+    ASSERT_EQ(shown.channels.size(), 3u) << "an unchosen value is not charted";
+    EXPECT_EQ(shown.channels[1].name, "Vacuum");
+    EXPECT_GE(shown.rows(), 3u) << "Display Chart plots as it records";
     EXPECT_TRUE(sink->entries.empty());
 }
 
@@ -237,7 +238,7 @@ TEST_F(LiveTest, LoggerNeverWritesOverATune)
     page->OnClick();
     ASSERT_EQ(files->saves, 1);
     const auto dialog = app::QtFileChooser::saveDialog(nullptr, QStringLiteral("Record to File"), files->lastFilter);
-    EXPECT_EQ(dialog->defaultSuffix(), QStringLiteral("csv"));
+    EXPECT_EQ(dialog->defaultSuffix(), QStringLiteral("mlg"));
     EXPECT_FALSE(dialog->nameFilters().join(';').contains(QStringLiteral("kyr")));
     EXPECT_EQ(app::QtFileChooser::saveDialog(nullptr, {}, app::MapFileFilter)->defaultSuffix(), QStringLiteral("kyr"))
         << "a tune still gets its own suffix";
@@ -274,7 +275,7 @@ TEST_F(LiveTest, LoggerWithoutLiveDataAddsNothing)
     ASSERT_TRUE(page->logging());
     for (int i = 0; i < 3; ++i)
         page->DataLogTimerTimer();
-    EXPECT_EQ(page->series(live::LogColumn::Rpm)->count(), 0);
+    EXPECT_EQ(page->chart()->log().rows(), 0u);
     page->OffClick();
 }
 

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -111,6 +112,7 @@ std::vector<link::Bytes> FakeUnit::writesStartingWith(uint8_t b) const
 void WindowTest::TearDown()
 {
     window.reset(); // ends the link thread before the fake unit goes
+    QSettings().clear(); // what one test's window remembered is not the next one's start
 }
 
 app::EFICom& WindowTest::makeWindow(std::optional<app::LinkSetup> setup)
