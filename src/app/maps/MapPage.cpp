@@ -75,7 +75,8 @@ MapPage::MapPage(AppContext context, const QString& objectName, const QString& c
             c->hidePointer();
     });
     LivePoll& poll = LivePoll::of(context.model, context.link);
-    connect(&poll, &LivePoll::liveUpdated, this, &MapPage::showLive);
+    // The bars follow at display rate, not with every record.
+    connect(&poll, &LivePoll::liveShown, this, &MapPage::showLive);
     connect(&poll, &LivePoll::liveMissed, this, [this] { showLive(live::LiveValues{}); });
     connect(&poll, &LivePoll::runningChanged, this, [this](bool on) {
         if (!on)

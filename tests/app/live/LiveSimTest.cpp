@@ -1,16 +1,18 @@
 // The real-time poll against kyr-sim over a pseudo-terminal: the engine the
 // simulator models reaches the "Engine Monitor" page and the live bars, and
-// "Analog Signals" stops the ReadLive traffic.
+// "Analog Signals" stops the ReadLive traffic; the fast poll keeps records
+// coming while a map edit goes through to the unit.
 
 #ifdef KYR_WITH_SIM
 
-#include "window/AppFixture.h"
+#include "maps/MapEditFixture.h"
 
 #include "SimProcess.h"
 #include "app/live/LivePoll.h"
 #include "app/maps/MapChartView.h"
 #include "app/live/MonitorPage.h"
 #include "maps/Charts.h"
+#include "table/Layout.h"
 
 #include <QCheckBox>
 #include <QTest>
@@ -74,6 +76,61 @@ TEST_F(LiveSimTest, TheSimulatedEngineReachesTheMonitorAndTheCharts)
     const std::size_t stopped = liveCommands();
     QTest::qWait(150);
     EXPECT_EQ(liveCommands(), stopped) << "Analog Signals off: the unit is left alone";
+}
+
+namespace {
+
+class FastPollSimTest : public MapEditTest {
+protected:
+    void SetUp() override
+    {
+        m_sim = std::make_unique<test::SimProcess>(m_dir.path(), test::SimOptions{.port = 3});
+        livePollMs = app::LivePoll::IntervalMs;
+        makeWindow(ptyLinkSetup(m_dir.path()));
+        start();
+    }
+    void TearDown() override
+    {
+        WindowTest::TearDown();
+        m_sim.reset();
+    }
+
+    test::TempFolder m_dir{"kyr-fastpoll"};
+    std::unique_ptr<test::SimProcess> m_sim;
+};
+
+} // namespace
+
+TEST_F(FastPollSimTest, RecordsKeepComingAndAKeyEditReachesTheUnitMeanwhile)
+{
+    auto& poll = app::LivePoll::of(window->model(), window->linkWorker());
+    auto* fast = qobject_cast<QCheckBox*>(control(QStringLiteral("FastPoll")));
+    ASSERT_NE(fast, nullptr);
+    ASSERT_TRUE(fast->isEnabled()) << "a connected unit can be polled";
+    fast->click();
+    ASSERT_TRUE(poll.fastPoll());
+    const quint64 from = poll.records();
+    ASSERT_TRUE(waitFor([&] { return poll.records() >= from + 30; }));
+    EXPECT_TRUE(fast->isChecked());
+
+    // The key-up sends while the poll goes on: no waiting for the link to be idle.
+    const double before = modelValue(table::MapId::TimingRpm, 40);
+    hover(maps::ChartId::Timing, xOf(table::MapId::TimingRpm, 40), 5);
+    press(Qt::Key_Up);
+    QTest::keyRelease(focused(), Qt::Key_Up);
+    const auto write = m_sim->waitForLog("cmd", "WritePoint");
+    ASSERT_TRUE(write);
+    const auto& def = table::mapDef(table::MapId::TimingRpm);
+    EXPECT_EQ((*write)["offset"].get<int>(), table::pointOffset(def, 40));
+    EXPECT_EQ((*write)["value"].get<int>(), static_cast<int>(before) + 1 + def.bias);
+
+    const double writtenAt = (*write)["t_ms"].get<double>();
+    ASSERT_TRUE(waitFor([&] {
+        const auto reads = m_sim->logWhere("cmd", "ReadLive");
+        return !reads.empty() && reads.back()["t_ms"].get<double>() > writtenAt;
+    })) << "the fast poll goes on after the edit";
+    EXPECT_TRUE(m_sim->logWhere("event", "lost").empty());
+    EXPECT_FALSE(window->model().state().link.lost);
 }
 
 #endif // KYR_WITH_SIM
