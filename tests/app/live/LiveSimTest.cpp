@@ -82,18 +82,27 @@ namespace {
 
 class FastPollSimTest : public MapEditTest {
 protected:
-    void SetUp() override
-    {
-        m_sim = std::make_unique<test::SimProcess>(m_dir.path(), test::SimOptions{.port = 3});
-        livePollMs = app::LivePoll::IntervalMs;
-        makeWindow(ptyLinkSetup(m_dir.path()));
-        start();
-    }
+    void SetUp() override {}
     void TearDown() override
     {
         WindowTest::TearDown();
         m_sim.reset();
     }
+    /// Connects to a simulator started with these options and checks "Fast poll".
+    void startFast(std::vector<std::string> simArgs = {})
+    {
+        m_sim = std::make_unique<test::SimProcess>(m_dir.path(), test::SimOptions{.port = 3, .args = simArgs});
+        livePollMs = app::LivePoll::IntervalMs;
+        makeWindow(ptyLinkSetup(m_dir.path()));
+        start();
+        auto* fast = qobject_cast<QCheckBox*>(control(QStringLiteral("FastPoll")));
+        ASSERT_NE(fast, nullptr);
+        ASSERT_TRUE(fast->isEnabled()) << "a connected unit can be polled";
+        fast->click();
+        ASSERT_TRUE(poll().fastPoll());
+        EXPECT_TRUE(fast->isChecked());
+    }
+    app::LivePoll& poll() const { return app::LivePoll::of(window->model(), window->linkWorker()); }
 
     test::TempFolder m_dir{"kyr-fastpoll"};
     std::unique_ptr<test::SimProcess> m_sim;
@@ -103,15 +112,9 @@ protected:
 
 TEST_F(FastPollSimTest, RecordsKeepComingAndAKeyEditReachesTheUnitMeanwhile)
 {
-    auto& poll = app::LivePoll::of(window->model(), window->linkWorker());
-    auto* fast = qobject_cast<QCheckBox*>(control(QStringLiteral("FastPoll")));
-    ASSERT_NE(fast, nullptr);
-    ASSERT_TRUE(fast->isEnabled()) << "a connected unit can be polled";
-    fast->click();
-    ASSERT_TRUE(poll.fastPoll());
-    const quint64 from = poll.records();
-    ASSERT_TRUE(waitFor([&] { return poll.records() >= from + 30; }));
-    EXPECT_TRUE(fast->isChecked());
+    ASSERT_NO_FATAL_FAILURE(startFast());
+    const quint64 from = poll().records();
+    ASSERT_TRUE(waitFor([&] { return poll().records() >= from + 30; }));
 
     // The key-up sends while the poll goes on: no waiting for the link to be idle.
     const double before = modelValue(table::MapId::TimingRpm, 40);
@@ -131,6 +134,23 @@ TEST_F(FastPollSimTest, RecordsKeepComingAndAKeyEditReachesTheUnitMeanwhile)
     })) << "the fast poll goes on after the edit";
     EXPECT_TRUE(m_sim->logWhere("event", "lost").empty());
     EXPECT_FALSE(window->model().state().link.lost);
+}
+
+// The line drops while the fast poll runs: the link is lost, nothing more is
+// asked of the missing port, and once the unit is back the fast poll goes on
+// by itself.
+TEST_F(FastPollSimTest, ALineDropStopsTheFastPollAndItGoesOnWhenTheUnitReturns)
+{
+    ASSERT_NO_FATAL_FAILURE(startFast({"--drop-after", "100", "--reconnect-ms", "500"}));
+    const auto& state = window->model().state();
+    ASSERT_TRUE(waitFor([&] { return state.link.lost; }));
+    EXPECT_FALSE(poll().running());
+    EXPECT_FALSE(poll().latest());
+    ASSERT_TRUE(waitFor([&] { return !state.link.lost && !state.link.choosing; }, 15000));
+    const quint64 back = poll().records();
+    ASSERT_TRUE(waitFor([&] { return poll().records() >= back + 30; })) << "the fast poll picks up again";
+    EXPECT_TRUE(poll().fastPoll());
+    EXPECT_EQ(m_sim->logWhere("event", "drop").size(), 1u);
 }
 
 #endif // KYR_WITH_SIM
