@@ -10,6 +10,11 @@
 // quiet machine.
 //
 //   build/bench/bench_map_edit [rounds] [idle|normal|fast]
+//
+// The misses and link losses of the run are printed too: on a busy machine the
+// simulator is sometimes held off the processor, which shows as outliers here
+// and as commands read late in its log. TMPDIR=/dev/shm keeps its log and
+// memory file off the disk.
 
 #include "SimProcess.h"
 #include "app/live/LivePoll.h"

@@ -6,6 +6,8 @@
 // charts were given a record (at most once a frame) and the records missed.
 //
 //   build/bench/bench_live_rate [seconds]
+//
+// TMPDIR=/dev/shm keeps the simulator's log (two lines a record) off the disk.
 
 #include "SimProcess.h"
 #include "app/live/LivePoll.h"
