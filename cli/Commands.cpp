@@ -1,5 +1,6 @@
 #include "Commands.h"
 
+#include "CommandSupport.h"
 #include "Output.h"
 #include "Retry.h"
 #include "TuneView.h"
@@ -17,41 +18,6 @@ namespace kyr::cli {
 namespace {
 
 constexpr std::size_t MaxListedOffsets = 20;
-
-/// Prints the status texts of the link sequences as they appear.
-class StatusPrinter final : public session::SessionObserver {
-public:
-    explicit StatusPrinter(std::ostream& err) : m_err(err) {}
-    void status(const std::string& text) override { m_err << "  " << text << "\n"; }
-
-private:
-    std::ostream& m_err;
-};
-
-int fail(Io& io, int code, const std::string& message)
-{
-    io.err << "kyr: " << message << "\n";
-    return code;
-}
-
-/// A link for a command: the parsed port, and the status printer when verbose.
-struct LinkSetup {
-    StatusPrinter printer;
-    std::optional<PortChoice> chosen;
-    std::optional<Error> error;
-
-    LinkSetup(Io& io, const std::string& port) : printer(io.err)
-    {
-        if (port.empty())
-            return;
-        auto p = parsePortChoice(port);
-        if (p)
-            chosen = p.value();
-        else
-            error = p.error();
-    }
-    session::SessionObserver* observer(const Io& io) { return io.verbose ? &printer : nullptr; }
-};
 
 Result<files::MapFile> loadFile(const std::string& path)
 {

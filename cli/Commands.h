@@ -5,6 +5,8 @@
 
 #include "UnitLink.h"
 
+#include "live/DataLog.h"
+
 #include <ostream>
 #include <string>
 
@@ -44,6 +46,19 @@ struct BackupsOptions {
     std::string serial; ///< one unit's serial number; empty for every unit
 };
 
+struct LogOptions {
+    std::string port;
+    double duration = 0;   ///< seconds to log
+    bool fast = false;     ///< take each record as soon as it is whole
+    std::string columns;   ///< "rpm,timing,..." (empty: every value)
+    std::string output;    ///< .mlg, .msl or .csv
+};
+struct MonitorOptions {
+    std::string port;
+    bool fast = false;
+    long count = 0; ///< records to show (0: until Ctrl-C)
+};
+
 struct ShowOptions {
     std::string file;
     bool json = false;
@@ -64,6 +79,17 @@ int runRead(const ReadOptions& o, Io& io, const LinkEnv& env = {});
 /// compare. A lost link is waited for up to o.retry seconds, then the backup
 /// read, the write and its read-back run again.
 int runWrite(const WriteOptions& o, Io& io, const LinkEnv& env = {});
+/// `kyr log`: Connect, then record the live values for o.duration seconds
+/// (or until Ctrl-C) into a log file of the output's format.
+int runLog(const LogOptions& o, Io& io, const LinkEnv& env = {});
+/// `kyr monitor`: Connect, then show the live values as they come.
+int runMonitor(const MonitorOptions& o, Io& io, const LinkEnv& env = {});
+/// The values a --columns list names (keys such as "rpm" or "air-temp", or
+/// the captions); every value for an empty list. BadArgument for an unknown name.
+Result<std::vector<live::LogColumn>> parseColumns(const std::string& list);
+/// The --columns key of a value: "injector-ms" for "Injector (ms)".
+std::string columnKey(live::LogColumn c);
+
 /// `kyr show`: a map file's identity, vehicle, setup and maps.
 /// Lists the backups of tables read from units, newest first.
 int runBackups(const BackupsOptions& o, Io& io, const std::filesystem::path& root = session::defaultBackupRoot());

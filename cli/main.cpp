@@ -29,6 +29,8 @@ struct Options {
     ShowOptions show;
     DiffOptions diff;
     BackupsOptions backups;
+    LogOptions log;
+    MonitorOptions monitor;
 };
 
 void addSubcommands(CLI::App& app, Options& o)
@@ -54,6 +56,24 @@ void addSubcommands(CLI::App& app, Options& o)
     write->add_flag("--force", o.write.force, "Write even when the file was made for another unit type");
     write->add_option("--retry", o.write.retry, RetryHelp)->type_name("S")->check(CLI::Range(0, MaxRetrySeconds));
 
+    auto* log = app.add_subcommand("log", "Connect and record the live values for S seconds (or until Ctrl-C) "
+                                          "into a log file: .mlg, .msl or .csv");
+    log->add_option("-p,--port", o.log.port, PortHelp);
+    log->add_option("--duration", o.log.duration, "Seconds to record")
+        ->type_name("S")->required()->check(CLI::PositiveNumber);
+    log->add_flag("--fast", o.log.fast, "Take each record as soon as it is whole instead of after the fixed pause");
+    log->add_option("--columns", o.log.columns,
+                    "Values to record, comma-separated (default all): rpm, timing, vacuum, lambda, volt, injector, "
+                    "temperature, throttle, air-temp, pot, injector-ms")->type_name("LIST");
+    log->add_option("-o,--output", o.log.output, "Log file to write (*.mlg, *.msl or *.csv; never a *.kyr)")
+        ->required();
+
+    auto* monitor = app.add_subcommand("monitor", "Connect and show the live values with their units as they come");
+    monitor->add_option("-p,--port", o.monitor.port, PortHelp);
+    monitor->add_flag("--fast", o.monitor.fast, "Take each record as soon as it is whole");
+    monitor->add_option("--count", o.monitor.count, "Records to show (default: until Ctrl-C)")
+        ->type_name("N")->check(CLI::NonNegativeNumber);
+
     auto* show = app.add_subcommand("show", "Show a map file: identity, vehicle, setup parameters and maps");
     show->add_option("file", o.show.file, "Map file (*.kyr)")->required();
     show->add_flag("--json", o.show.json, "Print JSON");
@@ -75,7 +95,7 @@ std::string usageMessage(const CLI::App& app, const CLI::ParseError& e, int argc
     for (int i = 1; i < argc; ++i) {
         const std::string word = argv[i];
         if (!word.empty() && word[0] != '-')
-            return "\"" + word + "\" is not a command: use ports, info, read, write, backups, show or diff";
+            return "\"" + word + "\" is not a command: use ports, info, read, write, log, monitor, backups, show or diff";
     }
     return e.what();
 }
@@ -94,6 +114,10 @@ int run(const CLI::App& app, Options& o)
         return runWrite(o.write, io);
     if (name == "show")
         return runShow(o.show, io);
+    if (name == "log")
+        return runLog(o.log, io);
+    if (name == "monitor")
+        return runMonitor(o.monitor, io);
     if (name == "backups")
         return runBackups(o.backups, io);
     return runDiff(o.diff, io);
@@ -104,7 +128,7 @@ int run(const CLI::App& app, Options& o)
 int main(int argc, char** argv)
 {
     CLI::App app{"kyr: find the KYR unit, read its table into a map file, write a map file to it, "
-                 "and show and compare map files.\nExit codes: 0 success, 1 the unit or the link failed, "
+                 "log or show its live values, and show and compare map files.\nExit codes: 0 success, 1 the unit or the link failed, "
                  "2 a usage error or a file that cannot be used.",
                  "kyr"};
     Options o;

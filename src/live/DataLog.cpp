@@ -14,10 +14,17 @@ namespace {
 using C = LogColumn;
 
 constexpr LogColumnDef kColumns[LogColumnCount] = {
-    {C::Rpm, "RPM", 0},           {C::Timing, "Timing", 1},          {C::Vacuum, "Vacuum", 0},
-    {C::Lambda, "Lambda", 2},     {C::Volt, "Volt", 1},              {C::InjectorPercent, "Injector %", 1},
-    {C::Temperature, "Temperature", 0}, {C::ThrottlePercent, "Throttle %", 1}, {C::AirTemp, "Air Temp", 0},
-    {C::PotPercent, "POT %", 1},  {C::InjectorMs, "Injector (ms)", 2},
+    {C::Rpm, "RPM", 0, "RPM"},
+    {C::Timing, "Timing", 1, "deg"},
+    {C::Vacuum, "Vacuum", 0, "kPa"},
+    {C::Lambda, "Lambda", 2, "V"},
+    {C::Volt, "Volt", 1, "V"},
+    {C::InjectorPercent, "Injector %", 1, "%"},
+    {C::Temperature, "Temperature", 0, "C"},
+    {C::ThrottlePercent, "Throttle %", 1, "%"},
+    {C::AirTemp, "Air Temp", 0, "C"},
+    {C::PotPercent, "POT %", 1, "%"},
+    {C::InjectorMs, "Injector (ms)", 2, "ms"},
 };
 
 // Fixed places, '.' as the decimal point whatever the locale, halves to even.
@@ -36,6 +43,8 @@ std::string reason()
 }
 
 } // namespace
+
+std::string formatFixed(double value, int decimals) { return fixed(value, decimals); }
 
 std::span<const LogColumnDef> logColumnTable() { return kColumns; }
 

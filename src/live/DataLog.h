@@ -25,11 +25,13 @@ enum class LogColumn {
 };
 constexpr int LogColumnCount = 11;
 
-/// One loggable value: its caption (check box and header) and places written.
+/// One loggable value: its caption (check box and header), places written
+/// and unit.
 struct LogColumnDef {
     LogColumn column;
     std::string_view caption; ///< "Injector (ms)"
     int decimals;
+    std::string_view unit;    ///< "ms"
 };
 
 /// The values in the logger's order.
@@ -53,6 +55,10 @@ ThrottleCal throttleCalOf(std::span<const uint8_t> setupPlusOne);
 /// the value cannot be derived (no RPM for the injector time, an unusable
 /// throttle calibration).
 std::optional<double> logValue(LogColumn c, const LiveValues& v, ThrottleCal cal);
+
+/// A value with fixed places, '.' as the decimal point whatever the locale,
+/// halves to even.
+std::string formatFixed(double value, int decimals);
 
 /// The header line of a log (without the line end).
 std::string logHeader(std::span<const LogColumn> columns);

@@ -1,19 +1,259 @@
 #include "live/LogFile.h"
 
-// Placeholder until the formats are built: every call says so.
+#include "live/LogFormats.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
 namespace kyr::live {
 
 namespace {
-Error notYet() { return makeError(ErrorKind::BadArgument, "log formats are not built yet"); }
+
+std::string lowerSuffix(const std::string& path)
+{
+    std::string ext = std::filesystem::path(path).extension().string();
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+    return ext;
+}
+
+Error tuneFileRefused(const std::string& path)
+{
+    return makeError(ErrorKind::BadArgument,
+                     logfmt::fileName(path) + " is a tune file: a log is never written over it");
+}
+
+/// Whether the file at path begins as a map file does.
+bool holdsMapFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return false;
+    constexpr std::string_view header = "#KYR Version";
+    std::string start(header.size(), '\0');
+    in.read(start.data(), static_cast<std::streamsize>(start.size()));
+    return in.gcount() == static_cast<std::streamsize>(header.size()) && start == header;
+}
+
+std::string reason()
+{
+    return errno != 0 ? std::strerror(errno) : std::string("the file could not be written");
+}
+
 } // namespace
 
-std::optional<LogFormat> logFormatOf(const std::string&) { return std::nullopt; }
-Status checkLogTarget(const std::string&) { return notYet(); }
-std::string tableHash(std::span<const uint8_t>) { return {}; }
-Result<std::unique_ptr<LogWriter>> LogWriter::create(const std::string&, std::vector<LogColumn>, const LogInfo&)
+std::optional<LogFormat> logFormatOf(const std::string& path)
 {
-    return notYet();
+    const std::string ext = lowerSuffix(path);
+    if (ext == ".mlg")
+        return LogFormat::Mlg;
+    if (ext == ".msl")
+        return LogFormat::Msl;
+    if (ext == ".csv")
+        return LogFormat::Csv;
+    return std::nullopt;
 }
-Result<LogData> readLog(const std::string&) { return notYet(); }
+
+Status checkLogTarget(const std::string& path)
+{
+    if (lowerSuffix(path) == ".kyr")
+        return tuneFileRefused(path);
+    std::error_code ec;
+    if (std::filesystem::is_regular_file(path, ec) && holdsMapFile(path))
+        return tuneFileRefused(path);
+    if (!logFormatOf(path))
+        return makeError(ErrorKind::BadArgument, "Choose a log file ending in .mlg, .msl or .csv (not \"" +
+                                                     logfmt::fileName(path) + "\").");
+    return okStatus();
+}
+
+// FNV-1a, 64 bits, as 16 lower-case hex digits: short, and the same on every
+// machine for the same bytes.
+std::string tableHash(std::span<const uint8_t> image)
+{
+    uint64_t h = 0xcbf29ce484222325ull;
+    for (uint8_t b : image) {
+        h ^= b;
+        h *= 0x100000001b3ull;
+    }
+    char buf[17];
+    std::snprintf(buf, sizeof buf, "%016llx", static_cast<unsigned long long>(h));
+    return buf;
+}
+
+Result<std::unique_ptr<LogWriter>> LogWriter::create(const std::string& path, std::vector<LogColumn> columns,
+                                                     const LogInfo& info)
+{
+    if (Status s = checkLogTarget(path); !s.ok())
+        return s.error();
+    if (columns.empty())
+        return makeError(ErrorKind::BadArgument, "Choose at least one value to record.");
+    auto sink = logfmt::LogSink::open(path);
+    if (!sink.ok())
+        return sink.error();
+    const LogFormat format = *logFormatOf(path);
+    if (format == LogFormat::Mlg)
+        return logfmt::createMlgWriter(std::move(sink).value(), std::move(columns), info);
+    return logfmt::createTextWriter(std::move(sink).value(), format, std::move(columns), info);
+}
+
+Result<LogData> readLog(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return makeError(ErrorKind::BadFile, "Cannot open the log \"" + path + "\": " +
+                                                 (errno != 0 ? std::strerror(errno) : "no such file"));
+    char magic[6] = {};
+    in.read(magic, sizeof magic);
+    const bool mlg = in.gcount() >= 5 && std::memcmp(magic, "MLVLG", 5) == 0;
+    in.clear();
+    in.seekg(0);
+    return mlg ? logfmt::readMlg(in, path) : logfmt::readText(in, path);
+}
+
+namespace logfmt {
+
+// ---------------------------------------------------------------- LogSink
+
+Result<LogSink> LogSink::open(const std::string& path)
+{
+    errno = 0;
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f)
+        return makeError(ErrorKind::OsError, "Cannot create the data log \"" + path + "\": " + reason());
+    return LogSink(path, f);
+}
+
+LogSink::LogSink(LogSink&& other) noexcept
+    : m_path(std::move(other.m_path)), m_file(std::exchange(other.m_file, nullptr)),
+      m_failure(std::move(other.m_failure))
+{
+}
+
+LogSink::~LogSink()
+{
+    if (m_file)
+        std::fclose(m_file);
+}
+
+Error LogSink::failure(const std::string& what) const
+{
+    return makeError(ErrorKind::OsError, what + " the data log \"" + m_path + "\": " + reason());
+}
+
+Status LogSink::write(std::string_view bytes)
+{
+    if (m_failure)
+        return *m_failure;
+    if (!m_file)
+        return makeError(ErrorKind::OsError, "The data log \"" + m_path + "\" is closed.");
+    errno = 0;
+    if (std::fwrite(bytes.data(), 1, bytes.size(), m_file) != bytes.size() || std::fflush(m_file) != 0) {
+        m_failure = failure("Cannot write to");
+        return *m_failure;
+    }
+    return okStatus();
+}
+
+Status LogSink::close()
+{
+    if (!m_file)
+        return okStatus();
+    errno = 0;
+    const bool flushed = std::fflush(m_file) == 0;
+    const bool closed = std::fclose(m_file) == 0;
+    m_file = nullptr;
+    if (m_failure)
+        return *m_failure;
+    if (!flushed || !closed) {
+        m_failure = failure("Cannot finish");
+        return *m_failure;
+    }
+    return okStatus();
+}
+
+// ---------------------------------------------------------------- shared text
+
+namespace {
+
+std::string cleanValue(const std::string& v)
+{
+    std::string out = v;
+    for (char& c : out)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
+            c = ' ';
+    return out;
+}
+
+std::string_view trim(std::string_view s)
+{
+    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front())))
+        s.remove_prefix(1);
+    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back())))
+        s.remove_suffix(1);
+    return s;
+}
+
+} // namespace
+
+std::vector<std::string> infoLines(const LogInfo& info)
+{
+    return {"Capture Date: " + cleanValue(info.started), "Unit: " + cleanValue(info.unit),
+            "Serial: " + cleanValue(info.serial), "Tune file: " + cleanValue(info.tuneFile),
+            "Table hash: " + cleanValue(info.tableHash)};
+}
+
+void addInfoLine(LogData& data, std::string_view line)
+{
+    line = trim(line);
+    if (line.empty() || line == LogTitle)
+        return;
+    const auto colon = line.find(':');
+    if (colon == std::string_view::npos || colon == 0) {
+        data.info.emplace_back("Note", std::string(line));
+        return;
+    }
+    data.info.emplace_back(std::string(trim(line.substr(0, colon))), std::string(trim(line.substr(colon + 1))));
+}
+
+std::string fixedText(double value, int decimals) { return formatFixed(value, decimals); }
+
+std::optional<double> parseNumber(std::string_view text)
+{
+    text = trim(text);
+    if (!text.empty() && text.front() == '+')
+        text.remove_prefix(1);
+    if (text.empty())
+        return std::nullopt;
+    double v = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (ec != std::errc() || end != text.data() + text.size())
+        return std::nullopt;
+    return v;
+}
+
+int decimalsOf(std::string_view text)
+{
+    text = trim(text);
+    const auto dot = text.find('.');
+    if (dot == std::string_view::npos)
+        return 0;
+    int n = 0;
+    for (std::size_t i = dot + 1; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i)
+        ++n;
+    return n;
+}
+
+std::string fileName(const std::string& path)
+{
+    const std::string name = std::filesystem::path(path).filename().string();
+    return name.empty() ? path : name;
+}
+
+} // namespace logfmt
 
 } // namespace kyr::live

@@ -214,3 +214,22 @@ TEST(CliWrite, MatchingReadBackPassesAndADevicePathIsOpenedAsGiven)
     for (const auto& p : unit.device.openedPaths())
         EXPECT_EQ(p, "/dev/ttyKYR");
 }
+
+TEST(CliColumns, KeysAndCaptionsNameTheLiveValues)
+{
+    using kyr::live::LogColumn;
+    EXPECT_EQ(kyr::cli::columnKey(LogColumn::InjectorMs), "injector-ms");
+    EXPECT_EQ(kyr::cli::columnKey(LogColumn::AirTemp), "air-temp");
+    EXPECT_EQ(kyr::cli::columnKey(LogColumn::ThrottlePercent), "throttle");
+    auto some = kyr::cli::parseColumns("RPM,injector-ms,Air Temp,rpm");
+    ASSERT_TRUE(some.ok()) << some.error().message;
+    EXPECT_EQ(some.value(), (std::vector<LogColumn>{LogColumn::Rpm, LogColumn::InjectorMs, LogColumn::AirTemp}));
+    auto all = kyr::cli::parseColumns("");
+    ASSERT_TRUE(all.ok());
+    EXPECT_EQ(all.value().size(), static_cast<std::size_t>(kyr::live::LogColumnCount));
+    for (const char* bad : {"boost", "rpm,", "rpm,,timing"}) {
+        auto r = kyr::cli::parseColumns(bad);
+        ASSERT_FALSE(r.ok()) << bad;
+        EXPECT_NE(r.error().message.find("is no live value: use rpm, timing"), std::string::npos);
+    }
+}

@@ -7,7 +7,7 @@ namespace kyr::app {
 
 CorrectionPage::CorrectionPage(AppContext context, QWidget* parent)
     : MapPage(context, QStringLiteral("TabSheet4"), QStringLiteral("Correction Maps"), QStringLiteral("Panel26"),
-              parent)
+              QStringLiteral("RT4"), parent)
 {
     auto* grid = new QGridLayout(panel());
     grid->addWidget(addChart(maps::ChartId::Temp), 0, 0);

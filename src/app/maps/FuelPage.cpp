@@ -16,7 +16,8 @@
 namespace kyr::app {
 
 FuelPage::FuelPage(AppContext context, QWidget* parent)
-    : MapPage(context, QStringLiteral("TabSheet3"), QStringLiteral("Fuel Maps"), QStringLiteral("Panel4"), parent)
+    : MapPage(context, QStringLiteral("TabSheet3"), QStringLiteral("Fuel Maps"), QStringLiteral("Panel4"),
+              QStringLiteral("RT3"), parent)
 {
     auto* row = new QHBoxLayout(panel());
     auto* charts = new QVBoxLayout();

@@ -2,6 +2,7 @@
 
 #include "app/maps/ChartReadout.h"
 #include "app/live/LivePoll.h"
+#include "app/live/RTFrame.h"
 #include "app/maps/MapChartView.h"
 #include "app/maps/MapEditSession.h"
 #include "live/LiveState.h"
@@ -41,7 +42,7 @@ QString missingMapsNote(const maps::ChartDef& def)
 } // namespace
 
 MapPage::MapPage(AppContext context, const QString& objectName, const QString& caption, const QString& panelName,
-                 QWidget* parent)
+                 const QString& frameName, QWidget* parent)
     : Page(context, objectName, caption, parent), m_session(MapEditSession::of(context.model, context.link)),
       m_panel(new QFrame(this))
 {
@@ -50,7 +51,8 @@ MapPage::MapPage(AppContext context, const QString& objectName, const QString& c
     m_panel->installEventFilter(this);
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
-    outer->addWidget(m_panel);
+    outer->addWidget(m_panel, 1);
+    outer->addWidget(new RTFrame(context.model, context.link, frameName, this));
 
     connect(&m_session, &MapEditSession::tableShown, this, &MapPage::redrawAll);
     connect(&m_session, &MapEditSession::curveChanged, this, &MapPage::redrawCurve);

@@ -22,9 +22,10 @@ class MapEditSession;
 class MapPage : public Page {
     Q_OBJECT
 public:
-    /// panelName names the page's background panel ("Panel3").
+    /// panelName names the page's background panel ("Panel3"), frameName
+    /// the real-time frame below it ("RT1").
     MapPage(AppContext context, const QString& objectName, const QString& caption, const QString& panelName,
-            QWidget* parent = nullptr);
+            const QString& frameName, QWidget* parent = nullptr);
 
     /// The chart of this page, or null for a chart of another page.
     MapChartView* chart(maps::ChartId id) const { return m_charts[static_cast<int>(id)]; }

@@ -6,7 +6,8 @@
 namespace kyr::app {
 
 TimingPage::TimingPage(AppContext context, QWidget* parent)
-    : MapPage(context, QStringLiteral("TabSheet2"), QStringLiteral("Timing Map"), QStringLiteral("Panel3"), parent)
+    : MapPage(context, QStringLiteral("TabSheet2"), QStringLiteral("Timing Map"), QStringLiteral("Panel3"),
+              QStringLiteral("RT1"), parent)
 {
     auto* column = new QVBoxLayout(panel());
     column->addWidget(addChart(maps::ChartId::Timing), 3);

@@ -1,5 +1,6 @@
 #include "app/setup/SetupPage.h"
 
+#include "app/live/RTFrame.h"
 #include "app/setup/SetupBinder.h"
 #include "app/setup/SetupPanels.h"
 #include "app/window/TuneModel.h"
@@ -12,6 +13,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QSlider>
 #include <QVBoxLayout>
 
 namespace kyr::app {
@@ -33,8 +35,15 @@ SetupPage::SetupPage(AppContext context, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(scroll);
+    // The real-time frame stays in view below the panels as they scroll.
+    auto* frame = new RTFrame(model(), link(), QStringLiteral("RT2"), this);
+    layout->addWidget(frame);
+    if (auto* target = content->findChild<QSlider*>(QStringLiteral("TrackBar7")))
+        RealTimeFrames::of(model()).watchTarget(target, frame);
 
-    m_binder = new SetupBinder(context, model().setupEngine(), content, this);
+    // The whole page: the target label the engine gives a text is in the frame.
+    m_binder = new SetupBinder(context, model().setupEngine(), this, this);
+
     connect(m_binder, &SetupBinder::vacuumMarkerMoved, &model(), &TuneModel::vacuumMarkerMoved);
     connect(m_binder, &SetupBinder::entryRefused, this, &Page::statusText);
     if (auto* calibrate = content->findChild<QPushButton*>(QStringLiteral("CalBtn")))

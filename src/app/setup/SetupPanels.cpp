@@ -320,10 +320,6 @@ void PanelBuilder::addLambdaTarget(QGroupBox* box, QGridLayout* grid)
         slider->setPageStep(5);
         slider->setValue((s.minimum + s.maximum) / 2);
         grid->addWidget(slider, row + 1, 0, 1, 2);
-        auto* strip = new LambdaTargetStrip(box);
-        strip->setPosition(slider->value());
-        QObject::connect(slider, &QSlider::valueChanged, strip, &LambdaTargetStrip::setPosition);
-        grid->addWidget(strip, row + 2, 0, 1, 2);
     }
 }
 
@@ -410,44 +406,6 @@ bool CalibrationSlot::eventFilter(QObject* watched, QEvent* event)
         && static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason)
         showButton();
     return QWidget::eventFilter(watched, event);
-}
-
-// ---------------------------------------------------------------- LambdaTargetStrip
-
-LambdaTargetStrip::LambdaTargetStrip(QWidget* parent)
-    : QWidget(parent), m_panel(new QFrame(this)), m_marker(new QFrame(m_panel)), m_label(new QLabel(m_panel))
-{
-    m_panel->setObjectName(QStringLiteral("Panel1"));
-    m_panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    m_marker->setObjectName(QStringLiteral("Shape1"));
-    m_marker->setFrameStyle(QFrame::Box | QFrame::Plain);
-    m_marker->setFixedSize(3, 8);
-    m_label->setObjectName(QStringLiteral("Label6"));
-    setFixedHeight(m_label->fontMetrics().height() + 12);
-}
-
-void LambdaTargetStrip::setPosition(int position)
-{
-    m_position = position;
-    place();
-}
-
-void LambdaTargetStrip::resizeEvent(QResizeEvent* event)
-{
-    QWidget::resizeEvent(event);
-    m_panel->setGeometry(rect());
-    place();
-}
-
-// The label is measured by the text it shows for the position, so it is
-// placed right whichever order the text and the position change in.
-void LambdaTargetStrip::place()
-{
-    const QString text = QString::fromStdString(setup::lambdaLabelText(m_position));
-    m_label->resize(m_label->fontMetrics().horizontalAdvance(text) + 2, m_label->fontMetrics().height());
-    const int width = m_panel->width();
-    m_marker->move(setup::lambdaMarkerLeft(width, m_position, m_marker->width()), 2);
-    m_label->move(setup::lambdaMarkerLeft(width, m_position, m_label->width()), 2 + m_marker->height());
 }
 
 QWidget* buildSetupPanels(QWidget* parent) { return PanelBuilder(parent).build(); }

@@ -67,31 +67,6 @@ private:
     QStackedLayout* m_stack;
 };
 
-/// The lambda panel's target marker: a bar (`Shape1`) and its label
-/// (`Label6`, whose text the engine gives) placed at the target volts.
-class LambdaTargetStrip : public QWidget {
-    Q_OBJECT
-public:
-    explicit LambdaTargetStrip(QWidget* parent = nullptr);
-
-    /// Moves marker and label to a TrackBar7 position (volts x 100).
-    void setPosition(int position);
-    int position() const { return m_position; }
-    QFrame* marker() const { return m_marker; }
-    QLabel* label() const { return m_label; }
-
-protected:
-    void resizeEvent(QResizeEvent* event) override;
-
-private:
-    void place();
-
-    QFrame* m_panel;  // Panel1
-    QFrame* m_marker; // Shape1
-    QLabel* m_label;  // Label6
-    int m_position = 50;
-};
-
 /// Builds every panel of the Setup page into one widget (no vehicle or
 /// identity boxes: the page adds those). "CalBtn" is a plain button here;
 /// the page decides what it opens.

@@ -7,6 +7,7 @@
 
 #include "app/link/LinkWorker.h"
 #include "app/setup/PendingEdits.h"
+#include "app/live/RTFrame.h"
 #include "app/setup/SetupBinder.h"
 #include "app/setup/SetupPanels.h"
 #include "app/window/TuneModel.h"
@@ -17,6 +18,8 @@
 #include <QLineEdit>
 #include <QTest>
 #include <QVBoxLayout>
+
+#include <QSlider>
 
 #include <memory>
 
@@ -29,6 +32,10 @@ protected:
     {
         auto* layout = new QVBoxLayout(page.get());
         layout->addWidget(app::buildSetupPanels(page.get()));
+        // The real-time frame below the panels holds the target marker.
+        auto* frame = new app::RTFrame(model, *link, QStringLiteral("RT2"), page.get());
+        layout->addWidget(frame);
+        app::RealTimeFrames::of(model).watchTarget(page->findChild<QSlider*>(QStringLiteral("TrackBar7")), frame);
         binder = std::make_unique<app::SetupBinder>(context(), engine, page.get());
         page->resize(1400, 800);
         page->show();

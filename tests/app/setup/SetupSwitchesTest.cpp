@@ -4,6 +4,8 @@
 
 #include "setup/SetupPageFixture.h"
 
+#include "app/live/RTFrame.h"
+
 #include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
