@@ -90,6 +90,7 @@ struct Commands {
 struct LiveSwitches {
     bool analogSignals = false;    ///< the real-time poll is wanted
     bool realtimeTracking = false; ///< the charts follow the engine
+    bool fastPoll = false;         ///< the poll asks again as soon as a record is in
     bool operator==(const LiveSwitches&) const = default;
 };
 

@@ -2,6 +2,8 @@
 
 #include "link/Protocol.h"
 
+#include <iterator>
+
 namespace kyr::app {
 
 // ---------------------------------------------------------------- link thread
@@ -184,12 +186,11 @@ Ticket LinkWorker::send(link::Bytes bytes)
                            .deliver = [this](Ticket t, const LinkReply& r) { emit sent(t, r.sent); }});
 }
 
-Ticket LinkWorker::readLive()
+Ticket LinkWorker::readLive(session::LivePace pace)
 {
-    Job job = [](LinkExecutor::Context& c, LinkReply& r) {
-        r.reply = c.keeper.readLive();
-    };
-    return enqueue(Request{.prepare = [job] { return job; },
+    Job job = [pace](LinkExecutor::Context& c, LinkReply& r) { r.reply = c.keeper.readLive(pace); };
+    return enqueue(Request{.live = true,
+                           .prepare = [job] { return job; },
                            .deliver = [this](Ticket t, const LinkReply& r) { emit liveRead(t, r.reply); }});
 }
 
@@ -236,15 +237,23 @@ Ticket LinkWorker::enqueue(Request r)
 {
     r.id = m_nextId++;
     const Ticket id = r.id;
-    m_queue.push_back(std::move(r));
+    // A send goes ahead of the ReadLives at the end of the queue, never ahead
+    // of another send or a tune request.
+    auto at = m_queue.end();
+    if (r.sendOnly)
+        while (at != m_queue.begin() && std::prev(at)->live)
+            --at;
+    m_queue.insert(at, std::move(r));
     updateBusy();
     pump();
     return id;
 }
 
 // A tune request starts only when nothing runs, so that it takes the state
-// every earlier request left. Sends and ReadLive do not touch the state: they
-// follow each other at once, but never overtake a tune request.
+// every earlier request left. Sends do not touch the state: they follow each
+// other at once, but never overtake a tune request. A ReadLive also waits
+// until nothing runs: handed over early it would sit on the link thread,
+// where a send asked for after it could no longer go first.
 void LinkWorker::pump()
 {
     if (m_pumping)
@@ -252,7 +261,7 @@ void LinkWorker::pump()
     m_pumping = true;
     while (!m_queue.empty()) {
         const Request& head = m_queue.front();
-        const bool canStart = head.tune ? m_inFlight == 0 : m_tuneInFlight == 0;
+        const bool canStart = head.tune || head.live ? m_inFlight == 0 : m_tuneInFlight == 0;
         if (!canStart)
             break;
         Request r = std::move(m_queue.front());

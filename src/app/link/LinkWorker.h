@@ -4,12 +4,15 @@
 // connect, read, write, send, read live...) and hears of each through a
 // signal of its own, so no window code can reach the port from its thread.
 //
-// Requests run strictly in the order they were asked for. A request that
-// changes the tune takes a copy of the window's TuneState when its turn
-// comes (so it sees what every earlier request left), and the state it
-// leaves is applied to the TuneModel before its signal is emitted. Every
-// request returns a ticket that its signal carries, so that the one who
-// asked can tell its own answer.
+// Requests run in the order they were asked for, with one exception: a
+// single send goes ahead of the real-time poll's ReadLives still waiting in
+// the queue, so that an edit waits at most for the exchange on the line. A
+// ReadLive is handed to the link thread only when nothing else runs there.
+// A request that changes the tune takes a copy of the window's TuneState
+// when its turn comes (so it sees what every earlier request left), and the
+// state it leaves is applied to the TuneModel before its signal is emitted.
+// Every request returns a ticket that its signal carries, so that the one
+// who asked can tell its own answer.
 
 #include "app/window/TuneModel.h"
 #include "files/MapFile.h"
@@ -124,8 +127,9 @@ public:
     /// WriteByte, WritePoint, calibration: dropped, with sent(false), while no
     /// unit is connected; kept in the journal while its link is lost.
     Ticket send(link::Bytes bytes);              ///< sent
-    /// The real-time poll's ReadLive with its 20 ms pause.
-    Ticket readLive();                           ///< liveRead
+    /// The real-time poll's ReadLive: with its 20 ms pause, or (fast) taken
+    /// as soon as the whole record is in.
+    Ticket readLive(session::LivePace pace = session::LivePace::Normal); ///< liveRead
 
     /// Nothing queued or running.
     bool idle() const { return m_queue.empty() && m_inFlight == 0; }
@@ -166,6 +170,7 @@ private:
         bool tune = false;      // carries the state
         bool sendOnly = false;  // dropped while no unit is connected
         bool progress = false;  // shows the busy indicator
+        bool live = false;      // a ReadLive: sends overtake it while it waits
         Prepare prepare;
         Deliver deliver;
         Ticket id = 0;

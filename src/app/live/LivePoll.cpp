@@ -21,6 +21,10 @@ LivePoll::LivePoll(TuneModel& model, LinkWorker& link, QObject* parent)
     m_timer.setObjectName(QStringLiteral("Timer1"));
     m_timer.setInterval(IntervalMs);
     connect(&m_timer, &QTimer::timeout, this, &LivePoll::tick);
+    m_frame.setObjectName(QStringLiteral("LiveFrame"));
+    m_frame.setSingleShot(true);
+    m_frame.setInterval(FrameMs);
+    connect(&m_frame, &QTimer::timeout, this, &LivePoll::showFrame);
     connect(&model, &TuneModel::stateChanged, this, &LivePoll::follow);
     connect(&model, &TuneModel::busyChanged, this, &LivePoll::follow);
     connect(&link, &LinkWorker::liveRead, this, [this](Ticket t, const link::Bytes& reply) {
@@ -71,11 +75,15 @@ void LivePoll::follow()
         m_timer.start();
     } else {
         m_timer.stop();
+        m_frame.stop();
+        m_unshown = false;
         m_latest.reset();
         if (!m_replaying)
             emit operatingPoint({});
     }
     emit runningChanged(want);
+    if (want && fastPoll())
+        tick();
 }
 
 void LivePoll::setAnalogEnabled(bool on)
@@ -94,21 +102,36 @@ void LivePoll::setTracking(bool on)
 
 bool LivePoll::tracking() const { return m_model.state().live.realtimeTracking; }
 
+void LivePoll::setFastPoll(bool on)
+{
+    m_model.mutableState().live.fastPoll = on;
+    m_model.stateEdited();
+    // The chain starts at once rather than at the next tick.
+    if (on && running())
+        tick();
+}
+
+bool LivePoll::fastPoll() const { return m_model.state().live.fastPoll; }
+
 void LivePoll::tick()
 {
     if (m_pending || !wanted())
         return;
     m_pending = true;
-    m_ticket = m_link->readLive();
+    m_ticket = m_link->readLive(fastPoll() ? session::LivePace::Fast : session::LivePace::Normal);
 }
 
 void LivePoll::received(const std::vector<uint8_t>& reply)
 {
     m_pending = false;
+    // The fast poll asks again before anything else is done with this record.
+    if (fastPoll() && m_timer.isActive())
+        tick();
     auto decoded = live::decodeLive(reply);
     if (!decoded.ok()) {
         // Old values must not pass for the engine's present state.
         m_latest.reset();
+        m_unshown = false;
         emit liveMissed(QString::fromStdString(decoded.error().message));
         if (!m_replaying)
             emit operatingPoint({});
@@ -119,9 +142,30 @@ void LivePoll::received(const std::vector<uint8_t>& reply)
         return;
     m_latest = decoded.value();
     ++m_records;
+    emit liveUpdated(*m_latest);
+    // The first record of a frame is shown at once, the newest of the rest when it ends.
+    if (m_frame.isActive())
+        m_unshown = true;
+    else
+        show();
+}
+
+void LivePoll::showFrame()
+{
+    if (m_unshown && m_latest)
+        show();
+}
+
+void LivePoll::show()
+{
+    m_unshown = false;
+    if (!m_latest) // the poll stopped while the record was handed on
+        return;
+    m_frame.start();
+    // While a log is replayed its cursor owns the bars and the key cursors.
     if (!m_replaying)
         showPoint(*m_latest);
-    emit liveUpdated(*m_latest);
+    emit liveShown(*m_latest);
 }
 
 // The bars stand at the point, and with "Realtime Tracking" the key cursors go there.

@@ -8,6 +8,14 @@
 // one still waiting is skipped, so a slow link never piles up requests. It
 // also holds off while a sequence is queued or running (the model is busy),
 // so that Read and Write to KYR run without live requests between them.
+//
+// "Fast poll" asks for the next record as soon as the last one is in, and
+// has the link take each record the moment it is whole (with a limit for
+// one that does not come); Timer1 then only starts the chain again after a
+// pause. Every record is handed on (the logger keeps them all), but the
+// charts follow at display rate: liveShown carries the newest record at
+// most once a frame, and realtime tracking moves the cursors with it, so
+// that the key edits the point the live bar shows.
 
 #include "app/link/LinkWorker.h"
 #include "live/LiveRecord.h"
@@ -26,6 +34,7 @@ class LivePoll : public QObject {
     Q_OBJECT
 public:
     static constexpr int IntervalMs = 20; ///< Timer1
+    static constexpr int FrameMs = 33;    ///< the charts follow the engine at most this often
 
     /// Follows the model's link state; sends through link.
     LivePoll(TuneModel& model, LinkWorker& link, QObject* parent = nullptr);
@@ -53,9 +62,18 @@ public:
     void setTracking(bool on);
     /// Whether "Realtime Tracking" is checked.
     bool tracking() const;
+    /// "Fast poll" (`FastPoll`) was clicked.
+    void setFastPoll(bool on);
+    /// Whether "Fast poll" is checked.
+    bool fastPoll() const;
+    /// The shortest time between two liveShown (FrameMs by default).
+    void setFrameInterval(int ms) { m_frame.setInterval(ms); }
 
     /// One tick of Timer1 (the timer calls it; tests may too).
     void tick();
+    /// The end of a frame: the newest record not yet shown goes to the charts
+    /// (the frame timer calls it; tests may too).
+    void showFrame();
 
     /// A log is replayed: the live bars and tracking follow these values, not
     /// the poll's records, until endReplay(). The poll's records still reach
@@ -65,8 +83,10 @@ public:
     bool replaying() const { return m_replaying; }
 
 signals:
-    /// A LiveRecord arrived and decoded.
+    /// A LiveRecord arrived and decoded: every one of them.
     void liveUpdated(const kyr::live::LiveValues& values);
+    /// The newest record, at most once a frame, for what draws.
+    void liveShown(const kyr::live::LiveValues& values);
     /// A reply was missing or short: the displays drop the values they show.
     void liveMissed(const QString& why);
     /// Timer1 started (true) or stopped (false).
@@ -78,12 +98,15 @@ signals:
 private:
     void follow();
     void received(const std::vector<uint8_t>& reply);
+    void show();
     bool wanted() const;
     void showPoint(const live::LiveValues& values);
 
     TuneModel& m_model;
     LinkWorker* m_link; // null once the link is gone
     QTimer m_timer;
+    QTimer m_frame;     // runs for a frame after each liveShown
+    bool m_unshown = false; // a record came in during the frame
     bool m_pending = false;
     Ticket m_ticket = 0; // the ReadLive this poll waits for
     std::optional<live::LiveValues> m_latest;

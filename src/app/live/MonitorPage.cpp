@@ -35,12 +35,17 @@ MonitorPage::MonitorPage(AppContext context, QWidget* parent)
     m_analog = new QCheckBox(QStringLiteral("Analog Signals"), this);
     m_analog->setObjectName(QStringLiteral("AnalogEn"));
     m_analog->setEnabled(false);
+    auto* fast = new QCheckBox(QStringLiteral("Fast poll"), this);
+    fast->setObjectName(QStringLiteral("FastPoll"));
+    fast->setEnabled(false);
+    fast->setToolTip(QStringLiteral("Ask for the next record as soon as the last one is in"));
     m_track = new QCheckBox(QStringLiteral("Realtime Tracking"), this);
     m_track->setObjectName(QStringLiteral("RT_Track"));
     m_track->setEnabled(false);
     m_state = new QLabel(this);
     m_state->setObjectName(QStringLiteral("LiveState"));
     switches->addWidget(m_analog);
+    switches->addWidget(fast);
     switches->addWidget(m_track);
     switches->addStretch(1);
     switches->addWidget(m_state);
@@ -51,6 +56,7 @@ MonitorPage::MonitorPage(AppContext context, QWidget* parent)
 
     // Only a click changes the state; the window sets the boxes from it with signals blocked.
     connect(m_analog, &QCheckBox::toggled, &m_poll, &LivePoll::setAnalogEnabled);
+    connect(fast, &QCheckBox::toggled, &m_poll, &LivePoll::setFastPoll);
     connect(m_track, &QCheckBox::toggled, &m_poll, &LivePoll::setTracking);
     connect(&m_poll, &LivePoll::liveUpdated, this, &MonitorPage::showValues);
     connect(&m_poll, &LivePoll::liveMissed, this, [this](const QString& why) {

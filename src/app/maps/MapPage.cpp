@@ -77,6 +77,8 @@ MapPage::MapPage(AppContext context, const QString& objectName, const QString& c
             c->hidePointer();
     });
     LivePoll& poll = LivePoll::of(context.model, context.link);
+    // The bars follow at display rate, not with every record, and stand at a
+    // replayed log's cursor while one is shown.
     connect(&poll, &LivePoll::operatingPoint, this, &MapPage::showLive);
 }
 

@@ -34,10 +34,12 @@ Presenter::Presenter(QMainWindow& window, Controls controls, QWidget& pages)
                {&C::calibrateAir, mustFind<QWidget>(pages, "Button2")},
                {&C::calibrateMap, mustFind<QWidget>(pages, "Button3")},
                {&C::analogSignals, mustFind<QWidget>(pages, "AnalogEn")},
+               {&C::analogSignals, mustFind<QWidget>(pages, "FastPoll")},
                {&C::realtimeTracking, mustFind<QWidget>(pages, "RT_Track")}};
     using L = session::LiveSwitches;
     m_switches = {{&L::analogSignals, mustFind<QAbstractButton>(pages, "AnalogEn")},
-                  {&L::realtimeTracking, mustFind<QAbstractButton>(pages, "RT_Track")}};
+                  {&L::realtimeTracking, mustFind<QAbstractButton>(pages, "RT_Track")},
+                  {&L::fastPoll, mustFind<QAbstractButton>(pages, "FastPoll")}};
 }
 
 QString Presenter::title(const session::TuneState& state, bool differsFromUnit)

@@ -40,7 +40,9 @@ protected:
 
 } // namespace
 
-TEST_F(LinkWorkerTest, RequestsRunInTheOrderPosted)
+// Sends keep their order among themselves and with the tune requests, but
+// go ahead of a ReadLive still waiting in the queue.
+TEST_F(LinkWorkerTest, RequestsRunInTheOrderPostedButSendsGoAheadOfReadLive)
 {
     connect();
     worker->send(link::writeByte(10, 1));
@@ -48,16 +50,39 @@ TEST_F(LinkWorkerTest, RequestsRunInTheOrderPosted)
     QObject::connect(worker.get(), &app::LinkWorker::liveRead, [&](app::Ticket, const link::Bytes& b) { live = b; });
     worker->readLive();
     worker->send(link::writePoint(0xE8, 5, 20));
+    worker->readTable();
+    worker->send(link::writeByte(11, 2));
     waitIdle();
     std::vector<link::Bytes> writes = unit.device.writes();
-    ASSERT_GE(writes.size(), 5u);
-    // Connect: identity, setup read, table read; then the three in order.
+    ASSERT_GE(writes.size(), 8u);
+    // Connect: identity, setup read, table read; then the rest.
     EXPECT_EQ(writes[0], link::readIdentity());
-    EXPECT_EQ(writes[writes.size() - 3], link::writeByte(10, 1));
-    EXPECT_EQ(writes[writes.size() - 2], link::readLive());
-    EXPECT_EQ(writes[writes.size() - 1], link::writePoint(0xE8, 5, 20));
+    const std::vector<link::Bytes> tail(writes.end() - 5, writes.end());
+    EXPECT_EQ(tail, (std::vector<link::Bytes>{link::writeByte(10, 1), link::writePoint(0xE8, 5, 20), link::readLive(),
+                                              link::readTable(), link::writeByte(11, 2)}));
     EXPECT_EQ(live.size(), 10u);
     EXPECT_TRUE(model.state().flags.UnitConnected) << "the state came back and was applied";
+}
+
+// A send waits for the ReadLive on the line, never for one behind it.
+TEST_F(LinkWorkerTest, SendWaitsOnlyForTheExchangeOnTheLine)
+{
+    connect();
+    waitIdle();
+    const std::size_t before = unit.device.writes().size();
+    unit.holdLive = true;
+    worker->readLive();
+    ASSERT_TRUE(waitFor([&] { return unit.liveReads.load() >= 1; }));
+    worker->readLive(session::LivePace::Fast);
+    worker->send(link::writePoint(0xE8, 5, 20));
+    worker->send(link::writeByte(10, 1));
+    EXPECT_EQ(worker->pending(), 4);
+    unit.holdLive = false;
+    waitIdle();
+    const std::vector<link::Bytes> all = unit.device.writes();
+    const std::vector<link::Bytes> writes(all.begin() + static_cast<std::ptrdiff_t>(before), all.end());
+    EXPECT_EQ(writes, (std::vector<link::Bytes>{link::readLive(), link::writePoint(0xE8, 5, 20),
+                                                link::writeByte(10, 1), link::readLive()}));
 }
 
 // A later request sees what an earlier one left, even when both were asked for at once:
