@@ -71,7 +71,7 @@ QWidget* MonitorPage::buildGauges()
     constexpr int PerRow = 4;
     for (const live::GaugeDef& def : live::gaugeTable()) {
         const int i = static_cast<int>(def.gauge);
-        auto* group = new QGroupBox(QString::fromUtf8(def.caption.data(), static_cast<int>(def.caption.size())), box);
+        auto* group = new QGroupBox(QString::fromUtf8(def.unit.data(), static_cast<int>(def.unit.size())), box);
         group->setObjectName(QStringLiteral("Gauge%1").arg(i));
         auto* inner = new QVBoxLayout(group);
         m_values[i] = new QLabel(group);
