@@ -11,6 +11,7 @@
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("KYR"));
     QApplication::setApplicationName(QStringLiteral("KYR Tuner"));
     QApplication::setApplicationDisplayName(QStringLiteral("KYR Tuner"));
 
