@@ -13,9 +13,9 @@ namespace kyr::app {
 
 namespace {
 
-// The scale runs clockwise from lower left to lower right (Qt angles: counter-
+// The scale runs clockwise from lower left to lower right over 240 degrees (Qt angles: counter-
 // clockwise from three o'clock).
-constexpr double StartDeg = 225.0, SweepDeg = 270.0;
+constexpr double StartDeg = 210.0, SweepDeg = 240.0;
 constexpr double PiOver180 = 3.14159265358979323846 / 180.0;
 
 // Radii as shares of the dial's.
@@ -55,8 +55,6 @@ RoundGauge::RoundGauge(const live::GaugeDef& def, link::Clock& clock, QWidget* p
     : QWidget(parent), m_def(def), m_limits(def.limits), m_clock(clock)
 {
     setObjectName(QStringLiteral("Gauge_%1").arg(fromView(def.key)));
-    // The dial pixmap covers the whole widget: nothing beneath needs painting.
-    setAttribute(Qt::WA_OpaquePaintEvent);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     m_frame.setSingleShot(true);
     m_frame.setInterval(FrameMs);
@@ -165,31 +163,53 @@ void RoundGauge::changeEvent(QEvent* event)
     QWidget::changeEvent(event);
 }
 
-void RoundGauge::buildDial()
+QRectF RoundGauge::digitsRect() const
 {
-    const qreal dpr = devicePixelRatioF();
-    m_dial = QPixmap((QSizeF(size()) * dpr).toSize());
-    m_dial.setDevicePixelRatio(dpr);
-    m_dial.fill(palette().color(QPalette::Window));
-    QPainter p(&m_dial);
-    p.setRenderHint(QPainter::Antialiasing);
-    if (!isEnabled())
-        p.setOpacity(0.45);
     const QRectF r = dialRect();
     const double radius = r.width() / 2.0;
+    return {r.center().x() - radius * 0.36, r.center().y() + radius * 0.32, radius * 0.72, radius * 0.30};
+}
+
+QPixmap RoundGauge::blankPixmap() const
+{
+    const qreal dpr = devicePixelRatioF();
+    QPixmap pixmap((QSizeF(size()) * dpr).toSize());
+    pixmap.setDevicePixelRatio(dpr);
+    pixmap.fill(Qt::transparent); // the page shows around the dial
+    return pixmap;
+}
+
+void RoundGauge::buildDial()
+{
+    const QRectF r = dialRect();
+    const double radius = r.width() / 2.0;
+    const double opacity = isEnabled() ? 1.0 : 0.45;
+    m_dial = blankPixmap();
+    QPainter p(&m_dial);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setOpacity(opacity);
     p.setPen(QPen(Rim, std::max(1.0, radius * 0.04)));
     p.setBrush(Face);
     p.drawEllipse(r.adjusted(radius * 0.02, radius * 0.02, -radius * 0.02, -radius * 0.02));
     drawZones(p);
     drawScale(p);
-    p.setPen(Ink);
-    p.setFont(sized(font(), radius * 0.14, true));
-    p.drawText(QRectF(r.left(), r.center().y() - radius * 0.50, r.width(), radius * 0.22), Qt::AlignCenter,
+
+    // The labels lie over the needle, so that it never hides them.
+    m_labels = blankPixmap();
+    QPainter l(&m_labels);
+    l.setRenderHint(QPainter::Antialiasing);
+    l.setOpacity(opacity);
+    l.setPen(Ink);
+    l.setFont(sized(font(), radius * 0.13, true));
+    l.drawText(QRectF(r.left(), r.center().y() + radius * 0.11, r.width(), radius * 0.2), Qt::AlignCenter,
                fromView(m_def.name));
-    p.setPen(Dim);
-    p.setFont(sized(font(), radius * 0.12, false));
-    p.drawText(QRectF(r.left(), r.center().y() + radius * 0.62, r.width(), radius * 0.2), Qt::AlignCenter,
+    l.setPen(Dim);
+    l.setFont(sized(font(), radius * 0.12, false));
+    l.drawText(QRectF(r.left(), r.center().y() + radius * 0.63, r.width(), radius * 0.2), Qt::AlignCenter,
                fromView(m_def.unit));
+    l.setPen(Qt::NoPen);
+    l.setBrush(QColor(0x10, 0x10, 0x12));
+    l.drawRoundedRect(digitsRect(), radius * 0.05, radius * 0.05);
 }
 
 void RoundGauge::drawZones(QPainter& p) const
@@ -247,16 +267,6 @@ void RoundGauge::paintEvent(QPaintEvent*)
     const double radius = r.width() / 2.0;
     const bool live = m_shown.live && isEnabled();
 
-    // The digits, in the zone's colour.
-    const QRectF digits(r.center().x() - radius * 0.42, r.center().y() + radius * 0.30, radius * 0.84,
-                        radius * 0.32);
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(0x10, 0x10, 0x12));
-    p.drawRoundedRect(digits, radius * 0.05, radius * 0.05);
-    p.setPen(live ? zoneColour(m_shown.zone) : Dim);
-    p.setFont(sized(font(), radius * 0.24, true));
-    p.drawText(digits, Qt::AlignCenter, live ? m_shown.text : QStringLiteral("--"));
-
     // The needle from the hub to its tip pixel.
     const QPointF hub = r.center();
     p.setPen(QPen(live ? Needle : Dim, std::max(2.0, radius * 0.04), Qt::SolidLine, Qt::RoundCap));
@@ -264,6 +274,12 @@ void RoundGauge::paintEvent(QPaintEvent*)
     p.setPen(Qt::NoPen);
     p.setBrush(live ? QColor(0x50, 0x52, 0x58) : Dim);
     p.drawEllipse(hub, radius * 0.08, radius * 0.08);
+
+    // Name, unit and the digits' box over it; the digits in the zone's colour.
+    p.drawPixmap(0, 0, m_labels);
+    p.setPen(live ? zoneColour(m_shown.zone) : Dim);
+    p.setFont(sized(font(), radius * 0.22, true));
+    p.drawText(digitsRect(), Qt::AlignCenter, live ? m_shown.text : QStringLiteral("--"));
 }
 
 } // namespace kyr::app

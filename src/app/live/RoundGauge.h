@@ -1,5 +1,5 @@
 #pragma once
-// A round gauge of the "Engine Monitor": a needle over a 270 degree scale
+// A round gauge of the "Engine Monitor": a needle over a 240 degree scale
 // with numbered ticks, the warning zone in amber and the danger zone in red at
 // either end of the scale, the value in digits under the hub, the channel's
 // name above it and the unit below.
@@ -77,6 +77,8 @@ private:
     double angleOf(double value) const;
     QPointF pointAt(double angleDeg, double radius) const;
     QRectF dialRect() const;
+    QRectF digitsRect() const;
+    QPixmap blankPixmap() const;
     void buildDial();
     void drawZones(class QPainter& p) const;
     void drawScale(class QPainter& p) const;
@@ -87,7 +89,8 @@ private:
     std::optional<double> m_value; // the newest value given
     uint32_t m_valueAt = 0;        // when it came (clock ticks)
     Shown m_shown;                 // what the next paint draws
-    QPixmap m_dial;                // the static parts, at the device's pixel ratio
+    QPixmap m_dial;                // the static parts under the needle, at the device's pixel ratio
+    QPixmap m_labels;              // and over it: name, unit, the digits' box
     QTimer m_frame;                // holds repaints to one a frame
     bool m_dirty = false;          // a change waits for the frame to end
     int m_repaints = 0;
