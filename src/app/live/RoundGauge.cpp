@@ -104,29 +104,45 @@ RoundGauge::Shown RoundGauge::shownFor(std::optional<double> value, bool live) c
     return s;
 }
 
-// Repaints at once when the last frame is over, else once it is.
+// Repaints what changed at once when the last frame is over, else once it is.
 void RoundGauge::show(const Shown& s)
 {
     if (s == m_shown)
         return;
+    m_pending |= changedRect(m_shown, s);
     m_shown = s;
-    if (m_frame.isActive()) {
-        m_dirty = true;
+    if (m_frame.isActive())
         return;
-    }
-    update();
-    ++m_repaints;
-    m_frame.start();
+    frameDue();
 }
 
 void RoundGauge::frameDue()
 {
-    if (!m_dirty)
+    if (m_pending.isEmpty())
         return;
-    m_dirty = false;
-    update();
+    update(m_pending);
+    m_pending = {};
     ++m_repaints;
     m_frame.start();
+}
+
+// The needle's sweep from the old tip to the new one, and the digits when they
+// change: the rest of the gauge stays as painted.
+QRect RoundGauge::changedRect(const Shown& from, const Shown& to) const
+{
+    const QRectF r = dialRect();
+    const double radius = r.width() / 2.0;
+    QRect changed;
+    if (from.tip != to.tip || from.live != to.live) {
+        const QPoint hub = r.center().toPoint();
+        const int pad = static_cast<int>(radius * 0.08) + 3; // the hub and the needle's width
+        changed = QRect(hub, hub).united(QRect(from.tip, from.tip)).united(QRect(to.tip, to.tip))
+                      .normalized().adjusted(-pad, -pad, pad, pad);
+        // The labels lie over the needle; they are drawn again where it crosses them.
+    }
+    if (from.text != to.text || from.zone != to.zone || from.live != to.live)
+        changed |= digitsRect().toAlignedRect();
+    return changed;
 }
 
 double RoundGauge::angleOf(double value) const

@@ -74,6 +74,7 @@ private:
     Shown shownFor(std::optional<double> value, bool live) const;
     void show(const Shown& s);
     void frameDue();
+    QRect changedRect(const Shown& from, const Shown& to) const;
     double angleOf(double value) const;
     QPointF pointAt(double angleDeg, double radius) const;
     QRectF dialRect() const;
@@ -92,7 +93,7 @@ private:
     QPixmap m_dial;                // the static parts under the needle, at the device's pixel ratio
     QPixmap m_labels;              // and over it: name, unit, the digits' box
     QTimer m_frame;                // holds repaints to one a frame
-    bool m_dirty = false;          // a change waits for the frame to end
+    QRect m_pending;               // changed since the last repaint, waiting for the frame to end
     int m_repaints = 0;
 };
 

@@ -17,6 +17,8 @@
 #include <QSettings>
 #include <QTest>
 
+#include <set>
+
 namespace kyr::apptest {
 
 namespace {
@@ -210,6 +212,23 @@ TEST_F(MonitorGaugeTest, ThePageShowsARecordGreysOutWhenItStopsAndTakesItsSavedL
     EXPECT_FALSE(page.gauge(Gauge::RpmHundreds)->live());
     emit poll().liveUpdated(v);
     EXPECT_TRUE(page.gauge(Gauge::RpmHundreds)->live());
+
+    // The grid reflows: a wide page puts more gauges in a row than a narrow one.
+    const auto columns = [&] {
+        std::set<int> xs;
+        for (const live::GaugeDef& d : live::gaugeTable())
+            xs.insert(page.gauge(d.gauge)->x());
+        return xs.size();
+    };
+    page.show();
+    page.resize(1400, 600);
+    QCoreApplication::processEvents();
+    const std::size_t wide = columns();
+    page.resize(420, 1600);
+    QCoreApplication::processEvents();
+    EXPECT_GT(wide, columns());
+    EXPECT_GE(columns(), 2u) << "two columns fill a tall, narrow page better than one";
+    EXPECT_GT(page.gauge(Gauge::RpmHundreds)->width(), 150) << "the gauges keep a readable size";
 }
 
 TEST_F(MonitorGaugeTest, ALostLinkGreysThePageOut)
