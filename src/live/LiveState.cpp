@@ -19,14 +19,21 @@ std::optional<double> scaled(std::optional<double> v, double divisor)
 
 constexpr ChartId kTracked[] = {ChartId::Timing, ChartId::FuelRpm, ChartId::Vacuum};
 
+constexpr std::nullopt_t None = std::nullopt;
+
 constexpr GaugeDef kGauges[GaugeCount] = {
-    {Gauge::RpmHundreds, "RPM x 100", 0, 100, 1},
-    {Gauge::KpaTens, "kPa x10", 0, 25, 1},
-    {Gauge::AirFuel, "Air/Fuel Ratio", 10, 20, 1},
-    {Gauge::Volts, "V", 8, 16, 1},
-    {Gauge::Degrees, "Degrees", -10, 50, 1},
-    {Gauge::Celsius, "\u00b0C", -40, 120, 0},
-    {Gauge::InjectorPercent, "% Inj", 0, 100, 1},
+    {Gauge::RpmHundreds, "rpm", "RPM", "RPM x 100", 0, 100, 1, 10, 4, {None, None, 65, 75}},
+    {Gauge::Degrees, "timing", "Timing", "Degrees", -10, 50, 1, 10, 1, {None, None, 40, 45}},
+    {Gauge::KpaTens, "vacuum", "Vacuum", "kPa x10", 0, 25, 1, 5, 4, {None, None, None, None}},
+    {Gauge::LambdaVolts, "lambda", "Lambda", "V", 0, 1, 2, 0.2, 1, {0.1, 0.2, None, None}},
+    {Gauge::AirFuel, "afr", "Mixture", "Air/Fuel Ratio", 10, 20, 1, 2, 1, {None, None, 15.5, 16.5}},
+    {Gauge::Volts, "battery", "Battery", "V", 8, 16, 1, 2, 1, {11, 12, 14.8, 15.5}},
+    {Gauge::InjectorPercent, "injector", "Injector Duty", "% Inj", 0, 100, 1, 20, 1, {None, None, 80, 90}},
+    {Gauge::InjectorMs, "injectorms", "Injector Time", "ms", 0, 25, 2, 5, 4, {None, None, None, None}},
+    {Gauge::Celsius, "water", "Water Temp", "\u00b0C", -40, 120, 0, 20, 1, {None, None, 100, 110}},
+    {Gauge::AirCelsius, "air", "Air Temp", "\u00b0C", -40, 120, 0, 20, 1, {None, None, 50, 65}},
+    {Gauge::ThrottlePercent, "throttle", "Throttle", "%", 0, 100, 0, 20, 1, {None, None, None, None}},
+    {Gauge::PotPercent, "pot", "POT", "%", 0, 100, 0, 20, 1, {None, None, None, None}},
 };
 
 } // namespace
@@ -71,25 +78,43 @@ double airFuelRatio(double lambdaVolts)
 
 std::span<const GaugeDef> gaugeTable() { return kGauges; }
 
-std::optional<double> gaugeValue(Gauge g, const LiveValues& v)
+const GaugeDef& gaugeDef(Gauge g)
+{
+    for (const GaugeDef& d : kGauges)
+        if (d.gauge == g)
+            return d;
+    return kGauges[0];
+}
+
+std::optional<double> gaugeValue(Gauge g, const LiveValues& v, ThrottleCal cal)
 {
     switch (g) {
     case Gauge::RpmHundreds:
         return scaled(v.get(LiveField::Rpm), 100.0);
+    case Gauge::Degrees:
+        return v.get(LiveField::Timing);
     case Gauge::KpaTens:
         return scaled(v.get(LiveField::Vacuum), 10.0);
+    case Gauge::LambdaVolts:
+        return v.get(LiveField::Lambda);
     case Gauge::AirFuel:
         if (auto l = v.get(LiveField::Lambda))
             return airFuelRatio(*l);
         return std::nullopt;
     case Gauge::Volts:
         return v.get(LiveField::Battery);
-    case Gauge::Degrees:
-        return v.get(LiveField::Timing);
-    case Gauge::Celsius:
-        return v.get(LiveField::WaterTemp);
     case Gauge::InjectorPercent:
         return v.get(LiveField::InjectorDuty);
+    case Gauge::InjectorMs:
+        return logValue(LogColumn::InjectorMs, v, cal);
+    case Gauge::Celsius:
+        return v.get(LiveField::WaterTemp);
+    case Gauge::AirCelsius:
+        return v.get(LiveField::AirTemp);
+    case Gauge::ThrottlePercent:
+        return logValue(LogColumn::ThrottlePercent, v, cal);
+    case Gauge::PotPercent:
+        return v.get(LiveField::Pot);
     }
     return std::nullopt;
 }

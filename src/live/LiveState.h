@@ -1,9 +1,11 @@
 #pragma once
 // What the live displays make of one LiveRecord: where the engine's operating
 // point sits on each map chart, where realtime tracking puts the key cursors,
-// and the read-outs of the "Engine Monitor" page. Pure functions of the
+// and the gauges of the "Engine Monitor" page. Pure functions of the
 // decoded values, so the window only draws what they say.
 
+#include "live/DataLog.h"
+#include "live/GaugeLimits.h"
 #include "live/LiveRecord.h"
 #include "table/Layout.h"
 
@@ -33,21 +35,34 @@ std::span<const table::ChartId> trackedCharts();
 /// switching point 0.45 V reads about 14.7. Kept within 10..20.
 double airFuelRatio(double lambdaVolts);
 
-/// The read-outs of the "Engine Monitor" page.
-enum class Gauge { RpmHundreds, KpaTens, AirFuel, Volts, Degrees, Celsius, InjectorPercent };
-constexpr int GaugeCount = 7;
+/// The gauges of the "Engine Monitor" page, one for every live channel (the
+/// lambda sensor twice: in volts and as an air/fuel ratio).
+enum class Gauge {
+    RpmHundreds, Degrees, KpaTens, LambdaVolts, AirFuel, Volts,
+    InjectorPercent, InjectorMs, Celsius, AirCelsius, ThrottlePercent, PotPercent,
+};
+constexpr int GaugeCount = 12;
 
-/// One read-out: its caption, range and decimals.
+/// One gauge: its names, scale, places and default limits.
 struct GaugeDef {
     Gauge gauge;
-    std::string_view caption; ///< "RPM x 100"
-    double min, max;          ///< the scale of its bar
-    int decimals;             ///< places shown
+    std::string_view key;  ///< stable name in the settings ("battery")
+    std::string_view name; ///< the channel ("Battery")
+    std::string_view unit; ///< the read-out's own caption ("RPM x 100", "V")
+    double min, max;       ///< the scale
+    int decimals;          ///< places shown
+    double majorStep;      ///< numbered tick every majorStep
+    int minorTicks;        ///< ticks between two numbered ones
+    GaugeLimits limits;    ///< the default warning and danger limits
+
+    GaugeScale scale() const { return {name, min, max, decimals}; }
 };
 
-/// The read-outs in page order.
+/// The gauges in page order.
 std::span<const GaugeDef> gaugeTable();
-/// The value a read-out shows, empty when the unit gave no reading.
-std::optional<double> gaugeValue(Gauge g, const LiveValues& v);
+const GaugeDef& gaugeDef(Gauge g);
+/// The value a gauge shows, empty when the unit gave no reading (or, for the
+/// injector time and throttle, the value cannot be derived).
+std::optional<double> gaugeValue(Gauge g, const LiveValues& v, ThrottleCal cal = {});
 
 } // namespace kyr::live

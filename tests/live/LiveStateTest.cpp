@@ -18,6 +18,8 @@ LiveValues engineAt(double rpm, double kpa)
     v.set(LiveField::InjectorDuty, 12.5);
     v.set(LiveField::WaterTemp, 85);
     v.set(LiveField::AirTemp, 25);
+    v.set(LiveField::Throttle, 125);
+    v.set(LiveField::Pot, 50);
     return v;
 }
 
@@ -55,15 +57,20 @@ TEST(LiveState, MissingReadingsMoveNothing)
         EXPECT_FALSE(trackingCursorX(static_cast<ChartId>(c), v));
     }
     for (const auto& g : gaugeTable())
-        EXPECT_FALSE(gaugeValue(g.gauge, v)) << g.caption;
+        EXPECT_FALSE(gaugeValue(g.gauge, v)) << g.unit;
 }
 
 TEST(LiveState, GaugesShowTheMonitorUnits)
 {
     const LiveValues v = engineAt(3450, 62);
     ASSERT_EQ(gaugeTable().size(), static_cast<size_t>(GaugeCount));
-    EXPECT_EQ(gaugeTable()[0].caption, "RPM x 100");
-    EXPECT_EQ(gaugeTable()[5].caption, "\u00b0C"); // the degree sign, not the ordinal "\u00ba"
+    EXPECT_EQ(gaugeTable()[0].unit, "RPM x 100");
+    EXPECT_EQ(gaugeDef(Gauge::Celsius).unit, "\u00b0C"); // the degree sign, not the ordinal "\u00ba"
+    for (int i = 0; i < GaugeCount; ++i) {
+        const GaugeDef& d = gaugeTable()[i];
+        EXPECT_EQ(&gaugeDef(d.gauge), &d);
+        EXPECT_TRUE(validateLimits(d.scale(), d.limits).ok()) << d.key << ": the defaults are a valid set";
+    }
     EXPECT_DOUBLE_EQ(*gaugeValue(Gauge::RpmHundreds, v), 34.5);
     EXPECT_DOUBLE_EQ(*gaugeValue(Gauge::KpaTens, v), 6.2);
     EXPECT_NEAR(*gaugeValue(Gauge::AirFuel, v), 14.7, 0.05);
@@ -71,6 +78,14 @@ TEST(LiveState, GaugesShowTheMonitorUnits)
     EXPECT_DOUBLE_EQ(*gaugeValue(Gauge::Degrees, v), 24.5);
     EXPECT_DOUBLE_EQ(*gaugeValue(Gauge::Celsius, v), 85);
     EXPECT_DOUBLE_EQ(*gaugeValue(Gauge::InjectorPercent, v), 12.5);
+    EXPECT_DOUBLE_EQ(*gaugeValue(Gauge::LambdaVolts, v), 0.45);
+    EXPECT_DOUBLE_EQ(*gaugeValue(Gauge::AirCelsius, v), 25);
+    EXPECT_DOUBLE_EQ(*gaugeValue(Gauge::PotPercent, v), 50);
+    // The derived channels are the logger's: same calibration, same figures.
+    const ThrottleCal cal{20, 230};
+    EXPECT_EQ(gaugeValue(Gauge::ThrottlePercent, v, cal), logValue(LogColumn::ThrottlePercent, v, cal));
+    EXPECT_EQ(gaugeValue(Gauge::InjectorMs, v, cal), logValue(LogColumn::InjectorMs, v, cal));
+    EXPECT_TRUE(gaugeValue(Gauge::InjectorMs, v).has_value());
 }
 
 TEST(LiveState, AirFuelRatioFollowsTheSensorAndStaysOnTheScale)

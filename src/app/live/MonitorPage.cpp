@@ -1,34 +1,65 @@
 #include "app/live/MonitorPage.h"
 
+#include "app/live/GaugeLimitsDialog.h"
 #include "app/live/LivePoll.h"
+#include "app/live/RoundGauge.h"
 #include "app/window/TuneModel.h"
-#include "table/Rounding.h"
 
 #include <QCheckBox>
-#include <QGridLayout>
-#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QProgressBar>
+#include <QPushButton>
+#include <QSettings>
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <cmath>
 
 namespace kyr::app {
 
 namespace {
 
-const QString NoReading = QStringLiteral("--");
+// Lays its gauges out as square cells, as many columns as give the largest
+// gauges in the space it has.
+class GaugeGrid : public QWidget {
+public:
+    static constexpr int MaxCell = 300;
 
-// The bars count in the gauge's last shown place, so a tenth moves them.
-int barSteps(double value, int decimals) { return static_cast<int>(std::lround(value * std::pow(10.0, decimals))); }
+    explicit GaugeGrid(QWidget* parent) : QWidget(parent)
+    {
+        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    }
+    void add(QWidget* w) { m_items.push_back(w); }
+    QSize sizeHint() const override { return {6 * 210, 2 * 210}; }
+    QSize minimumSizeHint() const override { return {240, 240}; }
+
+protected:
+    void resizeEvent(QResizeEvent*) override
+    {
+        const int n = static_cast<int>(m_items.size());
+        int bestCols = 1, bestCell = 0;
+        for (int cols = 1; cols <= n; ++cols) {
+            const int rows = (n + cols - 1) / cols;
+            const int cell = std::min({width() / cols, height() / rows, MaxCell});
+            if (cell > bestCell) {
+                bestCell = cell;
+                bestCols = cols;
+            }
+        }
+        const int left = (width() - bestCols * bestCell) / 2;
+        for (int i = 0; i < n; ++i)
+            m_items[i]->setGeometry(left + (i % bestCols) * bestCell, (i / bestCols) * bestCell, bestCell, bestCell);
+    }
+
+private:
+    std::vector<QWidget*> m_items;
+};
 
 } // namespace
 
-MonitorPage::MonitorPage(AppContext context, QWidget* parent)
+MonitorPage::MonitorPage(AppContext context, QWidget* parent, link::Clock& clock,
+                         std::unique_ptr<QSettings> settings)
     : Page(context, QStringLiteral("TabSheet6"), QStringLiteral("Engine Monitor"), parent),
-      m_poll(LivePoll::of(context.model, context.link))
+      m_poll(LivePoll::of(context.model, context.link)), m_limitStore(std::move(settings))
 {
     auto* column = new QVBoxLayout(this);
     auto* switches = new QHBoxLayout;
@@ -49,15 +80,19 @@ MonitorPage::MonitorPage(AppContext context, QWidget* parent)
     switches->addWidget(m_track);
     switches->addStretch(1);
     switches->addWidget(m_state);
+    auto* limits = new QPushButton(QStringLiteral("Gauge Limits\u2026"), this);
+    limits->setObjectName(QStringLiteral("GaugeLimits"));
+    switches->addWidget(limits);
     column->addLayout(switches);
-    m_gauges = buildGauges();
-    column->addWidget(m_gauges);
-    column->addStretch(1);
+    m_gauges = buildGauges(clock);
+    column->addWidget(m_gauges, 1);
+    applyLimits(m_limitStore.load());
 
     // Only a click changes the state; the window sets the boxes from it with signals blocked.
     connect(m_analog, &QCheckBox::toggled, &m_poll, &LivePoll::setAnalogEnabled);
     connect(fast, &QCheckBox::toggled, &m_poll, &LivePoll::setFastPoll);
     connect(m_track, &QCheckBox::toggled, &m_poll, &LivePoll::setTracking);
+    connect(limits, &QPushButton::clicked, this, &MonitorPage::editLimits);
     connect(&m_poll, &LivePoll::liveUpdated, this, &MonitorPage::showValues);
     connect(&m_poll, &LivePoll::liveMissed, this, [this](const QString& why) {
         showIdle();
@@ -67,61 +102,74 @@ MonitorPage::MonitorPage(AppContext context, QWidget* parent)
         if (!on)
             showIdle();
     });
+    m_staleCheck.setInterval(RoundGauge::StaleMs / 5);
+    connect(&m_staleCheck, &QTimer::timeout, this, &MonitorPage::checkStale);
     showIdle();
 }
 
-QWidget* MonitorPage::buildGauges()
+QWidget* MonitorPage::buildGauges(link::Clock& clock)
 {
-    auto* box = new QWidget(this);
-    auto* grid = new QGridLayout(box);
-    constexpr int PerRow = 4;
-    for (const live::GaugeDef& def : live::gaugeTable()) {
-        const int i = static_cast<int>(def.gauge);
-        auto* group = new QGroupBox(QString::fromUtf8(def.caption.data(), static_cast<int>(def.caption.size())), box);
-        group->setObjectName(QStringLiteral("Gauge%1").arg(i));
-        auto* inner = new QVBoxLayout(group);
-        m_values[i] = new QLabel(group);
-        m_values[i]->setObjectName(QStringLiteral("GaugeValue%1").arg(i));
-        m_values[i]->setAlignment(Qt::AlignCenter);
-        QFont big = m_values[i]->font();
-        big.setPointSizeF(big.pointSizeF() * 2.5);
-        big.setBold(true);
-        m_values[i]->setFont(big);
-        m_bars[i] = new QProgressBar(group);
-        m_bars[i]->setRange(barSteps(def.min, def.decimals), barSteps(def.max, def.decimals));
-        m_bars[i]->setTextVisible(false);
-        inner->addWidget(m_values[i]);
-        inner->addWidget(m_bars[i]);
-        grid->addWidget(group, i / PerRow, i % PerRow);
+    auto* grid = new GaugeGrid(this);
+    for (int i = 0; i < live::GaugeCount; ++i) {
+        m_gauge[i] = new RoundGauge(live::gaugeTable()[i], clock, grid);
+        grid->add(m_gauge[i]);
     }
-    return box;
+    return grid;
+}
+
+RoundGauge* MonitorPage::gauge(live::Gauge g) const
+{
+    for (RoundGauge* w : m_gauge)
+        if (w->def().gauge == g)
+            return w;
+    return nullptr;
+}
+
+void MonitorPage::applyLimits(const GaugeLimitSet& limits)
+{
+    for (int i = 0; i < live::GaugeCount; ++i)
+        m_gauge[i]->setLimits(limits[i]);
+}
+
+void MonitorPage::editLimits()
+{
+    GaugeLimitsDialog dialog(m_limitStore, messages(), this);
+    if (dialog.exec() == QDialog::Accepted)
+        applyLimits(dialog.limits());
+}
+
+void MonitorPage::checkStale()
+{
+    for (RoundGauge* g : m_gauge)
+        g->checkStale();
 }
 
 void MonitorPage::showValues(const live::LiveValues& values)
 {
-    m_state->clear();
-    m_gauges->setEnabled(true);
-    for (const live::GaugeDef& def : live::gaugeTable()) {
-        const int i = static_cast<int>(def.gauge);
-        const auto v = live::gaugeValue(def.gauge, values);
-        m_values[i]->setText(v ? QString::number(roundTo(*v, def.decimals), 'f', def.decimals) : NoReading);
-        QProgressBar* bar = m_bars[i];
-        bar->setValue(v ? std::clamp(barSteps(*v, def.decimals), bar->minimum(), bar->maximum()) : bar->minimum());
-    }
+    // Text and enabled state change only when they must: each change would
+    // lay out and repaint the whole page.
+    if (!m_state->text().isEmpty())
+        m_state->clear();
+    if (!m_gauges->isEnabled())
+        m_gauges->setEnabled(true);
+    if (!m_staleCheck.isActive())
+        m_staleCheck.start();
+    const live::ThrottleCal cal = live::throttleCalOf(model().state().setup);
+    for (RoundGauge* g : m_gauge)
+        g->setValue(live::gaugeValue(g->def().gauge, values, cal));
 }
 
 void MonitorPage::showIdle()
 {
-    for (int i = 0; i < live::GaugeCount; ++i) {
-        m_values[i]->setText(NoReading);
-        m_bars[i]->setValue(m_bars[i]->minimum());
-    }
+    m_staleCheck.stop();
+    for (RoundGauge* g : m_gauge)
+        g->clear();
     // Greyed out: nothing shown here is the engine's present state.
     m_gauges->setEnabled(false);
     m_state->setText(model().state().link.lost ? QStringLiteral("Link lost: no live data")
                                                : QStringLiteral("No live data"));
 }
 
-QString MonitorPage::gaugeText(live::Gauge gauge) const { return m_values[static_cast<int>(gauge)]->text(); }
+QString MonitorPage::gaugeText(live::Gauge g) const { return gauge(g)->text(); }
 
 } // namespace kyr::app

@@ -1,43 +1,60 @@
 #pragma once
 // The "Engine Monitor" page: "Analog Signals" (AnalogEn) switches the
 // real-time poll, "Realtime Tracking" (RT_Track) lets the map cursors follow
-// the engine, and one read-out per gauge shows the last LiveRecord.
+// the engine, and a round gauge per live channel shows the last LiveRecord,
+// in a grid that reflows with the page's size. "Gauge Limits…" sets the
+// gauges' warning and danger zones, kept across runs.
 
+#include "app/live/GaugeLimitStore.h"
 #include "app/window/Page.h"
+#include "link/Clock.h"
 #include "live/LiveState.h"
 
+#include <QTimer>
+
 #include <array>
+#include <memory>
 
 class QCheckBox;
 class QLabel;
-class QProgressBar;
+#include <QSettings>
 
 namespace kyr::app {
 
 class LivePoll;
+class RoundGauge;
 
 class MonitorPage : public Page {
     Q_OBJECT
 public:
-    explicit MonitorPage(AppContext context, QWidget* parent = nullptr);
+    /// clock times the records for the gauges' stale check; settings keep the
+    /// limits (the user's settings of the program by default).
+    explicit MonitorPage(AppContext context, QWidget* parent = nullptr, link::Clock& clock = link::systemClock(),
+                         std::unique_ptr<QSettings> settings = nullptr);
 
     /// The text a gauge shows now ("--" without a reading).
     QString gaugeText(live::Gauge gauge) const;
-    /// The bar of a gauge.
-    QProgressBar* gaugeBar(live::Gauge gauge) const { return m_bars[static_cast<int>(gauge)]; }
+    RoundGauge* gauge(live::Gauge gauge) const;
+
+    /// "Gauge Limits…": the dialog, and its limits on the gauges when accepted.
+    void editLimits();
+    /// Every gauge's stale check (the page's timer calls it; tests may too).
+    void checkStale();
 
 private:
-    QWidget* buildGauges();
+    QWidget* buildGauges(link::Clock& clock);
+    void applyLimits(const GaugeLimitSet& limits);
     void showValues(const live::LiveValues& values);
     void showIdle();
 
     LivePoll& m_poll;
+    GaugeLimitStore m_limitStore;
     QCheckBox* m_analog = nullptr;
     QCheckBox* m_track = nullptr;
     QLabel* m_state = nullptr;
     QWidget* m_gauges = nullptr;
-    std::array<QLabel*, live::GaugeCount> m_values{};
-    std::array<QProgressBar*, live::GaugeCount> m_bars{};
+    std::array<RoundGauge*, live::GaugeCount> m_gauge{};
+    QTimer m_staleCheck;
 };
 
 } // namespace kyr::app

@@ -8,6 +8,7 @@
 #include "app/live/LoggerPage.h"
 #include "app/live/StripChart.h"
 #include "app/live/MonitorPage.h"
+#include "app/live/RoundGauge.h"
 #include "live/LiveRecord.h"
 #include "live/LogFile.h"
 #include "link/Protocol.h"
@@ -19,7 +20,6 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineSeries>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -153,10 +153,17 @@ TEST_F(LiveTest, MonitorShowsTheDecodedValues)
     EXPECT_EQ(page->gaugeText(Gauge::Degrees), QStringLiteral("24.5"));
     EXPECT_EQ(page->gaugeText(Gauge::Celsius), QStringLiteral("85"));
     EXPECT_EQ(page->gaugeText(Gauge::InjectorPercent), QStringLiteral("12.5"));
-    EXPECT_EQ(page->gaugeBar(Gauge::RpmHundreds)->value(), 340);
+    EXPECT_EQ(page->gaugeText(Gauge::LambdaVolts), QStringLiteral("0.45"));
+    EXPECT_EQ(page->gaugeText(Gauge::AirCelsius), QStringLiteral("25"));
+    EXPECT_EQ(page->gaugeText(Gauge::PotPercent), QStringLiteral("50"));
+    EXPECT_EQ(page->gaugeText(Gauge::InjectorMs), QStringLiteral("2.21")) << "as the logger writes it";
+    EXPECT_TRUE(page->gauge(Gauge::RpmHundreds)->live());
+    EXPECT_TRUE(page->gauge(Gauge::RpmHundreds)->isEnabled());
 
     stopPoll();
     EXPECT_EQ(page->gaugeText(Gauge::RpmHundreds), QStringLiteral("--")) << "no stale values once the poll stops";
+    EXPECT_FALSE(page->gauge(Gauge::RpmHundreds)->live());
+    EXPECT_FALSE(page->gauge(Gauge::RpmHundreds)->isEnabled()) << "greyed out";
 }
 
 TEST_F(LiveTest, ShortLiveRepliesShowNoValues)

@@ -7,6 +7,7 @@
 #include "app/maps/CorrectionPage.h"
 #include "app/maps/FuelPage.h"
 #include "app/live/LoggerPage.h"
+#include "app/live/RoundGauge.h"
 #include "app/live/MonitorPage.h"
 #include "app/setup/SetupPage.h"
 #include "app/maps/TimingPage.h"
@@ -102,9 +103,11 @@ TEST_F(WindowTest, TemperaturesAreWrittenWithTheDegreeSign)
 {
     makeWindow();
     const QString degreesC = QString::fromUtf8("\u00b0C");
-    auto* gauge = window->findChild<QGroupBox*>("Gauge5");
-    ASSERT_NE(gauge, nullptr);
-    EXPECT_EQ(gauge->title(), degreesC);
+    for (const char* name : {"Gauge_water", "Gauge_air"}) {
+        auto* gauge = window->findChild<app::RoundGauge*>(name);
+        ASSERT_NE(gauge, nullptr) << name;
+        EXPECT_EQ(QString::fromUtf8(gauge->def().unit.data(), gauge->def().unit.size()), degreesC);
+    }
     auto* temp = window->findChild<QChartView*>("TempChart");
     ASSERT_NE(temp, nullptr);
     EXPECT_EQ(temp->chart()->axes(Qt::Horizontal).front()->titleText(), degreesC);
@@ -116,6 +119,8 @@ TEST_F(WindowTest, TemperaturesAreWrittenWithTheDegreeSign)
         texts << l->text();
     for (QAbstractButton* b : window->findChildren<QAbstractButton*>())
         texts << b->text();
+    for (app::RoundGauge* g : window->findChildren<app::RoundGauge*>())
+        texts << QString::fromUtf8(g->def().unit.data(), g->def().unit.size());
     for (QChartView* v : window->findChildren<QChartView*>())
         for (QAbstractAxis* a : v->chart()->axes())
             texts << a->titleText();

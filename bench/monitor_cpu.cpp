@@ -1,0 +1,164 @@
+// What the "Engine Monitor" page costs while the engine runs: the whole
+// program against kyr-sim on a pseudo-terminal, the monitor page shown, and
+// the process's CPU time (every thread, from getrusage) over a stretch of
+// seconds. By default the real-time poll runs at its normal pace; --feed N
+// switches the poll off and hands the page N records a second directly, a
+// smoothly changing engine, to measure the painting at a faster rate.
+//
+//   bench_monitor_cpu [--seconds S] [--feed N] [--page CAPTION]
+
+#include "SimProcess.h"
+#include "app/live/LivePoll.h"
+#include "app/window/EFICom.h"
+#include "app/window/TuneModel.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolButton>
+
+#include <sys/resource.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <string>
+
+namespace {
+
+struct Options {
+    double seconds = 20;
+    int feed = 0; // records a second handed to the page directly; 0: the poll runs
+    QString page = QStringLiteral("Engine Monitor");
+};
+
+Options parse(int argc, char** argv)
+{
+    Options o;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        if (!std::strcmp(argv[i], "--seconds"))
+            o.seconds = std::atof(argv[i + 1]);
+        else if (!std::strcmp(argv[i], "--feed"))
+            o.feed = std::atoi(argv[i + 1]);
+        else if (!std::strcmp(argv[i], "--page"))
+            o.page = QString::fromLocal8Bit(argv[i + 1]);
+    }
+    return o;
+}
+
+void runFor(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+bool waitUntil(const std::function<bool()>& done, int timeoutMs)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!done() && t.elapsed() < timeoutMs)
+        runFor(20);
+    return done();
+}
+
+double cpuSeconds(const rusage& r)
+{
+    return r.ru_utime.tv_sec + r.ru_stime.tv_sec + (r.ru_utime.tv_usec + r.ru_stime.tv_usec) / 1e6;
+}
+
+// An engine revving between idle and 6000 RPM, everything else following.
+kyr::live::LiveValues fedRecord(double t)
+{
+    using kyr::live::LiveField;
+    const double load = 0.5 - 0.5 * std::cos(t * 1.3);
+    kyr::live::LiveValues v;
+    v.set(LiveField::Rpm, 900 + 5100 * load);
+    v.set(LiveField::Timing, 10 + 22 * load);
+    v.set(LiveField::Vacuum, 30 + 70 * load);
+    v.set(LiveField::Lambda, 0.45 + 0.4 * std::sin(t * 7.0));
+    v.set(LiveField::Battery, 13.8 + 0.2 * std::sin(t * 0.7));
+    v.set(LiveField::InjectorDuty, 5 + 60 * load);
+    v.set(LiveField::WaterTemp, 80 + 10 * std::sin(t * 0.05));
+    v.set(LiveField::AirTemp, 25 + 3 * load);
+    v.set(LiveField::Throttle, 20 + 210 * load);
+    v.set(LiveField::Pot, 50);
+    return v;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const Options opt = parse(argc, argv);
+
+    kyr::test::TempFolder dir("kyr-bench-monitor");
+    std::filesystem::create_directories(dir / "dev");
+    kyr::test::SimProcess sim(dir.path(), {.port = 3});
+    const auto env = kyr::link::PortEnv::withVariables(
+        {{"KYR_PORT_DIR", kyr::test::SimProcess::portDirOf(dir.path()).string()}}, (dir / "dev").string());
+
+    const int pollMs = opt.feed > 0 ? 0 : kyr::app::LivePoll::IntervalMs;
+    kyr::app::EFICom window(kyr::app::EFIComServices{
+        nullptr, nullptr, kyr::app::LinkSetup{kyr::link::posixDeviceFactory(), &kyr::link::systemClock(), env, {}},
+        pollMs});
+    window.resize(1280, 860);
+    window.show();
+    auto& link = window.linkWorker();
+    auto& poll = kyr::app::LivePoll::of(window.model(), link);
+    auto* connect = qobject_cast<QToolButton*>(window.control(QStringLiteral("spConnect")));
+    if (!connect || !waitUntil([&] { return connect->isEnabled() && link.idle(); }, 20000)) {
+        std::fprintf(stderr, "bench_monitor_cpu: no unit found\n");
+        return 1;
+    }
+    connect->click();
+    if (!waitUntil([&] { return window.model().state().flags.UnitConnected && link.idle(); }, 30000)) {
+        std::fprintf(stderr, "bench_monitor_cpu: Connect did not finish\n");
+        return 1;
+    }
+    auto* tabs = window.findChild<QTabWidget*>(QStringLiteral("PageControl1"));
+    for (int i = 0; tabs && i < tabs->count(); ++i)
+        if (tabs->tabText(i) == opt.page)
+            tabs->setCurrentIndex(i);
+
+    QTimer feeder;
+    QElapsedTimer feedClock;
+    if (opt.feed > 0) {
+        feeder.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&feeder, &QTimer::timeout, [&] {
+            emit poll.liveUpdated(fedRecord(feedClock.nsecsElapsed() / 1e9));
+        });
+        feedClock.start();
+        feeder.start(1000 / opt.feed);
+    } else if (!waitUntil([&] { return poll.running(); }, 5000)) {
+        std::fprintf(stderr, "bench_monitor_cpu: the real-time poll is not running\n");
+        return 1;
+    }
+    runFor(2000); // settle: first paints, caches
+
+    int fed = 0;
+    QObject::connect(&poll, &kyr::app::LivePoll::liveUpdated, [&fed] { ++fed; });
+    rusage before{}, after{};
+    getrusage(RUSAGE_SELF, &before);
+    QElapsedTimer wall;
+    wall.start();
+    runFor(static_cast<int>(opt.seconds * 1000));
+    getrusage(RUSAGE_SELF, &after);
+    const double secs = wall.nsecsElapsed() / 1e9;
+    const double cpu = cpuSeconds(after) - cpuSeconds(before);
+
+    std::printf("platform %s, page \"%s\", %s\n", qPrintable(QGuiApplication::platformName()), qPrintable(opt.page),
+                opt.feed > 0 ? "records fed directly (poll off)" : "real-time poll against kyr-sim");
+    std::printf("%.1f s: %d records (%.1f/s), CPU %.2f s = %.1f %% of a core, "
+                "context switches %.0f/s voluntary, %.0f/s involuntary\n",
+                secs, fed, fed / secs, cpu, 100.0 * cpu / secs, (after.ru_nvcsw - before.ru_nvcsw) / secs,
+                (after.ru_nivcsw - before.ru_nivcsw) / secs);
+    return fed > 0 ? 0 : 1;
+}
