@@ -3,9 +3,10 @@
 // the process's CPU time (every thread, from getrusage) over a stretch of
 // seconds. By default the real-time poll runs at its normal pace; --feed N
 // switches the poll off and hands the page N records a second directly, a
-// smoothly changing engine, to measure the painting at a faster rate.
+// smoothly changing engine, to measure the painting at a faster rate; --fast
+// ticks "Fast poll", so the unit is asked for each record as the last is in.
 //
-//   bench_monitor_cpu [--seconds S] [--feed N] [--page CAPTION]
+//   bench_monitor_cpu [--seconds S] [--feed N] [--fast] [--page CAPTION]
 
 #include "SimProcess.h"
 #include "app/live/LivePoll.h"
@@ -33,13 +34,21 @@ namespace {
 struct Options {
     double seconds = 20;
     int feed = 0; // records a second handed to the page directly; 0: the poll runs
+    bool fast = false;
     QString page = QStringLiteral("Engine Monitor");
 };
 
 Options parse(int argc, char** argv)
 {
     Options o;
-    for (int i = 1; i + 1 < argc; i += 2) {
+    for (int i = 1; i < argc; i += 2) {
+        if (!std::strcmp(argv[i], "--fast")) {
+            o.fast = true;
+            --i;
+            continue;
+        }
+        if (i + 1 >= argc)
+            break;
         if (!std::strcmp(argv[i], "--seconds"))
             o.seconds = std::atof(argv[i + 1]);
         else if (!std::strcmp(argv[i], "--feed"))
@@ -140,6 +149,9 @@ int main(int argc, char** argv)
     } else if (!waitUntil([&] { return poll.running(); }, 5000)) {
         std::fprintf(stderr, "bench_monitor_cpu: the real-time poll is not running\n");
         return 1;
+    } else if (opt.fast) {
+        if (auto* box = window.findChild<QCheckBox*>(QStringLiteral("FastPoll")))
+            box->setChecked(true);
     }
     runFor(2000); // settle: first paints, caches
 
@@ -155,7 +167,9 @@ int main(int argc, char** argv)
     const double cpu = cpuSeconds(after) - cpuSeconds(before);
 
     std::printf("platform %s, page \"%s\", %s\n", qPrintable(QGuiApplication::platformName()), qPrintable(opt.page),
-                opt.feed > 0 ? "records fed directly (poll off)" : "real-time poll against kyr-sim");
+                opt.feed > 0 ? "records fed directly (poll off)"
+                : opt.fast   ? "fast poll against kyr-sim"
+                             : "real-time poll against kyr-sim");
     std::printf("%.1f s: %d records (%.1f/s), CPU %.2f s = %.1f %% of a core, "
                 "context switches %.0f/s voluntary, %.0f/s involuntary\n",
                 secs, fed, fed / secs, cpu, 100.0 * cpu / secs, (after.ru_nvcsw - before.ru_nvcsw) / secs,
