@@ -9,6 +9,7 @@
 //     between the two (all threads).
 // Both processes time on CLOCK_MONOTONIC, so their times compare directly.
 
+#include "EventLoop.h"
 #include "SimProcess.h"
 #include "app/live/LivePoll.h"
 #include "app/window/EFICom.h"
@@ -25,6 +26,8 @@
 #include <vector>
 
 namespace {
+
+using kyr::bench::runUntil;
 
 constexpr int Rounds = 5;
 constexpr int DownMs = 3000;
@@ -43,21 +46,6 @@ double cpuMs()
     return ms(u.ru_utime) + ms(u.ru_stime);
 }
 
-// Runs the event loop (sleeping while there is nothing to do) until done.
-bool runUntil(const std::function<bool()>& done, int timeoutMs)
-{
-    QEventLoop loop;
-    QTimer check;
-    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
-        if (done())
-            loop.quit();
-    });
-    check.start(10);
-    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
-    if (!done())
-        loop.exec();
-    return done();
-}
 
 double simEventMs(kyr::test::SimProcess& sim, const char* event, int nth)
 {

@@ -9,6 +9,7 @@
 //
 // TMPDIR=/dev/shm keeps the simulator's log (two lines a record) off the disk.
 
+#include "EventLoop.h"
 #include "SimProcess.h"
 #include "app/live/LivePoll.h"
 #include "app/maps/MapChartView.h"
@@ -27,23 +28,10 @@
 
 namespace {
 
+using kyr::bench::runUntil;
+
 constexpr double LineRecordsPerSecond = 1920.0 / 11.0;
 
-// Runs the event loop (sleeping while there is nothing to do) until done.
-bool runUntil(const std::function<bool()>& done, int timeoutMs)
-{
-    QEventLoop loop;
-    QTimer check;
-    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
-        if (done())
-            loop.quit();
-    });
-    check.start(10);
-    QTimer::singleShot(timeoutMs, Qt::PreciseTimer, &loop, &QEventLoop::quit);
-    if (!done())
-        loop.exec();
-    return done();
-}
 
 void measure(const char* what, kyr::app::LivePoll& poll, double seconds)
 {
