@@ -34,6 +34,7 @@ trap cleanup EXIT
 export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
 # One server for the whole run, its output nowhere: a server started by the
 # first program would keep that program's output open.
+mkdir -p "$WINEPREFIX"
 /usr/lib/wine/wineserver -p >/dev/null 2>&1
 "$wine" wineboot -i >/dev/null 2>&1
 
