@@ -171,7 +171,11 @@ int runWrite(const WriteOptions& o, Io& io, const LinkEnv& env)
 int runBackups(const BackupsOptions& o, Io& io, const std::filesystem::path& root)
 {
     if (root.empty())
+#ifdef _WIN32
+        return fail(io, ExitUsage, "no folder for backups: set LOCALAPPDATA or APPDATA");
+#else
         return fail(io, ExitUsage, "no folder for backups: set XDG_DATA_HOME or HOME");
+#endif
     const session::BackupStore store(root);
     std::vector<std::string> serials;
     if (o.serial.empty())

@@ -12,10 +12,16 @@
 #include <atomic>
 #include <cctype>
 #include <csignal>
+#include <cstdio>
 #include <ctime>
 #include <iostream>
 
+#ifdef _WIN32
+#include <io.h>
+#include <windows.h>
+#else
 #include <unistd.h>
+#endif
 
 namespace kyr::cli {
 
@@ -25,6 +31,39 @@ namespace {
 constexpr int MissesAllowed = 3;
 
 volatile std::sig_atomic_t g_stopAsked = 0;
+
+#ifdef _WIN32
+/// Turns Ctrl+C, Ctrl+Break and the console's close into a request to stop
+/// while it lives.
+class StopOnSignal {
+public:
+    StopOnSignal()
+    {
+        g_stopAsked = 0;
+        ::SetConsoleCtrlHandler(askStop, TRUE);
+    }
+    ~StopOnSignal() { ::SetConsoleCtrlHandler(askStop, FALSE); }
+    StopOnSignal(const StopOnSignal&) = delete;
+    StopOnSignal& operator=(const StopOnSignal&) = delete;
+    bool asked() const { return g_stopAsked != 0; }
+
+private:
+    static BOOL WINAPI askStop(DWORD event)
+    {
+        g_stopAsked = 1;
+        // Returning from a close event ends the process: give the loop time
+        // to close the log (the system allows a few seconds).
+        if (event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT)
+            ::Sleep(CloseGraceMs);
+        return TRUE;
+    }
+    static constexpr DWORD CloseGraceMs = 2000;
+};
+
+bool isTerminal(std::FILE* f) { return ::_isatty(::_fileno(f)) != 0; }
+
+void localTime(const std::time_t& t, std::tm& tm) { ::localtime_s(&tm, &t); }
+#else
 void askStop(int) { g_stopAsked = 1; }
 
 /// Turns SIGINT, SIGTERM and SIGHUP into a request to stop while it lives.
@@ -53,6 +92,11 @@ private:
     struct sigaction m_previous[3];
 };
 
+bool isTerminal(std::FILE* f) { return ::isatty(::fileno(f)) != 0; }
+
+void localTime(const std::time_t& t, std::tm& tm) { localtime_r(&t, &tm); }
+#endif
+
 /// One ReadLive at the chosen pace; empty when no whole record came.
 std::optional<live::LiveValues> pollLive(UnitLink& unit, bool fast)
 {
@@ -70,7 +114,7 @@ std::string localNow()
 {
     const std::time_t t = std::time(nullptr);
     std::tm tm{};
-    localtime_r(&t, &tm);
+    localTime(t, tm);
     char buf[32];
     std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &tm);
     return buf;
@@ -226,7 +270,7 @@ int runMonitor(const MonitorOptions& o, Io& io, const LinkEnv& env)
         return *code;
     const live::ThrottleCal cal = live::throttleCalOf(unit.state().setup);
     // One line kept up to date on a terminal; one line a record otherwise.
-    const bool refresh = &io.out == &std::cout && ::isatty(STDOUT_FILENO);
+    const bool refresh = &io.out == &std::cout && isTerminal(stdout);
     StopOnSignal stop;
     long shown = 0;
     int misses = 0;

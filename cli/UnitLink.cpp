@@ -7,7 +7,12 @@
 #include <csignal>
 #include <filesystem>
 #include <map>
+#ifdef _WIN32
+#include <atomic>
+#include <windows.h>
+#else
 #include <pthread.h>
+#endif
 
 namespace kyr::cli {
 
@@ -15,6 +20,39 @@ namespace {
 
 constexpr int Baud = 19200;
 
+#ifdef _WIN32
+/// Holds Ctrl+C, Ctrl+Break and the console's close back while it lives, and
+/// ends the program as they would have once it is over. A write
+/// cut off between the F3 byte and the image would leave the unit taking the
+/// next commands sent to it for image bytes, and storing them.
+class SignalHold {
+public:
+    SignalHold()
+    {
+        s_held = false;
+        ::SetConsoleCtrlHandler(hold, TRUE);
+    }
+    ~SignalHold()
+    {
+        ::SetConsoleCtrlHandler(hold, FALSE);
+        if (s_held)
+            ::ExitProcess(STATUS_CONTROL_C_EXIT);
+    }
+    SignalHold(const SignalHold&) = delete;
+    SignalHold& operator=(const SignalHold&) = delete;
+
+private:
+    static BOOL WINAPI hold(DWORD event)
+    {
+        s_held = true;
+        // Returning from a close event ends the process: wait for the write.
+        if (event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT)
+            ::Sleep(INFINITE);
+        return TRUE;
+    }
+    static inline std::atomic<bool> s_held{false};
+};
+#else
 /// Holds SIGINT, SIGTERM and SIGHUP back while it lives. A write cut off
 /// between the F3 byte and the image would leave the unit taking the next
 /// commands sent to it for image bytes, and storing them.
@@ -35,6 +73,7 @@ public:
 private:
     sigset_t m_previous;
 };
+#endif
 
 /// The setup offsets of the serial number, in table order.
 std::vector<int> serialOffsets()

@@ -27,7 +27,7 @@ Result<PortChoice> parsePortChoice(const std::string& text);
 
 /// What varies between the tool and its tests; the defaults are the real ones.
 struct LinkEnv {
-    link::DeviceFactory factory = link::posixDeviceFactory();
+    link::DeviceFactory factory = link::systemDeviceFactory();
     link::Clock* clock = &link::systemClock();
     link::PortEnv ports = link::PortEnv::system();
     std::filesystem::path backupRoot = session::defaultBackupRoot(); ///< empty: no backups

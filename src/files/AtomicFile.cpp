@@ -1,11 +1,15 @@
 #include "files/AtomicFile.h"
 
+#include "files/DurableFile.h"
+
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
+#include <random>
 #include <sys/stat.h>
+
+#ifndef _WIN32
 #include <unistd.h>
-#include <vector>
+#endif
 
 namespace kyr::files {
 
@@ -14,12 +18,30 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr int kMaxLinks = 40; // as the kernel follows them
-constexpr mode_t kNewFileMode = 0644;
+constexpr int kNameTries = 100;
+constexpr int kNameLetters = 6;
+
+Error cannotSave(const fs::path& path, const std::string& what, const std::string& reason)
+{
+    return makeError(ErrorKind::OsError,
+                     "Cannot save " + path.string() + ": " + (what.empty() ? "" : what + ": ") + reason);
+}
 
 Error cannotSave(const fs::path& path, const std::string& what, int err)
 {
-    return makeError(ErrorKind::OsError,
-                     "Cannot save " + path.string() + ": " + (what.empty() ? "" : what + ": ") + std::strerror(err));
+    return cannotSave(path, what, std::string(std::strerror(err)));
+}
+
+/// ".NAME.XXXXXX" beside target, six random letters and digits.
+fs::path tempName(const fs::path& dir, const fs::path& target)
+{
+    static constexpr char letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    thread_local std::mt19937 random{std::random_device{}()};
+    std::uniform_int_distribution<std::size_t> pick(0, sizeof letters - 2);
+    std::string suffix;
+    for (int i = 0; i < kNameLetters; ++i)
+        suffix += letters[pick(random)];
+    return dir / ("." + target.filename().string() + "." + suffix);
 }
 
 /// A temporary file beside target, open for writing; removed again unless kept.
@@ -28,55 +50,43 @@ public:
     explicit TempFile(const fs::path& target)
     {
         const fs::path dir = target.parent_path().empty() ? fs::path(".") : target.parent_path();
-        const std::string tmpl = (dir / ("." + target.filename().string() + ".XXXXXX")).string();
-        m_name.assign(tmpl.begin(), tmpl.end());
-        m_name.push_back('\0');
-        m_fd = ::mkstemp(m_name.data());
+        for (int i = 0; i < kNameTries && !m_file.isOpen(); ++i) {
+            m_name = tempName(dir, target);
+            m_file = DurableFile::createNew(m_name);
+            if (!m_file.isOpen() && !m_file.existed())
+                break;
+        }
+        if (!m_file.isOpen())
+            m_name.clear();
     }
     ~TempFile()
     {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        if (!m_kept)
-            ::unlink(m_name.data());
+        if (m_file.isOpen())
+            m_file.close();
+        std::error_code ec;
+        if (!m_kept && !m_name.empty())
+            fs::remove(m_name, ec);
     }
     TempFile(const TempFile&) = delete;
     TempFile& operator=(const TempFile&) = delete;
 
-    int fd() const { return m_fd; }
-    const char* name() const { return m_name.data(); }
-    /// Closes the file; false (errno set) when the close failed.
-    bool close()
-    {
-        const int fd = m_fd;
-        m_fd = -1;
-        return ::close(fd) == 0;
-    }
+    DurableFile& file() { return m_file; }
+    bool isOpen() const { return m_file.isOpen(); }
+    const fs::path& name() const { return m_name; }
     void keep() { m_kept = true; }
 
 private:
-    std::vector<char> m_name;
-    int m_fd = -1;
+    DurableFile m_file;
+    fs::path m_name;
     bool m_kept = false;
 };
 
-bool writeAll(int fd, std::string_view text)
-{
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 // The replacement takes over the target's mode and, where allowed, its owner.
-void takeOverAttributes(int fd, const fs::path& target)
+// Windows files have no modes or owners to take over.
+void takeOverAttributes([[maybe_unused]] int fd, [[maybe_unused]] const fs::path& target)
 {
+#ifndef _WIN32
+    constexpr mode_t kNewFileMode = 0644;
     struct stat st {};
     if (::stat(target.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
         ::fchmod(fd, kNewFileMode);
@@ -85,6 +95,7 @@ void takeOverAttributes(int fd, const fs::path& target)
     // Where it is not ours to give, the file becomes the saver's, as a new one would.
     [[maybe_unused]] const bool sameOwner = ::fchown(fd, st.st_uid, st.st_gid) == 0;
     ::fchmod(fd, st.st_mode & 07777);
+#endif
 }
 
 } // namespace
@@ -110,17 +121,17 @@ Status replaceFile(const fs::path& path, std::string_view text)
     if (!target)
         return target.error();
     TempFile tmp(target.value());
-    if (tmp.fd() < 0)
-        return cannotSave(path, "", errno);
-    if (!writeAll(tmp.fd(), text))
-        return cannotSave(path, "write", errno);
-    takeOverAttributes(tmp.fd(), target.value());
-    if (::fsync(tmp.fd()) != 0)
-        return cannotSave(path, "fsync", errno);
-    if (!tmp.close())
-        return cannotSave(path, "close", errno);
-    if (::rename(tmp.name(), target.value().c_str()) != 0)
-        return cannotSave(path, "rename", errno);
+    if (!tmp.isOpen())
+        return cannotSave(path, "", tmp.file().error());
+    if (!tmp.file().writeAll(text))
+        return cannotSave(path, "write", tmp.file().error());
+    takeOverAttributes(tmp.file().fd(), target.value());
+    if (!tmp.file().sync())
+        return cannotSave(path, "fsync", tmp.file().error());
+    if (!tmp.file().close())
+        return cannotSave(path, "close", tmp.file().error());
+    if (const std::string failed = renameOver(tmp.name(), target.value()); !failed.empty())
+        return cannotSave(path, "rename", failed);
     tmp.keep();
     return okStatus();
 }
@@ -138,9 +149,9 @@ Status checkReplaceable(const fs::path& path)
                                                                       : "the folder " + dir.string() + " does not exist"));
     if (fs::is_directory(target.value(), ec))
         return makeError(ErrorKind::OsError, "Cannot save " + path.string() + ": it is a folder");
-    const TempFile probe(target.value());
-    if (probe.fd() < 0)
-        return cannotSave(path, "", errno);
+    TempFile probe(target.value());
+    if (!probe.isOpen())
+        return cannotSave(path, "", probe.file().error());
     return okStatus();
 }
 

@@ -5,7 +5,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#ifdef _WIN32
+#include "link/Win32Errors.h"
+#include <windows.h>
+#else
 #include <unistd.h>
+#endif
 
 namespace fs = std::filesystem;
 
@@ -27,6 +32,29 @@ constexpr FixedRange kFixed[] = {
 };
 
 constexpr int MaxPortDigits = 6;
+
+#ifdef _WIN32
+constexpr int LastWindowsComPort = 256; // the system numbers COM ports up to here
+
+/// Whether the system knows the device now: a COM port the system has named,
+/// or a file that exists.
+bool deviceExists(const std::string& path)
+{
+    const std::string name = win32PortName(path);
+    if (comNumber(name)) {
+        char target[1024];
+        return ::QueryDosDeviceA(name.c_str(), target, sizeof target) != 0;
+    }
+    std::error_code ec;
+    return fs::exists(path, ec);
+}
+#else
+bool deviceExists(const std::string& path)
+{
+    std::error_code ec;
+    return fs::exists(path, ec);
+}
+#endif
 
 bool entryPresent(const fs::path& p)
 {
@@ -85,6 +113,11 @@ std::optional<int> comNumber(const std::string& name)
 
 std::string portDir(const PortEnv& env)
 {
+#ifdef _WIN32
+    // COM ports are the system's own names on Windows: there is no folder of them.
+    (void)env;
+    return {};
+#endif
     auto get = [&](const char* name) -> std::optional<std::string> {
         if (!env.getenv)
             return std::nullopt;
@@ -104,6 +137,12 @@ std::string portDir(const PortEnv& env)
 
 std::optional<std::string> fixedDevicePath(int port, const PortEnv& env)
 {
+#ifdef _WIN32
+    (void)env;
+    if (port >= FirstComPort && port <= LastWindowsComPort)
+        return win32DevicePath(comName(port));
+    return std::nullopt;
+#endif
     for (const auto& r : kFixed)
         if (port >= r.first && port < r.first + r.count)
             return (fs::path(env.devRoot) / (r.stem + std::to_string(port - r.first))).string();
@@ -166,8 +205,7 @@ std::vector<PortEntry> listPorts(const PortEnv& env)
         if (found.count(port))
             return;
         auto resolved = resolvePort(port, env);
-        std::error_code ec;
-        if (resolved && fs::exists(resolved.value().path, ec))
+        if (resolved && deviceExists(resolved.value().path))
             found.emplace(port, PortEntry{port, resolved.value().path,
                                           resolved.value().source == PortSource::PortDir});
     };
@@ -178,8 +216,14 @@ std::vector<PortEntry> listPorts(const PortEnv& env)
             if (auto n = comNumber(e.path().filename().string()))
                 consider(*n);
     }
+#ifdef _WIN32
+    // Adapters are often given numbers above the search's range: list them all.
+    for (int port = FirstComPort; port <= LastWindowsComPort; ++port)
+        consider(port);
+#else
     for (int port = FirstComPort; port <= LastComPort; ++port)
         consider(port);
+#endif
     std::vector<PortEntry> out;
     for (auto& [n, e] : found)
         out.push_back(std::move(e));
@@ -189,8 +233,15 @@ std::vector<PortEntry> listPorts(const PortEnv& env)
 Status registerPort(int port, const std::string& device, const PortEnv& env)
 {
     const std::string dir = portDir(env);
+#ifdef _WIN32
+    if (dir.empty())
+        return makeError(ErrorKind::BadArgument, "no ports folder on Windows: COM ports are named by the system");
+    const std::string pid = std::to_string(::GetCurrentProcessId());
+#else
     if (dir.empty())
         return makeError(ErrorKind::BadArgument, "no ports folder: set KYR_PORT_DIR or HOME");
+    const std::string pid = std::to_string(::getpid());
+#endif
     std::error_code ec;
     fs::create_directories(dir, ec);
     if (ec)
@@ -198,7 +249,7 @@ Status registerPort(int port, const std::string& device, const PortEnv& env)
     const fs::path entry = fs::path(dir) / comName(port);
     // Build the link beside the entry and rename it over: a reader never sees
     // the port missing while it is being replaced.
-    const fs::path temp = fs::path(dir) / ("." + comName(port) + "." + std::to_string(::getpid()));
+    const fs::path temp = fs::path(dir) / ("." + comName(port) + "." + pid);
     fs::remove(temp, ec);
     fs::create_symlink(device, temp, ec);
     if (ec)

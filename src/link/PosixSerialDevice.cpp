@@ -260,4 +260,6 @@ DeviceFactory posixDeviceFactory()
     return [] { return std::make_unique<PosixSerialDevice>(); };
 }
 
+DeviceFactory systemDeviceFactory() { return posixDeviceFactory(); }
+
 } // namespace kyr::link

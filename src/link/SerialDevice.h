@@ -50,4 +50,8 @@ public:
 /// Makes a fresh, unopened device.
 using DeviceFactory = std::function<std::unique_ptr<SerialDevice>()>;
 
+/// The production factory of this platform: termios devices on POSIX systems,
+/// Win32 communications devices on Windows.
+DeviceFactory systemDeviceFactory();
+
 } // namespace kyr::link

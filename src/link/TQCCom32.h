@@ -17,7 +17,9 @@
 #include "link/Bytes.h"
 #include "link/Clock.h"
 #include "link/ComNames.h"
-#include "link/PosixSerialDevice.h"
+#ifndef _WIN32
+#include "link/PosixSerialDevice.h" // posixDeviceFactory, for those who name the backend
+#endif
 #include "link/SerialDevice.h"
 #include "table/Result.h"
 
@@ -44,7 +46,7 @@ class TQCCom32 {
 public:
     /// A closed port. The factory makes the device of each Open; the clock
     /// times terminator-mode reads; env resolves "COMn" to a device.
-    explicit TQCCom32(DeviceFactory factory = posixDeviceFactory(), Clock& clock = systemClock(),
+    explicit TQCCom32(DeviceFactory factory = systemDeviceFactory(), Clock& clock = systemClock(),
                       PortEnv env = PortEnv::system());
     ~TQCCom32();
     TQCCom32(const TQCCom32&) = delete;

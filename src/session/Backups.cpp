@@ -1,15 +1,19 @@
 #include "session/Backups.h"
 
+#include "files/DurableFile.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <fcntl.h>
-#include <pwd.h>
 #include <tuple>
+
+#ifndef _WIN32
+#include <pwd.h>
 #include <unistd.h>
+#endif
 
 namespace kyr::session {
 
@@ -24,6 +28,11 @@ constexpr std::string_view kExtension = ".kyr";
 constexpr unsigned kMaxSequence = 9999;
 // Well below any file system's name limit, and far longer than a serial text.
 constexpr std::size_t kMaxFolderName = 64;
+#ifdef _WIN32
+constexpr char kNoBackupFolder[] = "neither LOCALAPPDATA nor APPDATA is set";
+#else
+constexpr char kNoBackupFolder[] = "neither XDG_DATA_HOME nor HOME is set";
+#endif
 
 /// What a backup's file name says: the stamp and the place in its second
 /// (1 for the plain name, 2 for "_2"...).
@@ -95,8 +104,13 @@ std::optional<std::string> stampFor(std::chrono::system_clock::time_point when)
 {
     const std::time_t t = std::chrono::system_clock::to_time_t(when);
     std::tm local{};
+#ifdef _WIN32
+    if (::localtime_s(&local, &t) != 0)
+        return std::nullopt;
+#else
     if (!::localtime_r(&t, &local))
         return std::nullopt;
+#endif
     // A year of other than four digits would break the fixed-width names.
     if (local.tm_year + 1900 < 0 || local.tm_year + 1900 > 9999)
         return std::nullopt;
@@ -113,13 +127,11 @@ Result<fs::path> reserveName(const fs::path& dir, const std::string& stamp)
 {
     for (unsigned sequence = 1; sequence <= kMaxSequence; ++sequence) {
         fs::path path = dir / backupFileName(stamp, sequence);
-        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-        if (fd >= 0) {
-            ::close(fd);
+        files::DurableFile claimed = files::DurableFile::createNew(path);
+        if (claimed.isOpen())
             return path;
-        }
-        if (errno != EEXIST)
-            return makeError(ErrorKind::OsError, "Cannot save " + path.string() + ": " + std::strerror(errno));
+        if (!claimed.existed())
+            return makeError(ErrorKind::OsError, "Cannot save " + path.string() + ": " + claimed.error());
     }
     return makeError(ErrorKind::OsError, "Cannot save a backup in " + dir.string() + ": every name for " +
                                              displayTime(stamp) + " is taken");
@@ -127,6 +139,9 @@ Result<fs::path> reserveName(const fs::path& dir, const std::string& stamp)
 
 std::optional<std::string> passwordHome()
 {
+#ifdef _WIN32
+    return std::nullopt;
+#else
     long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
     std::string buffer(size > 0 ? static_cast<std::size_t>(size) : 16384, '\0');
     passwd entry{};
@@ -134,6 +149,7 @@ std::optional<std::string> passwordHome()
     if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) != 0 || !found || !found->pw_dir)
         return std::nullopt;
     return std::string(found->pw_dir);
+#endif
 }
 
 } // namespace
@@ -155,10 +171,19 @@ fs::path defaultBackupRoot(const EnvReader& env)
             return std::nullopt;
         return fs::path(*value);
     };
+#ifdef _WIN32
+    // The user's local application data (not roaming: backups stay on the PC
+    // that read them), else the roaming folder.
+    if (auto local = absolute("LOCALAPPDATA"))
+        return *local / "kyr" / "backups";
+    if (auto roaming = absolute("APPDATA"))
+        return *roaming / "kyr" / "backups";
+#else
     if (auto data = absolute("XDG_DATA_HOME"))
         return *data / "kyr" / "backups";
     if (auto home = absolute("HOME"))
         return *home / ".local" / "share" / "kyr" / "backups";
+#endif
     return {};
 }
 
@@ -186,7 +211,7 @@ BackupStore::BackupStore(fs::path root, Now now, std::size_t keep)
 Result<fs::path> BackupStore::save(const files::MapFile& file, std::string_view serial)
 {
     if (m_root.empty())
-        return makeError(ErrorKind::BadArgument, "No folder for backups: neither XDG_DATA_HOME nor HOME is set");
+        return makeError(ErrorKind::BadArgument, std::string("No folder for backups: ") + kNoBackupFolder);
     const auto stamp = stampFor(m_now());
     if (!stamp)
         return makeError(ErrorKind::BadValue, "Cannot name a backup: the clock's date is out of range");

@@ -25,9 +25,10 @@ using EnvReader = std::function<std::optional<std::string>(const char*)>;
 /// password database when the variable is not set.
 std::optional<std::string> systemEnv(const char* name);
 
-/// Where backups go: $XDG_DATA_HOME/kyr/backups, else $HOME/.local/share/kyr/backups.
+/// Where backups go: $XDG_DATA_HOME/kyr/backups, else $HOME/.local/share/kyr/backups;
+/// on Windows %LOCALAPPDATA%\kyr\backups, else %APPDATA%\kyr\backups.
 /// Relative values are ignored (as the XDG base directory rules say); an empty
-/// path when neither gives a folder.
+/// path when none gives a folder.
 std::filesystem::path defaultBackupRoot(const EnvReader& env = systemEnv);
 
 /// A folder name for a serial text (UTF-8): ASCII letters, digits, '-' and

@@ -1,16 +1,15 @@
 #include "session/EditJournal.h"
 
+#include "files/DurableFile.h"
 #include "session/Backups.h"
 #include "table/Layout.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
 #include <fstream>
 #include <iterator>
 #include <sstream>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -55,26 +54,10 @@ Error fileError(const std::string& what, const fs::path& file, int err)
 /// Appends text and flushes it to the disk before returning.
 Status appendDurably(const fs::path& file, const std::string& text)
 {
-    const int fd = ::open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0)
-        return fileError("cannot write", file, errno);
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t w = ::write(fd, text.data() + done, text.size() - done);
-        if (w < 0 && errno == EINTR)
-            continue;
-        if (w <= 0) {
-            const int err = errno;
-            ::close(fd);
-            return fileError("cannot write", file, err);
-        }
-        done += static_cast<std::size_t>(w);
-    }
-    const bool synced = ::fsync(fd) == 0;
-    const int err = errno;
-    ::close(fd);
-    if (!synced)
-        return fileError("cannot write", file, err);
+    files::DurableFile out = files::DurableFile::openAppend(file);
+    if (!out.isOpen() || !out.writeAll(text) || !out.sync())
+        return makeError(ErrorKind::OsError, "cannot write " + file.string() + ": " + out.error());
+    out.close();
     return okStatus();
 }
 

@@ -65,7 +65,11 @@ std::string clockText(std::chrono::system_clock::time_point t)
 {
     const std::time_t tt = std::chrono::system_clock::to_time_t(t);
     std::tm local{};
+#ifdef _WIN32
+    ::localtime_s(&local, &tt);
+#else
     localtime_r(&tt, &local);
+#endif
     char buf[16];
     std::strftime(buf, sizeof buf, "%H:%M:%S", &local);
     return buf;

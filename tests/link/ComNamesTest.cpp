@@ -7,7 +7,8 @@
 #include <filesystem>
 #include <fstream>
 #include <tuple>
-#include <unistd.h>
+
+#include "ProcessId.h"
 
 using namespace kyr;
 using namespace kyr::link;
@@ -18,7 +19,7 @@ namespace {
 struct TempDir {
     fs::path path;
     explicit TempDir(const std::string& tag)
-        : path(fs::temp_directory_path() / ("kyr-comnames-" + tag + "-" + std::to_string(::getpid())))
+        : path(fs::temp_directory_path() / ("kyr-comnames-" + tag + "-" + std::to_string(kyr::test::processId())))
     {
         fs::remove_all(path);
         fs::create_directories(path);
@@ -38,6 +39,29 @@ TEST(ComNames, NamesAndNumbers)
     EXPECT_EQ(comNumber("COM99999999999"), std::nullopt);
 }
 
+#ifdef _WIN32
+// COM ports are the system's names on Windows: no folder, no fixed devices.
+TEST(ComNames, WindowsNamesArePortsOfTheSystem)
+{
+    const PortEnv env = PortEnv::withVariables({{"KYR_PORT_DIR", "C:\\ports"}, {"HOME", "C:\\u"}});
+    EXPECT_EQ(portDir(env), "");
+    const std::pair<int, const char*> cases[] = {{1, "\\\\.\\COM1"}, {12, "\\\\.\\COM12"}, {256, "\\\\.\\COM256"}};
+    for (const auto& [port, path] : cases) {
+        auto p = resolvePort(port, env);
+        ASSERT_TRUE(p) << port;
+        EXPECT_EQ(p.value().path, path);
+        EXPECT_EQ(p.value().source, PortSource::Fixed);
+    }
+    for (int port : {0, 257}) {
+        auto p = devicePathFor(port, env);
+        ASSERT_FALSE(p) << port;
+        EXPECT_EQ(p.error().kind, ErrorKind::PortUnavailable);
+    }
+    const Status refused = registerPort(3, "\\\\.\\COM3", env);
+    ASSERT_FALSE(refused);
+    EXPECT_EQ(refused.error().kind, ErrorKind::BadArgument);
+}
+#else
 TEST(ComNames, PortDirFromTheEnvironment)
 {
     EXPECT_EQ(portDir(PortEnv::withVariables({{"KYR_PORT_DIR", "/run/kyr"}, {"HOME", "/home/u"}})), "/run/kyr");
@@ -172,5 +196,7 @@ TEST(ComNames, RegisterAndUnregister)
     EXPECT_TRUE(unregisterPort(15, env));
     EXPECT_FALSE(registerPort(1, "/dev/x", PortEnv::withVariables({})));
 }
+
+#endif
 
 } // namespace

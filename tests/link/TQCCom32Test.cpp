@@ -8,7 +8,7 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <unistd.h>
+#include "ProcessId.h"
 
 using namespace kyr;
 using namespace kyr::link;
@@ -17,6 +17,10 @@ namespace {
 
 // No ports folder: COMn resolves through the fixed mapping only.
 PortEnv noPortDir() { return PortEnv::withVariables({}); }
+
+// The device a port opens without a ports folder: /dev/ttyS0 for COM1 on
+// Linux, \\.\COM1 on Windows.
+std::string fixedDevice(int port) { return fixedDevicePath(port, noPortDir()).value(); }
 
 struct Link : ::testing::Test {
     FakeClock clock{1000};
@@ -59,8 +63,8 @@ TEST_F(Link, OpenAppliesLineSettingsToTheMappedDevice)
 {
     efi.setBaud(19200);
     ASSERT_TRUE(efi.Open());
-    EXPECT_EQ(fake.openPath(), "/dev/ttyS0");
-    EXPECT_EQ(efi.devicePath(), "/dev/ttyS0");
+    EXPECT_EQ(fake.openPath(), fixedDevice(1));
+    EXPECT_EQ(efi.devicePath(), fixedDevice(1));
     ASSERT_EQ(fake.appliedSettings().size(), 1u);
     EXPECT_EQ(fake.appliedSettings()[0], (LineSettings{19200, THandshake::hsNone}));
     EXPECT_FALSE(efi.lastError());
@@ -134,8 +138,8 @@ TEST_F(Link, SettingANewPortOnAnOpenPortMovesToTheNewDevice)
     ASSERT_TRUE(efi.Open());
     efi.setPort(5);
     EXPECT_EQ(fake.closeCount(), 1);
-    EXPECT_EQ(fake.openedPaths(), (std::vector<std::string>{"/dev/ttyS0", "/dev/ttyUSB0"}));
-    EXPECT_EQ(efi.devicePath(), "/dev/ttyUSB0");
+    EXPECT_EQ(fake.openedPaths(), (std::vector<std::string>{fixedDevice(1), fixedDevice(5)}));
+    EXPECT_EQ(efi.devicePath(), fixedDevice(5));
 }
 
 TEST_F(Link, SettingAPortOnAClosedPortOnlyStoresIt)
@@ -160,10 +164,18 @@ TEST_F(Link, BaudAndHandshakeChangesReopenOnlyWhenTheyChange)
     EXPECT_EQ(fake.closeCount(), 2);
 }
 
+#ifdef _WIN32
+TEST_F(Link, DeviceNameIsComAndTheNumberAlsoAboveNine)
+{
+    efi.setPort(12);
+    EXPECT_TRUE(efi.Open());
+    EXPECT_EQ(fake.openPath(), "\\\\.\\COM12");
+}
+#else
 TEST_F(Link, DeviceNameIsComAndTheNumberAlsoAboveNine)
 {
     // A ports folder entry for COM12 proves the name "COM12" was looked up.
-    const auto dir = std::filesystem::temp_directory_path() / ("kyr-link-com12-" + std::to_string(::getpid()));
+    const auto dir = std::filesystem::temp_directory_path() / ("kyr-link-com12-" + std::to_string(kyr::test::processId()));
     std::filesystem::create_directories(dir);
     std::filesystem::create_symlink("/dev/pts/77", dir / "COM12");
     TQCCom32 local(fake.factory(), clock, PortEnv::withVariables({{"KYR_PORT_DIR", dir.string()}}));
@@ -176,6 +188,7 @@ TEST_F(Link, DeviceNameIsComAndTheNumberAlsoAboveNine)
     EXPECT_EQ(fake.openPath(), "/dev/ttyUSB5");
     std::filesystem::remove_all(dir);
 }
+#endif
 
 TEST_F(Link, OpenFailureIsSilentWithoutShowErrorsAndKeepsTheReason)
 {
@@ -235,7 +248,7 @@ TEST_F(Link, LineSettingsRefusedFailTheOpenAndReleaseTheDevice)
 TEST_F(Link, PortOutsideTheKnownRangeDoesNotOpen)
 {
     efi.setShowErrors(false);
-    efi.setPort(21);
+    efi.setPort(LastComPort + 1000);
     EXPECT_FALSE(efi.Open());
     EXPECT_TRUE(fake.openAttempts().empty());
     EXPECT_EQ(efi.lastError()->kind, ErrorKind::PortUnavailable);
@@ -296,10 +309,11 @@ TEST_F(Link, DisconnectsCountsDevicesThatWentAway)
     EXPECT_EQ(efi.disconnects(), 2);
 }
 
+#ifndef _WIN32
 /// COM3 named by a ports folder entry, whose fixed device is /dev/ttyS2.
 struct PortsFolderLink : Link {
     const std::filesystem::path dir =
-        std::filesystem::temp_directory_path() / ("kyr-link-source-" + std::to_string(::getpid()));
+        std::filesystem::temp_directory_path() / ("kyr-link-source-" + std::to_string(kyr::test::processId()));
     const std::filesystem::path entry = dir / "COM3";
     TQCCom32 com{fake.factory(), clock, PortEnv::withVariables({{"KYR_PORT_DIR", dir.string()}})};
 
@@ -383,6 +397,8 @@ TEST_F(PortsFolderLink, AFixedPortStaysOnItsDeviceWhenAnEntryAppears)
     ASSERT_TRUE(com.Open());
     EXPECT_EQ(com.devicePath(), "/dev/ttyS2");
 }
+
+#endif
 
 TEST_F(Link, InCountClearsTheLineErrorAndKeepsTheBytes)
 {

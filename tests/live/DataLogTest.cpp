@@ -7,7 +7,7 @@
 #include <fstream>
 #include <sstream>
 
-#include <unistd.h>
+#include "ProcessId.h"
 
 using namespace kyr::live;
 using kyr::ErrorKind;
@@ -42,7 +42,7 @@ class DataLogFile : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        dir = std::filesystem::temp_directory_path() / ("kyr-datalog-" + std::to_string(::getpid()));
+        dir = std::filesystem::temp_directory_path() / ("kyr-datalog-" + std::to_string(kyr::test::processId()));
         std::filesystem::create_directories(dir);
     }
     void TearDown() override { std::filesystem::remove_all(dir); }

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <sstream>
 
-#include <unistd.h>
+#include "ProcessId.h"
 
 using namespace kyr::live;
 using kyr::ErrorKind;
@@ -52,7 +52,7 @@ class LogFileTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        dir = fs::temp_directory_path() / ("kyr-logfile-" + std::to_string(::getpid()));
+        dir = fs::temp_directory_path() / ("kyr-logfile-" + std::to_string(kyr::test::processId()));
         fs::create_directories(dir);
     }
     void TearDown() override { fs::remove_all(dir); }

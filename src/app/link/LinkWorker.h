@@ -35,7 +35,7 @@ namespace kyr::app {
 
 /// How the link reaches the unit; the defaults are the program's.
 struct LinkSetup {
-    link::DeviceFactory factory = link::posixDeviceFactory(); ///< makes the device of each Open
+    link::DeviceFactory factory = link::systemDeviceFactory(); ///< makes the device of each Open
     link::Clock* clock = &link::systemClock();                ///< times the pauses
     link::PortEnv env = link::PortEnv::system();              ///< resolves "COMn" to a device
     std::filesystem::path backupRoot = session::defaultBackupRoot(); ///< empty: no backups
