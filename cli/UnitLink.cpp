@@ -120,9 +120,13 @@ Result<PortChoice> parsePortChoice(const std::string& text)
         return port;
     }
     auto n = link::comNumber(text);
+#ifdef _WIN32
+    const char* hint = "give a COM name such as COM3";
+#else
+    const char* hint = "give COM1 to COM99 or a device path such as /dev/ttyUSB0";
+#endif
     if (!n || *n < 1 || *n > MaxComNumber)
-        return makeError(ErrorKind::BadArgument,
-                         "\"" + text + "\" is not a port: give COM1 to COM99 or a device path such as /dev/ttyUSB0");
+        return makeError(ErrorKind::BadArgument, "\"" + text + "\" is not a port: " + hint);
     port.com = *n;
     return port;
 }
