@@ -2,6 +2,7 @@
 
 #include "app/demo/DemoScript.h"
 #include "app/window/EFICom.h"
+#include "app/window/RecentFiles.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -28,7 +29,10 @@ int main(int argc, char** argv)
     }
 
     kyr::app::EFICom window;
+    kyr::app::WindowMemory::restore(window);
     window.show();
     kyr::app::runDemo(window, *demo);
-    return app.exec();
+    const int code = app.exec();
+    kyr::app::WindowMemory::remember(window);
+    return code;
 }

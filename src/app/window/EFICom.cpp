@@ -1,4 +1,5 @@
 #include "app/window/EFICom.h"
+#include "app/window/RecentFiles.h"
 
 #include "app/dialogs/AboutDialog.h"
 #include "app/maps/CorrectionPage.h"
@@ -26,6 +27,9 @@
 #include <QShowEvent>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <QDir>
+#include <QMenu>
+#include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
 
@@ -132,6 +136,64 @@ void EFICom::buildToolBar()
     connect(mouse, &QToolButton::toggled, &m_model, &TuneModel::setMouseTuning);
     addButton(QStringLiteral("spAbout"), QStringLiteral("About"), &EFICom::spAboutClick);
     addButton(QStringLiteral("spExit"), QStringLiteral("Exit"), &EFICom::spExitClick);
+    addHabits();
+}
+
+// Keys and icons as desktop programs have them. A key does what a click on
+// its button does, and nothing while the button is disabled.
+void EFICom::addHabits()
+{
+    struct Habit {
+        const char* name;
+        QKeySequence key;
+        QStyle::StandardPixmap icon;
+    };
+    const Habit habits[] = {
+        {"spOpen", QKeySequence(Qt::CTRL | Qt::Key_O), QStyle::SP_DialogOpenButton},
+        {"spClose", QKeySequence(Qt::CTRL | Qt::Key_W), QStyle::SP_DialogCloseButton},
+        {"spRestore", {}, QStyle::SP_BrowserReload},
+        {"spSave", QKeySequence(Qt::CTRL | Qt::Key_S), QStyle::SP_DialogSaveButton},
+        {"spPrint", QKeySequence(Qt::CTRL | Qt::Key_P), QStyle::SP_FileDialogDetailedView},
+        {"spSetup", {}, QStyle::SP_FileDialogInfoView},
+        {"spRetry", QKeySequence(Qt::Key_F5), QStyle::SP_BrowserReload},
+        {"spConnect", {}, QStyle::SP_DriveNetIcon},
+        {"spRead", QKeySequence(Qt::CTRL | Qt::Key_R), QStyle::SP_ArrowDown},
+        {"spWrite", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_W), QStyle::SP_ArrowUp},
+        {"sp3D", {}, QStyle::SP_FileDialogContentsView},
+        {"SpeedButton3", {}, QStyle::SP_ArrowRight},
+        {"spAbout", {}, QStyle::SP_MessageBoxInformation},
+        {"spExit", {}, QStyle::SP_TitleBarCloseButton},
+    };
+    for (const Habit& h : habits) {
+        auto* b = m_toolBar->findChild<QToolButton*>(QLatin1String(h.name));
+        if (!b)
+            continue;
+        b->setIcon(style()->standardIcon(h.icon));
+        b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+        if (!h.key.isEmpty()) {
+            b->setShortcut(h.key);
+            b->setToolTip(b->text() + QStringLiteral(" (") + h.key.toString(QKeySequence::NativeText) + QLatin1Char(')'));
+        }
+    }
+    // "Open file" keeps the tunes opened or saved last in its menu.
+    auto* open = m_toolBar->findChild<QToolButton*>(QStringLiteral("spOpen"));
+    auto* recent = new QMenu(open);
+    recent->setObjectName(QStringLiteral("RecentFiles"));
+    open->setMenu(recent);
+    open->setPopupMode(QToolButton::MenuButtonPopup);
+    connect(recent, &QMenu::aboutToShow, this, &EFICom::fillRecentFiles);
+}
+
+void EFICom::fillRecentFiles()
+{
+    auto* menu = findChild<QMenu*>(QStringLiteral("RecentFiles"));
+    menu->clear();
+    const QStringList files = RecentFiles::list();
+    if (files.isEmpty())
+        menu->addAction(QStringLiteral("No recent files"))->setEnabled(false);
+    for (const QString& path : files)
+        connect(menu->addAction(QDir::toNativeSeparators(path)), &QAction::triggered, this,
+                [this, path] { openMapFile(std::filesystem::path(path.toStdString())); });
 }
 
 void EFICom::buildPages()

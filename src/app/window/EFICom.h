@@ -77,6 +77,8 @@ private:
 
     // ---- building (EFICom.cpp)
     void buildToolBar();
+    void addHabits();
+    void fillRecentFiles();
     QToolButton* addButton(const QString& name, const QString& caption, void (EFICom::*handler)());
     void buildPages();
     void buildStatusBar();

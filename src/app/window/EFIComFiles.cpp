@@ -2,6 +2,7 @@
 // Close all) and the buttons that only show a page or a dialog.
 
 #include "app/window/EFICom.h"
+#include "app/window/RecentFiles.h"
 
 #include "app/maps/MapChartView.h"
 #include "app/maps/TimingPage.h"
@@ -55,6 +56,7 @@ void EFICom::openMapFile(const std::filesystem::path& path)
         return;
     }
     const files::MapFile file = std::move(loaded).value();
+    RecentFiles::add(QString::fromStdString(path.string()));
     m_model.setVehicle({vehicleText(file.make), vehicleText(file.model), vehicleText(file.engine)});
     m_link->openFile(file, path);
 }
@@ -137,6 +139,8 @@ void EFICom::storeMapFile(const table::ImageBytes& image, const std::array<uint8
     file.image = image;
     if (Status saved = files::saveMapFile(pathOf(name), file); !saved)
         m_messages->warning(QStringLiteral("Save settings"), QString::fromStdString(saved.error().message));
+    else
+        RecentFiles::add(name);
 }
 
 void EFICom::spCloseClick()
