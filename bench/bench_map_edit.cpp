@@ -9,13 +9,16 @@
 // spreads the edits over the poll's cycle. Prints milliseconds; run it on a
 // quiet machine.
 //
-//   build/bench/bench_map_edit [rounds] [idle|normal|fast]
+//   build/bench/bench_map_edit [rounds] [idle|normal|fast] [--rows]
+//
+// --rows prints the two figures as JSON lines for bench/run.
 //
 // The misses and link losses of the run are printed too: on a busy machine the
 // simulator is sometimes held off the processor, which shows as outliers here
 // and as commands read late in its log. TMPDIR=/dev/shm keeps its log and
 // memory file off the disk.
 
+#include "Rows.h"
 #include "SimProcess.h"
 #include "app/live/LivePoll.h"
 #include "app/maps/MapChartView.h"
@@ -123,10 +126,15 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication qapp(argc, argv);
-    const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 200;
-    const std::string mode = argc > 2 ? argv[2] : "idle";
+    const bool rows = bench::rowsWanted(argc, argv);
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--rows"))
+            args.emplace_back(argv[i]);
+    const int rounds = args.size() > 0 ? std::max(1, std::atoi(args[0].c_str())) : 200;
+    const std::string mode = args.size() > 1 ? args[1] : "idle";
     if (mode != "idle" && mode != "normal" && mode != "fast") {
-        std::fprintf(stderr, "usage: bench_map_edit [rounds] [idle|normal|fast]\n");
+        std::fprintf(stderr, "usage: bench_map_edit [rounds] [idle|normal|fast] [--rows]\n");
         return 2;
     }
 
@@ -221,6 +229,11 @@ int main(int argc, char** argv)
             return 1;
         }
         keys.push_back(ms);
+    }
+    if (rows) {
+        bench::printRow("edit.mouse." + mode, mouse);
+        bench::printRow("edit.key." + mode, keys);
+        return 0;
     }
     std::printf("poll: %s (%llu records during the edits, %d missed, link lost %d times)\n", mode.c_str(),
                 static_cast<unsigned long long>(poll.records() - recordsBefore), missed, lost);

