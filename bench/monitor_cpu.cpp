@@ -11,7 +11,8 @@
 // page as fast as they go, with the Data Logger on and recording to an .mlg,
 // the resident size reported at each quarter of an hour simulated, beside
 // the bytes the logger's strip chart keeps for scroll-back (all of the
-// recording). --rows prints JSON lines for bench/run.
+// recording), and again after malloc_trim() hands the allocator's free
+// blocks back. --rows prints JSON lines for bench/run.
 //
 //   bench_monitor_cpu [--seconds S] [--feed N] [--fast] [--page CAPTION]
 //   bench_monitor_cpu --soak 60 [--rows]
@@ -32,6 +33,7 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <malloc.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -159,7 +161,7 @@ int soak(kyr::app::EFICom& window, kyr::app::LivePoll& poll, const Options& opt,
         std::fprintf(stderr, "bench_monitor_cpu: the Data Logger did not start recording\n");
         return 1;
     }
-    std::vector<double> minutes{0}, rss{rest}, chartUsed{0}, chartHeld{0};
+    std::vector<double> minutes{0}, rss{rest}, trimmed{rest}, chartUsed{0}, chartHeld{0};
     QElapsedTimer wall;
     wall.start();
     for (int quarter = 1; quarter * 15 <= std::max(opt.soakMinutes, 15); ++quarter) {
@@ -173,18 +175,21 @@ int soak(kyr::app::EFICom& window, kyr::app::LivePoll& poll, const Options& opt,
         const auto [used, held] = chartMb(logger->chart()->log());
         minutes.push_back(fed / RecordsPerSecond / 60.0);
         rss.push_back(residentMb());
+        malloc_trim(0); // what the allocator keeps of freed blocks (the chart's outgrown buffers) goes back
+        trimmed.push_back(residentMb());
         chartUsed.push_back(used);
         chartHeld.push_back(held);
         if (!opt.rows)
-            std::printf("%5.1f min simulated (%ld records, %.1f s): RSS %.1f MB, strip chart %.1f MB "
-                        "(%.1f MB allocated), log %.1f MB\n",
-                        minutes.back(), fed, wall.nsecsElapsed() / 1e9, rss.back(), used, held,
+            std::printf("%5.1f min simulated (%ld records, %.1f s): RSS %.1f MB (%.1f MB after malloc_trim), "
+                        "strip chart %.1f MB (%.1f MB allocated), log %.1f MB\n",
+                        minutes.back(), fed, wall.nsecsElapsed() / 1e9, rss.back(), trimmed.back(), used, held,
                         std::filesystem::file_size(logFile.toStdString()) / (1024.0 * 1024.0));
     }
     logger->OffClick();
     if (opt.rows) {
         kyr::bench::printRow("mem.minutes", minutes, "min");
         kyr::bench::printRow("mem.rss", rss, "MB");
+        kyr::bench::printRow("mem.rss_trimmed", trimmed, "MB");
         kyr::bench::printRow("mem.chart", chartUsed, "MB");
         kyr::bench::printRow("mem.chart_alloc", chartHeld, "MB");
         kyr::bench::printRow("mem.feed_seconds", {wall.nsecsElapsed() / 1e9}, "s");

@@ -83,7 +83,7 @@ def startup_times(runner, tuner, runs):
         if probe.returncode == 0:
             hide = ("d=$KYR_BENCH_DEV && mount -t tmpfs none \"$d\" && "
                     "for f in null zero random urandom; do touch \"$d/$f\" && mount --bind /dev/$f \"$d/$f\"; done && "
-                    "mkdir \"$d/shm\" && mount --bind /dev/shm \"$d/shm\" && mount --bind \"$d\" /dev && exec \"$@\"")
+                    "mkdir \"$d/shm\" && mount --bind /dev/shm \"$d/shm\" && mount --rbind \"$d\" /dev && exec \"$@\"")
             notes.append(f"start-up: the machine's {', '.join(sorted(fixed))} hidden by an empty /dev in a mount namespace")
         else:
             notes.append(f"start-up: the machine's {', '.join(sorted(fixed))} could not be hidden (no mount namespace)")
@@ -182,17 +182,18 @@ def table_rows(rows):
 
 def memory_rows(rows):
     """RSS at rest and after each quarter hour simulated, beside the strip chart's data."""
-    mins = rows.get("mem.minutes", {}).get("samples")
-    rss = rows.get("mem.rss", {}).get("samples")
-    chart = rows.get("mem.chart_alloc", {}).get("samples")
-    if not mins or not rss or not chart:
+    get = lambda rid: rows.get(rid, {}).get("samples")  # noqa: E731
+    mins, rss, trimmed, used, held = (get(r) for r in ("mem.minutes", "mem.rss", "mem.rss_trimmed", "mem.chart",
+                                                        "mem.chart_alloc"))
+    if not all((mins, rss, trimmed, used, held)):
         return [("Memory (RSS)", "not measured", "", "flat", "—", "—")]
     out = [("Memory: RSS at rest after Connect", fmt(rss[0], "MB"), "", "—", "—", "—")]
-    for m, r, c in zip(mins[1:], rss[1:], chart[1:]):
-        limit = rss[0] + c
-        out.append((f"Memory: RSS after {m:.0f} min of logging simulated", fmt(r, "MB"),
-                    f"growth {r - rss[0]:+.1f} MB, strip chart data {c:.1f} MB",
-                    "flat but for the chart data", fmt(limit, "MB"), f"{r / limit:.2f}"))
+    for i in range(1, len(mins)):
+        limit = rss[0] + used[i]
+        out.append((f"Memory: RSS after {mins[i]:.0f} min of logging simulated", fmt(rss[i], "MB"),
+                    f"growth {rss[i] - rss[0]:+.1f} MB; strip chart data {used[i]:.1f} MB ({held[i]:.1f} allocated); "
+                    f"after malloc_trim {trimmed[i]:.1f} MB, {trimmed[i] - limit:+.1f} MB beyond the chart data",
+                    "flat but for the chart data", fmt(limit, "MB"), f"{rss[i] / limit:.2f}"))
     return out
 
 
