@@ -253,6 +253,10 @@ def main():
         print("| " + " | ".join(row) + " |")
     print()
     notes = args.note + notes
+    for mode in ("idle", "normal", "fast"):
+        unsent = r.rows.get(f"edit.unsent.{mode}", {}).get("samples", [0])
+        if unsent and unsent[0] > 0:
+            notes.append(f"map edits ({mode}): {unsent[0]:.0f} edits sent no WritePoint within 5 s")
     feed = r.rows.get("mem.feed_seconds", {}).get("samples")
     if feed:
         notes.append(f"memory: an hour of records (630,000 at 175/s) fed in {feed[0]:.0f} s")
