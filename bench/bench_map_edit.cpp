@@ -236,6 +236,7 @@ int main(int argc, char** argv)
         bench::printRow("edit.mouse." + mode, mouse);
         bench::printRow("edit.key." + mode, keys);
         bench::printRow("edit.unsent." + mode, {static_cast<double>(unsent)}, "edits");
+        bench::printRow("edit.link_lost." + mode, {static_cast<double>(lost)}, "times");
         return mouse.empty() || keys.empty() ? 1 : 0;
     }
     std::printf("poll: %s (%llu records during the edits, %d missed, link lost %d times)\n", mode.c_str(),

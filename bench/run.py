@@ -257,6 +257,11 @@ def main():
         unsent = r.rows.get(f"edit.unsent.{mode}", {}).get("samples", [0])
         if unsent and unsent[0] > 0:
             notes.append(f"map edits ({mode}): {unsent[0]:.0f} edits sent no WritePoint within 5 s")
+        lost = r.rows.get(f"edit.link_lost.{mode}", {}).get("samples", [0])
+        if lost and lost[0] > 0:
+            notes.append(f"map edits ({mode}): the link was lost {lost[0]:.0f} times (three live records in a row "
+                         "missing: the simulator held off the processor); an edit made then waits for the link "
+                         "to come back, which shows as a max near 2 s")
     feed = r.rows.get("mem.feed_seconds", {}).get("samples")
     if feed:
         notes.append(f"memory: an hour of records (630,000 at 175/s) fed in {feed[0]:.0f} s")
