@@ -60,6 +60,10 @@ class Runner:
             return False
         took = time.monotonic() - started
         print(f"  {name}: {took:.1f} s", file=sys.stderr, flush=True)
+        logs = os.path.join(self.build, "bench-logs")
+        os.makedirs(logs, exist_ok=True)
+        with open(os.path.join(logs, name.replace(" ", "_").replace("-", "") + ".txt"), "w") as f:
+            f.write(done.stdout + done.stderr)
         for line in done.stdout.splitlines():
             if line.startswith("{"):
                 row = json.loads(line)
