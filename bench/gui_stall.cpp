@@ -107,7 +107,6 @@ Stall measure(kyr::app::EFICom& w, const std::function<void()>& action, std::fun
         if (!from || counting) // the gap in which *from turned true is not counted
             s.maxGapMs = std::max(s.maxGapMs, now);
         counting = from && *from;
-        if (now > 9) std::fprintf(stderr, "TRACE gap %.1f at %.1f\n", now, total.nsecsElapsed()/1e6);
         clock.restart();
         ++s.ticks;
     });
@@ -168,7 +167,6 @@ double timedConnect(kyr::app::EFICom& window, QAbstractButton* connect, kyr::app
     chart->viewport()->installEventFilter(&watch);
     auto applied = QObject::connect(&window.model(), &kyr::app::TuneModel::stateApplied, &window,
                                     [&](const kyr::session::SessionResult& outcome) {
-                                        std::fprintf(stderr, "TRACE applied %.1f maps %d\n", clock.nsecsElapsed()/1e6, int(outcome.mapsDecoded));
                                         if (outcome.mapsDecoded && drawnMs < 0)
                                             watch.armed = true;
                                     });
