@@ -2,7 +2,10 @@
 # Wall time of `kyr read`, `kyr info` and `kyr write` against kyr-sim, next to
 # the sum of the fixed pauses each one waits out. Measures; asserts nothing.
 #
-#   bench/cli_read_time.sh [BUILD_DIR] [RUNS]
+#   bench/cli_read_time.sh [--rows] [BUILD_DIR] [RUNS]
+#
+# --rows times only `kyr read --port` and `kyr write --port` and prints each
+# as a JSON line of milliseconds for bench/run.
 #
 # BUILD_DIR holds cli/kyr and sim/kyr-sim (default: build). The pauses:
 #   read, info:  ReadIdentity 300 ms + ReadTable (setup) 500 ms + ReadTable (table) 500 ms = 1300 ms
@@ -13,6 +16,11 @@
 #                a pseudo-terminal takes it at once)
 set -euo pipefail
 
+rows=
+if [[ ${1:-} == --rows ]]; then
+  rows=1
+  shift
+fi
 build=${1:-build}
 runs=${2:-5}
 kyr=$build/cli/kyr
@@ -41,22 +49,32 @@ now_ms() { echo $(( $(date +%s%N) / 1000000 )); }
 measure() {
   local name=$1 pauses=$2
   shift 2
-  local min= max=0 sum=0 t0 t1 dt
+  local min= max=0 sum=0 t0 t1 dt samples=
   for _ in $(seq "$runs"); do
     t0=$(now_ms)
     "$@" >/dev/null
     t1=$(now_ms)
     dt=$((t1 - t0))
+    samples+=${samples:+, }$dt
     sum=$((sum + dt))
     (( dt > max )) && max=$dt
     [[ -z $min || dt -lt min ]] && min=$dt
   done
   local mean=$((sum / runs))
+  if [[ -n $rows ]]; then
+    printf '{"id": "%s", "unit": "ms", "samples": [%s]}\n' "$name" "$samples"
+    return
+  fi
   printf '%-22s pauses %5d ms   wall min %5d  mean %5d  max %5d ms   over the pauses %4d ms\n' \
     "$name" "$pauses" "$min" "$mean" "$max" $((mean - pauses))
 }
 
 "$kyr" read --port COM2 -o "$work/tune.kyr" >/dev/null
+if [[ -n $rows ]]; then
+  measure cli.read 1300 "$kyr" read --port COM2 -o "$work/out.kyr"
+  measure cli.write 1400 "$kyr" write --port COM2 "$work/tune.kyr"
+  exit 0
+fi
 opened=$("$kyr" ports --json | grep -c '"problem": null' || true)
 
 echo "kyr-sim on COM2 at 19200 bit/s; $runs runs each"

@@ -5,11 +5,14 @@
 // record bytes at 1920 bytes a second take 5.7 ms. Also prints how often the
 // charts were given a record (at most once a frame) and the records missed.
 //
-//   build/bench/bench_live_rate [seconds]
+//   build/bench/bench_live_rate [seconds] [--rows]
+//
+// --rows prints the two rates as JSON lines for bench/run.
 //
 // TMPDIR=/dev/shm keeps the simulator's log (two lines a record) off the disk.
 
 #include "EventLoop.h"
+#include "Rows.h"
 #include "SimProcess.h"
 #include "app/live/LivePoll.h"
 #include "app/maps/MapChartView.h"
@@ -24,6 +27,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 
 namespace {
@@ -33,7 +37,9 @@ using kyr::bench::runUntil;
 constexpr double LineRecordsPerSecond = 1920.0 / 11.0;
 
 
-void measure(const char* what, kyr::app::LivePoll& poll, double seconds)
+bool rows = false;
+
+double measure(const char* what, kyr::app::LivePoll& poll, double seconds)
 {
     runUntil([] { return false; }, 500); // the first records settle the pace
     int frames = 0, missed = 0;
@@ -47,9 +53,12 @@ void measure(const char* what, kyr::app::LivePoll& poll, double seconds)
     QObject::disconnect(shown);
     QObject::disconnect(miss);
     const double rate = (poll.records() - before) / s;
+    if (rows)
+        return rate;
     std::printf("%-12s %6llu records in %5.2f s = %6.1f/s (%3.0f%% of the line's %.0f/s), charts %5.1f/s, missed %d\n",
                 what, static_cast<unsigned long long>(poll.records() - before), s, rate,
                 100.0 * rate / LineRecordsPerSecond, LineRecordsPerSecond, frames / s, missed);
+    return rate;
 }
 
 } // namespace
@@ -59,7 +68,8 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    const double seconds = argc > 1 ? std::max(1.0, std::atof(argv[1])) : 10.0;
+    rows = kyr::bench::rowsWanted(argc, argv);
+    const double seconds = argc > 1 && std::strcmp(argv[1], "--rows") ? std::max(1.0, std::atof(argv[1])) : 10.0;
 
     kyr::test::TempFolder dir("kyr-bench-live");
     std::filesystem::create_directories(dir / "dev"); // an empty /dev: no real port is touched
@@ -91,10 +101,15 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "the real-time poll does not run\n");
         return 1;
     }
-    measure("normal poll", poll, seconds);
+    const double normal = measure("normal poll", poll, seconds);
     poll.setFastPoll(true);
-    measure("fast poll", poll, seconds);
+    const double fast = measure("fast poll", poll, seconds);
     const bool ok = !window.model().state().link.lost;
+    if (rows) {
+        kyr::bench::printRow("live.normal", {normal}, "/s");
+        kyr::bench::printRow("live.fast", {fast}, "/s");
+        return ok ? 0 : 1;
+    }
     std::printf("link %s\n", ok ? "kept" : "lost");
     return ok ? 0 : 1;
 }

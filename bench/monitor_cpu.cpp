@@ -6,10 +6,22 @@
 // smoothly changing engine, to measure the painting at a faster rate; --fast
 // ticks "Fast poll", so the unit is asked for each record as the last is in.
 //
+// --soak MINUTES measures memory instead: the resident size at rest after
+// Connect, then MINUTES of records at the line's 175 a second handed to the
+// page as fast as they go, with the Data Logger on and recording to an .mlg,
+// the resident size reported at each quarter of an hour simulated, beside
+// the bytes the logger's strip chart keeps for scroll-back (all of the
+// recording), and again after malloc_trim() hands the allocator's free
+// blocks back. --rows prints JSON lines for bench/run.
+//
 //   bench_monitor_cpu [--seconds S] [--feed N] [--fast] [--page CAPTION]
+//   bench_monitor_cpu --soak 60 [--rows]
 
+#include "Rows.h"
 #include "SimProcess.h"
 #include "app/live/LivePoll.h"
+#include "app/live/LoggerPage.h"
+#include "app/live/StripChart.h"
 #include "app/window/EFICom.h"
 #include "app/window/TuneModel.h"
 
@@ -21,13 +33,18 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <malloc.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -35,6 +52,8 @@ struct Options {
     double seconds = 20;
     int feed = 0; // records a second handed to the page directly; 0: the poll runs
     bool fast = false;
+    int soakMinutes = 0; // simulated minutes of records fed for the memory figures
+    bool rows = false;
     QString page = QStringLiteral("Engine Monitor");
 };
 
@@ -42,8 +61,8 @@ Options parse(int argc, char** argv)
 {
     Options o;
     for (int i = 1; i < argc; i += 2) {
-        if (!std::strcmp(argv[i], "--fast")) {
-            o.fast = true;
+        if (!std::strcmp(argv[i], "--fast") || !std::strcmp(argv[i], "--rows")) {
+            (argv[i][2] == 'f' ? o.fast : o.rows) = true;
             --i;
             continue;
         }
@@ -51,6 +70,8 @@ Options parse(int argc, char** argv)
             break;
         if (!std::strcmp(argv[i], "--seconds"))
             o.seconds = std::atof(argv[i + 1]);
+        else if (!std::strcmp(argv[i], "--soak"))
+            o.soakMinutes = std::atoi(argv[i + 1]);
         else if (!std::strcmp(argv[i], "--feed"))
             o.feed = std::atoi(argv[i + 1]);
         else if (!std::strcmp(argv[i], "--page"))
@@ -99,6 +120,85 @@ kyr::live::LiveValues fedRecord(double t)
     return v;
 }
 
+double residentMb()
+{
+    std::ifstream statm("/proc/self/statm");
+    long pages = 0, resident = 0;
+    statm >> pages >> resident;
+    return resident * static_cast<double>(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
+}
+
+// The bytes the strip chart keeps: the rows as stored, and as allocated.
+std::pair<double, double> chartMb(const kyr::live::LogData& log)
+{
+    double used = log.times.size() * sizeof(double), held = log.times.capacity() * sizeof(double);
+    for (const auto& c : log.channels) {
+        used += c.values.size() * sizeof(float);
+        held += c.values.capacity() * sizeof(float);
+    }
+    return {used / (1024.0 * 1024.0), held / (1024.0 * 1024.0)};
+}
+
+// An hour (or minutes) of logging at the line's rate, simulated: the records
+// go to liveUpdated in batches, the event loop running between them, the
+// logger's clock following the records' own times.
+int soak(kyr::app::EFICom& window, kyr::app::LivePoll& poll, const Options& opt, const QString& logFile)
+{
+    constexpr double RecordsPerSecond = 175;
+    auto* logger = window.findChild<kyr::app::LoggerPage*>();
+    auto* record = window.findChild<QCheckBox*>(QStringLiteral("RecordToFile"));
+    if (!logger || !record) {
+        std::fprintf(stderr, "bench_monitor_cpu: no Data Logger page\n");
+        return 1;
+    }
+    runFor(1000);
+    const double rest = residentMb();
+    long fed = 0;
+    logger->setClock([&fed] { return static_cast<qint64>(fed * 1000 / RecordsPerSecond); });
+    record->setChecked(true);
+    logger->OnClick();
+    if (!logger->logging() || logger->recordingFile().isEmpty()) {
+        std::fprintf(stderr, "bench_monitor_cpu: the Data Logger did not start recording\n");
+        return 1;
+    }
+    std::vector<double> minutes{0}, rss{rest}, trimmed{rest}, chartUsed{0}, chartHeld{0};
+    QElapsedTimer wall;
+    wall.start();
+    for (int quarter = 1; quarter * 15 <= std::max(opt.soakMinutes, 15); ++quarter) {
+        const long until = static_cast<long>(std::min(quarter * 15, opt.soakMinutes) * 60 * RecordsPerSecond);
+        while (fed < until) {
+            for (int i = 0; i < 1000 && fed < until; ++i, ++fed)
+                emit poll.liveUpdated(fedRecord(fed / RecordsPerSecond));
+            QCoreApplication::processEvents();
+        }
+        runFor(100);
+        const auto [used, held] = chartMb(logger->chart()->log());
+        minutes.push_back(fed / RecordsPerSecond / 60.0);
+        rss.push_back(residentMb());
+        malloc_trim(0); // what the allocator keeps of freed blocks (the chart's outgrown buffers) goes back
+        trimmed.push_back(residentMb());
+        chartUsed.push_back(used);
+        chartHeld.push_back(held);
+        if (!opt.rows)
+            std::printf("%5.1f min simulated (%ld records, %.1f s): RSS %.1f MB (%.1f MB after malloc_trim), "
+                        "strip chart %.1f MB (%.1f MB allocated), log %.1f MB\n",
+                        minutes.back(), fed, wall.nsecsElapsed() / 1e9, rss.back(), trimmed.back(), used, held,
+                        std::filesystem::file_size(logFile.toStdString()) / (1024.0 * 1024.0));
+    }
+    logger->OffClick();
+    if (opt.rows) {
+        kyr::bench::printRow("mem.minutes", minutes, "min");
+        kyr::bench::printRow("mem.rss", rss, "MB");
+        kyr::bench::printRow("mem.rss_trimmed", trimmed, "MB");
+        kyr::bench::printRow("mem.chart", chartUsed, "MB");
+        kyr::bench::printRow("mem.chart_alloc", chartHeld, "MB");
+        kyr::bench::printRow("mem.feed_seconds", {wall.nsecsElapsed() / 1e9}, "s");
+    } else {
+        std::printf("at rest after Connect: RSS %.1f MB\n", rest);
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -111,12 +211,13 @@ int main(int argc, char** argv)
     kyr::test::TempFolder dir("kyr-bench-monitor");
     std::filesystem::create_directories(dir / "dev");
     kyr::test::SimProcess sim(dir.path(), {.port = 3});
+    const QString logFile = QString::fromStdString((dir / "soak.mlg").string());
     const auto env = kyr::link::PortEnv::withVariables(
         {{"KYR_PORT_DIR", kyr::test::SimProcess::portDirOf(dir.path()).string()}}, (dir / "dev").string());
 
-    const int pollMs = opt.feed > 0 ? 0 : kyr::app::LivePoll::IntervalMs;
+    const int pollMs = opt.feed > 0 || opt.soakMinutes > 0 ? 0 : kyr::app::LivePoll::IntervalMs;
     kyr::app::EFICom window(kyr::app::EFIComServices{
-        nullptr, nullptr, kyr::app::LinkSetup{kyr::link::posixDeviceFactory(), &kyr::link::systemClock(), env, {}},
+        nullptr, std::make_shared<kyr::bench::FixedSaveFile>(logFile), kyr::app::LinkSetup{kyr::link::posixDeviceFactory(), &kyr::link::systemClock(), env, {}},
         pollMs});
     window.resize(1280, 860);
     window.show();
@@ -136,6 +237,9 @@ int main(int argc, char** argv)
     for (int i = 0; tabs && i < tabs->count(); ++i)
         if (tabs->tabText(i) == opt.page)
             tabs->setCurrentIndex(i);
+
+    if (opt.soakMinutes > 0)
+        return soak(window, poll, opt, logFile);
 
     QTimer feeder;
     QElapsedTimer feedClock;

@@ -30,8 +30,8 @@ int main(int argc, char** argv)
 
     kyr::app::EFICom window;
     kyr::app::WindowMemory::restore(window);
+    kyr::app::runDemo(window, *demo); // before the first show, which --startup-time watches
     window.show();
-    kyr::app::runDemo(window, *demo);
     const int code = app.exec();
     kyr::app::WindowMemory::remember(window);
     return code;

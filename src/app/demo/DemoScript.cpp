@@ -7,8 +7,15 @@
 #include <QCommandLineParser>
 #include <QTabWidget>
 #include <QTimer>
+#include <QWindow>
 
 #include <cstdio>
+#include <ctime>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <unistd.h>
 
 namespace kyr::app {
 
@@ -18,6 +25,55 @@ const QString ScreenshotOpt = QStringLiteral("screenshot");
 const QString AfterOpt = QStringLiteral("screenshot-after");
 const QString ConnectOpt = QStringLiteral("connect");
 const QString PageOpt = QStringLiteral("page");
+const QString StartupOpt = QStringLiteral("startup-time");
+
+// Milliseconds since the kernel started this process (its start time in
+// /proc/self/stat counts clock ticks since boot); -1 when it cannot be read.
+double processAgeMs()
+{
+    std::ifstream in("/proc/self/stat");
+    std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const auto close = stat.rfind(')'); // the command name may hold spaces
+    if (close == std::string::npos)
+        return -1;
+    std::istringstream fields(stat.substr(close + 2));
+    std::string field;
+    for (int i = 3; i <= 22 && fields >> field; ++i) { // field 22: starttime
+    }
+    timespec now{};
+    if (field.empty() || clock_gettime(CLOCK_BOOTTIME, &now) != 0)
+        return -1;
+    const double startMs = std::stod(field) * 1000.0 / static_cast<double>(sysconf(_SC_CLK_TCK));
+    return now.tv_sec * 1000.0 + now.tv_nsec / 1e6 - startMs;
+}
+
+// Prints "startup-time-ms N" once the window's first frame is out, then quits.
+class FirstFrame : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Expose && static_cast<QWindow*>(watched)->isExposed() && !m_seen) {
+            m_seen = true;
+            // The expose paints the window before this queued call runs.
+            QTimer::singleShot(0, this, [] {
+                std::printf("startup-time-ms %.1f\n", processAgeMs());
+                std::fflush(stdout);
+                QApplication::exit(0);
+            });
+        }
+        return false;
+    }
+
+private:
+    bool m_seen = false;
+};
+
+void reportFirstFrame(EFICom& window)
+{
+    window.winId(); // makes the native window, so its expose can be watched
+    window.windowHandle()->installEventFilter(new FirstFrame(&window));
+}
 
 void showPage(EFICom& window, const QString& caption)
 {
@@ -52,6 +108,10 @@ void addDemoOptions(QCommandLineParser& parser)
                       QStringLiteral("MS"), QStringLiteral("3000")});
     parser.addOption({ConnectOpt, QStringLiteral("Press Connect as soon as the port search has found a unit.")});
     parser.addOption({PageOpt, QStringLiteral("Show the page with this caption."), QStringLiteral("CAPTION")});
+    QCommandLineOption startup(StartupOpt,
+                               QStringLiteral("Print the milliseconds from process start to the first frame, then quit."));
+    startup.setFlags(QCommandLineOption::HiddenFromHelp);
+    parser.addOption(startup);
 }
 
 std::optional<DemoOptions> demoOptions(const QCommandLineParser& parser, QString* error)
@@ -60,6 +120,7 @@ std::optional<DemoOptions> demoOptions(const QCommandLineParser& parser, QString
     o.connect = parser.isSet(ConnectOpt);
     o.page = parser.value(PageOpt);
     o.screenshot = parser.value(ScreenshotOpt);
+    o.startupTime = parser.isSet(StartupOpt);
     bool ok = false;
     o.screenshotAfterMs = parser.value(AfterOpt).toInt(&ok);
     if (!ok || o.screenshotAfterMs < 0) {
@@ -74,6 +135,8 @@ void runDemo(EFICom& window, const DemoOptions& options)
 {
     // The start-up search shows the first page when it ends; the chosen page
     // is shown after it, and again just before a screenshot.
+    if (options.startupTime)
+        reportFirstFrame(window);
     const QString caption = options.page;
     QTimer::singleShot(1500, &window, [&window, caption] { showPage(window, caption); });
     if (options.connect)

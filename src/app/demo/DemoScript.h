@@ -18,6 +18,7 @@ struct DemoOptions {
     QString page;                  ///< caption of the page to show
     QString screenshot;            ///< PNG to write, then quit
     int screenshotAfterMs = 3000;
+    bool startupTime = false;      ///< print the time from process start to the first frame, then quit
 };
 
 /// Adds the demo options to the parser.
