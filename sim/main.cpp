@@ -6,6 +6,7 @@
 #include <CLI/CLI.hpp>
 
 #include <csignal>
+#include <filesystem>
 #include <iostream>
 #include <sys/prctl.h>
 #include <unistd.h>
@@ -13,12 +14,30 @@
 #ifndef KYR_DEFAULT_TUNE
 #define KYR_DEFAULT_TUNE "examples/demo.kyr"
 #endif
+#ifndef KYR_INSTALLED_TUNE
+#define KYR_INSTALLED_TUNE "share/kyr/examples/demo.kyr"
+#endif
 
 namespace {
 
 volatile std::sig_atomic_t g_stop = 0;
 
 void onSignal(int) { g_stop = 1; }
+
+// The demo tune of the source tree this program was built from, else the one
+// installed beside it (<prefix>/bin/kyr-sim, <prefix>/share/kyr/examples).
+std::string defaultTune()
+{
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    if (fs::exists(KYR_DEFAULT_TUNE, ec))
+        return KYR_DEFAULT_TUNE;
+    const fs::path self = fs::read_symlink("/proc/self/exe", ec);
+    if (ec)
+        return KYR_DEFAULT_TUNE;
+    const fs::path installed = self.parent_path().parent_path() / KYR_INSTALLED_TUNE;
+    return fs::exists(installed, ec) ? installed.string() : std::string(KYR_DEFAULT_TUNE);
+}
 
 // Identity bytes are single bytes on the wire.
 CLI::Option* addByte(CLI::App& app, const std::string& name, uint8_t& target, const std::string& help)
@@ -130,7 +149,7 @@ void installSignals(sigset_t& waitMask)
 int main(int argc, char** argv)
 {
     kyr::sim::SimConfig config;
-    config.tune = KYR_DEFAULT_TUNE;
+    config.tune = defaultTune();
     CLI::App app{"kyr-sim: a simulated KYR unit on a pseudo-terminal, registered as COM<port> in the ports folder. "
                  "Stop it with SIGINT or SIGTERM; it removes its port entry on the way out."};
     bool withParent = false;

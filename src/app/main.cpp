@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QIcon>
 
 #include <cstdio>
 
@@ -15,6 +16,11 @@ int main(int argc, char** argv)
     QApplication::setOrganizationName(QStringLiteral("KYR"));
     QApplication::setApplicationName(QStringLiteral("KYR Tuner"));
     QApplication::setApplicationDisplayName(QStringLiteral("KYR Tuner"));
+    QApplication::setDesktopFileName(QStringLiteral("kyr-tuner"));
+    QIcon icon;
+    for (int size : {16, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/icons/%1x%1/kyr-tuner.png").arg(size), QSize(size, size));
+    QApplication::setWindowIcon(icon);
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Tuning program for the KYR engine management unit."));

@@ -1,0 +1,55 @@
+# What `cmake --install` puts under the prefix, and the Debian package that
+# `cpack -G DEB` makes of the same files.
+include(GNUInstallDirs)
+
+foreach(_program kyr-tuner kyr kyr-sim)
+  if(TARGET ${_program})
+    install(TARGETS ${_program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  endif()
+endforeach()
+
+install(FILES ${PROJECT_SOURCE_DIR}/examples/demo.kyr DESTINATION ${CMAKE_INSTALL_DATADIR}/kyr/examples)
+
+if(KYR_WINDOWS)
+  return()
+endif()
+
+configure_file(${PROJECT_SOURCE_DIR}/data/kyr.1.in ${PROJECT_BINARY_DIR}/data/kyr.1 @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/data/kyr.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
+if(TARGET kyr-tuner)
+  install(FILES ${PROJECT_SOURCE_DIR}/data/kyr-tuner.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+  install(FILES ${PROJECT_SOURCE_DIR}/data/icons/kyr-tuner.svg
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+  foreach(_size 16 22 24 32 48 64 128 256)
+    install(FILES ${PROJECT_SOURCE_DIR}/data/icons/${_size}x${_size}/kyr-tuner.png
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${_size}x${_size}/apps)
+  endforeach()
+endif()
+
+# The Debian package.
+set(CPACK_PACKAGE_NAME kyr-tuner)
+set(CPACK_PACKAGE_VENDOR "KYR Tuner developers")
+set(CPACK_PACKAGE_CONTACT "KYR Tuner developers <kyr-tuner@example.org>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Tuning program for the KYR engine management unit")
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
+    "KYR Tuner finds the KYR unit on a serial port (RS-232, 19200 bit/s, 8N1), reads its "
+    "configuration table, edits the ignition and fuel maps and the setup values live, writes "
+    "the table back and keeps tunes as *.kyr files. With the command-line tool kyr and the "
+    "unit simulator kyr-sim.")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://example.org/kyr-tuner")
+find_program(KYR_DPKG_SHLIBDEPS dpkg-shlibdeps)
+if(KYR_DPKG_SHLIBDEPS)
+  # The dependencies of the binaries as dpkg finds them (Qt 6, libstdc++...).
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+else()
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS
+      "libqt6widgets6, libqt6charts6, libqt6printsupport6, libqt6gui6, libqt6core6, libstdc++6, libc6")
+endif()
+include(CPack)
