@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdio>
 #include <set>
+#include <utility>
 
 namespace kyr::tools {
 
@@ -28,9 +29,12 @@ int outputSourceFor(const table::SetupDef& d, const table::ImageBytes& plusOne)
     return rawOf(plusOne[table::setupOffset(setup::outputSourceParam(f->output))]);
 }
 
-// Panels whose captions ("RPM", "Min", "UP") say little on their own.
-constexpr std::string_view kQualifiedPanels[] = {"Launch Control", "Idle Control", "Output 1", "Output 2",
-                                                 "Lambda Configuration"};
+// Panels whose captions ("RPM", "Min", "UP") say little on their own, and the
+// words put before them.
+constexpr std::pair<std::string_view, std::string_view> kQualifiedPanels[] = {
+    {"Launch Control", "Launch Control"}, {"Idle Control", "Idle Control"}, {"Output 1", "Output 1"},
+    {"Output 2", "Output 2"},             {"Lambda Configuration", "Lambda"},
+};
 
 std::string trimmed(std::string_view s)
 {
@@ -115,8 +119,9 @@ std::string settingName(const table::SetupDef& d)
         return p;
     }
     if (const setup::FieldDef* f = setup::fieldByControl(d.control))
-        if (std::find(std::begin(kQualifiedPanels), std::end(kQualifiedPanels), f->panel) != std::end(kQualifiedPanels))
-            return std::string(f->panel) + " " + caption;
+        for (const auto& [panel, prefix] : kQualifiedPanels)
+            if (f->panel == panel)
+                return std::string(prefix) + " " + caption;
     return caption;
 }
 

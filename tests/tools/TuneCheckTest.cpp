@@ -157,8 +157,9 @@ TEST(TuneCheck, SettingAtTheEdgeOfItsRangeThatDiffersFromTheUnit)
     o.unit = unit;
     image = unit;
     setRaw(image, "Edit34", 0);   // Gear Teeth 0, below 1
-    setRaw(image, "Edit49", 0);   // Control Percentage 0, its lowest
+    setRaw(image, "Edit49", 0);   // Control Percentage 0 (the demo's is 20), its lowest
     found = checkTune(image, o);
-    ASSERT_EQ(found.size(), unit[table::setupByControl("Edit49")->offset] == 1 ? 1u : 2u);
+    ASSERT_EQ(found.size(), 2u);
     EXPECT_NE(found[0].message.find("past the lowest value it takes (1)"), std::string::npos) << found[0].message;
+    EXPECT_EQ(found[1].message, "Lambda Control Percentage is 0 %, the lowest value it takes, while the unit has 20 %.");
 }
