@@ -15,6 +15,9 @@ namespace kyr::cli {
 /// 0 success; 1 the unit or the link failed; 2 a usage error or a file that
 /// cannot be read or written.
 enum ExitCode : int { ExitOk = 0, ExitUnit = 1, ExitUsage = 2 };
+/// `kyr check`: 1 when it found likely slips (2 as above), 3 when the unit's
+/// table it was to be checked against could not be read.
+enum CheckExitCode : int { ExitFindings = 1, ExitCheckUnit = 3 };
 
 /// Where a command writes.
 struct Io {
@@ -63,6 +66,13 @@ struct ShowOptions {
     std::string file;
     bool json = false;
 };
+struct CheckOptions {
+    std::string file;
+    double timingLimit = 45;  ///< degrees of advance the timing map may reach
+    bool againstUnit = false; ///< read the unit's table and judge the setup values against it
+    std::string port;         ///< with againstUnit: "COMn" or a device path; empty: search
+    bool json = false;
+};
 struct DiffOptions {
     std::string a, b;
     bool json = false;
@@ -96,6 +106,11 @@ int runBackups(const BackupsOptions& o, Io& io, const std::filesystem::path& roo
 int runShow(const ShowOptions& o, Io& io);
 /// `kyr diff`: what differs between two map files; 0 whether or not they differ.
 int runDiff(const DiffOptions& o, Io& io);
+
+/// `kyr check`: the likely slips in a map file (map points far from both
+/// neighbours, timing above the limit, with againstUnit setup values at an
+/// end of their range that differ from the unit's); ExitFindings when any.
+int runCheck(const CheckOptions& o, Io& io, const LinkEnv& env = {});
 
 /// The bytes a map file keeps for a vehicle text given in UTF-8: at most 18
 /// characters, each with a Windows-1252 byte, no "~" and no control characters.

@@ -178,6 +178,8 @@ json diffJson(const TuneDiff& diff, const std::string& nameA, const std::string&
             {"bytes", std::move(bytes)}};
 }
 
+json jsonNumber(double v) { return number(v); }
+
 void printJson(std::ostream& out, const json& j)
 {
     out << j.dump(2, ' ', false, json::error_handler_t::replace) << "\n";

@@ -40,6 +40,8 @@ nlohmann::json identityJson(const IdentityView& id);
 nlohmann::json setupValueJson(const SetupValue& v);
 nlohmann::json tuneJson(const TuneView& tune, const std::string& fileName);
 nlohmann::json diffJson(const TuneDiff& diff, const std::string& nameA, const std::string& nameB);
+/// A whole number as a JSON integer (7000, not 7000.0), any other as a double.
+nlohmann::json jsonNumber(double v);
 /// Two-space indented JSON and a newline; bytes that are not UTF-8 become U+FFFD.
 void printJson(std::ostream& out, const nlohmann::json& j);
 

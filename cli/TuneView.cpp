@@ -5,11 +5,11 @@
 #include "setup/Fields.h"
 #include "table/Rounding.h"
 #include "tools/SerialNumber.h"
+#include "tools/TuneCompare.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
-#include <set>
 
 namespace kyr::cli {
 
@@ -193,11 +193,7 @@ std::vector<SetupValue> setupValues(const table::ImageBytes& plusOne)
     return out;
 }
 
-bool typeHasMap(int typeCode, const table::MapDef& map)
-{
-    auto t = table::unitType(typeCode);
-    return !t || table::hasGroup(*t, map.group);
-}
+bool typeHasMap(int typeCode, const table::MapDef& map) { return tools::typeHasMap(typeCode, map); }
 
 MapView mapView(const table::MapDef& map, const table::ImageBytes& plusOne, const table::Axes& axes)
 {
@@ -234,7 +230,6 @@ TuneDiff diffTunes(const files::MapFile& fa, const files::MapFile& fb)
     const TuneView a = tuneView(fa);
     const TuneView b = tuneView(fb);
     TuneDiff d;
-    std::set<int> covered;
 
     if (a.identity.model != b.identity.model)
         d.identity.push_back({"model", std::to_string(a.identity.model), std::to_string(b.identity.model)});
@@ -246,32 +241,17 @@ TuneDiff diffTunes(const files::MapFile& fa, const files::MapFile& fb)
     compareField(d.vehicle, "model", a.model, b.model);
     compareField(d.vehicle, "engine", a.engine, b.engine);
 
-    for (std::size_t i = 0; i < a.setup.size(); ++i) {
-        covered.insert(a.setup[i].def->offset);
-        if (!a.setup[i].sameAs(b.setup[i]))
-            d.setup.emplace_back(a.setup[i], b.setup[i]);
+    const tools::TuneComparison c = tools::compareTunes(fa.image, fb.image, a.identity.typeCode, b.identity.typeCode);
+    const table::SetupDef* first = table::setupTable().data();
+    for (const auto& s : c.setup) {
+        const auto i = static_cast<std::size_t>(s.def - first); // setupValues keeps the table's order
+        d.setup.emplace_back(a.setup[i], b.setup[i]);
     }
-
-    const table::MapArrays va = table::decodeMaps(fa.image);
-    const table::MapArrays vb = table::decodeMaps(fb.image);
-    for (const auto& m : table::mapTable()) {
-        if (!typeHasMap(a.identity.typeCode, m) && !typeHasMap(b.identity.typeCode, m))
-            continue;
-        int shown = m.points;
-        if (m.xRule == table::XRule::RpmTiming)
-            shown = std::min(std::max(a.axes.timingPoints, b.axes.timingPoints), m.points);
-        for (int i = 1; i <= shown; ++i) {
-            const int off = table::pointOffset(m, i);
-            covered.insert(off);
-            if (fa.image[off] != fb.image[off])
-                d.points.push_back({&m, i, off, roundTo(table::pointX(m, i, a.axes), ShownDecimals),
-                                    roundTo(table::pointX(m, i, b.axes), ShownDecimals), va.at(m.id, i),
-                                    vb.at(m.id, i)});
-        }
-    }
-    for (int off = 0; off < table::TableSize; ++off)
-        if (!covered.count(off) && fa.image[off] != fb.image[off])
-            d.bytes.push_back({off, fa.image[off], fb.image[off]});
+    for (const auto& p : c.points)
+        d.points.push_back({&table::mapDef(p.map), p.index, p.offset, roundTo(p.x, ShownDecimals),
+                            roundTo(p.otherX, ShownDecimals), p.mine, p.other});
+    for (const auto& x : c.bytes)
+        d.bytes.push_back({x.offset, x.mine, x.other});
     return d;
 }
 

@@ -28,6 +28,7 @@ struct Options {
     WriteOptions write;
     ShowOptions show;
     DiffOptions diff;
+    CheckOptions check;
     BackupsOptions backups;
     LogOptions log;
     MonitorOptions monitor;
@@ -85,6 +86,20 @@ void addSubcommands(CLI::App& app, Options& o)
     diff->add_option("a", o.diff.a, "First map file")->required();
     diff->add_option("b", o.diff.b, "Second map file")->required();
     diff->add_flag("--json", o.diff.json, "Print JSON");
+
+    auto* check = app.add_subcommand("check", "Look over a map file for likely slips before it is written: map points "
+                                              "far from both neighbours, timing above a limit, setup values at an end "
+                                              "of their range that differ from the unit's.\nExit codes: 0 nothing "
+                                              "found, 1 likely slips found, 2 a usage error or a file that cannot be "
+                                              "used, 3 the unit's table could not be read");
+    check->add_option("file", o.check.file, "Map file (*.kyr)")->required();
+    check->add_option("--timing-limit", o.check.timingLimit, "Highest timing advance the timing map may hold (default 45)")
+        ->type_name("DEG")->check(CLI::Range(0.0, 90.0));
+    auto* against = check->add_flag("--against-unit", o.check.againstUnit,
+                                    "Read the unit's table and list setup values at an end of their range that differ "
+                                    "from the unit's");
+    check->add_option("-p,--port", o.check.port, PortHelp)->needs(against);
+    check->add_flag("--json", o.check.json, "Print JSON");
 }
 
 /// The parser's message, or a plainer one for a word that names no command.
@@ -95,7 +110,7 @@ std::string usageMessage(const CLI::App& app, const CLI::ParseError& e, int argc
     for (int i = 1; i < argc; ++i) {
         const std::string word = argv[i];
         if (!word.empty() && word[0] != '-')
-            return "\"" + word + "\" is not a command: use ports, info, read, write, log, monitor, backups, show or diff";
+            return "\"" + word + "\" is not a command: use ports, info, read, write, log, monitor, backups, show, diff or check";
     }
     return e.what();
 }
@@ -120,6 +135,8 @@ int run(const CLI::App& app, Options& o)
         return runMonitor(o.monitor, io);
     if (name == "backups")
         return runBackups(o.backups, io);
+    if (name == "check")
+        return runCheck(o.check, io);
     return runDiff(o.diff, io);
 }
 
@@ -128,8 +145,8 @@ int run(const CLI::App& app, Options& o)
 int main(int argc, char** argv)
 {
     CLI::App app{"kyr: find the KYR unit, read its table into a map file, write a map file to it, "
-                 "log or show its live values, and show and compare map files.\nExit codes: 0 success, 1 the unit or the link failed, "
-                 "2 a usage error or a file that cannot be used.",
+                 "log or show its live values, show and compare map files, and check one before it is written.\nExit codes: 0 success, 1 the unit or the link failed, "
+                 "2 a usage error or a file that cannot be used (kyr check --help has its own).",
                  "kyr"};
     Options o;
     app.set_version_flag("--version", "kyr " KYR_VERSION);
