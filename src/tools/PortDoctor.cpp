@@ -35,6 +35,7 @@ std::string firstLine(const fs::path& file)
     return line;
 }
 
+#ifndef _WIN32
 /// One group of /etc/group.
 struct GroupEntry {
     std::string name;
@@ -65,11 +66,14 @@ std::map<unsigned, GroupEntry> readGroups(const fs::path& file)
     return groups;
 }
 
+#endif
+
 bool isUsbTty(const std::string& name)
 {
     return name.rfind("ttyUSB", 0) == 0 || name.rfind("ttyACM", 0) == 0;
 }
 
+#ifndef _WIN32
 std::string joined(const std::vector<std::string>& items)
 {
     std::string out;
@@ -97,6 +101,7 @@ Finding groupFinding(const UserIdentity& user, const std::map<unsigned, GroupEnt
     return {FindingLevel::Problem, "user " + userName + " is not in group " + group + ", which owns " + joined(blocked),
             {"sudo usermod -aG " + group + " " + userName, "then log out and in again"}};
 }
+#endif
 
 } // namespace
 
