@@ -293,6 +293,7 @@ void PortDoctor::checkGroups(const std::vector<Device>& devices, DoctorReport& r
     }
     const auto groups = readGroups(host("/etc/group"));
     std::map<unsigned, std::vector<std::string>> byGroup; // gid -> devices it owns that the user may not open
+    std::vector<std::string> ownerOnly;                   // devices no group of users may open
     std::set<std::string> seen;
     for (const auto& d : devices) {
         struct stat st {};
@@ -300,13 +301,25 @@ void PortDoctor::checkGroups(const std::vector<Device>& devices, DoctorReport& r
             continue;
         const bool member = std::find(user.groups.begin(), user.groups.end(), st.st_gid) != user.groups.end();
         const bool forAll = (st.st_mode & (S_IROTH | S_IWOTH)) == (S_IROTH | S_IWOTH);
-        if (!member && !forAll && st.st_uid != user.uid)
-            byGroup[st.st_gid].push_back(d.target.string());
-        else if (member)
+        const bool forGroup = (st.st_mode & (S_IRGRP | S_IWGRP)) == (S_IRGRP | S_IWGRP);
+        if (forAll || st.st_uid == user.uid)
+            continue;
+        if (forGroup && member)
             byGroup.try_emplace(st.st_gid);
+        else if (forGroup && st.st_gid != 0) // joining root's group is no answer
+            byGroup[st.st_gid].push_back(d.target.string());
+        else
+            ownerOnly.push_back(d.target.string());
     }
     for (const auto& [gid, blocked] : byGroup)
         report.findings.push_back(groupFinding(user, groups, gid, blocked));
+    for (const auto& device : ownerOnly)
+        report.findings.push_back(
+            {FindingLevel::Problem,
+             device + " is not given to a group of users: serial devices normally belong to group dialout with mode 660",
+             {"sudo chgrp dialout " + device + " && sudo chmod 660 " + device + " (until the device is made again)",
+              "to keep it, a line in /etc/udev/rules.d/99-kyr-serial.rules: KERNEL==\"" +
+                  fs::path(device).filename().string() + "\", GROUP=\"dialout\", MODE=\"0660\""}});
 #else
     (void)devices;
     (void)report;

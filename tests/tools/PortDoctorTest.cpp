@@ -8,6 +8,7 @@
 #include <gmock/gmock.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -24,6 +25,7 @@ namespace {
 
 constexpr unsigned TunerUid = 4242; // no file of the test is owned by it
 constexpr unsigned OtherGid = 4343;
+constexpr gid_t DeviceGid = 4444; // the device group of a test run as root
 
 /// A system root in a temporary folder with a user "tuner" and a ports folder.
 class FakeSystem {
@@ -58,6 +60,10 @@ public:
                                                  fs::perms::group_read | fs::perms::group_write);
         struct stat st {};
         ::stat(at("/dev/" + name).c_str(), &st);
+        if (st.st_gid == 0) { // root's group is never the answer: give it another, as udev would
+            EXPECT_EQ(::chown(at("/dev/" + name).c_str(), static_cast<uid_t>(-1), DeviceGid), 0);
+            return DeviceGid;
+        }
         return st.st_gid;
     }
     /// A USB adapter: its tty under /dev, its by-id name and its ids in sysfs.
@@ -135,6 +141,19 @@ TEST(PortDoctor, GroupGivenBeforeTheLoginAndAfterIt)
     EXPECT_THAT(text(after), HasSubstr("OK       COM1 -> /dev/ttyS0 by the fixed mapping: opens for reading and writing"));
     EXPECT_THAT(text(after), Not(HasSubstr("PROBLEM")));
     EXPECT_TRUE(after.usable);
+}
+
+TEST(PortDoctor, ADeviceOnlyItsOwnerMayOpenIsNotAnsweredWithAGroup)
+{
+    FakeSystem sys("owneronly");
+    const unsigned gid = sys.device("ttyS0");
+    fs::permissions(sys.root() / "dev" / "ttyS0", fs::perms::owner_read | fs::perms::owner_write);
+    sys.groups("wheel:x:" + std::to_string(gid) + ":\n");
+    const std::string t = text(sys.run({OtherGid}));
+    EXPECT_THAT(t, HasSubstr("PROBLEM  /dev/ttyS0 is not given to a group of users"));
+    EXPECT_THAT(t, HasSubstr("sudo chgrp dialout /dev/ttyS0 && sudo chmod 660 /dev/ttyS0"));
+    EXPECT_THAT(t, HasSubstr("KERNEL==\"ttyS0\", GROUP=\"dialout\", MODE=\"0660\""));
+    EXPECT_THAT(t, Not(HasSubstr("usermod")));
 }
 
 TEST(PortDoctor, ModemManagerGetsAUdevRuleWithTheAdaptersIds)
