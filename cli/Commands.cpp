@@ -62,6 +62,8 @@ Result<std::string> vehicleBytes(const std::string& what, const std::string& tex
 
 int runPorts(const PortsOptions& o, Io& io, const LinkEnv& env)
 {
+    if (o.link.size() == 2)
+        return runLinkPort(o.link[0], o.link[1], io, env.ports);
     StatusPrinter printer(io.err);
     UnitLink unit(env, std::nullopt, io.verbose ? &printer : nullptr);
     const Survey survey = unit.survey();

@@ -6,6 +6,7 @@
 #include "UnitLink.h"
 
 #include "live/DataLog.h"
+#include "tools/PortDoctor.h"
 
 #include <ostream>
 #include <string>
@@ -28,6 +29,7 @@ struct Io {
 
 struct PortsOptions {
     bool json = false;
+    std::vector<std::string> link; ///< --link COMn DEVICE: name the device in the ports folder instead
 };
 struct InfoOptions {
     std::string port; ///< "COMn" or a device path; empty: search
@@ -80,6 +82,13 @@ struct DiffOptions {
 
 /// `kyr ports`: the port search, every port that opened and the unit on it.
 int runPorts(const PortsOptions& o, Io& io, const LinkEnv& env = {});
+/// `kyr ports --link COMn DEVICE`: makes the ports folder entry COMn a link
+/// to DEVICE (an existing device, best its /dev/serial/by-id name).
+int runLinkPort(const std::string& name, const std::string& device, Io& io,
+                const link::PortEnv& env = link::PortEnv::system());
+/// `kyr doctor`: what keeps the user from the serial ports, and what to do.
+/// 0 when some COM name leads to a device that opens, else 1.
+int runDoctor(Io& io, const tools::PortDoctor& doctor = tools::PortDoctor());
 /// `kyr info`: Connect and report the unit's identity and serial number.
 int runInfo(const InfoOptions& o, Io& io, const LinkEnv& env = {});
 /// `kyr read`: Connect, read the whole table, save it as a map file. A lost

@@ -37,7 +37,14 @@ struct Options {
 void addSubcommands(CLI::App& app, Options& o)
 {
     auto* ports = app.add_subcommand("ports", "Search COM1 to COM20 and list each port that opens, with the unit on it");
-    ports->add_flag("--json", o.ports.json, "Print JSON");
+    auto* json = ports->add_flag("--json", o.ports.json, "Print JSON");
+    ports->add_option("--link", o.ports.link,
+                      "Instead of the search, make COMn in the ports folder a link to DEVICE "
+                      "(best its /dev/serial/by-id name), replacing an old COMn")
+        ->expected(2)->type_name("COMn DEVICE")->excludes(json);
+
+    app.add_subcommand("doctor", "Check what keeps you from the serial ports (group, ModemManager, brltty, "
+                                 "adapters, COM names) and say what to do");
 
     auto* info = app.add_subcommand("info", "Connect and show the unit's model, version, type and serial number");
     info->add_option("-p,--port", o.info.port, PortHelp);
@@ -110,7 +117,7 @@ std::string usageMessage(const CLI::App& app, const CLI::ParseError& e, int argc
     for (int i = 1; i < argc; ++i) {
         const std::string word = argv[i];
         if (!word.empty() && word[0] != '-')
-            return "\"" + word + "\" is not a command: use ports, info, read, write, log, monitor, backups, show, diff or check";
+            return "\"" + word + "\" is not a command: use ports, doctor, info, read, write, log, monitor, backups, show, diff or check";
     }
     return e.what();
 }
@@ -121,6 +128,8 @@ int run(const CLI::App& app, Options& o)
     const std::string name = app.get_subcommands().front()->get_name();
     if (name == "ports")
         return runPorts(o.ports, io);
+    if (name == "doctor")
+        return runDoctor(io);
     if (name == "info")
         return runInfo(o.info, io);
     if (name == "read")
