@@ -96,9 +96,7 @@ void addSubcommands(CLI::App& app, Options& o)
 
     auto* check = app.add_subcommand("check", "Look over a map file for likely slips before it is written: map points "
                                               "far from both neighbours, timing above a limit, setup values at an end "
-                                              "of their range that differ from the unit's.\nExit codes: 0 nothing "
-                                              "found, 1 likely slips found, 2 a usage error or a file that cannot be "
-                                              "used, 3 the unit's table could not be read");
+                                              "of their range that differ from the unit's (exit 1 when any is found)");
     check->add_option("file", o.check.file, "Map file (*.kyr)")->required();
     check->add_option("--timing-limit", o.check.timingLimit, "Highest timing advance the timing map may hold (default 45)")
         ->type_name("DEG")->check(CLI::Range(0.0, 90.0));

@@ -84,7 +84,7 @@ std::string joined(const std::vector<std::string>& items)
 
 /// What the user's membership of the group that owns some devices means; blocked
 /// are the devices the user may not open (none: the user is in the group).
-Finding groupFinding(const UserIdentity& user, const std::map<unsigned, GroupEntry>& groups, unsigned gid,
+DoctorFinding groupFinding(const UserIdentity& user, const std::map<unsigned, GroupEntry>& groups, unsigned gid,
                      const std::vector<std::string>& blocked)
 {
     const std::string userName = user.name.empty() ? "$USER" : user.name;
@@ -353,7 +353,7 @@ void PortDoctor::checkModemManager(const std::vector<Device>& adapters, DoctorRe
     }
     if (rules.empty())
         rules.push_back("KERNEL==\"ttyACM[0-9]*\", ENV{ID_MM_DEVICE_IGNORE}=\"1\"");
-    Finding f{FindingLevel::Problem,
+    DoctorFinding f{FindingLevel::Problem,
               "ModemManager is running: it probes serial adapters with modem commands and can hold the port",
               {"put this line in /etc/udev/rules.d/99-kyr-modemmanager.rules:"}};
     for (const auto& r : rules)
@@ -398,7 +398,7 @@ void PortDoctor::listAdapters(const std::vector<Device>& adapters, const std::ve
         const bool named = std::any_of(ports.begin(), ports.end(), [&](const Device& p) {
             return p.fromFolder && (p.named == a.named || p.target == a.target);
         });
-        Finding f{a.present ? FindingLevel::Ok : FindingLevel::Problem,
+        DoctorFinding f{a.present ? FindingLevel::Ok : FindingLevel::Problem,
                   "adapter " + a.name + " -> " + a.target.string() + (a.present ? "" : ", which does not exist"),
                   {}};
         if (a.present && !named)

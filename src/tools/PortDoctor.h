@@ -41,14 +41,14 @@ enum class FindingLevel { Ok, Problem, Note };
 const char* levelWord(FindingLevel level);
 
 /// One thing the doctor found, and the steps that set it right.
-struct Finding {
+struct DoctorFinding {
     FindingLevel level;
     std::string text;
     std::vector<std::string> steps; ///< commands or lines to type, in order
 };
 
 struct DoctorReport {
-    std::vector<Finding> findings;
+    std::vector<DoctorFinding> findings;
     bool usable = false; ///< some COM name names a device that opens for reading and writing
 };
 
