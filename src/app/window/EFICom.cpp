@@ -29,6 +29,8 @@
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QDir>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QInputDialog>
 #include <QMenu>
 #include <QStyle>
@@ -85,7 +87,10 @@ EFICom::EFICom(EFIComServices services, QWidget* parent)
     applyControls();
     // The window sees every key before the focused control does.
     qApp->installEventFilter(this);
-    resize(1200, 720);
+    // Wide enough for the whole tool bar where the screen allows.
+    const int wanted = std::max(1200, m_toolBar->sizeHint().width() + 24);
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    resize(screen ? std::min(wanted, screen->availableGeometry().width()) : wanted, 720);
 }
 
 EFICom::~EFICom()
@@ -179,6 +184,11 @@ void EFICom::addHabits()
             b->setShortcut(h.key);
             b->setToolTip(b->text() + QStringLiteral(" (") + h.key.toString(QKeySequence::NativeText) + QLatin1Char(')'));
         }
+    }
+    // The longest caption shows as its button's tip, so that the bar fits a laptop's screen.
+    if (auto* mouse = m_toolBar->findChild<QToolButton*>(QStringLiteral("SpeedButton3"))) {
+        mouse->setToolButtonStyle(Qt::ToolButtonIconOnly);
+        mouse->setToolTip(mouse->text());
     }
     // "Open file" keeps the tunes opened or saved last in its menu.
     auto* open = m_toolBar->findChild<QToolButton*>(QStringLiteral("spOpen"));
