@@ -88,9 +88,10 @@ EFICom::EFICom(EFIComServices services, QWidget* parent)
     // The window sees every key before the focused control does.
     qApp->installEventFilter(this);
     // Wide enough for the whole tool bar where the screen allows.
-    const int wanted = std::max(1200, m_toolBar->sizeHint().width() + 24);
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    resize(screen ? std::min(wanted, screen->availableGeometry().width()) : wanted, 720);
+    int width = m_toolBar->sizeHint().width() + 24;
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        width = std::min(width, screen->availableGeometry().width());
+    resize(std::max(1200, width), 720);
 }
 
 EFICom::~EFICom()
