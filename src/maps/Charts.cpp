@@ -69,7 +69,7 @@ struct AxisQuantity {
 };
 constexpr AxisQuantity kQuantities[] = {
     {C::Temp, "Correction", "Water Temp"},
-    {C::AirTmp, "Correction", "Air Temp"},
+    {C::AirTmp, "", "Air Temp"}, // named by the map being edited: "Fuel" or "Timing"
     {C::Voltage, "Correction", "Battery"},
 };
 
@@ -129,7 +129,9 @@ std::string_view positionUnit(ChartId id) { return xUnit(table::mapDef(chartDef(
 std::string valueAxisTitle(ChartId id, MapId shown)
 {
     const AxisQuantity* q = quantityOf(id);
-    return q ? titled(q->value, valueUnit(shown)) : std::string(chartDef(id).leftTitle);
+    if (!q)
+        return std::string(chartDef(id).leftTitle);
+    return titled(q->value.empty() ? curveOf(shown).caption : q->value, valueUnit(shown));
 }
 
 std::string bottomAxisTitle(ChartId id)

@@ -113,7 +113,8 @@ std::string_view xUnit(table::XRule rule);
 std::string_view positionUnit(ChartId id);
 /// The value axis title of a chart showing a map: the chart's own title
 /// where that names the unit ("Degrees", "%"), else what the values are
-/// with their unit ("Correction (°)" for the air temperature timing map).
+/// with their unit ("Correction (%)"; on the air temperature chart the
+/// curve being edited: "Fuel (%)", "Timing (°)").
 std::string valueAxisTitle(ChartId id, MapId shown);
 /// The bottom axis title: the chart's own ("RPM x 100", "Bar"), or the
 /// quantity with its unit ("Water Temp (°C)", "Battery (V)").

@@ -181,6 +181,8 @@ std::string_view fieldUnit(const FieldDef& f, int outputSource)
         return "V";
     if (f.scale == Scale::Output && outputSource == SourceTps)
         return "%";
+    if (f.scale == Scale::Output && (outputSource == SourceWater || outputSource == SourceAir))
+        return "\u00b0C";
     switch (effectiveScale(f, outputSource)) {
     case Scale::Div100: return "RPM";
     case Scale::Times2: return "ms";

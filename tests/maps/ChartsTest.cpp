@@ -149,8 +149,8 @@ TEST(ChartUnits, AxesAndReadoutsNameTheirUnits)
     EXPECT_EQ(bottomAxisTitle(C::Voltage), "Battery (V)");
     EXPECT_EQ(bottomAxisTitle(C::AirTmp), "Air Temp (\u00b0C)");
     // The air temperature chart holds a fuel map in percent and a timing map in degrees.
-    EXPECT_EQ(valueAxisTitle(C::AirTmp, MapId::AirTempFuel), "Correction (%)");
-    EXPECT_EQ(valueAxisTitle(C::AirTmp, MapId::AirTempTiming), "Correction (\u00b0)");
+    EXPECT_EQ(valueAxisTitle(C::AirTmp, MapId::AirTempFuel), "Fuel (%)");
+    EXPECT_EQ(valueAxisTitle(C::AirTmp, MapId::AirTempTiming), "Timing (\u00b0)");
     EXPECT_EQ(positionUnit(C::FuelRpm), "RPM");
     EXPECT_EQ(positionUnit(C::FuelVac), "bar");
     EXPECT_EQ(positionUnit(C::Temp), "\u00b0C");

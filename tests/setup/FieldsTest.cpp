@@ -60,6 +60,7 @@ TEST(FieldTips, AnOutputFieldFollowsItsSource)
     EXPECT_TRUE(fieldTip(min, SourceVacuum, 7000).ends_with("Range: 0 to 2.53 bar"));
     EXPECT_TRUE(fieldTip(min, SourceTps, 7000).ends_with("Range: 0 to 253%"));
     EXPECT_TRUE(fieldTip(*fieldByControl("Edit24"), SourceLambda, 7000).starts_with("Output 2 Max (V)\n"));
+    EXPECT_TRUE(fieldTip(min, SourceWater, 7000).ends_with("Range: 0 to 253 \u00b0C"));
     EXPECT_EQ(fieldUnit(min, SourceNone), "");
     // The hidden calibration fields read as a sentence.
     EXPECT_TRUE(fieldTip(*fieldByControl("Edit52"), SourceNone, 7000).starts_with("Water temperature sensor calibration\n"));

@@ -63,9 +63,9 @@ TEST_F(WindowTest, TheAirTemperatureChartNamesTheUnitOfTheMapBeingEdited)
     connectedWindow();
     auto* air = window->findChild<app::MapChartView*>(QStringLiteral("AirTmpChart"));
     ASSERT_NE(air, nullptr);
-    EXPECT_EQ(air->leftAxis()->titleText(), QStringLiteral("Correction (%)"));
+    EXPECT_EQ(air->leftAxis()->titleText(), QStringLiteral("Fuel (%)"));
     window->findChild<QRadioButton*>(QStringLiteral("RadioTiming"))->click();
-    EXPECT_EQ(air->leftAxis()->titleText(), QString::fromUtf8("Correction (\u00b0)"));
+    EXPECT_EQ(air->leftAxis()->titleText(), QString::fromUtf8("Timing (\u00b0)"));
     EXPECT_EQ(window->findChild<QLabel*>(QStringLiteral("Edit27Unit"))->text(), QString::fromUtf8("\u00b0"));
     window->findChild<QRadioButton*>(QStringLiteral("RadioFuel"))->click();
     EXPECT_EQ(window->findChild<QLabel*>(QStringLiteral("Edit27Unit"))->text(), QStringLiteral("%"));
