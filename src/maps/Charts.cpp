@@ -60,6 +60,32 @@ const ChartDef kCharts[table::ChartCount] = {
 
 double vacuumRange(const Axes& axes) { return axes.mapSensor / 10.0; }
 
+// The correction charts' titles name what is on the axis, and their unit
+// follows; the others' titles are the unit themselves.
+struct AxisQuantity {
+    ChartId chart;
+    std::string_view value;
+    std::string_view x;
+};
+constexpr AxisQuantity kQuantities[] = {
+    {C::Temp, "Correction", "Water Temp"},
+    {C::AirTmp, "", "Air Temp"}, // named by the map being edited: "Fuel" or "Timing"
+    {C::Voltage, "Correction", "Battery"},
+};
+
+const AxisQuantity* quantityOf(ChartId id)
+{
+    for (const auto& q : kQuantities)
+        if (q.chart == id)
+            return &q;
+    return nullptr;
+}
+
+std::string titled(std::string_view quantity, std::string_view unit)
+{
+    return std::string(quantity) + " (" + std::string(unit) + ")";
+}
+
 } // namespace
 
 std::span<const ChartDef> chartTable() { return kCharts; }
@@ -81,6 +107,37 @@ const CurveDef& curveOf(MapId map)
         if (c.map == map)
             return c;
     return chartDef(m.chart).curves.front(); // unreachable: every map has a curve (checked by the tests)
+}
+
+std::string_view valueUnit(MapId map) { return table::mapDef(map).unit == "deg" ? "\u00b0" : "%"; }
+
+std::string_view xUnit(table::XRule rule)
+{
+    switch (rule) {
+    case table::XRule::RpmTiming:
+    case table::XRule::RpmFuel: return "RPM";
+    case table::XRule::Vacuum: return "bar";
+    case table::XRule::Voltage: return "V";
+    case table::XRule::WaterTemp:
+    case table::XRule::AirTemp: break;
+    }
+    return "\u00b0C";
+}
+
+std::string_view positionUnit(ChartId id) { return xUnit(table::mapDef(chartDef(id).curves.front().map).xRule); }
+
+std::string valueAxisTitle(ChartId id, MapId shown)
+{
+    const AxisQuantity* q = quantityOf(id);
+    if (!q)
+        return std::string(chartDef(id).leftTitle);
+    return titled(q->value.empty() ? curveOf(shown).caption : q->value, valueUnit(shown));
+}
+
+std::string bottomAxisTitle(ChartId id)
+{
+    const AxisQuantity* q = quantityOf(id);
+    return q ? titled(q->x, positionUnit(id)) : std::string(chartDef(id).bottomTitle);
 }
 
 AxisRange bottomAxis(ChartId id, const Axes& axes)

@@ -8,6 +8,7 @@
 
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 
 namespace kyr::maps {
@@ -98,6 +99,26 @@ const ChartDef& chartDef(ChartId id);
 std::optional<ChartId> chartByObject(std::string_view object);
 /// The curve that draws a map (every map has exactly one).
 const CurveDef& curveOf(MapId map);
+
+// ---------------------------------------------------------------- units
+// Every unit the charts, their read-outs and the tune comparison show comes
+// from here.
+
+/// The unit of a map's values: "°" for the timing maps, "%" for the fuel and correction maps.
+std::string_view valueUnit(MapId map);
+/// The unit of a point's x as a tuner reads it: "RPM", "bar", "°C" or "V"
+/// (the RPM charts count in hundreds on their axis).
+std::string_view xUnit(table::XRule rule);
+/// The unit of a chart's position read-out: "RPM", "bar", "°C" or "V".
+std::string_view positionUnit(ChartId id);
+/// The value axis title of a chart showing a map: the chart's own title
+/// where that names the unit ("Degrees", "%"), else what the values are
+/// with their unit ("Correction (%)"; on the air temperature chart the
+/// curve being edited: "Fuel (%)", "Timing (°)").
+std::string valueAxisTitle(ChartId id, MapId shown);
+/// The bottom axis title: the chart's own ("RPM x 100", "Bar"), or the
+/// quantity with its unit ("Water Temp (°C)", "Battery (V)").
+std::string bottomAxisTitle(ChartId id);
 
 /// The bottom axis of a chart under the axes fixed when the table was shown.
 AxisRange bottomAxis(ChartId id, const Axes& axes);

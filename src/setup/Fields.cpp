@@ -27,53 +27,112 @@ constexpr std::string_view kOut2 = "Output 2";
 constexpr std::string_view kSensors = "Active Sensors";
 constexpr std::string_view kFuelMaps = "Fuel Maps";
 
-// control, label, panel, MaxLength, kind, parse, lo, hi, upper, scale, output, effect, silentEmpty, zeroShowsAs
+// control, label, panel, meaning,
+//     MaxLength, kind, parse, lo, hi, upper, scale, output, effect, silentEmpty, zeroShowsAs
 constexpr FieldDef kFields[] = {
-    {"Edit12", "Cylinders", kEngine, 2, K::Restoring, P::Integer, 1, 12, U::Fixed, S::Value, 0, E::None, true, 0},
-    {"Edit20", "RPM Limiter", kEngine, 5, K::Restoring, P::Integer, 0, 10000, U::RpmRange, S::Div100, 0, E::None, true, 0},
-    {"Edit14", "Coil Time (ms)", kEngine, 0, K::Restoring, P::Decimal, 0, 100, U::Fixed, S::Times2, 0, E::None, true, 0},
-    {"Edit15", "Map Sensor (kPa x10)", kEngine, 0, K::Restoring, P::Integer, 0, 30, U::Fixed, S::Value, 0, E::None, true, 0},
+    {"Edit12", "Cylinders", kEngine, "The number of cylinders of the engine.",
+     2, K::Restoring, P::Integer, 1, 12, U::Fixed, S::Value, 0, E::None, true, 0},
+    {"Edit20", "RPM Limiter", kEngine, "The engine speed the unit will not let the engine pass.",
+     5, K::Restoring, P::Integer, 0, 10000, U::RpmRange, S::Div100, 0, E::None, true, 0},
+    {"Edit14", "Coil Time (ms)", kEngine, "How long the coil charges before each spark.",
+     0, K::Restoring, P::Decimal, 0, 100, U::Fixed, S::Times2, 0, E::None, true, 0},
+    {"Edit15", "Map Sensor (kPa x10)", kEngine, "The vacuum range of the map sensor, in tenths of a bar: the vacuum maps span it.",
+     0, K::Restoring, P::Integer, 0, 30, U::Fixed, S::Value, 0, E::None, true, 0},
     // A stored 0 runs the unit at 7000 RPM, so that is what the field shows.
-    {"Edit13", "RPM Range", kEngine, 5, K::Restoring, P::Integer, 0, 10000, U::Fixed, S::Div100, 0, E::RpmRange, true, 70},
-    {"Edit34", "Gear Teeth", kTiming, 0, K::Restoring, P::Integer, 1, 60, U::Fixed, S::Value, 0, E::None, true, 0},
-    {"Edit59", "Trailing Degrees", kTiming, 0, K::Restoring, P::Integer, 0, 180, U::Fixed, S::Value, 0, E::None, true, 0},
-    {"Edit100", "Timing Sensor \u00b0BTDC", kTiming, 0, K::Restoring, P::Integer, 0, 180, U::Fixed, S::Value, 0, E::None, true, 0},
-    {"Edit35", "Start enrichment ", kFuel, 4, K::Zeroing, P::Decimal, 0, 25, U::Fixed, S::Times10, 0, E::None, true, 0},
-    {"Edit36", "Max Fueling ", kFuel, 4, K::Zeroing, P::Decimal, 0, 25, U::Fixed, S::Times10, 0, E::None, true, 0},
-    {"Edit33", "Start Prime Pulse", kFuel, 3, K::Quiet, P::Integer, 0, 255, U::Fixed, S::Value, 0, E::None, false, 0},
-    {"Edit56", "Fuel Cut-off TPS", kFuel, 3, K::Zeroing, P::Integer, 0, 100, U::Fixed, S::Value, 0, E::None, true, 0},
-    {"Edit57", "Fuel Cut-off Vac", kFuel, 5, K::Zeroing, P::Decimal, 0, 3, U::Fixed, S::Times100, 0, E::None, true, 0},
-    {"Edit41", "Fuel Cut-off RPM", kFuel, 5, K::Zeroing, P::Integer, 0, 10000, U::Fixed, S::Div100, 0, E::None, true, 0},
-    {"Edit53", "RPM Limiter ", kLaunch, 0, K::Zeroing, P::DecimalRangeThenInteger, 0, 10000, U::Fixed, S::Div100, 0, E::None, true, 0},
-    {"Edit54", "Timing \u00b0", kLaunch, 0, K::Restoring, P::Integer, 0, 90, U::Fixed, S::Value, 0, E::None, true, 0},
-    {"Edit55", "Fuel %", kLaunch, 0, K::Quiet, P::Integer, 0, 199, U::Fixed, S::Value, 0, E::None, false, 0},
-    {"Edit39", "RPM", kIdle, 5, K::Zeroing, P::Integer, 0, 10000, U::Fixed, S::Div100, 0, E::None, true, 0},
-    {"Edit40", "Start %", kIdle, 3, K::Quiet, P::Integer, 0, 199, U::Fixed, S::Value, 0, E::None, false, 0},
-    {"Edit61", "UP", kIdle, 0, K::Quiet, P::Integer, 0, 99, U::Fixed, S::Value, 0, E::None, false, 0},
-    {"Edit62", "DOWN", kIdle, 0, K::Quiet, P::Integer, 0, 99, U::Fixed, S::Value, 0, E::None, false, 0},
-    {"Edit49", "Control Percentage", kLambda, 0, K::Quiet, P::Integer, 0, 100, U::Fixed, S::Value, 0, E::None, false, 0},
-    {"Edit50", "Control Delay ", kLambda, 0, K::QuietRestoring, P::Integer, 5, 25, U::Fixed, S::Value, 0, E::None, false, 0},
-    {"Edit51", "Control Variable", kLambda, 0, K::QuietRestoring, P::Integer, 5, 25, U::Fixed, S::Value, 0, E::None, false, 0},
+    {"Edit13", "RPM Range", kEngine, "The engine speed the RPM maps span: the timing map has a point for every 100 RPM.",
+     5, K::Restoring, P::Integer, 0, 10000, U::Fixed, S::Div100, 0, E::RpmRange, true, 70},
+    {"Edit34", "Gear Teeth", kTiming, "The number of teeth on the gear the timing sensor reads.",
+     0, K::Restoring, P::Integer, 1, 60, U::Fixed, S::Value, 0, E::None, true, 0},
+    {"Edit59", "Trailing Degrees", kTiming, "The trailing degrees of the ignition.",
+     0, K::Restoring, P::Integer, 0, 180, U::Fixed, S::Value, 0, E::None, true, 0},
+    {"Edit100", "Timing Sensor \u00b0BTDC", kTiming, "Where the timing sensor sits, in degrees before top dead centre.",
+     0, K::Restoring, P::Integer, 0, 180, U::Fixed, S::Value, 0, E::None, true, 0},
+    {"Edit35", "Start enrichment ", kFuel, "The extra fuel given while the engine starts.",
+     4, K::Zeroing, P::Decimal, 0, 25, U::Fixed, S::Times10, 0, E::None, true, 0},
+    {"Edit36", "Max Fueling ", kFuel, "The most fuel the unit gives.",
+     4, K::Zeroing, P::Decimal, 0, 25, U::Fixed, S::Times10, 0, E::None, true, 0},
+    {"Edit33", "Start Prime Pulse", kFuel, "The fuel pulse that primes the engine at start.",
+     3, K::Quiet, P::Integer, 0, 255, U::Fixed, S::Value, 0, E::None, false, 0},
+    {"Edit56", "Fuel Cut-off TPS", kFuel, "The throttle position at which the fuel is cut off.",
+     3, K::Zeroing, P::Integer, 0, 100, U::Fixed, S::Value, 0, E::None, true, 0},
+    {"Edit57", "Fuel Cut-off Vac", kFuel, "The vacuum at which the fuel is cut off.",
+     5, K::Zeroing, P::Decimal, 0, 3, U::Fixed, S::Times100, 0, E::None, true, 0},
+    {"Edit41", "Fuel Cut-off RPM", kFuel, "The engine speed at which the fuel is cut off.",
+     5, K::Zeroing, P::Integer, 0, 10000, U::Fixed, S::Div100, 0, E::None, true, 0},
+    {"Edit53", "RPM Limiter ", kLaunch, "The engine speed the launch control holds the engine to.",
+     0, K::Zeroing, P::DecimalRangeThenInteger, 0, 10000, U::Fixed, S::Div100, 0, E::None, true, 0},
+    {"Edit54", "Timing \u00b0", kLaunch, "The ignition timing during launch control.",
+     0, K::Restoring, P::Integer, 0, 90, U::Fixed, S::Value, 0, E::None, true, 0},
+    {"Edit55", "Fuel %", kLaunch, "The fuelling during launch control.",
+     0, K::Quiet, P::Integer, 0, 199, U::Fixed, S::Value, 0, E::None, false, 0},
+    {"Edit39", "RPM", kIdle, "The engine speed the idle control holds.",
+     5, K::Zeroing, P::Integer, 0, 10000, U::Fixed, S::Div100, 0, E::None, true, 0},
+    {"Edit40", "Start %", kIdle, "The idle control's opening at start.",
+     3, K::Quiet, P::Integer, 0, 199, U::Fixed, S::Value, 0, E::None, false, 0},
+    {"Edit61", "UP", kIdle, "How quickly the idle control answers when the speed must rise.",
+     0, K::Quiet, P::Integer, 0, 99, U::Fixed, S::Value, 0, E::None, false, 0},
+    {"Edit62", "DOWN", kIdle, "How quickly the idle control answers when the speed must fall.",
+     0, K::Quiet, P::Integer, 0, 99, U::Fixed, S::Value, 0, E::None, false, 0},
+    {"Edit49", "Control Percentage", kLambda, "How far the lambda control may correct the fuel.",
+     0, K::Quiet, P::Integer, 0, 100, U::Fixed, S::Value, 0, E::None, false, 0},
+    {"Edit50", "Control Delay ", kLambda, "The delay of the lambda control.",
+     0, K::QuietRestoring, P::Integer, 5, 25, U::Fixed, S::Value, 0, E::None, false, 0},
+    {"Edit51", "Control Variable", kLambda, "The control variable of the lambda control.",
+     0, K::QuietRestoring, P::Integer, 5, 25, U::Fixed, S::Value, 0, E::None, false, 0},
     // A stored 0 means the unit's defaults of 0.1 and 0.9 bar.
-    {"Edit37", "Low throttle vacuum ", kVacuum, 5, K::Zeroing, P::Decimal, 0, 3, U::Fixed, S::Times100, 0, E::VacuumLow, true, 10},
-    {"Edit38", "High throttle vacuum", kVacuum, 5, K::Zeroing, P::Decimal, 0, 3, U::Fixed, S::Times100, 0, E::VacuumHigh, true, 90},
-    {"Edit16", "Min", kOut1, 5, K::Restoring, P::Decimal, 0, 10000, U::Fixed, S::Output, 1, E::None, true, 0},
-    {"Edit17", "Max", kOut1, 5, K::Restoring, P::Decimal, 0, 10000, U::Fixed, S::Output, 1, E::None, true, 0},
-    {"Edit1", "Min", kOut2, 5, K::Restoring, P::Decimal, 0, 10000, U::Fixed, S::Output, 2, E::None, true, 0},
-    {"Edit24", "Max", kOut2, 5, K::Restoring, P::Decimal, 0, 10000, U::Fixed, S::Output, 2, E::None, true, 0},
-    {"Edit52", "water temperature sensor calibration", kSensors, 3, K::Quiet, P::Integer, 0, 253, U::Fixed, S::Value, 0, E::None, true, 0},
-    {"Edit58", "air temperature sensor calibration", kSensors, 0, K::Quiet, P::Integer, 0, 253, U::Fixed, S::Value, 0, E::None, true, 0},
-    {"Edit60", "map sensor calibration", kSensors, 0, K::Quiet, P::Integer, 0, 253, U::Fixed, S::Value, 0, E::None, true, 0},
+    {"Edit37", "Low throttle vacuum ", kVacuum, "The vacuum taken as low throttle; the fuel vacuum map marks it.",
+     5, K::Zeroing, P::Decimal, 0, 3, U::Fixed, S::Times100, 0, E::VacuumLow, true, 10},
+    {"Edit38", "High throttle vacuum", kVacuum, "The vacuum taken as high throttle; the fuel vacuum map marks it.",
+     5, K::Zeroing, P::Decimal, 0, 3, U::Fixed, S::Times100, 0, E::VacuumHigh, true, 90},
+    {"Edit16", "Min", kOut1, "The low end of output 1, in the units of its source.",
+     5, K::Restoring, P::Decimal, 0, 10000, U::Fixed, S::Output, 1, E::None, true, 0},
+    {"Edit17", "Max", kOut1, "The high end of output 1, in the units of its source.",
+     5, K::Restoring, P::Decimal, 0, 10000, U::Fixed, S::Output, 1, E::None, true, 0},
+    {"Edit1", "Min", kOut2, "The low end of output 2, in the units of its source.",
+     5, K::Restoring, P::Decimal, 0, 10000, U::Fixed, S::Output, 2, E::None, true, 0},
+    {"Edit24", "Max", kOut2, "The high end of output 2, in the units of its source.",
+     5, K::Restoring, P::Decimal, 0, 10000, U::Fixed, S::Output, 2, E::None, true, 0},
+    {"Edit52", "water temperature sensor calibration", kSensors, "The calibration value of the water temperature sensor.",
+     3, K::Quiet, P::Integer, 0, 253, U::Fixed, S::Value, 0, E::None, true, 0},
+    {"Edit58", "air temperature sensor calibration", kSensors, "The calibration value of the air temperature sensor.",
+     0, K::Quiet, P::Integer, 0, 253, U::Fixed, S::Value, 0, E::None, true, 0},
+    {"Edit60", "map sensor calibration", kSensors, "The calibration value of the map sensor.",
+     0, K::Quiet, P::Integer, 0, 253, U::Fixed, S::Value, 0, E::None, true, 0},
     // The jet trims of the "Fuel Maps" page share the field rules.
-    {"Edit28", "Main Jet", kFuelMaps, 0, K::Restoring, P::Integer, 0, 253, U::Fixed, S::Value, 0, E::Jet, true, 0},
-    {"Edit32", "Idle Jet", kFuelMaps, 0, K::Restoring, P::Integer, 0, 253, U::Fixed, S::Value, 0, E::Jet, true, 0},
+    {"Edit28", "Main Jet", kFuelMaps, "The main jet's fuel trim.",
+     0, K::Restoring, P::Integer, 0, 253, U::Fixed, S::Value, 0, E::Jet, true, 0},
+    {"Edit32", "Idle Jet", kFuelMaps, "The idle jet's fuel trim.",
+     0, K::Restoring, P::Integer, 0, 253, U::Fixed, S::Value, 0, E::Jet, true, 0},
 };
 
 // Units beyond those that follow from the scale.
 constexpr std::pair<std::string_view, std::string_view> kUnits[] = {
     {"Edit59", "\u00b0"}, {"Edit100", "\u00b0"}, {"Edit54", "\u00b0"},
     {"Edit56", "%"}, {"Edit55", "%"}, {"Edit40", "%"}, {"Edit49", "%"},
+    {"Edit15", "kPa x10"},
 };
+
+std::string_view trimmedLabel(std::string_view s)
+{
+    while (!s.empty() && s.back() == ' ')
+        s.remove_suffix(1);
+    return s;
+}
+
+// What a tuner calls the field: its caption, with its output for the
+// outputs' "Min" and "Max", capitalised, and its unit unless the caption
+// names it already ("Coil Time (ms)", "Fuel %").
+std::string tipTitle(const FieldDef& f, std::string_view unit)
+{
+    std::string title(trimmedLabel(f.label));
+    if (f.output != 0)
+        title = std::string(f.panel) + " " + title;
+    if (!title.empty() && title[0] >= 'a' && title[0] <= 'z')
+        title[0] = static_cast<char>(title[0] - 'a' + 'A');
+    if (!unit.empty() && title.find(unit) == std::string::npos)
+        title += " (" + std::string(unit) + ")";
+    return title;
+}
 
 } // namespace
 
@@ -122,12 +181,50 @@ std::string_view fieldUnit(const FieldDef& f, int outputSource)
         return "V";
     if (f.scale == Scale::Output && outputSource == SourceTps)
         return "%";
+    if (f.scale == Scale::Output && (outputSource == SourceWater || outputSource == SourceAir))
+        return "\u00b0C";
     switch (effectiveScale(f, outputSource)) {
     case Scale::Div100: return "RPM";
     case Scale::Times2: return "ms";
     case Scale::Times100: return "bar";
     default: return {};
     }
+}
+
+std::pair<uint64_t, uint64_t> scaleFactor(Scale s)
+{
+    switch (s) {
+    case Scale::Div100: return {1, 100};
+    case Scale::Times2: return {2, 1};
+    case Scale::Times10: return {10, 1};
+    case Scale::Times100: return {100, 1};
+    default: return {1, 1};
+    }
+}
+
+std::string fieldRange(const FieldDef& f, int outputSource, int rpmRange, std::string_view separator)
+{
+    auto [num, den] = scaleFactor(effectiveScale(f, outputSource));
+    const long long hi = f.upper == Upper::RpmRange ? rpmRange : f.hi;
+    // The highest byte the unit keeps may be the tighter bound (2.53 bar).
+    const long long top = static_cast<long long>(table::MaxRawSent * den);
+    std::string text = std::to_string(f.lo) + " to "
+        + (hi * static_cast<long long>(num) <= top ? std::to_string(hi)
+                                                   : formatFraction(top, static_cast<int>(num), separator));
+    const std::string_view unit = fieldUnit(f, outputSource);
+    if (!unit.empty() && unit != "%" && unit != "\u00b0")
+        text += ' ';
+    text += unit;
+    return text;
+}
+
+std::string fieldTip(const FieldDef& f, int outputSource, int rpmRange, std::string_view separator)
+{
+    std::string tip = tipTitle(f, fieldUnit(f, outputSource));
+    tip += '\n';
+    tip += f.meaning;
+    tip += "\nRange: " + fieldRange(f, outputSource, rpmRange, separator);
+    return tip;
 }
 
 std::string shownText(Scale s, int raw, std::string_view separator)

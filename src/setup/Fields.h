@@ -16,10 +16,12 @@
 
 #include "table/Layout.h"
 
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace kyr::setup {
 
@@ -67,6 +69,7 @@ struct FieldDef {
     std::string_view control;   ///< form control name ("Edit12")
     std::string_view label;     ///< its caption
     std::string_view panel;     ///< the panel (or page) that holds it
+    std::string_view meaning;   ///< what the value does, in one sentence for the tuner
     int maxLength;              ///< longest text taken, 0 = no limit; a longer one is refused
     Kind kind;
     Parse parse;
@@ -93,8 +96,20 @@ table::SetupParam outputSourceParam(int output);
 /// The scale in force for a field: Output resolves by the source code.
 Scale effectiveScale(const FieldDef& f, int outputSource);
 
+/// Numerator and denominator of a scale: byte = Round(value * num / den).
+std::pair<uint64_t, uint64_t> scaleFactor(Scale s);
+
 /// The unit a field's value is in ("RPM", "ms", "bar", "%"), "" when it has none to show.
 std::string_view fieldUnit(const FieldDef& f, int outputSource);
+
+/// What a field takes under a source and an RPM range, in its shown units:
+/// "1 to 12", "0 to 7000 RPM", "0 to 2.53 bar" (the highest byte the unit
+/// keeps may be the tighter bound).
+std::string fieldRange(const FieldDef& f, int outputSource, int rpmRange, std::string_view separator = ".");
+
+/// A field's tooltip: its name with the unit, its meaning and what it takes,
+/// one to a line ("Coil Time (ms)", "How long ...", "Range: 0 to 100 ms").
+std::string fieldTip(const FieldDef& f, int outputSource, int rpmRange, std::string_view separator = ".");
 
 /// The shown text of a raw byte under a scale, e.g. Times2 of 5 is "2.5".
 std::string shownText(Scale s, int raw, std::string_view separator);

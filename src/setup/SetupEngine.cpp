@@ -18,18 +18,6 @@ std::string withText(std::string_view format, std::string_view text)
     return out;
 }
 
-// numerator and denominator of a scale: byte = Round(value * num / den)
-std::pair<uint64_t, uint64_t> factor(Scale s)
-{
-    switch (s) {
-    case Scale::Div100: return {1, 100};
-    case Scale::Times2: return {2, 1};
-    case Scale::Times10: return {10, 1};
-    case Scale::Times100: return {100, 1};
-    default: return {1, 1};
-    }
-}
-
 // Characters, not bytes: a UTF-8 continuation byte starts none.
 int textLength(std::string_view text)
 {
@@ -144,7 +132,7 @@ std::optional<int> SetupEngine::byteFor(const FieldDef& f, const Read& r) const
 {
     // Only values inside the field's range (at most 10000) get here, so the
     // exact arithmetic cannot overflow.
-    auto [num, den] = factor(effectiveScale(f, outputSource(f.output)));
+    auto [num, den] = scaleFactor(effectiveScale(f, outputSource(f.output)));
     long long byte = scaleRound(*r.value, num, den);
     if (byte < 0 || byte > table::MaxRawSent)
         return std::nullopt; // never sent wrapped, never as the "absent" 254
@@ -203,19 +191,7 @@ std::string SetupEngine::acceptedRange(std::string_view control) const
 
 std::string SetupEngine::rangeText(const FieldDef& f) const
 {
-    const int source = outputSource(f.output);
-    auto [num, den] = factor(effectiveScale(f, source));
-    const long long hi = f.upper == Upper::RpmRange ? m_rpmRange : f.hi;
-    // The highest byte the unit keeps may be the tighter bound (2.53 bar).
-    const long long top = static_cast<long long>(table::MaxRawSent * den);
-    std::string text = std::to_string(f.lo) + " to "
-        + (hi * static_cast<long long>(num) <= top ? std::to_string(hi)
-                                                   : formatFraction(top, static_cast<int>(num), m_separator));
-    const std::string_view unit = fieldUnit(f, source);
-    if (!unit.empty() && unit != "%" && unit != "\u00b0")
-        text += ' ';
-    text += unit;
-    return text;
+    return fieldRange(f, outputSource(f.output), m_rpmRange, m_separator);
 }
 
 Outcome SetupEngine::accept(const FieldDef& f, FieldState& st, const Read& r, int byte)

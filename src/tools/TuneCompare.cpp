@@ -134,19 +134,15 @@ std::string withUnit(std::string_view text, std::string_view unit)
     return std::string(text) + " " + std::string(unit);
 }
 
-std::string_view pointUnit(table::MapId map) { return table::mapDef(map).unit == "deg" ? "\u00b0" : "%"; }
+std::string_view pointUnit(table::MapId map) { return maps::valueUnit(map); }
 
 std::string pointValueText(table::MapId map, double value) { return withUnit(shownNumber(value), pointUnit(map)); }
 
 std::string pointXText(table::MapId map, double x)
 {
-    switch (table::mapDef(map).xRule) {
-    case table::XRule::RpmTiming:
-    case table::XRule::RpmFuel: return withUnit(shownNumber(std::round(x * RpmPerAxisUnit)), "RPM");
-    case table::XRule::Vacuum: return withUnit(shownNumber(x), "bar");
-    case table::XRule::Voltage: return withUnit(shownNumber(x), "V");
-    default: return withUnit(shownNumber(x), "\u00b0C");
-    }
+    const table::XRule rule = table::mapDef(map).xRule;
+    const bool rpm = rule == table::XRule::RpmTiming || rule == table::XRule::RpmFuel;
+    return withUnit(shownNumber(rpm ? std::round(x * RpmPerAxisUnit) : x), maps::xUnit(rule));
 }
 
 std::string mapName(table::MapId map)

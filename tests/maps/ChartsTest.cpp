@@ -142,4 +142,20 @@ TEST_F(EditorTest, MouseMoveSetsKeyTargetAndCursor)
     EXPECT_DOUBLE_EQ(ed.cursorX(C::Timing), 13);
 }
 
+TEST(ChartUnits, AxesAndReadoutsNameTheirUnits)
+{
+    EXPECT_EQ(valueAxisTitle(C::Timing, MapId::TimingRpm), "Degrees") << "the chart's own title stays";
+    EXPECT_EQ(bottomAxisTitle(C::Vacuum), "Bar");
+    EXPECT_EQ(bottomAxisTitle(C::Voltage), "Battery (V)");
+    EXPECT_EQ(bottomAxisTitle(C::AirTmp), "Air Temp (\u00b0C)");
+    // The air temperature chart holds a fuel map in percent and a timing map in degrees.
+    EXPECT_EQ(valueAxisTitle(C::AirTmp, MapId::AirTempFuel), "Fuel (%)");
+    EXPECT_EQ(valueAxisTitle(C::AirTmp, MapId::AirTempTiming), "Timing (\u00b0)");
+    EXPECT_EQ(positionUnit(C::FuelRpm), "RPM");
+    EXPECT_EQ(positionUnit(C::FuelVac), "bar");
+    EXPECT_EQ(positionUnit(C::Temp), "\u00b0C");
+    EXPECT_EQ(valueUnit(MapId::TimingVac), "\u00b0");
+    EXPECT_EQ(valueUnit(MapId::Voltage), "%");
+}
+
 } // namespace kyr::maps::test

@@ -31,3 +31,37 @@ TEST(SetupTables, ShownTexts)
     EXPECT_EQ(effectiveScale(*fieldByControl("Edit16"), SourceLambda), Scale::Times100);
     EXPECT_EQ(effectiveScale(*fieldByControl("Edit16"), SourceWater), Scale::Value);
 }
+
+TEST(FieldTips, NameMeaningAndRangeInTheShownUnits)
+{
+    // A fixed range; the caption names the unit already.
+    EXPECT_EQ(fieldTip(*fieldByControl("Edit14"), SourceNone, 7000),
+              "Coil Time (ms)\nHow long the coil charges before each spark.\nRange: 0 to 100 ms");
+    // The limiter's bound is the RPM range in force.
+    EXPECT_EQ(fieldTip(*fieldByControl("Edit20"), SourceNone, 6500).substr(0, 12), "RPM Limiter\n");
+    EXPECT_TRUE(fieldTip(*fieldByControl("Edit20"), SourceNone, 6500).ends_with("\nRange: 0 to 6500 RPM"));
+    // A vacuum field's top is the highest byte the unit keeps, with the system's separator.
+    EXPECT_TRUE(fieldTip(*fieldByControl("Edit57"), SourceNone, 7000, ",").starts_with("Fuel Cut-off Vac (bar)\n"));
+    EXPECT_TRUE(fieldTip(*fieldByControl("Edit57"), SourceNone, 7000, ",").ends_with("Range: 0 to 2,53 bar"));
+    // No unit: a bare range, no brackets.
+    const std::string cylinders = fieldTip(*fieldByControl("Edit12"), SourceNone, 7000);
+    EXPECT_EQ(cylinders.substr(0, cylinders.find('\n')), "Cylinders");
+    EXPECT_TRUE(cylinders.ends_with("Range: 1 to 12"));
+    for (const auto& f : fieldTable())
+        EXPECT_FALSE(f.meaning.empty()) << f.control;
+}
+
+TEST(FieldTips, AnOutputFieldFollowsItsSource)
+{
+    const FieldDef& min = *fieldByControl("Edit16");
+    EXPECT_TRUE(fieldTip(min, SourceRpm, 7000).starts_with("Output 1 Min (RPM)\n"));
+    EXPECT_TRUE(fieldTip(min, SourceRpm, 7000).ends_with("Range: 0 to 10000 RPM"));
+    EXPECT_TRUE(fieldTip(min, SourceVacuum, 7000).starts_with("Output 1 Min (bar)\n"));
+    EXPECT_TRUE(fieldTip(min, SourceVacuum, 7000).ends_with("Range: 0 to 2.53 bar"));
+    EXPECT_TRUE(fieldTip(min, SourceTps, 7000).ends_with("Range: 0 to 253%"));
+    EXPECT_TRUE(fieldTip(*fieldByControl("Edit24"), SourceLambda, 7000).starts_with("Output 2 Max (V)\n"));
+    EXPECT_TRUE(fieldTip(min, SourceWater, 7000).ends_with("Range: 0 to 253 \u00b0C"));
+    EXPECT_EQ(fieldUnit(min, SourceNone), "");
+    // The hidden calibration fields read as a sentence.
+    EXPECT_TRUE(fieldTip(*fieldByControl("Edit52"), SourceNone, 7000).starts_with("Water temperature sensor calibration\n"));
+}

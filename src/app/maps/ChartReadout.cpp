@@ -10,12 +10,18 @@ namespace {
 
 QString text(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
-// What the position read-out counts in, by the chart's bottom axis.
-QString positionCaption(const maps::ChartDef& def)
+// What the value read-out holds, by the chart's maps.
+QString valueCaption(const maps::ChartDef& def)
 {
-    if (def.readout.positionText == maps::PositionText::Hundreds)
-        return QStringLiteral("RPM");
-    return text(def.bottomTitle);
+    if (def.page == "Correction Maps")
+        return QStringLiteral("Correction");
+    return def.group == table::MapGroup::Timing ? QStringLiteral("Timing") : QStringLiteral("Fuel");
+}
+
+// "28°" and "12 %": the degree sign stands close to its number.
+QString joinedUnit(const QString& unit)
+{
+    return unit == QString(QChar(0x00B0)) ? unit : QLatin1Char(' ') + unit;
 }
 
 QLineEdit* makeField(std::string_view name, QWidget* parent)
@@ -31,10 +37,10 @@ QLineEdit* makeField(std::string_view name, QWidget* parent)
     return e;
 }
 
-QLabel* makeLabel(std::string_view field, const QString& caption, QWidget* parent)
+QLabel* makeLabel(std::string_view field, const QString& caption, QWidget* parent, const char* suffix = "Label")
 {
     auto* l = new QLabel(caption, parent);
-    l->setObjectName(text(field) + QStringLiteral("Label"));
+    l->setObjectName(text(field) + QLatin1String(suffix));
     return l;
 }
 
@@ -44,8 +50,10 @@ ChartReadout::ChartReadout(const maps::ChartDef& def, QWidget* parent)
     : QWidget(parent),
       m_value(makeField(def.readout.valueField, this)),
       m_position(makeField(def.readout.positionField, this)),
-      m_valueLabel(makeLabel(def.readout.valueField, text(def.leftTitle), this)),
-      m_positionLabel(makeLabel(def.readout.positionField, positionCaption(def), this))
+      m_valueLabel(makeLabel(def.readout.valueField, valueCaption(def), this)),
+      m_positionLabel(makeLabel(def.readout.positionField, QStringLiteral("at"), this)),
+      m_valueUnit(makeLabel(def.readout.valueField, text(maps::valueUnit(def.curves.front().map)), this, "Unit")),
+      m_positionUnit(makeLabel(def.readout.positionField, text(maps::positionUnit(def.id)), this, "Unit"))
 {
     setObjectName(text(def.object) + QStringLiteral("Readout"));
     auto* row = new QHBoxLayout(this);
@@ -53,9 +61,11 @@ ChartReadout::ChartReadout(const maps::ChartDef& def, QWidget* parent)
     row->addStretch(1);
     row->addWidget(m_valueLabel);
     row->addWidget(m_value);
+    row->addWidget(m_valueUnit);
     row->addSpacing(12);
     row->addWidget(m_positionLabel);
     row->addWidget(m_position);
+    row->addWidget(m_positionUnit);
     row->addStretch(1);
     // Keep the row's height while the fields are hidden, so the chart does not jump.
     for (QWidget* w : parts()) {
@@ -77,6 +87,7 @@ void ChartReadout::showReadout(const maps::Readout& readout)
     m_position->setCursorPosition(0);
     for (QWidget* w : parts())
         w->setVisible(true);
+    setToolTip(readoutText());
 }
 
 void ChartReadout::hideAll()
@@ -85,9 +96,17 @@ void ChartReadout::hideAll()
         w->setVisible(false);
 }
 
-std::array<QWidget*, 4> ChartReadout::parts() const
+std::array<QWidget*, 6> ChartReadout::parts() const
 {
-    return {m_valueLabel, m_value, m_positionLabel, m_position};
+    return {m_valueLabel, m_value, m_valueUnit, m_positionLabel, m_position, m_positionUnit};
+}
+
+void ChartReadout::showValueUnitOf(table::MapId map) { m_valueUnit->setText(text(maps::valueUnit(map))); }
+
+QString ChartReadout::readoutText() const
+{
+    return m_value->text() + joinedUnit(m_valueUnit->text()) + QStringLiteral(" at ") + m_position->text()
+        + joinedUnit(m_positionUnit->text());
 }
 
 bool ChartReadout::shown() const { return !m_value->isHidden(); }

@@ -77,16 +77,21 @@ MapChartView::MapChartView(const maps::ChartDef& def, QWidget* parent) : QChartV
 void MapChartView::buildAxes()
 {
     m_left = new QValueAxis(chart());
-    m_left->setTitleText(text(m_def.leftTitle));
+    m_left->setTitleText(QString::fromStdString(maps::valueAxisTitle(m_def.id, m_def.curves.front().map)));
     m_left->setRange(m_def.leftMin, m_def.leftMax);
     m_left->setLabelFormat(QStringLiteral("%g"));
     m_left->setTickType(QValueAxis::TicksDynamic);
     m_left->setTickAnchor(0);
     m_bottom = new QValueAxis(chart());
-    m_bottom->setTitleText(text(m_def.bottomTitle));
+    m_bottom->setTitleText(QString::fromStdString(maps::bottomAxisTitle(m_def.id)));
     m_bottom->setLabelFormat(QStringLiteral("%g"));
     chart()->addAxis(m_left, Qt::AlignLeft);
     chart()->addAxis(m_bottom, Qt::AlignBottom);
+}
+
+void MapChartView::showValueAxisOf(table::MapId map)
+{
+    m_left->setTitleText(QString::fromStdString(maps::valueAxisTitle(m_def.id, map)));
 }
 
 // Every series in its place of the row's order, then added to the chart in that order.

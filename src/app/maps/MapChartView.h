@@ -44,6 +44,8 @@ public:
     /// The bottom axis as shown.
     QValueAxis* bottomAxis() const { return m_bottom; }
     QValueAxis* leftAxis() const { return m_left; }
+    /// The value axis title follows the map being edited (degrees or percent).
+    void showValueAxisOf(table::MapId map);
 
     /// Replaces the points of a map's curve.
     void setCurve(table::MapId map, const std::vector<maps::CurvePoint>& points);

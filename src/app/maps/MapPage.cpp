@@ -76,6 +76,7 @@ MapPage::MapPage(AppContext context, const QString& objectName, const QString& c
         if (MapChartView* c = chart(id))
             c->hidePointer();
     });
+    connect(&m_session, &MapEditSession::selectionChanged, this, &MapPage::showEditedUnits);
     LivePoll& poll = LivePoll::of(context.model, context.link);
     // The bars follow at display rate, not with every record, and stand at a
     // replayed log's cursor while one is shown.
@@ -120,7 +121,21 @@ QWidget* MapPage::addChart(maps::ChartId id)
     connect(view, &MapChartView::pointerMoved, this, [this, id](QPointF v) { m_session.mouseMove(id, v); });
     view->setEnabled(m_session.chartEnabled(id));
     redrawAll();
+    showEditedUnits();
     return box;
+}
+
+// A chart of two kinds of map (air temperature: fuel in percent, timing in
+// degrees) names the unit of the one being edited.
+void MapPage::showEditedUnits()
+{
+    for (MapChartView* c : m_charts) {
+        if (!c)
+            continue;
+        const table::MapId map = m_session.editor().editedMap(c->chartId());
+        c->showValueAxisOf(map);
+        readout(c->chartId())->showValueUnitOf(map);
+    }
 }
 
 // The maps of a group the unit lacks are not drawn: their bytes stay in the

@@ -54,6 +54,7 @@ private:
     void redrawAll();
     void redrawCurve(table::MapId map);
     void applyEnabled();
+    void showEditedUnits();
     void showLive(const live::LiveValues& values);
 
     MapEditSession& m_session;

@@ -27,6 +27,7 @@ SetupBinder::SetupBinder(AppContext context, setup::SetupEngine& engine, QWidget
     connect(m_pending, &PendingEdits::dropped, this, &SetupBinder::dropEdit);
     bindFields();
     bindSwitches();
+    showTips();
     connect(&m_context.model, &TuneModel::stateChanged, this, &SetupBinder::followFlags);
     connect(&m_context.model, &TuneModel::setupChanged, this, &SetupBinder::showSetup);
     followFlags();
@@ -204,14 +205,21 @@ void SetupBinder::explain(QLineEdit* edit, const QString& why)
     emit entryRefused(why);
 }
 
+// Each field's tooltip says what it is, what it does and what it takes, and
+// its unit label beside it follows its output's source.
 void SetupBinder::showTips()
 {
     for (const auto& [name, edit] : m_fields) {
+        const setup::FieldDef* f = setup::fieldByControl(name);
+        const int source = m_engine.outputSource(f->output);
+        if (auto* unit = qobject_cast<QLabel*>(control(unitLabelName(edit->objectName()).toStdString()))) {
+            const std::string_view u = setup::fieldUnit(*f, source);
+            unit->setText(QString::fromUtf8(u.data(), static_cast<qsizetype>(u.size())));
+        }
         if (m_refused.count(edit))
             continue;
-        const setup::FieldDef* f = setup::fieldByControl(name);
-        const QString label = QString::fromUtf8(f->label.data(), static_cast<qsizetype>(f->label.size())).trimmed();
-        m_pending->setTip(edit, label + QStringLiteral(": ") + QString::fromStdString(m_engine.acceptedRange(name)));
+        m_pending->setTip(edit, QString::fromStdString(setup::fieldTip(*f, source, m_engine.rpmRange(),
+                                                                       m_engine.decimalSeparator())));
     }
 }
 

@@ -88,6 +88,7 @@ private:
     void addFieldRows(QGridLayout* grid, std::string_view panel);
     QLineEdit* makeEdit(const QString& name, QWidget* parent);
     QLineEdit* makeDisplay(std::string_view name, QWidget* parent);
+    QLabel* makeUnitLabel(const FieldDef& f, QWidget* parent);
     QGroupBox* sensorsBox();
     QWidget* sensorButton(const SwitchDef& sensor, QWidget* parent);
     QGroupBox* outputsBox();
@@ -170,7 +171,7 @@ QGroupBox* PanelBuilder::fieldBox(std::string_view title)
             continue;
         auto* check = new QCheckBox(qs(s.caption), b);
         check->setObjectName(qs(s.control));
-        grid->addWidget(check, grid->rowCount(), 0, 1, 2);
+        grid->addWidget(check, grid->rowCount(), 0, 1, 3);
     }
     if (title == kLambda)
         addLambdaTarget(b, grid);
@@ -193,7 +194,17 @@ void PanelBuilder::addFieldRows(QGridLayout* grid, std::string_view panel)
         label->setBuddy(edit);
         grid->addWidget(label, row, 0);
         grid->addWidget(edit, row, 1);
+        grid->addWidget(makeUnitLabel(f, parent), row, 2);
     }
+}
+
+// The unit stands beside the field in a label of its own, so the captions
+// stay as they are; an output's follows its source (the binder sets it).
+QLabel* PanelBuilder::makeUnitLabel(const FieldDef& f, QWidget* parent)
+{
+    auto* unit = new QLabel(qs(setup::fieldUnit(f, setup::SourceNone)), parent);
+    unit->setObjectName(unitLabelName(qs(f.control)));
+    return unit;
 }
 
 QGroupBox* PanelBuilder::sensorsBox()
@@ -227,7 +238,6 @@ QWidget* PanelBuilder::sensorButton(const SwitchDef& sensor, QWidget* parent)
         if (!field)
             return button;
         QLineEdit* edit = makeEdit(qs(field->control), parent);
-        edit->setToolTip(qs(field->label));
         return new CalibrationSlot(button, edit, parent);
     }
     return nullptr;
@@ -314,12 +324,13 @@ void PanelBuilder::addLambdaTarget(QGroupBox* box, QGridLayout* grid)
         label->setBuddy(volts);
         grid->addWidget(label, row, 0);
         grid->addWidget(volts, row, 1);
+        grid->addWidget(new QLabel(QStringLiteral("V"), box), row, 2);
         auto* slider = new QSlider(Qt::Horizontal, box);
         slider->setObjectName(qs(s.control));
         slider->setRange(s.minimum, s.maximum);
         slider->setPageStep(5);
         slider->setValue((s.minimum + s.maximum) / 2);
-        grid->addWidget(slider, row + 1, 0, 1, 2);
+        grid->addWidget(slider, row + 1, 0, 1, 3);
     }
 }
 
@@ -409,6 +420,8 @@ bool CalibrationSlot::eventFilter(QObject* watched, QEvent* event)
 }
 
 QWidget* buildSetupPanels(QWidget* parent) { return PanelBuilder(parent).build(); }
+
+QString unitLabelName(const QString& control) { return control + QStringLiteral("Unit"); }
 
 QStringList setupPanelTitles()
 {

@@ -72,6 +72,9 @@ private:
 /// the page decides what it opens.
 QWidget* buildSetupPanels(QWidget* parent = nullptr);
 
+/// The name of the label that shows a field's unit beside it ("Edit16Unit").
+QString unitLabelName(const QString& control);
+
 /// The titles of the panels, in the order they are laid out.
 QStringList setupPanelTitles();
 

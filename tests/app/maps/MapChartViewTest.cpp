@@ -51,8 +51,8 @@ TEST_F(ChartViewTest, EveryChartIsBuiltFromItsRow)
         EXPECT_FALSE(v.isEnabled()) << "charts start disabled";
         EXPECT_EQ(v.leftAxis()->min(), def.leftMin);
         EXPECT_EQ(v.leftAxis()->max(), def.leftMax);
-        EXPECT_EQ(v.leftAxis()->titleText().toStdString(), def.leftTitle);
-        EXPECT_EQ(v.bottomAxis()->titleText().toStdString(), def.bottomTitle);
+        EXPECT_EQ(v.leftAxis()->titleText().toStdString(), maps::valueAxisTitle(def.id, def.curves.front().map));
+        EXPECT_EQ(v.bottomAxis()->titleText().toStdString(), maps::bottomAxisTitle(def.id));
         // The chart's own series order is the row's: bars (and markers) first, then the curves.
         const auto series = v.chart()->series();
         EXPECT_EQ(series.indexOf(v.seriesAt(def.cursorSeries)), def.cursorSeries);

@@ -73,7 +73,8 @@ TEST_F(SetupPageTest, ARefusedEntryIsExplainedAndTheUnitKeepsItsValue)
 {
     connectUnit();
     QSignalSpy said(binder.get(), &app::SetupBinder::entryRefused);
-    EXPECT_EQ(find("Edit20")->toolTip().toStdString(), "RPM Limiter: 0 to 7000 RPM");
+    const std::string settled = setup::fieldTip(*setup::fieldByControl("Edit20"), setup::SourceNone, 7000);
+    EXPECT_EQ(find("Edit20")->toolTip().toStdString(), settled);
     enterInto("Edit20", "99999");
     EXPECT_TRUE(takeWrites().empty());
     EXPECT_EQ(text("Edit20"), "6800");
@@ -93,5 +94,5 @@ TEST_F(SetupPageTest, ARefusedEntryIsExplainedAndTheUnitKeepsItsValue)
     // The next accepted entry says again what the field takes.
     enterInto("Edit20", "6900");
     EXPECT_EQ(takeWrites(), (std::vector<link::Bytes>{wb(0x54, 69)}));
-    EXPECT_EQ(find("Edit20")->toolTip().toStdString(), "RPM Limiter: 0 to 7000 RPM");
+    EXPECT_EQ(find("Edit20")->toolTip().toStdString(), settled);
 }
