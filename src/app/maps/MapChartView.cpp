@@ -21,6 +21,7 @@ namespace {
 constexpr int BarWidth = 7;     // pixels: a bar stays a bar whatever the axis span
 constexpr int MarkerWidth = 2;
 constexpr int PrintMargin = 10;
+constexpr int OtherAlpha = 110; // the compared tune's curves: seen, not in the way
 // Room a tick label needs, and what the title, axis titles and legend take
 // from the view, in pixels: enough to keep labels from running together.
 constexpr int TickHeight = 24;
@@ -115,11 +116,24 @@ void MapChartView::buildSeries()
         m_series[c.series] = s;
     }
     m_firstCurve = m_series[def.curves.front().series];
-    for (QXYSeries* s : m_series) {
-        chart()->addSeries(s);
-        s->attachAxis(m_bottom);
-        s->attachAxis(m_left);
+    // The compared tune's curves come after the series of the row, so its order stays.
+    for (const auto& c : def.curves) {
+        auto* s = new QLineSeries(this);
+        s->setName(text(c.caption) + QStringLiteral(" (compared)"));
+        QColor faint = curveColour(c);
+        faint.setAlpha(OtherAlpha);
+        QPen pen(faint);
+        pen.setWidth(2);
+        pen.setStyle(Qt::DashLine);
+        s->setPen(pen);
+        m_others.push_back(s);
     }
+    for (const auto& list : {m_series, m_others})
+        for (QXYSeries* s : list) {
+            chart()->addSeries(s);
+            s->attachAxis(m_bottom);
+            s->attachAxis(m_left);
+        }
 }
 
 // A legend only where it tells something: the curves of a shared chart and the vacuum markers.
@@ -130,7 +144,8 @@ void MapChartView::buildLegend()
     legend->setAlignment(Qt::AlignBottom);
     for (QLegendMarker* m : legend->markers())
         if (m->series() == m_series[m_def.cursorSeries] || m->series() == m_series[m_def.liveSeries]
-            || (m_def.curves.size() == 1 && m->series() == m_firstCurve))
+            || (m_def.curves.size() == 1 && m->series() == m_firstCurve)
+            || std::find(m_others.begin(), m_others.end(), m->series()) != m_others.end())
             m->setVisible(false);
 }
 
@@ -198,6 +213,25 @@ void MapChartView::setCurve(table::MapId map, const std::vector<maps::CurvePoint
     for (const auto& p : points)
         list.append({p.x, p.y});
     s->replace(list);
+}
+
+void MapChartView::setOtherCurve(table::MapId map, const std::vector<maps::CurvePoint>& points)
+{
+    QXYSeries* s = otherCurve(map);
+    if (!s)
+        return;
+    QList<QPointF> list;
+    for (const auto& p : points)
+        list.append({p.x, p.y});
+    s->replace(list);
+}
+
+QXYSeries* MapChartView::otherCurve(table::MapId map) const
+{
+    for (std::size_t i = 0; i < m_def.curves.size(); ++i)
+        if (m_def.curves[i].map == map)
+            return m_others[i];
+    return nullptr;
 }
 
 void MapChartView::clearCurves()

@@ -51,6 +51,11 @@ public:
     void clearCurves();
     /// The curve series of a map (null when the map is not on this chart).
     QXYSeries* curve(table::MapId map) const;
+    /// Draws another tune's curve of a map, faint, beside the map's own; an
+    /// empty list takes it away. It takes no edits.
+    void setOtherCurve(table::MapId map, const std::vector<maps::CurvePoint>& points);
+    /// The faint curve of a map (null when the map is not on this chart).
+    QXYSeries* otherCurve(table::MapId map) const;
     /// The series at an index of the chart's series order.
     QXYSeries* seriesAt(int index) const;
 
@@ -106,6 +111,7 @@ private:
     QValueAxis* m_bottom = nullptr;
     QValueAxis* m_left = nullptr;
     std::vector<QXYSeries*> m_series; // by series index
+    std::vector<QXYSeries*> m_others; // the compared tune's curves, by curve of the row
     QXYSeries* m_firstCurve = nullptr;
     QGraphicsSimpleTextItem* m_note = nullptr;
     std::optional<double> m_bottomIncrement;
