@@ -119,7 +119,6 @@ void MapChartView::buildSeries()
     // The compared tune's curves come after the series of the row, so its order stays.
     for (const auto& c : def.curves) {
         auto* s = new QLineSeries(this);
-        s->setName(text(c.caption) + QStringLiteral(" (compared)"));
         QColor faint = curveColour(c);
         faint.setAlpha(OtherAlpha);
         QPen pen(faint);
@@ -136,17 +135,28 @@ void MapChartView::buildSeries()
         }
 }
 
-// A legend only where it tells something: the curves of a shared chart and the vacuum markers.
-void MapChartView::buildLegend()
+// A legend only where it tells something: the curves of a shared chart, the
+// vacuum markers, and a compared tune's curves while they are drawn.
+void MapChartView::buildLegend() { showLegendMarkers(); }
+
+// The legend first: showing it shows every marker again.
+void MapChartView::showLegendMarkers()
 {
     QLegend* legend = chart()->legend();
-    legend->setVisible(m_def.curves.size() > 1 || m_def.lowVacSeries >= 0);
-    legend->setAlignment(Qt::AlignBottom);
-    for (QLegendMarker* m : legend->markers())
-        if (m->series() == m_series[m_def.cursorSeries] || m->series() == m_series[m_def.liveSeries]
-            || (m_def.curves.size() == 1 && m->series() == m_firstCurve)
-            || std::find(m_others.begin(), m_others.end(), m->series()) != m_others.end())
+    const bool compared = std::any_of(m_others.begin(), m_others.end(), [](QXYSeries* s) { return s->count() > 0; });
+    const bool own = m_def.curves.size() > 1 || m_def.lowVacSeries >= 0;
+    // A legend of the compared curve alone goes beside the plot: the short
+    // charts have no height to give.
+    legend->setAlignment(own ? Qt::AlignBottom : Qt::AlignRight);
+    legend->setVisible(own || compared);
+    for (QLegendMarker* m : legend->markers()) {
+        const auto other = std::find(m_others.begin(), m_others.end(), m->series());
+        if (other != m_others.end())
+            m->setVisible((*other)->count() > 0);
+        else if (m->series() == m_series[m_def.cursorSeries] || m->series() == m_series[m_def.liveSeries]
+                 || (m_def.curves.size() == 1 && m->series() == m_firstCurve))
             m->setVisible(false);
+    }
 }
 
 QLineSeries* MapChartView::addBar(const QString& name, const QColor& colour, int width, Qt::PenStyle style)
@@ -215,7 +225,7 @@ void MapChartView::setCurve(table::MapId map, const std::vector<maps::CurvePoint
     s->replace(list);
 }
 
-void MapChartView::setOtherCurve(table::MapId map, const std::vector<maps::CurvePoint>& points)
+void MapChartView::setOtherCurve(table::MapId map, const std::vector<maps::CurvePoint>& points, const QString& name)
 {
     QXYSeries* s = otherCurve(map);
     if (!s)
@@ -223,7 +233,20 @@ void MapChartView::setOtherCurve(table::MapId map, const std::vector<maps::Curve
     QList<QPointF> list;
     for (const auto& p : points)
         list.append({p.x, p.y});
+    const bool shownBefore = s->count() > 0;
+    const QString caption = curveCaption(map);
+    s->setName(caption.isEmpty() ? name : caption + QStringLiteral(" in ") + name);
     s->replace(list);
+    if (shownBefore != !list.isEmpty())
+        showLegendMarkers();
+}
+
+QString MapChartView::curveCaption(table::MapId map) const
+{
+    for (const auto& c : m_def.curves)
+        if (c.map == map)
+            return text(c.caption);
+    return {};
 }
 
 QXYSeries* MapChartView::otherCurve(table::MapId map) const

@@ -51,9 +51,9 @@ public:
     void clearCurves();
     /// The curve series of a map (null when the map is not on this chart).
     QXYSeries* curve(table::MapId map) const;
-    /// Draws another tune's curve of a map, faint, beside the map's own; an
-    /// empty list takes it away. It takes no edits.
-    void setOtherCurve(table::MapId map, const std::vector<maps::CurvePoint>& points);
+    /// Draws another tune's curve of a map, faint, beside the map's own, with
+    /// the tune's name in the legend; an empty list takes it away. It takes no edits.
+    void setOtherCurve(table::MapId map, const std::vector<maps::CurvePoint>& points, const QString& name = {});
     /// The faint curve of a map (null when the map is not on this chart).
     QXYSeries* otherCurve(table::MapId map) const;
     /// The series at an index of the chart's series order.
@@ -103,6 +103,8 @@ private:
     void buildAxes();
     void buildSeries();
     void buildLegend();
+    void showLegendMarkers();
+    QString curveCaption(table::MapId map) const;
     QLineSeries* addBar(const QString& name, const QColor& colour, int width, Qt::PenStyle style);
     void setBar(QLineSeries* bar, double x, double low, double high);
     void placeNote();

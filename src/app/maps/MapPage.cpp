@@ -158,7 +158,8 @@ void MapPage::redrawCompared()
             continue;
         const bool shown = comparer.active() && m_session.chartEnabled(c->chartId());
         for (const auto& curve : c->def().curves)
-            c->setOtherCurve(curve.map, shown ? comparer.otherCurve(curve.map) : std::vector<maps::CurvePoint>{});
+            c->setOtherCurve(curve.map, shown ? comparer.otherCurve(curve.map) : std::vector<maps::CurvePoint>{},
+                             comparer.otherName());
     }
 }
 

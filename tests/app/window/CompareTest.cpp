@@ -12,6 +12,7 @@
 #include "link/Protocol.h"
 
 #include <QAction>
+#include <QLegend>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
@@ -116,6 +117,9 @@ TEST_F(CompareTest, ListsTheDifferencesAndDrawsTheOtherCurvesUntilStopped)
         EXPECT_DOUBLE_EQ(other->at(i).x(), mine->at(i).x()) << i;
         EXPECT_DOUBLE_EQ(other->at(i).y(), mine->at(i).y() + (i == 10 ? 5 : 0)) << i;
     }
+    // The legend names the faint curve after the tune it is of.
+    EXPECT_TRUE(timingChart()->chart()->legend()->isVisible());
+    EXPECT_EQ(other->name(), "other.kyr");
     EXPECT_EQ(page<FuelPage>()->chart(maps::ChartId::FuelRpm)->otherCurve(table::MapId::FuelCruise)->at(3).y(),
               window->model().maps().at(table::MapId::FuelCruise, 4) + 3);
 
@@ -123,6 +127,7 @@ TEST_F(CompareTest, ListsTheDifferencesAndDrawsTheOtherCurvesUntilStopped)
     EXPECT_FALSE(comparePanel().isVisibleTo(window.get()));
     EXPECT_FALSE(app::TuneComparer::of(window->model()).active());
     EXPECT_EQ(other->count(), 0);
+    EXPECT_FALSE(timingChart()->chart()->legend()->isVisible());
     EXPECT_EQ(mine->count(), 70);
 }
 
