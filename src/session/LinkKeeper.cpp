@@ -117,6 +117,8 @@ SessionResult LinkKeeper::guarded(TuneState& s, Activity activity,
     // Only a link that was up can be lost: a Connect that fails half-way is a failed Connect.
     const bool wasConnected = s.flags.UnitConnected;
     SessionResult r = useCase(s);
+    if (s.flags.UnitConnected)
+        m_disconnected = false;
     followUnitTable(s, r);
     // A use case that ended well on an open port has its link, whatever it met on the way.
     const bool cut = (deviceGone(before) || r.replyMissing) && (r.error || !m_efi.Opened());
@@ -166,8 +168,22 @@ void LinkKeeper::followUnitTable(TuneState& s, SessionResult& r)
         r.unsentEdits = m_journal.size();
 }
 
+SessionResult LinkKeeper::disconnect(TuneState& s)
+{
+    if (m_lost || s.link.lost || s.link.choosing) {
+        SessionResult r;
+        r.error = makeError(ErrorKind::LinkLost, "The link to the KYR is lost: waiting for it to come back");
+        return r;
+    }
+    m_disconnected = true;
+    m_liveMisses = 0;
+    return m_session.disconnect(s);
+}
+
 SendOutcome LinkKeeper::send(const Bytes& bytes)
 {
+    if (m_disconnected)
+        return SendOutcome::Refused;
     if (!m_lost) {
         const int before = m_efi.disconnects();
         if (m_efi.Send(bytes)) {
@@ -190,7 +206,7 @@ SendOutcome LinkKeeper::send(const Bytes& bytes)
 
 Bytes LinkKeeper::readLive(LivePace pace)
 {
-    if (m_lost)
+    if (m_lost || m_disconnected)
         return {};
     const int before = m_efi.disconnects();
     Bytes reply = pace == LivePace::Fast

@@ -89,6 +89,11 @@ public:
     /// is lost a use case that talks to the unit is refused with LinkLost.
     SessionResult guarded(TuneState& s, Activity activity, const std::function<SessionResult(TuneState&)>& useCase);
 
+    /// Disconnect: the port is closed on purpose. Until the next use case
+    /// leaves a unit connected, a live read or a single write finds no unit
+    /// (nothing sent, nothing journaled) instead of a lost link.
+    SessionResult disconnect(TuneState& s);
+
     /// A single write: sent, or journaled while the link is down or when the
     /// send finds the device gone.
     SendOutcome send(const link::Bytes& bytes);
@@ -133,6 +138,7 @@ private:
     Now m_now;
 
     bool m_lost = false;
+    bool m_disconnected = false; ///< closed by Disconnect, not lost
     std::string m_lostAt;
     int m_liveMisses = 0;
     EditJournal m_journal;

@@ -249,6 +249,7 @@ void TuneSession::readyUnit(TuneState& s, SessionResult& r)
     s.commands.calibrateMap = switchOn(s.setup, P::MapActive);
     s.commands.connect = false;
     s.commands.choosePort = false;
+    s.commands.disconnect = true;
     say(r, s, "Ready");
 }
 
@@ -309,6 +310,7 @@ void TuneSession::joinUnit(TuneState& s, SessionResult& r)
     s.unitIdentity = id;
     s.commands.choosePort = false;
     s.commands.readTable = false;
+    s.commands.disconnect = true;
 }
 
 Result<table::ImageBytes> TuneSession::readUnitTable(TuneState& s, SessionResult& r)
@@ -503,6 +505,32 @@ Result<table::ImageBytes> TuneSession::readForSave(TuneState& s)
     if (!table)
         return makeError(ErrorKind::ShortReply, table.error().message + "; nothing was saved");
     return savedFromUnit(table.value());
+}
+
+SessionResult TuneSession::disconnect(TuneState& s)
+{
+    SessionResult r;
+    m_efi.Close();
+    s.flags.UnitConnected = false;
+    // Without the unit, only an open file's tune may still be edited: a
+    // tune read from the unit is read again on the next Connect.
+    s.flags.EditsLive = s.flags.FileOpen;
+    Commands& c = s.commands;
+    c.connect = !s.port.empty();
+    c.readTable = false;
+    c.writeTable = false;
+    c.refreshPorts = true;
+    c.choosePort = true;
+    c.disconnect = false;
+    c.calibrateThrottle = c.calibrateWater = c.calibrateAir = c.calibrateMap = false;
+    c.analogSignals = false;
+    c.realtimeTracking = false;
+    s.live.analogSignals = false;
+    s.live.realtimeTracking = false;
+    s.pollRunning = false;
+    s.status.unitLine.clear();
+    say(r, s, "Disconnected");
+    return r;
 }
 
 void TuneSession::exit(TuneState&) { m_efi.Close(); }

@@ -52,6 +52,10 @@ public:
     /// The unit's whole table, straight from the unit whatever file is open;
     /// backed up like every read. The state is not changed.
     Result<table::ImageBytes> readUnitTable(TuneState& s, SessionResult& r);
+    /// Disconnect: closes the port and leaves the tune shown. A tune read
+    /// from the unit stays in view but takes no edits until the next Connect,
+    /// which reads the unit again; an open file stays editable.
+    SessionResult disconnect(TuneState& s);
     /// Exit: closes the port.
     void exit(TuneState& s);
 

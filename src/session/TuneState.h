@@ -77,6 +77,7 @@ struct Commands {
     bool writeTable = false;
     bool refreshPorts = true;
     bool choosePort = true;
+    bool disconnect = false;        ///< a unit is connected and its link is up
     bool calibrateThrottle = false; ///< the throttle position sensor is fitted
     bool calibrateWater = false;    ///< the water temperature sensor is fitted
     bool calibrateAir = false;      ///< the air temperature sensor is fitted

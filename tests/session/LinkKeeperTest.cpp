@@ -129,6 +129,37 @@ TEST_F(Keeper, FastPaceMissesCountAndLoseTheLinkAsTheNormalOnes)
     EXPECT_TRUE(keeper.lost());
 }
 
+// A port closed by Disconnect is not a lost link: a poll or an edit that
+// was already queued finds no unit, and nothing is kept for later.
+TEST_F(Keeper, DisconnectIsNotALostLink)
+{
+    connectGuarded(keeper);
+    auto r = keeper.disconnect(s);
+    ASSERT_FALSE(r.error);
+    device.clearWritten();
+    for (int i = 0; i < 4; ++i)
+        EXPECT_TRUE(keeper.readLive().empty());
+    EXPECT_EQ(keeper.send(EditA), SendOutcome::Refused);
+    EXPECT_FALSE(keeper.lost());
+    EXPECT_FALSE(s.link.lost);
+    EXPECT_TRUE(keeper.journal().empty());
+    EXPECT_TRUE(device.writes().empty());
+
+    connectGuarded(keeper);
+    unit.live = Record;
+    EXPECT_EQ(keeper.readLive(), Record);
+    EXPECT_EQ(keeper.send(EditA), SendOutcome::Sent);
+}
+
+TEST_F(Keeper, DisconnectWaitsWhileTheLinkIsLost)
+{
+    connectThenLose();
+    auto r = keeper.disconnect(s);
+    ASSERT_TRUE(r.error.has_value());
+    EXPECT_EQ(r.error->kind, ErrorKind::LinkLost);
+    EXPECT_TRUE(s.link.lost);
+}
+
 TEST_F(Keeper, DeviceErrorLosesItAtOnceAndNothingGoesOutAfter)
 {
     connectGuarded(keeper);

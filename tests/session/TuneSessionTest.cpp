@@ -441,3 +441,55 @@ TEST_F(FailedOpen, CloseAllAloneForgetsTheDecodedFile)
     EXPECT_TRUE(s.commands.connect);
     expectUnitsOwnSetupOnConnect();
 }
+
+// ---------------------------------------------------------------- Disconnect
+
+class Disconnect : public SessionFixture {};
+
+TEST_F(Disconnect, ClosesThePortAndKeepsTheUnitsTuneInViewWithoutEdits)
+{
+    connectUnit();
+    unit.table[110] = 40; // what the unit holds changes behind the program's back
+    const table::ImageBytes shown = s.image;
+    const int closes = device.closeCount();
+    auto r = session.disconnect(s);
+    EXPECT_FALSE(r.error);
+    EXPECT_EQ(r.statuses, Texts{"Disconnected"});
+    EXPECT_GT(device.closeCount(), closes);
+    EXPECT_FALSE(device.isOpen());
+    EXPECT_FALSE(s.flags.UnitConnected);
+    EXPECT_FALSE(s.flags.EditsLive); // an edit would be lost to the next Connect's read
+    EXPECT_FALSE(s.sendsAllowed());
+    EXPECT_EQ(s.image, shown);
+    EXPECT_TRUE(s.imageWhole);
+    EXPECT_TRUE(s.commands.connect);
+    EXPECT_TRUE(s.commands.choosePort);
+    EXPECT_FALSE(s.commands.disconnect);
+    EXPECT_FALSE(s.commands.writeTable);
+    EXPECT_FALSE(s.commands.analogSignals);
+    EXPECT_FALSE(s.pollRunning);
+
+    // Connect again reads the unit afresh.
+    connectUnit();
+    EXPECT_TRUE(s.commands.disconnect);
+    EXPECT_EQ(kept(s.image), kept(unit.table));
+}
+
+TEST_F(Disconnect, LeavesAnOpenFileEditableAndConnectJoinsAgain)
+{
+    file.image[110] = 30;
+    session.openFile(s, file, "/tunes/demo.kyr");
+    session.connect(s);
+    ASSERT_TRUE(s.commands.disconnect);
+    session.disconnect(s);
+    EXPECT_TRUE(s.flags.FileOpen);
+    EXPECT_TRUE(s.flags.EditsLive);
+    EXPECT_FALSE(s.sendsAllowed());
+    EXPECT_EQ(s.image, file.image);
+    device.clearWritten();
+    auto r = session.connect(s);
+    ASSERT_FALSE(r.error) << r.error->message;
+    EXPECT_EQ(wire(), Texts{"FF"}); // joins, the file's tune stays
+    EXPECT_EQ(s.image, file.image);
+    EXPECT_TRUE(s.flags.UnitConnected);
+}

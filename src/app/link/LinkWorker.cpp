@@ -176,6 +176,14 @@ Ticket LinkWorker::closePort()
                            .deliver = [this](Ticket t, const LinkReply&) { emit portClosed(t); }});
 }
 
+Ticket LinkWorker::disconnectUnit()
+{
+    Job job = [](LinkExecutor::Context& c, LinkReply& r) { r.result = c.keeper.disconnect(r.state); };
+    return enqueue(Request{.tune = true,
+                           .prepare = [job] { return job; },
+                           .deliver = [this](Ticket t, const LinkReply& r) { emit disconnected(t, r.result); }});
+}
+
 Ticket LinkWorker::send(link::Bytes bytes)
 {
     Job job = [bytes = std::move(bytes)](LinkExecutor::Context& c, LinkReply& r) {

@@ -113,6 +113,8 @@ public:
     Ticket closeAll();                           ///< closedAll
     Ticket readForSave();                        ///< readForSaveDone
     Ticket closePort();                          ///< portClosed
+    /// Closes the unit's port and leaves the tune shown.
+    Ticket disconnectUnit();                     ///< disconnected
 
     // ---- a lost link
     /// Opens the lost unit's port afresh and asks who answers.
@@ -146,6 +148,7 @@ signals:
     void closedAll(kyr::app::Ticket t, const kyr::session::SessionResult& result);
     void readForSaveDone(kyr::app::Ticket t, const kyr::Result<kyr::table::ImageBytes>& table);
     void portClosed(kyr::app::Ticket t);
+    void disconnected(kyr::app::Ticket t, const kyr::session::SessionResult& result);
     void unitProbed(kyr::app::Ticket t, kyr::session::ProbeOutcome outcome);
     void rejoined(kyr::app::Ticket t, const kyr::session::RejoinResult& result);
     void leftoversSettled(kyr::app::Ticket t, const kyr::session::SessionResult& result);

@@ -1,5 +1,6 @@
 #include "app/window/EFICom.h"
 #include "app/window/RecentFiles.h"
+#include "app/window/WriteCheck.h"
 
 #include "app/dialogs/AboutDialog.h"
 #include "app/maps/CorrectionPage.h"
@@ -28,6 +29,9 @@
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QDir>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QInputDialog>
 #include <QMenu>
 #include <QStyle>
 #include <QToolBar>
@@ -65,6 +69,7 @@ EFICom::EFICom(EFIComServices services, QWidget* parent)
 
     Presenter::Controls controls;
     controls.connect = control(QStringLiteral("spConnect"));
+    controls.disconnect = control(QStringLiteral("spDisconnect"));
     controls.readTable = control(QStringLiteral("spRead"));
     controls.writeTable = control(QStringLiteral("spWrite"));
     controls.refreshPorts = control(QStringLiteral("spRetry"));
@@ -83,7 +88,11 @@ EFICom::EFICom(EFIComServices services, QWidget* parent)
     applyControls();
     // The window sees every key before the focused control does.
     qApp->installEventFilter(this);
-    resize(1200, 720);
+    // Wide enough for the whole tool bar where the screen allows.
+    int width = m_toolBar->sizeHint().width() + 24;
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        width = std::min(width, screen->availableGeometry().width());
+    resize(std::max(1200, width), 720);
 }
 
 EFICom::~EFICom()
@@ -128,6 +137,7 @@ void EFICom::buildToolBar()
     m_toolBar->addWidget(m_combo);
     addButton(QStringLiteral("spRetry"), QStringLiteral("Refresh Com Port"), &EFICom::spRetryClick);
     addButton(QStringLiteral("spConnect"), QStringLiteral("Connect"), &EFICom::spConnectClick);
+    addButton(QStringLiteral("spDisconnect"), QStringLiteral("Disconnect"), &EFICom::spDisconnectClick);
     addButton(QStringLiteral("spRead"), QStringLiteral("Read from KYR"), &EFICom::spReadClick);
     addButton(QStringLiteral("spWrite"), QStringLiteral("Write to KYR"), &EFICom::spWriteClick);
     addButton(QStringLiteral("sp3D"), QStringLiteral("Analyse Maps"), &EFICom::sp3DClick);
@@ -159,6 +169,7 @@ void EFICom::addHabits()
         {"spSetup", {}, QStyle::SP_FileDialogInfoView},
         {"spRetry", QKeySequence(Qt::Key_F5), QStyle::SP_BrowserReload},
         {"spConnect", {}, QStyle::SP_DriveNetIcon},
+        {"spDisconnect", {}, QStyle::SP_BrowserStop},
         {"spRead", QKeySequence(Qt::CTRL | Qt::Key_R), QStyle::SP_ArrowDown},
         {"spWrite", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_W), QStyle::SP_ArrowUp},
         {"sp3D", {}, QStyle::SP_FileDialogContentsView},
@@ -178,6 +189,11 @@ void EFICom::addHabits()
             b->setToolTip(b->text() + QStringLiteral(" (") + h.key.toString(QKeySequence::NativeText) + QLatin1Char(')'));
         }
     }
+    // The longest caption shows as its button's tip, so that the bar fits a laptop's screen.
+    if (auto* mouse = m_toolBar->findChild<QToolButton*>(QStringLiteral("SpeedButton3"))) {
+        mouse->setToolButtonStyle(Qt::ToolButtonIconOnly);
+        mouse->setToolTip(mouse->text());
+    }
     // "Open file" keeps the tunes opened or saved last in its menu.
     auto* open = m_toolBar->findChild<QToolButton*>(QStringLiteral("spOpen"));
     auto* recent = new QMenu(open);
@@ -185,6 +201,47 @@ void EFICom::addHabits()
     open->setMenu(recent);
     open->setPopupMode(QToolButton::MenuButtonPopup);
     connect(recent, &QMenu::aboutToShow, this, &EFICom::fillRecentFiles);
+    addWriteCheckMenu();
+}
+
+// "Write to KYR" keeps the look before writing in its menu: on or off, and
+// the timing limit, both remembered.
+void EFICom::addWriteCheckMenu()
+{
+    auto* write = m_toolBar->findChild<QToolButton*>(QStringLiteral("spWrite"));
+    auto* menu = new QMenu(write);
+    menu->setObjectName(QStringLiteral("WriteCheckMenu"));
+    QAction* on = menu->addAction(QStringLiteral("Check before writing"));
+    on->setObjectName(QStringLiteral("WriteCheckOn"));
+    on->setCheckable(true);
+    QAction* limit = menu->addAction(QString());
+    limit->setObjectName(QStringLiteral("WriteCheckLimit"));
+    auto refresh = [on, limit] {
+        const WriteCheck c = WriteCheck::load();
+        on->setChecked(c.enabled);
+        limit->setText(QStringLiteral("Timing limit: %1\u00b0\u2026").arg(c.timingLimit));
+    };
+    connect(menu, &QMenu::aboutToShow, this, refresh);
+    connect(on, &QAction::toggled, this, [](bool checked) {
+        WriteCheck c = WriteCheck::load();
+        c.enabled = checked;
+        c.save();
+    });
+    connect(limit, &QAction::triggered, this, [this] {
+        WriteCheck c = WriteCheck::load();
+        bool ok = false;
+        const double value = QInputDialog::getDouble(this, QStringLiteral("Check before writing"),
+                                                     QStringLiteral("Highest timing advance the Timing Map may hold (\u00b0):"),
+                                                     c.timingLimit, WriteCheck::LowestTimingLimit,
+                                                     WriteCheck::HighestTimingLimit, 1, &ok);
+        if (!ok)
+            return;
+        c.timingLimit = value;
+        c.save();
+    });
+    refresh();
+    write->setMenu(menu);
+    write->setPopupMode(QToolButton::MenuButtonPopup);
 }
 
 void EFICom::fillRecentFiles()

@@ -80,7 +80,7 @@ protected:
 
 private:
     /// What the setup-changed prompt was shown for.
-    enum class PendingAction { None, Exit, CloseAll };
+    enum class PendingAction { None, Exit, CloseAll, Disconnect };
     /// How a table write ended.
     enum class WriteResult { Written, Declined, Failed };
 
@@ -88,6 +88,7 @@ private:
     void buildToolBar();
     void addHabits();
     void fillRecentFiles();
+    void addWriteCheckMenu();
     QToolButton* addButton(const QString& name, const QString& caption, void (EFICom::*handler)());
     void buildPages();
     void buildStatusBar();
@@ -114,6 +115,8 @@ private:
     void FormShow();
     void ComboBox1Change(const QString& text);
     void spConnectClick();
+    void spDisconnectClick();
+    void disconnectUnit();
     void spRetryClick();
     void spReadClick();
     void spWriteClick();
@@ -122,6 +125,7 @@ private:
     void tableWritten(Ticket t, const session::SessionResult& result);
     void connectFinished(Ticket t, const session::SessionResult& result);
     bool confirmTypeMismatch();
+    bool confirmLikelySlips();
     void askSetupChanged(PendingAction action);
     void setupChangedAnswered(SetupChangedDialog::Choice choice);
     void carryOut(PendingAction action);

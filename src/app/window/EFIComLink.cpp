@@ -3,7 +3,9 @@
 
 #include "app/window/EFICom.h"
 
+#include "app/window/WriteCheck.h"
 #include "session/WriteRules.h"
+#include "table/Codec.h"
 
 #include <QGuiApplication>
 #include <QScreen>
@@ -54,6 +56,21 @@ void EFICom::connectFinished(Ticket t, const session::SessionResult& result)
     }
 }
 
+// Disconnect: a setup the unit does not hold yet is offered for writing
+// first, as on Exit; the tune stays in view either way.
+void EFICom::spDisconnectClick()
+{
+    if (m_model.state().flags.ImageChanged)
+        askSetupChanged(PendingAction::Disconnect);
+    else
+        disconnectUnit();
+}
+
+void EFICom::disconnectUnit()
+{
+    m_link->disconnectUnit();
+}
+
 void EFICom::spRetryClick() { m_link->refreshPorts(); }
 
 void EFICom::spReadClick() { m_link->readTable(); }
@@ -72,6 +89,23 @@ bool EFICom::confirmTypeMismatch()
     return m_messages->question(QStringLiteral("Write to KYR"), text) == Answer::Yes;
 }
 
+// What would be written is looked over first: a point far off its
+// neighbours, timing above the tuner's limit, a setting pushed to an end of
+// its range. The tuner reads the list and may write all the same.
+bool EFICom::confirmLikelySlips()
+{
+    const WriteCheck check = WriteCheck::load();
+    const session::TuneState& s = m_model.state();
+    if (!check.enabled || !s.imageWhole || !m_model.mapsShown())
+        return true;
+    tools::CheckOptions options;
+    options.timingLimit = check.timingLimit;
+    options.unit = s.unitImage;
+    options.typeCode = s.unitTypeCode;
+    const table::EncodedImage shown = table::encode(s.setup, m_model.maps());
+    return WriteCheck::confirm(*m_messages, tools::checkTune(shown.plusOne, options));
+}
+
 // Write to KYR: the image is encoded from the setup copy and the map arrays
 // when the write's turn comes, so it carries every edit made before it.
 void EFICom::writeImage(std::function<void(WriteResult)> then)
@@ -83,7 +117,7 @@ void EFICom::writeImage(std::function<void(WriteResult)> then)
             then(WriteResult::Failed);
         return;
     }
-    if (!confirmTypeMismatch()) {
+    if (!confirmTypeMismatch() || !confirmLikelySlips()) {
         if (then)
             then(WriteResult::Declined);
         return;
@@ -161,6 +195,8 @@ void EFICom::carryOut(PendingAction action)
         finishExit();
     else if (action == PendingAction::CloseAll)
         closeAll();
+    else if (action == PendingAction::Disconnect)
+        disconnectUnit();
 }
 
 // Exit: the port is closed on the link thread after everything asked for

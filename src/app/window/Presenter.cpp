@@ -25,6 +25,7 @@ Presenter::Presenter(QMainWindow& window, Controls controls, QWidget& pages)
 {
     using C = session::Commands;
     m_bound = {{&C::connect, controls.connect},
+               {&C::disconnect, controls.disconnect},
                {&C::readTable, controls.readTable},
                {&C::writeTable, controls.writeTable},
                {&C::refreshPorts, controls.refreshPorts},

@@ -24,6 +24,7 @@ public:
     /// The window's own controls, by role.
     struct Controls {
         QWidget* connect = nullptr;
+        QWidget* disconnect = nullptr;
         QWidget* readTable = nullptr;
         QWidget* writeTable = nullptr;
         QWidget* refreshPorts = nullptr;

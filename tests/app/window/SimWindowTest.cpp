@@ -12,6 +12,8 @@
 #include "session/Backups.h"
 #include "tools/SerialNumber.h"
 
+#include <QLabel>
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -80,6 +82,7 @@ TEST_F(SimWindowTest, ConnectShowsTheUnitAndWriteSendsTheWholeTable)
 
     window->model().mutableMaps().set(table::MapId::TimingRpm, 2, 21);
     window->model().mapsEdited();
+    sink->choice = 0; // the look before writing may find the edit steep: write anyway
     click("spWrite");
     waitIdle();
     EXPECT_EQ(panel(0), "Data table written to KYR");
@@ -133,6 +136,30 @@ TEST_F(SimWindowTest, ExitClosesThePort)
     click("spExit");
     ASSERT_TRUE(waitFor([&] { return exited; }));
     EXPECT_TRUE(portFree());
+}
+
+// Disconnect lets go of the port and keeps the tune in view; Connect takes
+// the unit up again.
+TEST_F(SimWindowTest, DisconnectFreesThePortAndKeepsTheTune)
+{
+    connectedWindow();
+    const table::MapArrays shown = window->model().maps();
+    ASSERT_TRUE(button("spDisconnect")->isEnabled());
+    click("spDisconnect");
+    waitIdle();
+    EXPECT_TRUE(portFree());
+    EXPECT_EQ(panel(0), "Disconnected");
+    EXPECT_EQ(window->model().maps().values, shown.values);
+    EXPECT_FALSE(button("spDisconnect")->isEnabled());
+    EXPECT_FALSE(button("spWrite")->isEnabled());
+    EXPECT_TRUE(button("spConnect")->isEnabled());
+    EXPECT_EQ(window->findChild<QLabel*>(QStringLiteral("LinkIndicator"))->text(), "Not connected");
+
+    click("spConnect");
+    waitIdle();
+    EXPECT_TRUE(window->model().state().flags.UnitConnected);
+    EXPECT_FALSE(portFree());
+    EXPECT_TRUE(button("spDisconnect")->isEnabled());
 }
 
 #endif // KYR_WITH_SIM
