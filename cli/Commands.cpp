@@ -221,7 +221,7 @@ int runDiff(const DiffOptions& o, Io& io)
     auto b = loadFile(o.b);
     if (!b)
         return fail(io, ExitUsage, b.error().message);
-    const TuneDiff diff = diffTunes(a.value(), b.value());
+    const FileDiff diff = diffFiles(a.value(), b.value());
     if (o.json)
         printJson(io.out, diffJson(diff, o.a, o.b));
     else

@@ -2,6 +2,8 @@
 
 #include "Output.h"
 
+#include "table/Rounding.h"
+
 #include <cmath>
 
 namespace kyr::cli {
@@ -11,6 +13,7 @@ using nlohmann::json;
 namespace {
 
 constexpr double MaxExactWhole = 1e15;
+constexpr int XDecimals = 4; ///< a point's x in the JSON
 
 /// A whole number as a JSON integer (7000, not 7000.0), any other as a double.
 json number(double v)
@@ -40,6 +43,16 @@ json valueOf(const SetupValue& v)
     if (v.kind == ValueKind::Number)
         return number(v.number);
     return v.text;
+}
+
+/// A compared setup value: a number, or its text; null when it holds no valid value.
+json shownJson(const tools::ShownSetting& s)
+{
+    if (!s.known)
+        return nullptr;
+    if (s.numeric)
+        return number(s.number);
+    return s.text;
 }
 
 json unitJson(const link::UnitIdentity& id)
@@ -144,30 +157,32 @@ json tuneJson(const TuneView& tune, const std::string& fileName)
             {"maps", std::move(maps)}};
 }
 
-json diffJson(const TuneDiff& diff, const std::string& nameA, const std::string& nameB)
+json diffJson(const FileDiff& diff, const std::string& nameA, const std::string& nameB)
 {
     json setup = json::array();
-    for (const auto& [a, b] : diff.setup)
-        setup.push_back({{"name", a.name},
-                         {"parameter", std::string(a.def->parameter)},
-                         {"offset", a.def->offset},
-                         {"a", valueOf(a)},
-                         {"b", valueOf(b)},
-                         {"a_text", a.text},
-                         {"b_text", b.text}});
+    for (const auto& s : diff.tune.setup)
+        setup.push_back({{"name", snakeName(s.def->parameter)},
+                         {"parameter", std::string(s.def->parameter)},
+                         {"offset", s.def->offset},
+                         {"a", shownJson(s.mine)},
+                         {"b", shownJson(s.other)},
+                         {"a_text", s.mine.text},
+                         {"b_text", s.other.text}});
     json points = json::array();
-    for (const auto& p : diff.points)
-        points.push_back({{"map", std::string(p.map->name)},
+    for (const auto& p : diff.tune.points) {
+        const table::MapDef& m = table::mapDef(p.map);
+        points.push_back({{"map", std::string(m.name)},
                           {"index", p.index},
                           {"offset", p.offset},
-                          {"x_a", number(p.xA)},
-                          {"x_b", number(p.xB)},
-                          {"a", number(p.a)},
-                          {"b", number(p.b)},
-                          {"unit", std::string(p.map->unit)}});
+                          {"x_a", number(roundTo(p.x, XDecimals))},
+                          {"x_b", number(roundTo(p.otherX, XDecimals))},
+                          {"a", number(p.mine)},
+                          {"b", number(p.other)},
+                          {"unit", std::string(m.unit)}});
+    }
     json bytes = json::array();
-    for (const auto& b : diff.bytes)
-        bytes.push_back({{"offset", b.offset}, {"a", b.a}, {"b", b.b}});
+    for (const auto& b : diff.tune.bytes)
+        bytes.push_back({{"offset", b.offset}, {"a", b.mine}, {"b", b.other}});
     return {{"a", nameA},
             {"b", nameB},
             {"identical", diff.empty()},

@@ -1,6 +1,7 @@
 #include "Output.h"
 
 #include "maps/Charts.h"
+#include "table/Rounding.h"
 
 #include <iomanip>
 
@@ -14,7 +15,8 @@ constexpr int DeviceWidth = 30;
 constexpr int ParameterWidth = 44;
 constexpr int PointWidth = 13;
 constexpr int PointsPerLine = 6;
-constexpr int TextXDecimals = 2; ///< x in the text form; the JSON keeps four
+constexpr int TextXDecimals = 2;  ///< x in the text form
+constexpr int ShownXDecimals = 4; ///< x as the JSON keeps it
 
 void row(std::ostream& out, const std::string& label, const std::string& value)
 {
@@ -75,12 +77,23 @@ void printMap(std::ostream& out, const MapView& m)
     }
 }
 
-std::string xText(const PointChange& p)
+// The point's x under the first tune's axes, and under the second's where they differ.
+std::string xText(const tools::PointDifference& p)
 {
-    std::string x = numberText(p.xA, TextXDecimals);
-    if (p.xA != p.xB)
-        x += " -> " + numberText(p.xB, TextXDecimals);
+    std::string x = numberText(p.x, TextXDecimals);
+    if (roundTo(p.x, ShownXDecimals) != roundTo(p.otherX, ShownXDecimals))
+        x += " -> " + numberText(p.otherX, TextXDecimals);
     return x;
+}
+
+// A setup value's change; a byte that differs under the same shown value
+// (a stored 0 the unit runs as its default) says so.
+std::string settingChange(const tools::SettingDifference& s)
+{
+    std::string text = s.mine.text + " -> " + s.other.text;
+    if (s.mine.text == s.other.text)
+        text += " (stored " + std::to_string(s.mine.stored) + " -> " + std::to_string(s.other.stored) + ")";
+    return text;
 }
 
 } // namespace
@@ -128,7 +141,7 @@ void printTune(std::ostream& out, const TuneView& tune, const std::string& fileN
         printMap(out, m);
 }
 
-void printDiff(std::ostream& out, const TuneDiff& diff, const std::string& nameA, const std::string& nameB)
+void printDiff(std::ostream& out, const FileDiff& diff, const std::string& nameA, const std::string& nameB)
 {
     if (diff.empty()) {
         out << "no differences\n";
@@ -139,17 +152,17 @@ void printDiff(std::ostream& out, const TuneDiff& diff, const std::string& nameA
         out << "identity  " << f.field << ": " << f.a << " -> " << f.b << "\n";
     for (const auto& f : diff.vehicle)
         out << "vehicle   " << f.field << ": " << f.a << " -> " << f.b << "\n";
-    for (const auto& [a, b] : diff.setup)
-        out << "setup     [" << a.def->offset << "] " << a.def->parameter << ": " << a.text << " -> " << b.text
-            << "\n";
-    for (const auto& p : diff.points)
-        out << "map       " << p.map->name << " point " << p.index << " (x " << xText(p) << " "
-            << printable(maps::chartDef(p.map->chart).bottomTitle) << "): " << numberText(p.a) << " -> "
-            << numberText(p.b) << " " << p.map->unit << "\n";
-    for (const auto& b : diff.bytes)
-        out << "byte      [" << b.offset << "]: " << b.a << " -> " << b.b << " (stored)\n";
-    const std::size_t n =
-        diff.identity.size() + diff.vehicle.size() + diff.setup.size() + diff.points.size() + diff.bytes.size();
+    for (const auto& s : diff.tune.setup)
+        out << "setup     [" << s.def->offset << "] " << s.def->parameter << ": " << settingChange(s) << "\n";
+    for (const auto& p : diff.tune.points) {
+        const table::MapDef& m = table::mapDef(p.map);
+        out << "map       " << m.name << " point " << p.index << " (x " << xText(p) << " "
+            << printable(maps::chartDef(m.chart).bottomTitle) << "): " << numberText(p.mine) << " -> "
+            << numberText(p.other) << " " << m.unit << "\n";
+    }
+    for (const auto& b : diff.tune.bytes)
+        out << "byte      [" << b.offset << "]: " << b.mine << " -> " << b.other << " (stored)\n";
+    const std::size_t n = diff.size();
     out << n << (n == 1 ? " difference\n" : " differences\n");
 }
 

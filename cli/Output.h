@@ -30,7 +30,7 @@ void printInfo(std::ostream& out, const InfoView& info);
 /// Identity, vehicle, setup and maps of a file.
 void printTune(std::ostream& out, const TuneView& tune, const std::string& fileName);
 /// The differences, or "no differences".
-void printDiff(std::ostream& out, const TuneDiff& diff, const std::string& nameA, const std::string& nameB);
+void printDiff(std::ostream& out, const FileDiff& diff, const std::string& nameA, const std::string& nameB);
 
 // ---------------------------------------------------------------- JSON
 
@@ -39,7 +39,7 @@ nlohmann::json infoJson(const InfoView& info);
 nlohmann::json identityJson(const IdentityView& id);
 nlohmann::json setupValueJson(const SetupValue& v);
 nlohmann::json tuneJson(const TuneView& tune, const std::string& fileName);
-nlohmann::json diffJson(const TuneDiff& diff, const std::string& nameA, const std::string& nameB);
+nlohmann::json diffJson(const FileDiff& diff, const std::string& nameA, const std::string& nameB);
 /// A whole number as a JSON integer (7000, not 7000.0), any other as a double.
 nlohmann::json jsonNumber(double v);
 /// Two-space indented JSON and a newline; bytes that are not UTF-8 become U+FFFD.

@@ -225,11 +225,11 @@ TuneView tuneView(const files::MapFile& file)
     return v;
 }
 
-TuneDiff diffTunes(const files::MapFile& fa, const files::MapFile& fb)
+FileDiff diffFiles(const files::MapFile& fa, const files::MapFile& fb)
 {
     const TuneView a = tuneView(fa);
     const TuneView b = tuneView(fb);
-    TuneDiff d;
+    FileDiff d;
 
     if (a.identity.model != b.identity.model)
         d.identity.push_back({"model", std::to_string(a.identity.model), std::to_string(b.identity.model)});
@@ -240,18 +240,7 @@ TuneDiff diffTunes(const files::MapFile& fa, const files::MapFile& fb)
     compareField(d.vehicle, "make", a.make, b.make);
     compareField(d.vehicle, "model", a.model, b.model);
     compareField(d.vehicle, "engine", a.engine, b.engine);
-
-    const tools::TuneComparison c = tools::compareTunes(fa.image, fb.image, a.identity.typeCode, b.identity.typeCode);
-    const table::SetupDef* first = table::setupTable().data();
-    for (const auto& s : c.setup) {
-        const auto i = static_cast<std::size_t>(s.def - first); // setupValues keeps the table's order
-        d.setup.emplace_back(a.setup[i], b.setup[i]);
-    }
-    for (const auto& p : c.points)
-        d.points.push_back({&table::mapDef(p.map), p.index, p.offset, roundTo(p.x, ShownDecimals),
-                            roundTo(p.otherX, ShownDecimals), p.mine, p.other});
-    for (const auto& x : c.bytes)
-        d.bytes.push_back({x.offset, x.mine, x.other});
+    d.tune = tools::compareTunes(fa.image, fb.image, a.identity.typeCode, b.identity.typeCode);
     return d;
 }
 

@@ -7,6 +7,7 @@
 #include "files/MapFile.h"
 #include "table/Codec.h"
 #include "table/Layout.h"
+#include "tools/TuneCompare.h"
 
 #include <array>
 #include <optional>
@@ -90,38 +91,24 @@ struct FieldChange {
     std::string a, b;
 };
 
-/// A differing map point.
-struct PointChange {
-    const table::MapDef* map = nullptr;
-    int index = 0, offset = 0;
-    double xA = 0, xB = 0;
-    double a = 0, b = 0;
-};
-
-/// A differing byte that no parameter or shown point covers (stored form).
-struct ByteChange {
-    int offset = 0;
-    int a = 0, b = 0;
-};
-
-/// What differs between two map files.
-struct TuneDiff {
+/// What differs between two map files: their identity and vehicle fields,
+/// and the setup values, map points and bytes of their tunes.
+struct FileDiff {
     std::vector<FieldChange> identity;
     std::vector<FieldChange> vehicle;
-    std::vector<std::pair<SetupValue, SetupValue>> setup;
-    std::vector<PointChange> points;
-    std::vector<ByteChange> bytes;
+    tools::TuneComparison tune;
 
-    bool empty() const
+    bool empty() const { return identity.empty() && vehicle.empty() && tune.empty(); }
+    std::size_t size() const
     {
-        return identity.empty() && vehicle.empty() && setup.empty() && points.empty() && bytes.empty();
+        return identity.size() + vehicle.size() + tune.setup.size() + tune.points.size() + tune.bytes.size();
     }
 };
 
 /// Compares two map files: the maps of either file's unit type are compared
 /// point by point (timing by RPM up to the larger N); every other byte that
 /// differs is listed as a byte.
-TuneDiff diffTunes(const files::MapFile& a, const files::MapFile& b);
+FileDiff diffFiles(const files::MapFile& a, const files::MapFile& b);
 
 /// A number as the tool writes it: whole numbers without decimals, others with
 /// up to `decimals` decimals and no trailing zeros ("7000", "0.45", "2.5").

@@ -47,15 +47,18 @@ void describeChoice(ShownSetting& s, const table::SetupDef& d, int raw)
 {
     switch (d.shown) {
     case table::Shown::Switch:
+        s.known = raw == SwitchOn || raw == SwitchOff;
         s.text = raw == SwitchOn ? "on" : raw == SwitchOff ? "off" : "unset (" + std::to_string(raw) + ")";
         return;
     case table::Shown::Choice:
+        s.known = raw < static_cast<int>(d.choices.size());
         s.text = raw < static_cast<int>(d.choices.size()) ? std::string(d.choices[raw])
                                                           : "unknown (" + std::to_string(raw) + ")";
         return;
     default: {
         const char32_t cp = files::cp1252CodePoint(static_cast<uint8_t>(raw));
         const bool letter = cp >= 0x20 && (cp < 0x7F || cp >= 0xA0);
+        s.known = letter;
         s.text = letter ? files::utf8FromCp1252(std::string(1, static_cast<char>(raw))) : "code " + std::to_string(raw);
         return;
     }
@@ -82,6 +85,7 @@ ShownSetting shownSetting(const table::SetupDef& d, const table::ImageBytes& plu
     s.absent = s.stored == table::AbsentPlusOne;
     if (s.absent) {
         s.text = "absent";
+        s.known = false;
         return s;
     }
     int raw = rawOf(plusOne[d.offset]);

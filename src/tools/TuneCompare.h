@@ -17,6 +17,7 @@ namespace kyr::tools {
 struct ShownSetting {
     int stored = 0;       ///< the plus-one byte
     bool absent = false;  ///< stored 255: the unit lacks this setting
+    bool known = true;    ///< false when absent, or a switch, choice or letter holds no valid value
     bool numeric = false; ///< number holds the value in the setting's unit
     double number = 0;
     std::string text;     ///< "2.5", "7000", "on", "Wasted Spark", "absent"

@@ -77,15 +77,15 @@ TEST(CliView, DiffListsBytesNoParameterOrShownPointCovers)
     b.image[table::TrailerOffset] = 0; // a file saved "From KYR"
     // Timing by RPM point 90 lies beyond N = 70: not a shown point, still a difference.
     b.image[table::pointOffset(table::mapDef(table::MapId::TimingRpm), 90)] += 1;
-    const TuneDiff d = diffTunes(a, b);
+    const tools::TuneComparison d = diffFiles(a, b).tune;
     EXPECT_TRUE(d.setup.empty());
     EXPECT_TRUE(d.points.empty());
     ASSERT_EQ(d.bytes.size(), 3u);
     EXPECT_EQ(d.bytes[0].offset, 60);
     EXPECT_EQ(d.bytes[1].offset, table::pointOffset(table::mapDef(table::MapId::TimingRpm), 90));
     EXPECT_EQ(d.bytes[2].offset, table::TrailerOffset);
-    EXPECT_EQ(d.bytes[2].b, 0);
-    EXPECT_TRUE(diffTunes(a, a).empty());
+    EXPECT_EQ(d.bytes[2].other, 0);
+    EXPECT_TRUE(diffFiles(a, a).empty());
 }
 
 // Every byte ends: a lone byte 0x80..0xFF (a Latin-1 "120\xB0") is one "?",

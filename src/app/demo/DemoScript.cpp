@@ -10,6 +10,7 @@
 #include <QWindow>
 
 #include <cstdio>
+#include <filesystem>
 #include <ctime>
 #include <fstream>
 #include <iterator>
@@ -26,6 +27,8 @@ const QString AfterOpt = QStringLiteral("screenshot-after");
 const QString ConnectOpt = QStringLiteral("connect");
 const QString PageOpt = QStringLiteral("page");
 const QString StartupOpt = QStringLiteral("startup-time");
+const QString OpenOpt = QStringLiteral("open");
+const QString CompareOpt = QStringLiteral("compare");
 
 // Milliseconds since the kernel started this process (its start time in
 // /proc/self/stat counts clock ticks since boot); -1 when it cannot be read.
@@ -98,6 +101,19 @@ void pressConnectWhenFound(EFICom& window)
     QTimer::singleShot(10000, poll, &QTimer::stop);
 }
 
+// Compares as soon as a tune is shown (a file opened, a unit read).
+void compareWhenShown(EFICom& window, const std::filesystem::path& file)
+{
+    auto* poll = new QTimer(&window);
+    QObject::connect(poll, &QTimer::timeout, &window, [&window, poll, file] {
+        if (!window.model().mapsShown())
+            return;
+        poll->stop();
+        window.compareWithFile(file);
+    });
+    poll->start(100);
+}
+
 } // namespace
 
 void addDemoOptions(QCommandLineParser& parser)
@@ -112,6 +128,13 @@ void addDemoOptions(QCommandLineParser& parser)
                                QStringLiteral("Print the milliseconds from process start to the first frame, then quit."));
     startup.setFlags(QCommandLineOption::HiddenFromHelp);
     parser.addOption(startup);
+    QCommandLineOption open(OpenOpt, QStringLiteral("Open this map file at start."), QStringLiteral("FILE"));
+    open.setFlags(QCommandLineOption::HiddenFromHelp);
+    parser.addOption(open);
+    QCommandLineOption compare(CompareOpt, QStringLiteral("Compare the tune shown with this map file."),
+                               QStringLiteral("FILE"));
+    compare.setFlags(QCommandLineOption::HiddenFromHelp);
+    parser.addOption(compare);
 }
 
 std::optional<DemoOptions> demoOptions(const QCommandLineParser& parser, QString* error)
@@ -121,6 +144,8 @@ std::optional<DemoOptions> demoOptions(const QCommandLineParser& parser, QString
     o.page = parser.value(PageOpt);
     o.screenshot = parser.value(ScreenshotOpt);
     o.startupTime = parser.isSet(StartupOpt);
+    o.open = parser.value(OpenOpt);
+    o.compare = parser.value(CompareOpt);
     bool ok = false;
     o.screenshotAfterMs = parser.value(AfterOpt).toInt(&ok);
     if (!ok || o.screenshotAfterMs < 0) {
@@ -141,6 +166,12 @@ void runDemo(EFICom& window, const DemoOptions& options)
     QTimer::singleShot(1500, &window, [&window, caption] { showPage(window, caption); });
     if (options.connect)
         pressConnectWhenFound(window);
+    if (!options.open.isEmpty()) {
+        const std::filesystem::path file(options.open.toStdString());
+        QTimer::singleShot(500, &window, [&window, file] { window.openMapFile(file); });
+    }
+    if (!options.compare.isEmpty())
+        compareWhenShown(window, std::filesystem::path(options.compare.toStdString()));
     if (options.screenshot.isEmpty())
         return;
     const QString file = options.screenshot;

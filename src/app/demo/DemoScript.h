@@ -18,6 +18,8 @@ struct DemoOptions {
     QString page;                  ///< caption of the page to show
     QString screenshot;            ///< PNG to write, then quit
     int screenshotAfterMs = 3000;
+    QString open;                  ///< map file to open at start
+    QString compare;               ///< map file to compare with once a tune is shown
     bool startupTime = false;      ///< print the time from process start to the first frame, then quit
 };
 

@@ -21,6 +21,7 @@ namespace {
 constexpr int BarWidth = 7;     // pixels: a bar stays a bar whatever the axis span
 constexpr int MarkerWidth = 2;
 constexpr int PrintMargin = 10;
+constexpr int OtherAlpha = 110; // the compared tune's curves: seen, not in the way
 // Room a tick label needs, and what the title, axis titles and legend take
 // from the view, in pixels: enough to keep labels from running together.
 constexpr int TickHeight = 24;
@@ -120,23 +121,47 @@ void MapChartView::buildSeries()
         m_series[c.series] = s;
     }
     m_firstCurve = m_series[def.curves.front().series];
-    for (QXYSeries* s : m_series) {
-        chart()->addSeries(s);
-        s->attachAxis(m_bottom);
-        s->attachAxis(m_left);
+    // The compared tune's curves come after the series of the row, so its order stays.
+    for (const auto& c : def.curves) {
+        auto* s = new QLineSeries(this);
+        QColor faint = curveColour(c);
+        faint.setAlpha(OtherAlpha);
+        QPen pen(faint);
+        pen.setWidth(2);
+        pen.setStyle(Qt::DashLine);
+        s->setPen(pen);
+        m_others.push_back(s);
     }
+    for (const auto& list : {m_series, m_others})
+        for (QXYSeries* s : list) {
+            chart()->addSeries(s);
+            s->attachAxis(m_bottom);
+            s->attachAxis(m_left);
+        }
 }
 
-// A legend only where it tells something: the curves of a shared chart and the vacuum markers.
-void MapChartView::buildLegend()
+// A legend only where it tells something: the curves of a shared chart, the
+// vacuum markers, and a compared tune's curves while they are drawn.
+void MapChartView::buildLegend() { showLegendMarkers(); }
+
+// The legend first: showing it shows every marker again.
+void MapChartView::showLegendMarkers()
 {
     QLegend* legend = chart()->legend();
-    legend->setVisible(m_def.curves.size() > 1 || m_def.lowVacSeries >= 0);
-    legend->setAlignment(Qt::AlignBottom);
-    for (QLegendMarker* m : legend->markers())
-        if (m->series() == m_series[m_def.cursorSeries] || m->series() == m_series[m_def.liveSeries]
-            || (m_def.curves.size() == 1 && m->series() == m_firstCurve))
+    const bool compared = std::any_of(m_others.begin(), m_others.end(), [](QXYSeries* s) { return s->count() > 0; });
+    const bool own = m_def.curves.size() > 1 || m_def.lowVacSeries >= 0;
+    // A legend of the compared curve alone goes beside the plot: the short
+    // charts have no height to give.
+    legend->setAlignment(own ? Qt::AlignBottom : Qt::AlignRight);
+    legend->setVisible(own || compared);
+    for (QLegendMarker* m : legend->markers()) {
+        const auto other = std::find(m_others.begin(), m_others.end(), m->series());
+        if (other != m_others.end())
+            m->setVisible((*other)->count() > 0);
+        else if (m->series() == m_series[m_def.cursorSeries] || m->series() == m_series[m_def.liveSeries]
+                 || (m_def.curves.size() == 1 && m->series() == m_firstCurve))
             m->setVisible(false);
+    }
 }
 
 QLineSeries* MapChartView::addBar(const QString& name, const QColor& colour, int width, Qt::PenStyle style)
@@ -203,6 +228,38 @@ void MapChartView::setCurve(table::MapId map, const std::vector<maps::CurvePoint
     for (const auto& p : points)
         list.append({p.x, p.y});
     s->replace(list);
+}
+
+void MapChartView::setOtherCurve(table::MapId map, const std::vector<maps::CurvePoint>& points, const QString& name)
+{
+    QXYSeries* s = otherCurve(map);
+    if (!s)
+        return;
+    QList<QPointF> list;
+    for (const auto& p : points)
+        list.append({p.x, p.y});
+    const bool shownBefore = s->count() > 0;
+    const QString caption = curveCaption(map);
+    s->setName(caption.isEmpty() ? name : caption + QStringLiteral(" in ") + name);
+    s->replace(list);
+    if (shownBefore != !list.isEmpty())
+        showLegendMarkers();
+}
+
+QString MapChartView::curveCaption(table::MapId map) const
+{
+    for (const auto& c : m_def.curves)
+        if (c.map == map)
+            return text(c.caption);
+    return {};
+}
+
+QXYSeries* MapChartView::otherCurve(table::MapId map) const
+{
+    for (std::size_t i = 0; i < m_def.curves.size(); ++i)
+        if (m_def.curves[i].map == map)
+            return m_others[i];
+    return nullptr;
 }
 
 void MapChartView::clearCurves()

@@ -53,6 +53,11 @@ public:
     void clearCurves();
     /// The curve series of a map (null when the map is not on this chart).
     QXYSeries* curve(table::MapId map) const;
+    /// Draws another tune's curve of a map, faint, beside the map's own, with
+    /// the tune's name in the legend; an empty list takes it away. It takes no edits.
+    void setOtherCurve(table::MapId map, const std::vector<maps::CurvePoint>& points, const QString& name = {});
+    /// The faint curve of a map (null when the map is not on this chart).
+    QXYSeries* otherCurve(table::MapId map) const;
     /// The series at an index of the chart's series order.
     QXYSeries* seriesAt(int index) const;
 
@@ -100,6 +105,8 @@ private:
     void buildAxes();
     void buildSeries();
     void buildLegend();
+    void showLegendMarkers();
+    QString curveCaption(table::MapId map) const;
     QLineSeries* addBar(const QString& name, const QColor& colour, int width, Qt::PenStyle style);
     void setBar(QLineSeries* bar, double x, double low, double high);
     void placeNote();
@@ -108,6 +115,7 @@ private:
     QValueAxis* m_bottom = nullptr;
     QValueAxis* m_left = nullptr;
     std::vector<QXYSeries*> m_series; // by series index
+    std::vector<QXYSeries*> m_others; // the compared tune's curves, by curve of the row
     QXYSeries* m_firstCurve = nullptr;
     QGraphicsSimpleTextItem* m_note = nullptr;
     std::optional<double> m_bottomIncrement;

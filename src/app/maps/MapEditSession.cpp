@@ -180,6 +180,25 @@ void MapEditSession::drag(maps::ChartId chart, QPointF value)
     push({edit->change}, chart, m_drag == 0 ? ++m_drag : m_drag);
 }
 
+bool MapEditSession::setPointValue(table::MapId map, int index, double value)
+{
+    const maps::ChartId chart = table::mapDef(map).chart;
+    if (!m_editor.isEnabled(chart) || !m_editor.writePointBytes(map, index).ok())
+        return false;
+    const double old = m_editor.maps().at(map, index);
+    const auto write = m_editor.setPoint(map, index, value);
+    if (!write.ok())
+        return false;
+    keepInModel(map, index);
+    m_copying = true;
+    m_model.mapsEdited();
+    m_copying = false;
+    send(write.value());
+    emit curveChanged(map);
+    push({{map, index, old, m_editor.maps().at(map, index)}}, chart, 0);
+    return true;
+}
+
 void MapEditSession::mouseMove(maps::ChartId chart, QPointF value)
 {
     const auto readout = m_editor.mouseMove(chart, value.x(), value.y());

@@ -72,6 +72,11 @@ public:
     /// A jet letter key while the fuel maps are enabled and no text field has the focus.
     std::optional<maps::JetMove> jetKey(const QKeyEvent& event) const;
 
+    /// Sets one point to a value as an edit of the user's: kept in the model,
+    /// sent as its WritePoint, one undo step. False when the point's chart
+    /// takes no edits or the index is not a point in use.
+    bool setPointValue(table::MapId map, int index, double value);
+
     // ---- the map choices
     void selectFuelRpm(maps::FuelRpmMap map);
     void selectAirTemp(maps::AirTempMap map);

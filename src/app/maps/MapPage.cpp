@@ -1,5 +1,6 @@
 #include "app/maps/MapPage.h"
 
+#include "app/compare/TuneComparer.h"
 #include "app/maps/ChartReadout.h"
 #include "app/live/LivePoll.h"
 #include "app/live/RTFrame.h"
@@ -77,6 +78,7 @@ MapPage::MapPage(AppContext context, const QString& objectName, const QString& c
             c->hidePointer();
     });
     connect(&m_session, &MapEditSession::selectionChanged, this, &MapPage::showEditedUnits);
+    connect(&TuneComparer::of(context.model), &TuneComparer::changed, this, &MapPage::redrawCompared);
     LivePoll& poll = LivePoll::of(context.model, context.link);
     // The bars follow at display rate, not with every record, and stand at a
     // replayed log's cursor while one is shown.
@@ -157,6 +159,22 @@ void MapPage::redrawAll()
         }
         for (const auto& curve : c->def().curves)
             c->setCurve(curve.map, editor.pointsOf(curve.map));
+    }
+    redrawCompared();
+}
+
+// The compared tune's curves on the charts that show maps; none while no
+// tune is compared.
+void MapPage::redrawCompared()
+{
+    const TuneComparer& comparer = TuneComparer::of(model());
+    for (MapChartView* c : m_charts) {
+        if (!c)
+            continue;
+        const bool shown = comparer.active() && m_session.chartEnabled(c->chartId());
+        for (const auto& curve : c->def().curves)
+            c->setOtherCurve(curve.map, shown ? comparer.otherCurve(curve.map) : std::vector<maps::CurvePoint>{},
+                             comparer.otherName());
     }
 }
 

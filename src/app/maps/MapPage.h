@@ -53,6 +53,7 @@ protected:
 private:
     void redrawAll();
     void redrawCurve(table::MapId map);
+    void redrawCompared();
     void applyEnabled();
     void showEditedUnits();
     void showLive(const live::LiveValues& values);

@@ -6,6 +6,7 @@
 #include "app/window/TuneModel.h"
 #include "setup/Fields.h"
 #include "setup/Switches.h"
+#include "tools/TuneCompare.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -161,6 +162,33 @@ void SetupBinder::commit(QLineEdit* edit)
 QString SetupBinder::takenText(const QLineEdit* edit) const
 {
     return QString::fromStdString(m_engine.text(edit->objectName().toStdString()));
+}
+
+bool SetupBinder::takeValue(const table::SetupDef& def, const table::ImageBytes& otherPlusOne)
+{
+    const tools::ShownSetting shown = tools::shownSetting(def, otherPlusOne);
+    if (!shown.known)
+        return false;
+    if (QLineEdit* edit = field(QString::fromUtf8(def.control.data(), static_cast<qsizetype>(def.control.size())))) {
+        if (!edit->isEnabled())
+            return false;
+        QString text = QString::fromStdString(shown.text);
+        text.replace(QLatin1Char('.'), QString::fromStdString(m_engine.decimalSeparator()));
+        // A whole text set by the program is committed at once (fieldChanged).
+        edit->setText(text);
+        return true;
+    }
+    const int raw = (otherPlusOne[def.offset] - 1) & 0xFF;
+    for (const auto& s : setup::switchTable()) {
+        auto it = m_switches.find(std::string(s.control));
+        if (s.param != def.param || it == m_switches.end() || !it->second->isEnabled())
+            continue;
+        if (s.type == setup::SwitchType::Source && s.value != raw)
+            continue; // another button of the output's source
+        setSwitchState(it->first, setup::switchState(s, raw));
+        return true;
+    }
+    return false;
 }
 
 void SetupBinder::switchChanged(const std::string& control, int state)

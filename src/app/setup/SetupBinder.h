@@ -47,6 +47,11 @@ public:
     void followFlags();
 
     setup::SetupEngine& engine() const { return m_engine; }
+    /// Takes a setup value of another plus-one image as the user would enter
+    /// it: its text into the field, committed as Enter commits typing, or
+    /// its state on the switch, as a click sets it. False when no enabled
+    /// control here shows the value, or the other image holds none.
+    bool takeValue(const table::SetupDef& def, const table::ImageBytes& otherPlusOne);
     /// A bound field by its form name, or null.
     QLineEdit* field(const QString& control) const;
 

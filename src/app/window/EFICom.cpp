@@ -65,6 +65,7 @@ EFICom::EFICom(EFIComServices services, QWidget* parent)
     buildPages();
     buildStatusBar();
     buildDialogs();
+    buildCompare();
 
     Presenter::Controls controls;
     controls.connect = control(QStringLiteral("spConnect"));
@@ -140,6 +141,7 @@ void EFICom::buildToolBar()
     addButton(QStringLiteral("spRead"), QStringLiteral("Read from KYR"), &EFICom::spReadClick);
     addButton(QStringLiteral("spWrite"), QStringLiteral("Write to KYR"), &EFICom::spWriteClick);
     addButton(QStringLiteral("sp3D"), QStringLiteral("Analyse Maps"), &EFICom::sp3DClick);
+    addButton(QStringLiteral("spCompare"), QString::fromUtf8("Compare\u2026"), &EFICom::spCompareClick);
     QToolButton* mouse = addButton(QStringLiteral("SpeedButton3"), QStringLiteral("Enable/Disable mouse tuning"), nullptr);
     mouse->setCheckable(true);
     mouse->setChecked(false);
@@ -171,6 +173,7 @@ void EFICom::addHabits()
         {"spRead", QKeySequence(Qt::CTRL | Qt::Key_R), QStyle::SP_ArrowDown},
         {"spWrite", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_W), QStyle::SP_ArrowUp},
         {"sp3D", {}, QStyle::SP_FileDialogContentsView},
+        {"spCompare", {}, QStyle::SP_FileDialogListView},
         {"SpeedButton3", {}, QStyle::SP_ArrowRight},
         {"spAbout", {}, QStyle::SP_MessageBoxInformation},
         {"spExit", {}, QStyle::SP_TitleBarCloseButton},

@@ -32,6 +32,7 @@ class QToolButton;
 
 namespace kyr::app {
 
+class ComparePanel;
 class Page;
 
 /// What the window is given; anything left empty takes the program's own.
@@ -59,6 +60,14 @@ public:
     const std::vector<QDialog*>& dialogs() const { return m_dialogs; }
     /// A tool bar or page control by its form name ("spConnect", "Edit18"), or null.
     QWidget* control(const QString& name) const;
+
+    /// Opens a map file as Open file does with the file chosen.
+    void openMapFile(const std::filesystem::path& path);
+    /// Compares the tune shown with a map file; a file that cannot be used
+    /// is told and changes nothing.
+    void compareWithFile(const std::filesystem::path& path);
+    /// The list of what differs while a tune is compared.
+    ComparePanel* comparePanel() const { return m_compare; }
 
 signals:
     /// Exit has closed the port; the window closes next.
@@ -124,7 +133,6 @@ private:
 
     // ---- files and the other buttons (EFIComFiles.cpp)
     void spOpenClick();
-    void openMapFile(const std::filesystem::path& path);
     void spSaveClick();
     void saveFrom(SaveFromDialog::Source source);
     void storeMapFile(const table::ImageBytes& image, const std::array<uint8_t, 7>& identity);
@@ -136,6 +144,13 @@ private:
     void spAboutClick();
     void restoreBackupClick();
     bool differsFromUnit() const;
+
+    // ---- comparing (EFIComCompare.cpp)
+    void buildCompare();
+    void spCompareClick();
+    void compareWithUnit();
+    void fillCompareMenu();
+    bool canCompare();
 
     std::shared_ptr<MessageSink> m_messages;
     std::shared_ptr<FileChooser> m_files;
@@ -161,6 +176,7 @@ private:
     QDialog* m_tpsCal = nullptr;
     QDialog* m_serial = nullptr;
     SaveFromDialog* m_saveFrom = nullptr;
+    ComparePanel* m_compare = nullptr;
 
     std::map<Ticket, std::function<void(WriteResult)>> m_afterWrite; // writes someone waits for
     std::map<Ticket, std::function<void()>> m_afterConnect;

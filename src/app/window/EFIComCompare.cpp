@@ -1,0 +1,118 @@
+// The window's comparison of the tune shown with another: a map file or the
+// unit's own table, listed in the panel beside the pages and drawn faintly
+// on the charts.
+
+#include "app/window/EFICom.h"
+
+#include "app/compare/ComparePanel.h"
+#include "app/compare/TuneComparer.h"
+#include "app/setup/SetupBinder.h"
+#include "app/setup/SetupPage.h"
+#include "files/MapFile.h"
+
+#include <QMenu>
+#include <QToolBar>
+#include <QToolButton>
+
+namespace kyr::app {
+
+namespace {
+
+const QString CompareTitle = QStringLiteral("Compare");
+
+} // namespace
+
+void EFICom::buildCompare()
+{
+    auto* setupPage = qobject_cast<SetupPage*>(m_pages.front());
+    const AppContext context{m_model, *m_link, *m_messages};
+    m_compare = new ComparePanel(
+        context,
+        [setupPage](const table::SetupDef& def, const table::ImageBytes& other) {
+            return setupPage && setupPage->binder().takeValue(def, other);
+        },
+        this);
+    addDockWidget(Qt::RightDockWidgetArea, m_compare);
+    m_compare->hide();
+
+    // The button compares with a file; its menu offers the unit's table and the end.
+    auto* button = m_toolBar->findChild<QToolButton*>(QStringLiteral("spCompare"));
+    auto* menu = new QMenu(button);
+    menu->setObjectName(QStringLiteral("CompareMenu"));
+    QAction* file = menu->addAction(QString::fromUtf8("Compare with a file\u2026"), this, &EFICom::spCompareClick);
+    file->setObjectName(QStringLiteral("CompareFile"));
+    QAction* unit = menu->addAction(QStringLiteral("Compare with the KYR's table"), this, &EFICom::compareWithUnit);
+    unit->setObjectName(QStringLiteral("CompareUnit"));
+    QAction* stop = menu->addAction(QStringLiteral("Stop comparing"), &TuneComparer::of(m_model), &TuneComparer::stop);
+    stop->setObjectName(QStringLiteral("StopComparing"));
+    button->setMenu(menu);
+    button->setPopupMode(QToolButton::MenuButtonPopup);
+    connect(menu, &QMenu::aboutToShow, this, &EFICom::fillCompareMenu);
+}
+
+void EFICom::fillCompareMenu()
+{
+    auto* menu = findChild<QMenu*>(QStringLiteral("CompareMenu"));
+    const bool connected = m_model.state().flags.UnitConnected && !m_model.busy();
+    menu->findChild<QAction*>(QStringLiteral("CompareUnit"))->setEnabled(connected && m_model.mapsShown());
+    menu->findChild<QAction*>(QStringLiteral("StopComparing"))->setEnabled(TuneComparer::of(m_model).active());
+}
+
+// A comparison needs a tune shown to compare with.
+bool EFICom::canCompare()
+{
+    if (m_model.mapsShown())
+        return true;
+    m_messages->warning(CompareTitle, QStringLiteral("There is no tune to compare with: open a file or read "
+                                                     "the KYR first."));
+    return false;
+}
+
+void EFICom::spCompareClick()
+{
+    if (!canCompare())
+        return;
+    const QString name = m_files->openFileName(QStringLiteral("Compare with"), MapFileFilter);
+    if (!name.isEmpty())
+        compareWithFile(std::filesystem::path(name.toStdString()));
+}
+
+void EFICom::compareWithFile(const std::filesystem::path& path)
+{
+    if (!canCompare())
+        return;
+    Result<files::MapFile> loaded = files::loadMapFile(path);
+    const QString name = QString::fromStdString(path.filename().string());
+    if (!loaded) {
+        m_messages->warning(CompareTitle, QStringLiteral("%1 cannot be compared: %2")
+                                              .arg(name, QString::fromStdString(loaded.error().message)));
+        return;
+    }
+    const files::MapFile& file = loaded.value();
+    TuneComparer::of(m_model).compareWith(file.image, file.identity[1], name);
+}
+
+// The unit's table as it holds it now, read on the link thread.
+void EFICom::compareWithUnit()
+{
+    if (!canCompare())
+        return;
+    if (!m_model.state().flags.UnitConnected) {
+        m_messages->warning(CompareTitle, QStringLiteral("No KYR is connected."));
+        return;
+    }
+    onAnswer(&LinkWorker::readForSaveDone, m_link->readForSave(), [this](const Result<table::ImageBytes>& read) {
+        if (!read) {
+            m_messages->warning(CompareTitle, QString::fromStdString(read.error().message));
+            return;
+        }
+        // The unit's reply carries no trailer byte: that one is the shown tune's.
+        table::ImageBytes unitTable = read.value();
+        const table::EncodedImage shown = table::encode(m_model.state().setup, m_model.maps());
+        unitTable[table::TrailerOffset] = shown.plusOne[table::TrailerOffset];
+        TuneComparer::of(m_model).compareWith(unitTable, m_model.state().unitIdentity.typeCode(),
+                                              QStringLiteral("the KYR"));
+    });
+}
+
+} // namespace kyr::app
