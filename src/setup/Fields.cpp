@@ -2,6 +2,7 @@
 
 #include "setup/Decimal.h"
 
+#include <algorithm>
 #include <string>
 #include <utility>
 
@@ -111,6 +112,14 @@ constexpr std::pair<std::string_view, std::string_view> kUnits[] = {
     {"Edit56", "%"}, {"Edit55", "%"}, {"Edit40", "%"}, {"Edit49", "%"},
     {"Edit15", "kPa x10"},
 };
+
+// The fields that count things: their caption says what.
+constexpr std::string_view kCounts[] = {"Edit12", "Edit34"};
+
+bool isCount(const FieldDef& f)
+{
+    return std::find(std::begin(kCounts), std::end(kCounts), f.control) != std::end(kCounts);
+}
 
 std::string_view trimmedLabel(std::string_view s)
 {
@@ -224,6 +233,9 @@ std::string fieldTip(const FieldDef& f, int outputSource, int rpmRange, std::str
     tip += '\n';
     tip += f.meaning;
     tip += "\nRange: " + fieldRange(f, outputSource, rpmRange, separator);
+    // A field with no unit says so, rather than leave the tuner to wonder.
+    if (fieldUnit(f, outputSource).empty())
+        tip += isCount(f) ? "\nNo unit: a count." : "\nNo unit: a number on the KYR's own scale.";
     return tip;
 }
 

@@ -43,10 +43,12 @@ TEST(FieldTips, NameMeaningAndRangeInTheShownUnits)
     // A vacuum field's top is the highest byte the unit keeps, with the system's separator.
     EXPECT_TRUE(fieldTip(*fieldByControl("Edit57"), SourceNone, 7000, ",").starts_with("Fuel Cut-off Vac (bar)\n"));
     EXPECT_TRUE(fieldTip(*fieldByControl("Edit57"), SourceNone, 7000, ",").ends_with("Range: 0 to 2,53 bar"));
-    // No unit: a bare range, no brackets.
+    // No unit: a bare range, no brackets, and a word on what the number is.
     const std::string cylinders = fieldTip(*fieldByControl("Edit12"), SourceNone, 7000);
     EXPECT_EQ(cylinders.substr(0, cylinders.find('\n')), "Cylinders");
-    EXPECT_TRUE(cylinders.ends_with("Range: 1 to 12"));
+    EXPECT_TRUE(cylinders.ends_with("Range: 1 to 12\nNo unit: a count."));
+    EXPECT_TRUE(fieldTip(*fieldByControl("Edit33"), SourceNone, 7000)
+                    .ends_with("\nNo unit: a number on the KYR's own scale."));
     for (const auto& f : fieldTable())
         EXPECT_FALSE(f.meaning.empty()) << f.control;
 }
