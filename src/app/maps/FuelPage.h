@@ -20,6 +20,8 @@ public:
     ~FuelPage() override;
 
     JetControls* jets() const { return m_jets; }
+    /// The setup binder of the jet edits.
+    SetupBinder& jetBinder() const { return *m_jetBinder; }
     ChoiceGroup* fuelRpmChoice() const { return m_fuelRpm; }
     ChoiceGroup* airTempChoice() const { return m_airTemp; }
 

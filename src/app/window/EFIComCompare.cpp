@@ -6,11 +6,14 @@
 
 #include "app/compare/ComparePanel.h"
 #include "app/compare/TuneComparer.h"
+#include "app/maps/FuelPage.h"
 #include "app/setup/SetupBinder.h"
 #include "app/setup/SetupPage.h"
 #include "files/MapFile.h"
 
 #include <QMenu>
+
+#include <algorithm>
 #include <QToolBar>
 #include <QToolButton>
 
@@ -24,12 +27,21 @@ const QString CompareTitle = QStringLiteral("Compare");
 
 void EFICom::buildCompare()
 {
-    auto* setupPage = qobject_cast<SetupPage*>(m_pages.front());
+    // A setting goes in through the binder of the page that holds its field:
+    // the Setup page, or the Fuel Maps page for the jets.
+    std::vector<SetupBinder*> binders;
+    for (Page* page : m_pages) {
+        if (auto* setup = qobject_cast<SetupPage*>(page))
+            binders.push_back(&setup->binder());
+        else if (auto* fuel = qobject_cast<FuelPage*>(page))
+            binders.push_back(&fuel->jetBinder());
+    }
     const AppContext context{m_model, *m_link, *m_messages};
     m_compare = new ComparePanel(
         context,
-        [setupPage](const table::SetupDef& def, const table::ImageBytes& other) {
-            return setupPage && setupPage->binder().takeValue(def, other);
+        [binders](const table::SetupDef& def, const table::ImageBytes& other) {
+            return std::any_of(binders.begin(), binders.end(),
+                               [&](SetupBinder* b) { return b->takeValue(def, other); });
         },
         this);
     addDockWidget(Qt::RightDockWidgetArea, m_compare);

@@ -7,6 +7,7 @@
 #include "app/compare/ComparePanel.h"
 #include "app/compare/TuneComparer.h"
 #include "app/maps/FuelPage.h"
+#include "app/maps/JetControls.h"
 #include "app/maps/MapChartView.h"
 #include "app/maps/TimingPage.h"
 #include "link/Protocol.h"
@@ -14,6 +15,7 @@
 #include <QAction>
 #include <QLegend>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
@@ -221,4 +223,26 @@ TEST_F(CompareTest, ABadFileSaysWhyAndChangesNothing)
     EXPECT_EQ(app::TuneComparer::of(window->model()).otherName(), "other.kyr");
     EXPECT_EQ(timingChart()->otherCurve(table::MapId::TimingRpm)->at(10).y(), shownTiming(11) + 5);
     EXPECT_EQ(window->model().maps().values, maps);
+}
+
+// The jets' fields are on the Fuel Maps page: a jet taken goes in there.
+TEST_F(CompareTest, UsingAJetValueGoesThroughTheFuelMapsPage)
+{
+    connectedWindow();
+    files::MapFile f = demoTune();
+    f.image = unit->table;
+    f.image[3] = static_cast<uint8_t>(f.image[3] + 7);
+    const QString path = tempFile("jet.kyr");
+    ASSERT_TRUE(files::saveMapFile(path.toStdString(), f));
+    compareWith(path);
+    ASSERT_EQ(rows().size(), 1) << rows().join('|').toStdString();
+    const auto before = unit->writesStartingWith(link::CmdWriteByte).size();
+    comparePanel().list()->setCurrentRow(0);
+    comparePanel().useButton()->click();
+    waitIdle();
+    EXPECT_EQ(page<FuelPage>()->jets()->edit(maps::Jet::Main)->text(), QString::number(f.image[3] - 1));
+    const auto writes = unit->writesStartingWith(link::CmdWriteByte);
+    ASSERT_EQ(writes.size(), before + 1);
+    EXPECT_EQ(writes.back(), (link::Bytes{link::CmdWriteByte, 3, static_cast<uint8_t>(f.image[3] - 1)}));
+    EXPECT_TRUE(rows().isEmpty());
 }
