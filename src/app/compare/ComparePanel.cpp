@@ -66,11 +66,11 @@ ComparePanel::ComparePanel(AppContext context, SettingTaker takeSetting, QWidget
     setWidget(body);
     setMinimumWidth(340);
 
-    connect(m_use, &QPushButton::clicked, this, &ComparePanel::useSelected);
+    connect(m_use, &QPushButton::clicked, this, &ComparePanel::useClicked);
     connect(m_stop, &QPushButton::clicked, &m_comparer, &TuneComparer::stop);
     connect(m_list, &QListWidget::currentRowChanged, this, &ComparePanel::selectionMoved);
     // Queued: taking a value rebuilds the list under the item clicked.
-    connect(m_list, &QListWidget::itemDoubleClicked, this, &ComparePanel::useSelected, Qt::QueuedConnection);
+    connect(m_list, &QListWidget::itemDoubleClicked, this, &ComparePanel::useClicked, Qt::QueuedConnection);
     connect(&m_comparer, &TuneComparer::changed, this, &ComparePanel::rebuild);
     rebuild();
 }
@@ -137,6 +137,14 @@ void ComparePanel::selectionMoved()
 {
     const QListWidgetItem* item = m_list->currentItem();
     m_use->setEnabled(item && item->data(KindRole).toInt() != ByteRow);
+}
+
+void ComparePanel::useClicked()
+{
+    if (useSelected() || !m_list->currentItem())
+        return;
+    m_context.model.mutableState().status.message = "This value cannot be taken now: its field takes no edits";
+    m_context.model.stateEdited();
 }
 
 bool ComparePanel::useSelected()

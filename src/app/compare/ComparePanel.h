@@ -36,6 +36,8 @@ public:
     bool useSelected();
 
 private:
+    /// Takes the selected row; one that cannot be taken says why in the status line.
+    void useClicked();
     /// What a row of the list stands for.
     enum RowKind { SettingRow, PointRow, ByteRow };
 

@@ -246,3 +246,4 @@ TEST_F(CompareTest, UsingAJetValueGoesThroughTheFuelMapsPage)
     EXPECT_EQ(writes.back(), (link::Bytes{link::CmdWriteByte, 3, static_cast<uint8_t>(f.image[3] - 1)}));
     EXPECT_TRUE(rows().isEmpty());
 }
+
