@@ -4,6 +4,7 @@
 #include "table/Rounding.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace kyr::setup {
 
@@ -149,6 +150,50 @@ std::string switchDisplayText(const SwitchDef& s, int position, std::string_view
     if (s.type == T::LambdaTarget)
         return lambdaVoltsText(*raw, separator);
     return std::to_string(roundInt(table::shownValue(table::setupDef(s.param), *raw)));
+}
+
+namespace {
+
+struct SliderTip {
+    table::SetupParam param;
+    std::string_view title, unit, meaning;
+};
+
+// What the track bars set, in the words a tuner uses.
+constexpr SliderTip kSliderTips[] = {
+    {P::AccMapSens, "Map pump Sensitivity", "",
+     "How readily the accelerator pump answers a change of vacuum."},
+    {P::AccMapEnrich, "Map pump Enrichment", "%", "The extra fuel the accelerator pump gives on a change of vacuum."},
+    {P::AccMapMaxRpm, "Map pump Max RPM", "RPM", "The engine speed above which the accelerator pump gives nothing."},
+    {P::AccTpsSens, "TPS pump Sensitivity", "",
+     "How readily the accelerator pump answers a movement of the throttle."},
+    {P::AccTpsEnrich, "TPS pump Enrichment", "%", "The extra fuel the accelerator pump gives as the throttle opens."},
+    {P::AccTpsMaxRpm, "TPS pump Max RPM", "RPM", "The engine speed above which the accelerator pump gives nothing."},
+    {P::LambdaTarget, "Target Volts", "V", "The lambda sensor voltage the lambda control aims for."},
+};
+
+} // namespace
+
+std::string switchTip(const SwitchDef& s, std::string_view separator)
+{
+    if (s.type != T::Slider && s.type != T::LambdaTarget)
+        return {};
+    for (const SliderTip& t : kSliderTips) {
+        if (t.param != s.param)
+            continue;
+        std::string tip(t.title);
+        if (!t.unit.empty())
+            tip += " (" + std::string(t.unit) + ")";
+        // A pump bar's top is its largest value: the ends are put low to high.
+        int low = s.minimum, high = s.maximum;
+        if (switchValue(s, low).value_or(0) > switchValue(s, high).value_or(0))
+            std::swap(low, high);
+        tip += "\n" + std::string(t.meaning) + "\nRange: " + switchDisplayText(s, low, separator) + " to " +
+               switchDisplayText(s, high, separator);
+        tip += t.unit.empty() ? "\nNo unit: a number on the KYR's own scale." : " " + std::string(t.unit);
+        return tip;
+    }
+    return {};
 }
 
 std::string lambdaVoltsText(int position, std::string_view separator)

@@ -51,6 +51,10 @@ int switchState(const SwitchDef& s, int raw);
 /// The text of the read-only edit beside a track bar for a position ("" when none).
 std::string switchDisplayText(const SwitchDef& s, int position, std::string_view separator);
 
+/// The tip of a track bar and of the edit that shows its value: what it
+/// sets, its unit, and the range of values it gives ("" for other switches).
+std::string switchTip(const SwitchDef& s, std::string_view separator = ".");
+
 /// TrackBar7's companion texts: Edit48 shows the volts ("0.45"), Label6 "." + volts * 100 (".45").
 constexpr std::string_view LambdaVoltsEdit = "Edit48";
 constexpr std::string_view LambdaTargetLabel = "Label6";

@@ -95,3 +95,13 @@ TEST(SetupSwitches, LambdaTarget)
     EXPECT_EQ(lambdaMarkerLeft(150, 45, 10), 68 - 5); // 67.5 goes to 68
     EXPECT_EQ(lambdaMarkerLeft(250, 25, 10), 62 - 5); // 62.5 goes to 62
 }
+
+TEST(SetupSwitches, TrackBarTipsGiveTheRangeOfTheValuesShown)
+{
+    EXPECT_EQ(switchTip(*switchByControl("TrackBar7"), ","),
+              "Target Volts (V)\nThe lambda sensor voltage the lambda control aims for.\nRange: 0,25 to 0,75 V");
+    EXPECT_TRUE(switchTip(*switchByControl("TrackBar5")).ends_with("Range: 100 to 10000 RPM"))
+        << switchTip(*switchByControl("TrackBar5"));
+    EXPECT_TRUE(switchTip(*switchByControl("TrackBar3")).ends_with("No unit: a number on the KYR's own scale."));
+    EXPECT_EQ(switchTip(*switchByControl("CheckBox20")), "") << "a check box has its caption";
+}

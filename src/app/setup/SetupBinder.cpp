@@ -249,6 +249,16 @@ void SetupBinder::showTips()
         m_pending->setTip(edit, QString::fromStdString(setup::fieldTip(*f, source, m_engine.rpmRange(),
                                                                        m_engine.decimalSeparator())));
     }
+    // A track bar and the edit that shows its value share one tip.
+    for (const auto& [name, widget] : m_switches) {
+        const setup::SwitchDef* s = setup::switchByControl(name);
+        const QString tip = QString::fromStdString(setup::switchTip(*s, m_engine.decimalSeparator()));
+        if (tip.isEmpty())
+            continue;
+        widget->setToolTip(tip);
+        if (QWidget* display = control(std::string(s->display)))
+            display->setToolTip(tip);
+    }
 }
 
 // The engine knows every text set here already, so nothing runs, and

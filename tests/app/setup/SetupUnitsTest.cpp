@@ -47,6 +47,14 @@ TEST_F(WindowTest, EveryFieldSaysItsUnitAndRangeAndEveryAxisItsUnit)
             ADD_FAILURE() << f.control << " has no unit label";
     }
     EXPECT_EQ(checked, static_cast<int>(setup::fieldTable().size())) << "every field has its widget";
+    // The track bars and the edits that show their values say the same.
+    for (const auto& s : setup::switchTable()) {
+        if (s.display.empty())
+            continue;
+        const QString tip = control(qs(s.control))->toolTip();
+        EXPECT_TRUE(tip.contains(QStringLiteral("Range: "))) << s.control << ": " << tip.toStdString();
+        EXPECT_EQ(control(qs(s.display))->toolTip(), tip) << s.display;
+    }
 
     auto* temp = window->findChild<app::MapChartView*>(QStringLiteral("TempChart"));
     ASSERT_NE(temp, nullptr);
