@@ -134,7 +134,8 @@ std::string_view trimmedLabel(std::string_view s)
 std::string tipTitle(const FieldDef& f, std::string_view unit)
 {
     std::string title(trimmedLabel(f.label));
-    if (f.output != 0)
+    // A caption too short to stand alone ("UP", "RPM", "Min") takes its panel's name.
+    if (f.output != 0 || title.size() <= 4)
         title = std::string(f.panel) + " " + title;
     if (!title.empty() && title[0] >= 'a' && title[0] <= 'z')
         title[0] = static_cast<char>(title[0] - 'a' + 'A');

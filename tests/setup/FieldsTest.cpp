@@ -49,6 +49,7 @@ TEST(FieldTips, NameMeaningAndRangeInTheShownUnits)
     EXPECT_TRUE(cylinders.ends_with("Range: 1 to 12\nNo unit: a count."));
     EXPECT_TRUE(fieldTip(*fieldByControl("Edit33"), SourceNone, 7000)
                     .ends_with("\nNo unit: a number on the KYR's own scale."));
+    EXPECT_TRUE(fieldTip(*fieldByControl("Edit61"), SourceNone, 7000).starts_with("Idle Control UP\n"));
     for (const auto& f : fieldTable())
         EXPECT_FALSE(f.meaning.empty()) << f.control;
 }
