@@ -6,13 +6,20 @@
 
 #include "window/AppFixture.h"
 
+#include "app/compare/ComparePanel.h"
+#include "app/compare/TuneComparer.h"
+
 #include "Memory.h"
 #include "SimProcess.h"
 #include "link/Protocol.h"
 #include "session/Backups.h"
 #include "tools/SerialNumber.h"
 
+#include <QAction>
 #include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -160,6 +167,34 @@ TEST_F(SimWindowTest, DisconnectFreesThePortAndKeepsTheTune)
     EXPECT_TRUE(window->model().state().flags.UnitConnected);
     EXPECT_FALSE(portFree());
     EXPECT_TRUE(button("spDisconnect")->isEnabled());
+}
+
+// The unit's own table, read now, beside a tune that moved away from it: the
+// point taken back goes to the unit as its WritePoint.
+TEST_F(SimWindowTest, ComparingWithTheUnitTakesItsPointBack)
+{
+    connectedWindow();
+    const auto& def = table::mapDef(table::MapId::TimingRpm);
+    const double held = window->model().maps().at(def.id, 40);
+    window->model().mutableMaps().set(def.id, 40, held + 3);
+    window->model().mapsEdited();
+
+    auto* menu = window->findChild<QMenu*>("CompareMenu");
+    emit menu->aboutToShow();
+    menu->findChild<QAction*>("CompareUnit")->trigger();
+    ASSERT_TRUE(waitFor([&] { return app::TuneComparer::of(window->model()).active(); }));
+    app::ComparePanel& panel = *window->comparePanel();
+    ASSERT_EQ(panel.list()->count(), 1);
+    EXPECT_TRUE(panel.list()->item(0)->text().startsWith("Timing Map point 40")) << panel.list()->item(0)->text().toStdString();
+
+    panel.list()->setCurrentRow(0);
+    panel.useButton()->click();
+    const auto write = m_sim->waitForLog("cmd", "WritePoint");
+    ASSERT_TRUE(write);
+    EXPECT_EQ((*write)["offset"].get<int>(), table::pointOffset(def, 40));
+    EXPECT_EQ((*write)["value"].get<int>(), static_cast<int>(held) + def.bias);
+    EXPECT_EQ(window->model().maps().at(def.id, 40), held);
+    EXPECT_EQ(panel.list()->count(), 0);
 }
 
 #endif // KYR_WITH_SIM
