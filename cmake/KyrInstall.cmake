@@ -15,7 +15,15 @@ if(KYR_WINDOWS)
 endif()
 
 configure_file(${PROJECT_SOURCE_DIR}/data/kyr.1.in ${PROJECT_BINARY_DIR}/data/kyr.1 @ONLY)
-install(FILES ${PROJECT_BINARY_DIR}/data/kyr.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+# Man pages are installed compressed, as man-db and Debian expect them; -n
+# leaves the name and time out, so the same page gives the same bytes.
+find_program(KYR_GZIP gzip REQUIRED)
+add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/data/kyr.1.gz
+                   COMMAND ${KYR_GZIP} -9nkf ${PROJECT_BINARY_DIR}/data/kyr.1
+                   DEPENDS ${PROJECT_SOURCE_DIR}/data/kyr.1.in
+                   COMMENT "Compressing the man page" VERBATIM)
+add_custom_target(kyr_man ALL DEPENDS ${PROJECT_BINARY_DIR}/data/kyr.1.gz)
+install(FILES ${PROJECT_BINARY_DIR}/data/kyr.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 if(TARGET kyr-tuner)
   install(FILES ${PROJECT_SOURCE_DIR}/data/kyr-tuner.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
@@ -43,7 +51,6 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://example.org/kyr-tuner")
 find_program(KYR_DPKG_SHLIBDEPS dpkg-shlibdeps)
 if(KYR_DPKG_SHLIBDEPS)
   # The dependencies of the binaries as dpkg finds them (Qt 6, libstdc++...).

@@ -22,7 +22,7 @@ installed_files() { # the files every install holds, relative to the prefix
   echo share/applications/kyr-tuner.desktop
   echo share/icons/hicolor/scalable/apps/kyr-tuner.svg
   for s in $sizes; do echo "share/icons/hicolor/${s}x${s}/apps/kyr-tuner.png"; done
-  echo share/man/man1/kyr.1 share/kyr/examples/demo.kyr
+  echo share/man/man1/kyr.1.gz share/kyr/examples/demo.kyr
 }
 
 # The installed kyr: its version, a command on the installed demo tune, and a
@@ -40,7 +40,8 @@ check_kyr() {
 }
 
 check_man() {
-  local page="$1" kyr="$2"
+  local kyr="$2" page="$work/kyr.1"
+  gzip -dc "$1" >"$page" || fail "$1 is not a gzip file"
   if command -v groff >/dev/null; then
     local warnings
     warnings="$(groff -man -Tutf8 -ww -z "$page" 2>&1)"
@@ -101,7 +102,7 @@ prefix)
   for f in $(installed_files); do check_file "$prefix/$f"; done
   for p in kyr kyr-tuner kyr-sim; do [ -x "$prefix/bin/$p" ] || fail "bin/$p is not executable"; done
   check_kyr "$prefix"
-  check_man "$prefix/share/man/man1/kyr.1" "$prefix/bin/kyr"
+  check_man "$prefix/share/man/man1/kyr.1.gz" "$prefix/bin/kyr"
   check_desktop "$prefix/share/applications/kyr-tuner.desktop"
   check_icons "$prefix"
   check_program "$prefix"
