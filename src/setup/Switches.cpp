@@ -174,6 +174,32 @@ constexpr SliderTip kSliderTips[] = {
 
 } // namespace
 
+std::string switchMeaning(const SwitchDef& s)
+{
+    switch (s.type) {
+    case T::Sensor:
+        if (s.param == P::TwoStroke)
+            return "Ticked for a two-stroke engine.";
+        return "Ticked when the engine has this sensor: the unit reads it only then.";
+    case T::Source: {
+        const std::string output = s.param == P::Out1Source ? "Output 1" : "Output 2";
+        if (s.value == 0)
+            return output + " is not used.";
+        return output + " follows the " + std::string(s.caption) + " reading, between its Min and Max.";
+    }
+    case T::Choice:
+        if (s.param == P::AccPumpMode)
+            return "What sets off the accelerator pump: vacuum (Map), throttle (TPS), both, or nothing.";
+        if (s.param == P::CoilCombination)
+            return "How the coils are wired: one coil, wasted-spark pairs, or a coil per cylinder.";
+        if (s.param == P::TuningPot)
+            return "What the tuning pot trims while the engine runs, if anything.";
+        return {};
+    default:
+        return {};
+    }
+}
+
 std::string switchTip(const SwitchDef& s, std::string_view separator)
 {
     if (s.type != T::Slider && s.type != T::LambdaTarget)

@@ -51,6 +51,9 @@ int switchState(const SwitchDef& s, int raw);
 /// The text of the read-only edit beside a track bar for a position ("" when none).
 std::string switchDisplayText(const SwitchDef& s, int position, std::string_view separator);
 
+/// One line on what a check box, radio button or radio group does ("" for a track bar).
+std::string switchMeaning(const SwitchDef& s);
+
 /// The tip of a track bar and of the edit that shows its value: what it
 /// sets, its unit, and the range of values it gives ("" for other switches).
 std::string switchTip(const SwitchDef& s, std::string_view separator = ".");

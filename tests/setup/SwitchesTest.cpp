@@ -105,3 +105,12 @@ TEST(SetupSwitches, TrackBarTipsGiveTheRangeOfTheValuesShown)
     EXPECT_TRUE(switchTip(*switchByControl("TrackBar3")).ends_with("No unit: a number on the KYR's own scale."));
     EXPECT_EQ(switchTip(*switchByControl("CheckBox20")), "") << "a check box has its caption";
 }
+
+TEST(SetupSwitches, EveryOtherSwitchSaysWhatItDoes)
+{
+    for (const auto& s : switchTable())
+        EXPECT_EQ(switchMeaning(s).empty(), s.type == SwitchType::Slider || s.type == SwitchType::LambdaTarget)
+            << s.control;
+    EXPECT_EQ(switchMeaning(*switchByControl("RadioButton9")), "Output 2 follows the Vacuum reading, between its Min and Max.");
+    EXPECT_EQ(switchMeaning(*switchByControl("RadioButton7")), "Output 1 is not used.");
+}

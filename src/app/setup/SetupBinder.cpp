@@ -249,15 +249,16 @@ void SetupBinder::showTips()
         m_pending->setTip(edit, QString::fromStdString(setup::fieldTip(*f, source, m_engine.rpmRange(),
                                                                        m_engine.decimalSeparator())));
     }
-    // A track bar and the edit that shows its value share one tip.
+    // A track bar and the edit that shows its value share one tip; the
+    // other switches say what they do.
     for (const auto& [name, widget] : m_switches) {
         const setup::SwitchDef* s = setup::switchByControl(name);
-        const QString tip = QString::fromStdString(setup::switchTip(*s, m_engine.decimalSeparator()));
-        if (tip.isEmpty())
-            continue;
-        widget->setToolTip(tip);
-        if (QWidget* display = control(std::string(s->display)))
-            display->setToolTip(tip);
+        std::string tip = setup::switchTip(*s, m_engine.decimalSeparator());
+        if (tip.empty())
+            tip = setup::switchMeaning(*s);
+        widget->setToolTip(QString::fromStdString(tip));
+        if (QWidget* display = s->display.empty() ? nullptr : control(std::string(s->display)))
+            display->setToolTip(widget->toolTip());
     }
 }
 

@@ -49,6 +49,7 @@ TEST_F(WindowTest, EveryFieldSaysItsUnitAndRangeAndEveryAxisItsUnit)
     EXPECT_EQ(checked, static_cast<int>(setup::fieldTable().size())) << "every field has its widget";
     // The track bars and the edits that show their values say the same.
     for (const auto& s : setup::switchTable()) {
+        EXPECT_FALSE(control(qs(s.control))->toolTip().isEmpty()) << s.control;
         if (s.display.empty())
             continue;
         const QString tip = control(qs(s.control))->toolTip();
