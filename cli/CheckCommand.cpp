@@ -83,7 +83,7 @@ int runCheck(const CheckOptions& o, Io& io, const LinkEnv& env)
         io.out << findings.size() << (findings.size() == 1 ? " likely slip" : " likely slips") << " in " << o.file
                << "\n";
     }
-    return findings.empty() ? ExitOk : ExitFindings;
+    return findings.empty() ? static_cast<int>(ExitOk) : static_cast<int>(ExitFindings);
 }
 
 } // namespace kyr::cli

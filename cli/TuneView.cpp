@@ -2,7 +2,6 @@
 
 #include "files/Cp1252.h"
 #include "maps/Charts.h"
-#include "setup/Fields.h"
 #include "table/Rounding.h"
 #include "tools/SerialNumber.h"
 #include "tools/TuneCompare.h"
@@ -15,47 +14,28 @@ namespace kyr::cli {
 
 namespace {
 
-constexpr int SwitchOn = 2;
-constexpr int SwitchOff = 1;
 constexpr int ShownDecimals = 4;
 
 int rawOf(uint8_t stored) { return (stored - 1) & 0xFF; }
-
-// Output Min/Max are scaled by their output's source setting.
-int outputSourceFor(const table::SetupDef& d, const table::ImageBytes& plusOne)
-{
-    const setup::FieldDef* f = setup::fieldByControl(d.control);
-    if (!f || f->output == 0)
-        return 0;
-    return rawOf(plusOne[table::setupOffset(setup::outputSourceParam(f->output))]);
-}
 
 void describe(SetupValue& v, const table::ImageBytes& plusOne)
 {
     const table::SetupDef& d = *v.def;
     switch (d.shown) {
     case table::Shown::Switch:
-        v.kind = ValueKind::Switch;
-        v.known = v.raw == SwitchOn || v.raw == SwitchOff;
-        v.text = v.raw == SwitchOn ? "on" : v.raw == SwitchOff ? "off" : "unset (" + std::to_string(v.raw) + ")";
-        return;
     case table::Shown::Choice:
-        v.kind = ValueKind::Choice;
-        v.known = v.raw < static_cast<int>(d.choices.size());
-        v.text = v.known ? std::string(d.choices[v.raw]) : "unknown (" + std::to_string(v.raw) + ")";
-        return;
     case table::Shown::Char: {
-        // One Windows-1252 byte, as the unit keeps its letters; never a control character.
-        const char32_t cp = files::cp1252CodePoint(static_cast<uint8_t>(v.raw));
-        v.kind = ValueKind::Char;
-        v.known = cp >= 0x20 && (cp < 0x7F || cp >= 0xA0);
-        v.text = v.known ? files::utf8FromCp1252(std::string(1, static_cast<char>(v.raw)))
-                         : "code " + std::to_string(v.raw);
+        const tools::ShownSetting shown = tools::shownChoice(d, v.raw);
+        v.kind = d.shown == table::Shown::Switch ? ValueKind::Switch
+                 : d.shown == table::Shown::Choice ? ValueKind::Choice
+                                                   : ValueKind::Char;
+        v.known = shown.known;
+        v.text = shown.text;
         return;
     }
     default:
         v.kind = ValueKind::Number;
-        v.number = table::shownValue(d, v.raw, outputSourceFor(d, plusOne));
+        v.number = table::shownValue(d, v.raw, tools::settingOutputSource(d, plusOne));
         v.text = numberText(v.number);
         return;
     }

@@ -1,6 +1,6 @@
 # Sources of one platform only: the other platform's build leaves them out.
 set(KYR_POSIX_ONLY_SOURCES PosixSerialDevice.cpp)
-set(KYR_WINDOWS_ONLY_SOURCES Win32SerialDevice.cpp)
+set(KYR_WINDOWS_ONLY_SOURCES Win32SerialDevice.cpp WindowsError.cpp)
 
 # kyr_add_library(NAME DIR DEPS...): one static library per core component,
 # built from every .cpp in its folder (but the other platform's sources).

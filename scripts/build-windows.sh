@@ -8,18 +8,8 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${KYR_WINDOWS_BUILD_DIR:-$root/build-windows}"
 jobs="${KYR_JOBS:-$(nproc)}"
 
-packages=(g++-mingw-w64-x86-64-posix wine64 cmake ninja-build libgtest-dev libcli11-dev nlohmann-json3-dev)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "Installing: ${missing[*]}"
-  sudo_cmd=""
-  [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
-  $sudo_cmd apt-get update
-  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y --no-install-recommends "${missing[@]}"
-fi
+"$root/scripts/install-deps.sh" g++-mingw-w64-x86-64-posix wine64 cmake ninja-build libgtest-dev libcli11-dev \
+  nlohmann-json3-dev
 
 targets=(kyr test_table test_files test_link test_maps test_setup test_live test_tools)
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \

@@ -8,6 +8,8 @@
 #include <utility>
 
 #ifdef _WIN32
+#include "table/WindowsError.h"
+
 #include <io.h>
 #include <windows.h>
 #else
@@ -31,17 +33,6 @@ int writeSome(int fd, const char* data, std::size_t size)
 }
 int syncFile(int fd) { return ::_commit(fd); }
 int closeFile(int fd) { return ::_close(fd); }
-
-std::string windowsText(DWORD code)
-{
-    char buffer[512] = {};
-    const DWORD n = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
-                                     MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), buffer, sizeof buffer, nullptr);
-    std::string text(buffer, n);
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
-        text.pop_back();
-    return text.empty() ? "error " + std::to_string(code) : text;
-}
 #else
 constexpr mode_t NewFileMode = 0644;
 int openFile(const std::filesystem::path& path, int flags)
@@ -142,7 +133,7 @@ std::string renameOver(const std::filesystem::path& from, const std::filesystem:
 #ifdef _WIN32
     if (::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return {};
-    return windowsText(::GetLastError());
+    return table::windowsErrorText(::GetLastError());
 #else
     if (::rename(from.c_str(), to.c_str()) == 0)
         return {};

@@ -1,6 +1,7 @@
 #include "link/Win32SerialDevice.h"
 
 #include "link/Win32Errors.h"
+#include "table/WindowsError.h"
 
 #include <windows.h>
 
@@ -18,17 +19,6 @@ Error notOpen() { return makeError(ErrorKind::BadArgument, "the port is not open
 
 } // namespace
 
-std::string win32ErrorText(uint32_t code)
-{
-    char buffer[512] = {};
-    const DWORD n = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
-                                     MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), buffer, sizeof buffer, nullptr);
-    std::string text(buffer, n);
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
-        text.pop_back();
-    return text.empty() ? "error " + std::to_string(code) : text;
-}
-
 Win32SerialDevice::~Win32SerialDevice() { close(); }
 
 Status Win32SerialDevice::open(const std::string& path)
@@ -41,7 +31,7 @@ Status Win32SerialDevice::open(const std::string& path)
                              0, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         const DWORD err = ::GetLastError();
-        return win32OpenError(name, err, win32ErrorText(err));
+        return win32OpenError(name, err, table::windowsErrorText(err));
     }
     // A driver that keeps its own queue sizes is no reason to fail.
     ::SetupComm(h, InQueueSize, OutQueueSize);
@@ -161,7 +151,7 @@ void Win32SerialDevice::close()
 Error Win32SerialDevice::lastTransferError(const char* what) const
 {
     const DWORD err = ::GetLastError();
-    return win32TransferError(m_name, what, err, win32ErrorText(err));
+    return win32TransferError(m_name, what, err, table::windowsErrorText(err));
 }
 
 DeviceFactory win32DeviceFactory()

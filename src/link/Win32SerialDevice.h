@@ -33,10 +33,6 @@ private:
     std::string m_name;       // "COM3", for messages
 };
 
-/// The system's message for a Windows error code (FormatMessage), without
-/// its line break; "error N" when the system has none.
-std::string win32ErrorText(uint32_t code);
-
 /// The production factory on Windows: a new Win32SerialDevice each time.
 DeviceFactory win32DeviceFactory();
 

@@ -21,14 +21,6 @@ constexpr int RpmPerAxisUnit = 100; ///< the RPM charts count in hundreds
 
 int rawOf(uint8_t stored) { return (stored - 1) & 0xFF; }
 
-int outputSourceFor(const table::SetupDef& d, const table::ImageBytes& plusOne)
-{
-    const setup::FieldDef* f = setup::fieldByControl(d.control);
-    if (!f || f->output == 0)
-        return 0;
-    return rawOf(plusOne[table::setupOffset(setup::outputSourceParam(f->output))]);
-}
-
 // Panels whose captions ("RPM", "Min", "UP") say little on their own, and the
 // words put before them.
 constexpr std::pair<std::string_view, std::string_view> kQualifiedPanels[] = {
@@ -67,6 +59,22 @@ void describeChoice(ShownSetting& s, const table::SetupDef& d, int raw)
 
 } // namespace
 
+int settingOutputSource(const table::SetupDef& d, const table::ImageBytes& plusOne)
+{
+    const setup::FieldDef* f = setup::fieldByControl(d.control);
+    if (!f || f->output == 0)
+        return 0;
+    return rawOf(plusOne[table::setupOffset(setup::outputSourceParam(f->output))]);
+}
+
+ShownSetting shownChoice(const table::SetupDef& d, int raw)
+{
+    ShownSetting s;
+    s.stored = (raw + 1) & 0xFF;
+    describeChoice(s, d, raw);
+    return s;
+}
+
 std::string shownNumber(double value)
 {
     char buf[64];
@@ -97,7 +105,7 @@ ShownSetting shownSetting(const table::SetupDef& d, const table::ImageBytes& plu
     if (f && raw == 0 && f->zeroShowsAs != 0)
         raw = f->zeroShowsAs; // the unit runs on its default for a stored 0
     s.numeric = true;
-    s.number = table::shownValue(d, raw, outputSourceFor(d, plusOne));
+    s.number = table::shownValue(d, raw, settingOutputSource(d, plusOne));
     s.text = shownNumber(s.number);
     return s;
 }
@@ -105,7 +113,7 @@ ShownSetting shownSetting(const table::SetupDef& d, const table::ImageBytes& plu
 std::string_view settingUnit(const table::SetupDef& d, const table::ImageBytes& plusOne)
 {
     if (const setup::FieldDef* f = setup::fieldByControl(d.control))
-        return setup::fieldUnit(*f, outputSourceFor(d, plusOne));
+        return setup::fieldUnit(*f, settingOutputSource(d, plusOne));
     switch (d.shown) {
     case table::Shown::Times100: return "RPM";
     case table::Shown::Times10: return "%";

@@ -25,6 +25,11 @@ struct ShownSetting {
 
 /// The shown form of a setup row in a plus-one image.
 ShownSetting shownSetting(const table::SetupDef& d, const table::ImageBytes& plusOne);
+/// The shown form of a switch, choice or letter row's raw value ("on",
+/// "Wasted Spark", "A"; "unset (7)" and the like when it holds none).
+ShownSetting shownChoice(const table::SetupDef& d, int raw);
+/// The source setting of the output an output row's Min or Max belongs to; 0 for other rows.
+int settingOutputSource(const table::SetupDef& d, const table::ImageBytes& plusOne);
 /// The unit of a setup row in this image ("ms", "RPM", "bar", "°", "%"), "" for none.
 std::string_view settingUnit(const table::SetupDef& d, const table::ImageBytes& plusOne);
 /// What a tuner calls a setup row: its caption, with its panel where the
