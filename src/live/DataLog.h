@@ -1,9 +1,11 @@
 #pragma once
-// The data logger's values and its log file. A log is a CSV text file: a
-// header line "Time (s)" followed by the captions of the chosen values, then
-// one line per logger tick. A value the unit did not give is an empty field.
-// Each line is flushed as it is written, so a log cut short by a crash or a
-// pulled cable keeps every line written before.
+// The data logger's values and the plain CSV line: a header line "Time (s)"
+// followed by the captions of the chosen values, then one line per live
+// record as it arrives, so a fast poll is logged at its full rate. A value
+// the unit did not give is an empty field. Each line is flushed as it is
+// written, so a log cut short by a crash or a pulled cable keeps every line
+// written before. The log files the Data Logger and `kyr log` write (.mlg,
+// .msl and .csv) are in LogFile.h.
 
 #include "live/LiveRecord.h"
 #include "table/Result.h"

@@ -19,7 +19,7 @@ void MapEditor::showTable(const table::MapArrays& maps, const Axes& axes)
         m_maps[m.id].resize(m.points, 0.0);
     m_axes = axes;
     m_fuelRpm = FuelRpmMap::Cruise;
-    m_pending.reset();
+    m_pending.clear();
 }
 
 void MapEditor::enableGroups(bool timing, bool fuel)
@@ -153,36 +153,41 @@ std::optional<KeyEdit> MapEditor::keyDown(Key key)
 
     const bool page = chart == ChartId::Timing && (key == Key::PageUp || key == Key::PageDown);
     std::vector<PointChange> changes;
-    PendingKey pending{map, {}};
     if (page) {
         shiftTiming(key, changes);
         for (int i = 1; i <= pointCount(map, m_axes); ++i)
-            pending.indices.push_back(i);
+            keepPending(map, i);
     } else {
         // Page Up/Down elsewhere are plain keys: the point is re-set.
         const Key k = (key == Key::PageUp || key == Key::PageDown) ? Key::Other : key;
         store(map, *idx, keyValue(map, k, m_maps.at(map, *idx)), changes);
-        pending.indices.push_back(*idx);
+        keepPending(map, *idx);
     }
 
     setCursorX(chart, x);
     m_lastKeyIndex[static_cast<int>(chart)] = *idx;
-    m_pending = std::move(pending);
 
     const double px = table::pointX(def, *idx, m_axes);
     return KeyEdit{chart, map, *idx, px, chartDef(chart).keyBarHeight, x, std::move(changes),
                    keyReadout(chart, px, m_maps.at(map, *idx))};
 }
 
+// Keys roll over: a second key can go down before the first comes up, so
+// every point edited since the last key-up waits for the next one.
+void MapEditor::keepPending(MapId map, int index)
+{
+    const PendingPoint p{map, index};
+    if (std::find(m_pending.begin(), m_pending.end(), p) == m_pending.end())
+        m_pending.push_back(p);
+}
+
 std::vector<WritePoint> MapEditor::keyUp()
 {
     std::vector<WritePoint> out;
-    if (!m_pending)
-        return out;
-    for (int i : m_pending->indices)
-        if (indexInUse(m_pending->map, i))
-            out.push_back(makeWritePoint(m_pending->map, i, m_maps.at(m_pending->map, i)));
-    m_pending.reset();
+    for (const PendingPoint& p : m_pending)
+        if (indexInUse(p.map, p.index))
+            out.push_back(makeWritePoint(p.map, p.index, m_maps.at(p.map, p.index)));
+    m_pending.clear();
     return out;
 }
 

@@ -118,9 +118,10 @@ public:
     /// cursor is on no point.
     std::optional<KeyEdit> keyDown(Key key);
 
-    /// A key came up: the writes of the points the last key-down edited (its
-    /// remembered index; each of the N points after Page Up/Down). Empty when
-    /// no key-down is pending.
+    /// A key came up: the writes of every point a key-down edited since the
+    /// last key-up, each once, in the order they were first edited (rolled
+    /// keys and auto-repeat included; all N points after Page Up/Down), with
+    /// their present values. Empty when no key-down is pending.
     std::vector<WritePoint> keyUp();
 
     /// Sets a point (undo and redo): the value is made whole and kept within
@@ -138,9 +139,10 @@ public:
     std::optional<JetMove> jetKey(char key) const;
 
 private:
-    struct PendingKey {
+    struct PendingPoint {
         MapId map;
-        std::vector<int> indices;
+        int index;
+        bool operator==(const PendingPoint&) const = default;
     };
 
     static int cursorSlot(ChartId chart);
@@ -148,6 +150,7 @@ private:
     double keyValue(MapId map, Key key, double old) const;
     void shiftTiming(Key key, std::vector<PointChange>& changes);
     void store(MapId map, int index, double value, std::vector<PointChange>& changes);
+    void keepPending(MapId map, int index);
 
     table::MapArrays m_maps;
     Axes m_axes;
@@ -159,7 +162,7 @@ private:
     std::optional<ChartId> m_keyTarget;
     std::array<double, table::ChartCount> m_cursorX{};
     std::array<int, table::ChartCount> m_lastKeyIndex{};
-    std::optional<PendingKey> m_pending;
+    std::vector<PendingPoint> m_pending; // points edited by keys not yet up
 };
 
 } // namespace kyr::maps

@@ -260,7 +260,11 @@ SessionResult TuneSession::connect(TuneState& s)
     // file's image there is nothing decoded to skip to.
     if (s.flags.FileDecoded && !s.fileImage)
         s.flags.FileDecoded = false;
-    if (!s.flags.FileDecoded && !identifyAndReadSetup(s, r)) {
+    const bool joining = s.flags.FileDecoded;
+    if (!joining && !identifyAndReadSetup(s, r)) {
+        // A unit that answered but whose setup did not come whole takes no edits.
+        if (s.flags.UnitConnected)
+            dropUnit(s);
         if (!r.error)
             r.error = makeError(ErrorKind::NoUnit, "KYR not connected");
         return r;
@@ -269,12 +273,17 @@ SessionResult TuneSession::connect(TuneState& s)
     if (s.flags.UnitConnected)
         readyUnit(s, r);
     s.flags.EditsLive = true;
-    if (s.flags.FileDecoded) {
+    if (joining) {
         s.commands.connect = true;
         joinUnit(s, r);
     }
     s.dataInterval = 1;
-    if (s.flags.UnitConnected) {
+    if (s.flags.UnitConnected && joining) {
+        // The tune on screen, with every edit made since the file was
+        // opened, is the one joined to the unit: nothing is decoded again.
+        s.commands.writeTable = true;
+        s.commands.readTable = false;
+    } else if (s.flags.UnitConnected) {
         SessionResult t = tableRead(s);
         r.statuses.insert(r.statuses.end(), t.statuses.begin(), t.statuses.end());
         r.mapsDecoded = t.mapsDecoded;
@@ -282,8 +291,12 @@ SessionResult TuneSession::connect(TuneState& s)
         r.backupError = t.backupError;
         r.tableFromUnit = t.tableFromUnit;
         r.replyMissing = t.replyMissing;
-        if (t.error)
+        if (t.error) {
             r.error = t.error;
+            // Half a Connect is none: the maps shown are not the unit's.
+            if (!s.flags.FileOpen)
+                dropUnit(s);
+        }
     }
     return r;
 }
@@ -510,6 +523,14 @@ Result<table::ImageBytes> TuneSession::readForSave(TuneState& s)
 SessionResult TuneSession::disconnect(TuneState& s)
 {
     SessionResult r;
+    dropUnit(s);
+    say(r, s, "Disconnected");
+    return r;
+}
+
+// The port is let go and the unit's commands end.
+void TuneSession::dropUnit(TuneState& s)
+{
     m_efi.Close();
     s.flags.UnitConnected = false;
     // Without the unit, only an open file's tune may still be edited: a
@@ -529,8 +550,6 @@ SessionResult TuneSession::disconnect(TuneState& s)
     s.live.realtimeTracking = false;
     s.pollRunning = false;
     s.status.unitLine.clear();
-    say(r, s, "Disconnected");
-    return r;
 }
 
 void TuneSession::exit(TuneState&) { m_efi.Close(); }

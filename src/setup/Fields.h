@@ -25,12 +25,11 @@
 
 namespace kyr::setup {
 
-/// What a refused value does to the text.
+/// What an accepted value does to the tool bar. A refused value never sends
+/// anything: every field shows its last accepted value again.
 enum class Kind {
-    Restoring, ///< puts back the last accepted value; accepting marks the image changed
-    Zeroing,   ///< sets "0"; accepting marks the image changed
-    Quiet,     ///< sets "0"; accepting leaves spRead and spWrite alone
-    QuietRestoring, ///< puts back the last accepted value; accepting leaves spRead and spWrite alone
+    Restoring, ///< accepting marks the image changed (spRead off, spWrite on)
+    Quiet,     ///< accepting leaves spRead and spWrite alone
 };
 
 /// How the text is read.

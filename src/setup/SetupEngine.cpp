@@ -139,36 +139,18 @@ std::optional<int> SetupEngine::byteFor(const FieldDef& f, const Read& r) const
     return static_cast<int>(byte);
 }
 
-// A value the field does not take is put back the way the field's kind puts
-// it back. A text that is no number at all leaves the unit as it was.
+// A value the field does not take, or a text that is no number, sends
+// nothing: the unit keeps what it has and the field shows its last accepted
+// value again, with why in the refusal.
 Outcome SetupEngine::refuse(const FieldDef& f, FieldState& st, std::string_view text,
                             std::optional<std::string> message)
 {
-    std::string why = explain(f, text, message);
     Outcome out;
-    if (!message && (f.kind == Kind::Zeroing || f.kind == Kind::Quiet))
-        out = enterZero(f, st);
-    if (!out.send)
-        st.text = st.lastAccepted;
+    out.refusal = explain(f, text, message);
+    st.text = st.lastAccepted;
     out.putBack = st.text;
     out.message = std::move(message);
-    out.refusal = std::move(why);
     return out;
-}
-
-// The "0" of a zeroing or quiet field is judged like an entry of 0, and
-// like any entry it sends nothing when the field holds it already.
-Outcome SetupEngine::enterZero(const FieldDef& f, FieldState& st)
-{
-    const std::string zero = "0";
-    if (st.lastAccepted == zero)
-        return {};
-    Read r = read(f, zero);
-    std::optional<int> byte = r.message || r.outOfRange ? std::nullopt : byteFor(f, r);
-    if (!byte)
-        return {};
-    st.text = zero;
-    return accept(f, st, r, *byte);
 }
 
 std::string SetupEngine::explain(const FieldDef& f, std::string_view text,
@@ -203,7 +185,7 @@ Outcome SetupEngine::accept(const FieldDef& f, FieldState& st, const Read& r, in
     m_copy[offset] = static_cast<uint8_t>(byte + 1);
     st.lastAccepted = st.text;
     // The jets, like the quiet fields, leave "Read from KYR" and "Write to KYR" as they are.
-    out.markWritten = f.kind != Kind::Quiet && f.kind != Kind::QuietRestoring && f.effect != Effect::Jet;
+    out.markWritten = f.kind != Kind::Quiet && f.effect != Effect::Jet;
     switch (f.effect) {
     case Effect::RpmRange: {
         // The field is an integer field, so the value is whole.

@@ -7,11 +7,9 @@
 // A half-typed number is never judged: "6900" is one entry, not 6, 69, 690.
 //
 // Every text the engine hands back is one it knows already, so setting it
-// runs nothing. A refused entry is answered at once, with why: a restoring
-// field shows its last accepted value again and sends nothing; a zeroing or
-// quiet field shows "0" and sends it, as an entry of 0 would. A text that is
-// no number, or an empty one, sends nothing and the last accepted value
-// comes back.
+// runs nothing. A refused entry is answered at once, with why: it sends
+// nothing, and the field shows its last accepted value again. A text that is
+// no number, or an empty one, is handled the same way.
 //
 // A restore puts back the last accepted text as it was typed or shown, so a
 // decimal field keeps its own format ("2.5" stays "2.5"). The RPM range in
@@ -168,7 +166,6 @@ private:
     Read read(const FieldDef& f, std::string_view text) const;
     std::optional<int> byteFor(const FieldDef& f, const Read& r) const;
     Outcome refuse(const FieldDef& f, FieldState& st, std::string_view text, std::optional<std::string> message);
-    Outcome enterZero(const FieldDef& f, FieldState& st);
     std::string explain(const FieldDef& f, std::string_view text, const std::optional<std::string>& message) const;
     std::string rangeText(const FieldDef& f) const;
     Outcome accept(const FieldDef& f, FieldState& st, const Read& r, int byte);

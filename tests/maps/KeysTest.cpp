@@ -35,6 +35,21 @@ TEST_F(EditorTest, UpAtTheTopStaysAndKeyUpStillSends)
     EXPECT_EQ(ed.keyUp(), std::vector<WritePoint>{wp(0xE8, 9, 1)});
 }
 
+// Up goes down, Right goes down before Up comes up: the first key-up sends
+// both points, the point Up raised first, and the second key-up has nothing left.
+TEST_F(EditorTest, RolledKeysSendEveryPointTheyEdited)
+{
+    ed.setPoint(M::TimingRpm, 10, 20);
+    ed.setPoint(M::TimingRpm, 11, 30);
+    ed.mouseMove(C::Timing, 10.3, 0);
+    ASSERT_TRUE(ed.keyDown(Key::Up));
+    ASSERT_TRUE(ed.keyDown(Key::Up)); // auto-repeat: the same point again
+    ASSERT_TRUE(ed.keyDown(Key::Right));
+    ASSERT_TRUE(ed.keyDown(Key::Up));
+    EXPECT_EQ(ed.keyUp(), (std::vector<WritePoint>{wp(0xE8, 9, 22), wp(0xE8, 10, 31)}));
+    EXPECT_TRUE(ed.keyUp().empty());
+}
+
 TEST_F(EditorTest, UpAndDownStayInTheChartRangeOnEveryChart)
 {
     ed.mouseMove(C::FuelRpm, 35, 0); // point 16
@@ -53,6 +68,7 @@ TEST_F(EditorTest, UpAndDownStayInTheChartRangeOnEveryChart)
     ASSERT_EQ(k->changes.size(), 1u);
     EXPECT_EQ(k->changes[0].oldValue, 80);
     EXPECT_EQ(k->changes[0].newValue, 79);
+    EXPECT_EQ(ed.keyUp(), std::vector<WritePoint>{wp(0xDE, 79, 179)});
 
     ed.mouseMove(C::AirTmp, -20, 0);
     ed.setPoint(M::AirTempFuel, 1, 20);
@@ -117,8 +133,10 @@ TEST_F(EditorTest, KeyUpSendsThePointOfTheKeyDown)
     // decimals (0.02) would pick point 6.
     ed.showTable(table::MapArrays{}, axesOf(7000, 1));
     ed.mouseMove(C::Vacuum, 0, 0);
-    for (int i = 0; i < 5; ++i)
+    for (int i = 0; i < 5; ++i) {
         ed.keyDown(Key::Right);
+        ed.keyUp();
+    }
     auto k = ed.keyDown(Key::Up);
     ASSERT_TRUE(k);
     EXPECT_EQ(k->index, 5);

@@ -27,7 +27,7 @@ TEST(SetupEngine, CylindersTakeTheWholeEntry)
     EXPECT_TRUE(e.commitText("Edit12", "12").empty()) << "an unchanged value sends nothing";
 }
 
-TEST(SetupEngine, AcceptingMarksTheImageOnlyForRestoringAndZeroingFields)
+TEST(SetupEngine, AcceptingMarksTheImageOnlyForRestoringFields)
 {
     SetupEngine e = liveEngine();
     EXPECT_TRUE(e.commitText("Edit12", "6").markWritten);
@@ -54,17 +54,26 @@ TEST(SetupEngine, HalvesGoToEven)
     EXPECT_EQ(e.commitText("Edit57", "0.545").send->value, 54); // a tie in the typed decimal
 }
 
-TEST(SetupEngine, ZeroingFieldSetsZeroAndSendsIt)
+// A refused entry never reaches the engine, whatever the field's kind: no
+// field answers a slip by sending 0 (a fuel cut at 0 RPM, no enrichment).
+TEST(SetupEngine, RefusedEntriesSendNothingAndPutTheLastValueBack)
 {
     SetupEngine e = liveEngine();
     EXPECT_EQ(values(enter(e, "Edit35", "3").sent), (std::vector<int>{30}));
-    Entry r = enter(e, "Edit35", "30");
-    EXPECT_EQ(values(r.sent), (std::vector<int>{0}));
-    EXPECT_EQ(r.finalText, "0");
-    EXPECT_EQ(r.refusal, "30 is refused: Start enrichment takes 0 to 25");
-    EXPECT_EQ(e.setupCopy()[43], 1);
-    // Holding "0" already, a second refusal has nothing to send.
-    EXPECT_TRUE(enter(e, "Edit35", "40").sent.empty());
+    struct Case { const char* control; const char* text; };
+    for (const Case& c : {Case{"Edit35", "30"}, Case{"Edit36", "30"}, Case{"Edit41", "12000"},
+                          Case{"Edit35", "2.555"}, Case{"Edit33", "254"}, Case{"Edit52", "500"},
+                          Case{"Edit55", "200"}, Case{"Edit53", "20000.5"}, Case{"Edit49", ""}}) {
+        const std::string before = e.text(c.control);
+        const uint8_t stored = e.setupCopy()[fieldOffset(*fieldByControl(c.control))];
+        Entry r = enter(e, c.control, c.text);
+        EXPECT_TRUE(r.sent.empty()) << c.control << " " << c.text;
+        EXPECT_EQ(r.finalText, before) << c.control << " " << c.text;
+        EXPECT_TRUE(r.refusal) << c.control;
+        EXPECT_EQ(e.setupCopy()[fieldOffset(*fieldByControl(c.control))], stored) << c.control;
+    }
+    EXPECT_EQ(e.text("Edit35"), "3");
+    EXPECT_EQ(e.setupCopy()[43], 31);
 }
 
 TEST(SetupEngine, OutputLimitsFollowTheirSource)
@@ -151,9 +160,8 @@ TEST(SetupEngine, TextsThatAreNoNumbersAreExplainedAndSendNothing)
     EXPECT_EQ(e.commitText("Edit14", "-").message, "'-' is not a valid floating point value");
     EXPECT_EQ(e.commitText("Edit53", "1500.5").message, "'1500.5' is not a valid integer value");
     EXPECT_EQ(e.commitText("Edit53", "abc").message, "'abc' is not a valid floating point value");
-    EXPECT_EQ(enter(e, "Edit53", "20000.5").finalText, "0"); // range first, on the decimal
+    EXPECT_EQ(e.commitText("Edit53", "20000.5").message, std::nullopt); // range first, on the decimal
     EXPECT_EQ(e.commitText("Edit53", "1500").send->value, 15);
-    // A zeroing field is zeroed for a value out of range, not for a slip of the finger.
     Entry letter = enter(e, "Edit53", "15x0");
     EXPECT_TRUE(letter.sent.empty());
     EXPECT_EQ(letter.finalText, "1500");
@@ -163,15 +171,17 @@ TEST(SetupEngine, BytesThatDoNotFitAreRefusedNotWrapped)
 {
     SetupEngine e = liveEngine();
     struct Case { const char* control; const char* text; const char* back; };
-    for (const Case& c : {Case{"Edit33", "254", "0"}, Case{"Edit33", "255", "0"},
-                          Case{"Edit57", "2.54", "0"}, Case{"Edit57", "2.535", "0"},
-                          Case{"Edit37", "3", "0"}, Case{"Edit1", "2.6", "0.5"},
+    for (const Case& c : {Case{"Edit33", "7", "7"}, Case{"Edit57", "0.3", "0.3"}, Case{"Edit37", "0.2", "0.2"},
+                          Case{"Edit52", "9", "9"}})
+        enter(e, c.control, c.text);
+    for (const Case& c : {Case{"Edit33", "254", "7"}, Case{"Edit33", "255", "7"},
+                          Case{"Edit57", "2.54", "0.3"}, Case{"Edit57", "2.535", "0.3"},
+                          Case{"Edit37", "3", "0.2"}, Case{"Edit1", "2.6", "0.5"},
                           Case{"Edit12", "-1", "4"}, Case{"Edit28", "254", "128"},
-                          Case{"Edit28", "-1", "128"}, Case{"Edit52", "500", "0"}}) {
+                          Case{"Edit28", "-1", "128"}, Case{"Edit52", "500", "9"}}) {
         Entry r = enter(e, c.control, c.text);
         EXPECT_EQ(r.finalText, c.back) << c.control << " " << c.text;
-        for (const auto& w : r.sent)
-            EXPECT_LE(w.value, 253) << c.control;
+        EXPECT_TRUE(r.sent.empty()) << c.control << " " << c.text;
     }
     EXPECT_EQ(e.commitText("Edit57", "2.534").send->value, 253);
     // Output 1 by TPS: the value is the byte, so 254 does not fit.
@@ -196,11 +206,10 @@ TEST(SetupEngine, TextLongerThanTheFieldIsRefusedNotCut)
     EXPECT_TRUE(cylinders.sent.empty()) << "never taken as \"12\"";
     EXPECT_EQ(cylinders.finalText, "4");
     EXPECT_EQ(cylinders.refusal, "123 is refused: Cylinders takes 1 to 12, at most 2 characters");
-    // A zeroing field is zeroed, as for any value it does not take.
     enter(e, "Edit35", "2.5");
     Entry enrichment = enter(e, "Edit35", "2.555");
-    EXPECT_EQ(values(enrichment.sent), (std::vector<int>{0}));
-    EXPECT_EQ(enrichment.finalText, "0");
+    EXPECT_TRUE(enrichment.sent.empty());
+    EXPECT_EQ(enrichment.finalText, "2.5");
 }
 
 TEST(SetupEngine, AcceptedRangesNameTheUnitAndTheBoundInForce)
@@ -237,7 +246,7 @@ TEST(SetupEngine, RangesChosenForTheUncheckedFields)
     }
     for (auto control : {"Edit52", "Edit58", "Edit60"}) {
         EXPECT_EQ(e.commitText(control, "253").send->value, 253);
-        EXPECT_EQ(enter(e, control, "254").finalText, "0");
+        EXPECT_EQ(enter(e, control, "254").finalText, "253");
     }
 }
 

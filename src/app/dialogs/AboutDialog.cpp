@@ -43,7 +43,7 @@ AboutDialog::AboutDialog(const TuneModel& model, QWidget* owner)
     m_confirm->setObjectName(QStringLiteral("Button2"));
     connect(m_confirm, &QPushButton::clicked, this, &AboutDialog::button2Click);
 
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    auto* ok = m_ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setObjectName(QStringLiteral("Button1"));
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
@@ -98,9 +98,16 @@ void AboutDialog::showEvent(QShowEvent* event)
     if (event->spontaneous())
         return;
     m_memo->setPlainText(memoLines(m_model).join(QLatin1Char('\n')));
+    hideAccess();
+}
+
+// Enter confirms the access field while it shows, and closes the box otherwise.
+void AboutDialog::hideAccess()
+{
     m_code->clear();
     m_code->hide();
     m_confirm->hide();
+    m_ok->setDefault(true);
 }
 
 bool AboutDialog::eventFilter(QObject* watched, QEvent* event)
@@ -118,6 +125,7 @@ void AboutDialog::image4Click(Qt::KeyboardModifiers modifiers)
         return;
     m_code->show();
     m_confirm->show();
+    m_confirm->setDefault(true);
     m_code->setFocus();
 }
 
@@ -127,9 +135,7 @@ void AboutDialog::button2Click()
         m_code->clear();
         return;
     }
-    m_code->clear();
-    m_code->hide();
-    m_confirm->hide();
+    hideAccess();
     if (m_serial)
         m_serial->show(); // disables this box until it closes
 }

@@ -37,6 +37,7 @@ protected:
 
 private:
     void image4Click(Qt::KeyboardModifiers modifiers);
+    void hideAccess();
     void button2Click();
 
     const TuneModel& m_model;
@@ -44,6 +45,7 @@ private:
     QLabel* m_image;           // Image4
     QLineEdit* m_code;         // Edit1
     QPushButton* m_confirm;    // Button2
+    QPushButton* m_ok = nullptr; // Button1
     QDialog* m_serial = nullptr;
 };
 

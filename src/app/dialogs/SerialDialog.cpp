@@ -120,15 +120,13 @@ void SerialDialog::button1Click()
 
     // Each byte goes out at once, with no pause and no reply, and is kept in
     // the setup copy and the image. The serial bytes are not Setup page
-    // values, so Read and Write keep their state.
+    // values, so Read and Write keep their state, and Exit has no setup
+    // change to offer for them.
     TuneModel& model = m_context.model;
     for (const tools::SerialWrite& w : plan.value().writes) {
         const setup::ByteWrite write{w.offset, w.value};
         model.setupEngine().recordSent(write);
-        setup::Outcome out;
-        out.send = write;
-        out.store = setup::Store{w.offset, static_cast<uint8_t>(w.value + 1)};
-        commitSetupOutcome(model, m_context.link, out);
+        sendUnitRecord(model, m_context.link, write);
     }
     for (int i = 0; i < tools::SerialFieldCount; ++i)
         m_fields[i]->setText(QString::fromStdString(plan.value().texts[i]));

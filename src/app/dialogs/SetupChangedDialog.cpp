@@ -10,7 +10,7 @@ namespace kyr::app {
 SetupChangedDialog::SetupChangedDialog(QWidget* owner)
     : OwnedDialog(owner, QStringLiteral("savesetup"), QStringLiteral("KYR Setup"))
 {
-    auto* line1 = new QLabel(QStringLiteral("You have changed the KYR setup."), this);
+    auto* line1 = m_line1 = new QLabel(QStringLiteral("You have changed the KYR setup."), this);
     line1->setObjectName(QStringLiteral("Label1"));
     auto* line2 = new QLabel(QStringLiteral("Would you like to save the new setup information to the KYR?"), this);
     line2->setObjectName(QStringLiteral("Label2"));
@@ -31,6 +31,12 @@ SetupChangedDialog::SetupChangedDialog(QWidget* owner)
     layout->addWidget(line2);
     layout->addLayout(buttons);
     connect(this, &QDialog::finished, this, [this](int result) { emit answered(static_cast<Choice>(result)); });
+}
+
+void SetupChangedDialog::setMapsOnly(bool mapsOnly)
+{
+    m_line1->setText(mapsOnly ? QStringLiteral("You have tuned the KYR maps; the KYR forgets them when it is switched off.")
+                              : QStringLiteral("You have changed the KYR setup."));
 }
 
 } // namespace kyr::app

@@ -1,5 +1,6 @@
 #include "app/dialogs/TimingChart3D.h"
 
+#include <QFontMetricsF>
 #include <QPaintEvent>
 #include <QPainter>
 
@@ -73,11 +74,16 @@ void TimingChart3D::drawFrame(QPainter& p, const QRectF& area) const
         QFont f = font();
         f.setPointSize(label.fontSize);
         p.setFont(f);
-        p.setPen(colourOf(label.colour));
         p.save();
         p.translate(at(label.at));
         p.rotate(-label.angle); // counter-clockwise on the screen
-        p.drawText(QPointF(0, 0), QString::fromStdString(label.text));
+        // A label may lie on the mesh of its own colour ("RPM" on the red
+        // rows): it stands on a dark plate, in a lighter shade.
+        const QString text = QString::fromStdString(label.text);
+        const QRectF plate = QFontMetricsF(f).boundingRect(text).adjusted(-2, -1, 2, 1);
+        p.fillRect(plate, QColor(0, 0, 0, 200));
+        p.setPen(colourOf(label.colour).lighter(160));
+        p.drawText(QPointF(0, 0), text);
         p.restore();
     }
 }

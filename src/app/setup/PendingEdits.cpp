@@ -4,11 +4,13 @@
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QVariant>
 
 namespace kyr::app {
 
 namespace {
 
+constexpr const char* OwnerProperty = "pendingEdits";
 const QString PendingTint = QStringLiteral("QLineEdit { background-color: #fff0b0; }");
 
 } // namespace
@@ -19,6 +21,7 @@ void PendingEdits::watch(QLineEdit* edit)
 {
     m_tips.insert(edit, edit->toolTip());
     edit->setProperty(Property, false);
+    edit->setProperty(OwnerProperty, QVariant::fromValue(static_cast<QObject*>(this)));
     edit->installEventFilter(this);
 }
 
@@ -26,6 +29,20 @@ bool PendingEdits::holds(const QWidget* widget)
 {
     return qobject_cast<const QLineEdit*>(widget) && widget->property(Property).toBool();
 }
+
+bool PendingEdits::finishTyping(QWidget* widget)
+{
+    if (!holds(widget))
+        return true;
+    auto* edit = static_cast<QLineEdit*>(widget);
+    auto* owner = qobject_cast<PendingEdits*>(edit->property(OwnerProperty).value<QObject*>());
+    if (!owner)
+        return true;
+    emit owner->finished(edit);
+    return !holds(edit) && !edit->property(RefusedProperty).toBool();
+}
+
+void PendingEdits::setRefused(QLineEdit* edit, bool refused) { edit->setProperty(RefusedProperty, refused); }
 
 void PendingEdits::setPending(QLineEdit* edit, const QString& taken)
 {

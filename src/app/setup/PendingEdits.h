@@ -21,6 +21,8 @@ class PendingEdits : public QObject {
 public:
     /// The property that is true while a field holds typing not yet taken.
     static constexpr const char* Property = "pending";
+    /// The property that is true while a field's last entry stands refused.
+    static constexpr const char* RefusedProperty = "refused";
 
     explicit PendingEdits(QObject* parent = nullptr);
 
@@ -28,6 +30,13 @@ public:
     void watch(QLineEdit* edit);
     /// Whether a widget is a field holding typing not yet taken: Escape is its own then.
     static bool holds(const QWidget* widget);
+    /// Finishes the edit of a field that holds typing not yet taken, as Enter
+    /// would: a command (a shortcut, a menu, a tool bar button) calls it before
+    /// it acts, so that it never acts on the value from before the typing.
+    /// False when the typing was refused: the command should not act then.
+    static bool finishTyping(QWidget* widget);
+    /// Marks whether the last finished entry of a field was refused.
+    static void setRefused(QLineEdit* edit, bool refused);
 
     /// The field shows typing not yet taken; Escape would put back `taken`.
     void setPending(QLineEdit* edit, const QString& taken);

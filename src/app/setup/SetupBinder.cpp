@@ -155,6 +155,7 @@ void SetupBinder::commit(QLineEdit* edit)
 {
     m_pending->setSettled(edit);
     m_refused.erase(edit);
+    PendingEdits::setRefused(edit, false);
     apply(m_engine.commitText(edit->objectName().toStdString(), edit->text().toStdString()), edit);
 }
 
@@ -227,6 +228,7 @@ void SetupBinder::apply(const setup::Outcome& out, QLineEdit* source)
 void SetupBinder::explain(QLineEdit* edit, const QString& why)
 {
     m_refused.insert(edit);
+    PendingEdits::setRefused(edit, true);
     m_pending->setTip(edit, why);
     if (edit->isVisible())
         QToolTip::showText(edit->mapToGlobal(QPoint(edit->width(), 0)), why, edit);

@@ -53,6 +53,18 @@ Ticket sendSetupByte(TuneModel& model, LinkWorker& link, setup::SetupEngine& eng
     return link.send(wireBytes(write));
 }
 
+void sendUnitRecord(TuneModel& model, LinkWorker& link, const setup::ByteWrite& write)
+{
+    link.send(wireBytes(write));
+    session::TuneState& s = model.mutableState();
+    const auto plusOne = static_cast<uint8_t>(write.value + 1);
+    s.setup[write.offset] = plusOne;
+    s.image[write.offset] = plusOne;
+    if (s.sendsAllowed() && s.unitImage)
+        (*s.unitImage)[write.offset] = plusOne;
+    model.stateEdited();
+}
+
 void rememberEnables(TuneModel& model, const std::vector<setup::EnableUpdate>& enables)
 {
     // The sensor switches enable their calibration buttons; the session keeps

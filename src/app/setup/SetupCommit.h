@@ -31,6 +31,12 @@ void commitSetupOutcome(TuneModel& model, LinkWorker& link, const setup::Outcome
 /// when it has taken it (sent or dropped).
 Ticket sendSetupByte(TuneModel& model, LinkWorker& link, setup::SetupEngine& engine, const setup::ByteWrite& write);
 
+/// Sends a byte of the unit's own record (its serial number) and keeps it in
+/// the setup copy and the image. It is no change of the tune: the image does
+/// not count as changed, and a connected unit, which was sent the byte, is
+/// taken to hold it, so Exit offers no write for it. Emits stateChanged once.
+void sendUnitRecord(TuneModel& model, LinkWorker& link, const setup::ByteWrite& write);
+
 /// Keeps the link state's enabled flags of the controls it tracks (the
 /// Calibrate buttons) as the engine's rules left them, so the window's next
 /// refresh of the tool bar and pages does not bring back an older state.

@@ -12,6 +12,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QRegularExpressionValidator>
 #include <QScrollArea>
 #include <QSlider>
 #include <QVBoxLayout>
@@ -70,9 +72,20 @@ QWidget* SetupPage::buildIdentityRow()
     m_make = addField(vehicleGrid, 0, 0, QStringLiteral("Edit9"), QStringLiteral("Vehicle Make"));
     m_model = addField(vehicleGrid, 0, 2, QStringLiteral("Edit10"), QStringLiteral("Vehicle Model"));
     m_engine = addField(vehicleGrid, 0, 4, QStringLiteral("Edit11"), QStringLiteral("Engine Type"));
-    for (QLineEdit* e : {m_make, m_model, m_engine}) {
+    // "~" separates the three texts in a map file, so a text holding one
+    // would open shifted; control characters have no place there either.
+    static const QRegularExpression allowed(QStringLiteral("[^~\\x00-\\x1f\\x7f]*"));
+    const std::pair<QLineEdit*, QString> vehicle[] = {
+        {m_make, QStringLiteral("Vehicle Make")}, {m_model, QStringLiteral("Vehicle Model")},
+        {m_engine, QStringLiteral("Engine Type")}};
+    for (const auto& [e, caption] : vehicle) {
         e->setMaxLength(files::MaxVehicleText);
+        e->setValidator(new QRegularExpressionValidator(allowed, e));
         connect(e, &QLineEdit::textEdited, this, &SetupPage::takeVehicle);
+        connect(e, &QLineEdit::inputRejected, this, [this, caption = caption] {
+            emit statusText(caption + QStringLiteral(" takes at most %1 characters, without \"~\" or control characters")
+                                          .arg(files::MaxVehicleText));
+        });
     }
 
     auto* unitBox = new QGroupBox(QStringLiteral("KYR"), row);

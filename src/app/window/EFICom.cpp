@@ -1,5 +1,6 @@
 #include "app/window/EFICom.h"
 #include "app/window/RecentFiles.h"
+#include "app/window/WheelGuard.h"
 #include "app/window/WriteCheck.h"
 
 #include "app/dialogs/AboutDialog.h"
@@ -88,6 +89,7 @@ EFICom::EFICom(EFIComServices services, QWidget* parent)
     applyControls();
     // The window sees every key before the focused control does.
     qApp->installEventFilter(this);
+    qApp->installEventFilter(new WheelGuard(this));
     // Wide enough for the whole tool bar where the screen allows.
     int width = m_toolBar->sizeHint().width() + 24;
     if (const QScreen* screen = QGuiApplication::primaryScreen())
@@ -109,11 +111,15 @@ QToolButton* EFICom::addButton(const QString& name, const QString& caption, void
     b->setObjectName(name);
     b->setText(caption);
     b->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    // A click takes the focus, so a value still being typed is finished (and
-    // sent) before the button acts: Write to KYR then carries it.
-    b->setFocusPolicy(Qt::ClickFocus);
+    // A value still being typed is finished (and sent) before the button
+    // acts, by a click or its key alike: Write to KYR then carries it. The
+    // button never takes the focus, so the field keeps it if it refuses.
+    b->setFocusPolicy(Qt::NoFocus);
     if (handler)
-        connect(b, &QToolButton::clicked, this, handler);
+        connect(b, &QToolButton::clicked, this, [this, handler] {
+            if (takeTyping())
+                (this->*handler)();
+        });
     m_toolBar->addWidget(b);
     return b;
 }
@@ -253,7 +259,10 @@ void EFICom::fillRecentFiles()
         menu->addAction(QStringLiteral("No recent files"))->setEnabled(false);
     for (const QString& path : files)
         connect(menu->addAction(QDir::toNativeSeparators(path)), &QAction::triggered, this,
-                [this, path] { openMapFile(std::filesystem::path(path.toStdString())); });
+                [this, path] {
+                    if (takeTyping())
+                        openMapFile(std::filesystem::path(path.toStdString()));
+                });
 }
 
 void EFICom::buildPages()
@@ -339,6 +348,10 @@ bool EFICom::differsFromUnit() const
     return !std::equal(shown.plusOne.begin(), shown.plusOne.begin() + link::ReadTableKeep, s.unitImage->begin());
 }
 
+// A field's typing not yet taken is judged before a command acts; a refused
+// entry stops the command, and the field says why.
+bool EFICom::takeTyping() { return PendingEdits::finishTyping(QApplication::focusWidget()); }
+
 void EFICom::showStatus(const QString& text) { m_panels[0]->setText(text); }
 
 void EFICom::setProgress(bool on) { m_progress->setVisible(on); }
@@ -370,7 +383,8 @@ void EFICom::closeEvent(QCloseEvent* event)
     }
     // The title bar's close is Exit: the port is closed and a changed setup offered first.
     event->ignore();
-    spExitClick();
+    if (takeTyping())
+        spExitClick();
 }
 
 bool EFICom::eventFilter(QObject* watched, QEvent* event)

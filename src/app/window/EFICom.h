@@ -94,6 +94,7 @@ private:
     void buildStatusBar();
     void buildDialogs();
     void applyControls();
+    bool takeTyping();
     void showStatus(const QString& text);
     void setProgress(bool on);
     void lockPages(bool locked);

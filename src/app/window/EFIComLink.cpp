@@ -56,11 +56,12 @@ void EFICom::connectFinished(Ticket t, const session::SessionResult& result)
     }
 }
 
-// Disconnect: a setup the unit does not hold yet is offered for writing
-// first, as on Exit; the tune stays in view either way.
+// Disconnect: a tune the unit does not keep yet (a setup change, map points
+// tuned live) is offered for writing first, as on Exit; the tune stays in
+// view either way.
 void EFICom::spDisconnectClick()
 {
-    if (m_model.state().flags.ImageChanged)
+    if (differsFromUnit())
         askSetupChanged(PendingAction::Disconnect);
     else
         disconnectUnit();
@@ -148,7 +149,7 @@ void EFICom::spExitClick()
 {
     if (m_exiting)
         return;
-    if (m_model.state().flags.ImageChanged)
+    if (differsFromUnit())
         askSetupChanged(PendingAction::Exit);
     else
         finishExit();
@@ -157,6 +158,7 @@ void EFICom::spExitClick()
 void EFICom::askSetupChanged(PendingAction action)
 {
     m_pending = action;
+    m_setupChanged->setMapsOnly(!m_model.state().flags.ImageChanged);
     m_setupChanged->show();
 }
 

@@ -124,12 +124,14 @@ TEST_F(SetupPageTest, TypedCylindersAreSentOnceTheEditIsFinished)
     EXPECT_TRUE(takeWrites().empty());
 }
 
-TEST_F(SetupPageTest, ZeroingFieldSetsZeroAndSendsIt)
+TEST_F(SetupPageTest, ARefusedEntryShowsTheLastValueAndSendsNothing)
 {
     connectUnit();
+    const QString before = text("Edit35");
     enterInto("Edit35", "30");
-    EXPECT_EQ(takeWrites(), (std::vector<link::Bytes>{wb(0x2B, 0)}));
-    EXPECT_EQ(text("Edit35"), "0");
+    EXPECT_TRUE(takeWrites().empty());
+    EXPECT_EQ(text("Edit35"), before);
+    EXPECT_EQ(find("Edit35")->toolTip().toStdString(), "30 is refused: Start enrichment takes 0 to 25");
 }
 
 TEST_F(SetupPageTest, TextsThatAreNoNumbersAreExplainedBesideTheFieldAndNothingIsSent)
