@@ -109,6 +109,37 @@ TEST_F(SerialDialogTest, UpdateSendsTheSixBytesAndShowsTheSerial)
     EXPECT_EQ(shown(), QStringList({"Q", "R", "07", "00", "45", "06"}));
 }
 
+// The serial number is the unit's own record, no setup change: Exit then
+// closes without offering a write nobody asked for.
+TEST_F(SerialDialogTest, AnUpdateLeavesNothingForExitToOffer)
+{
+    openSerial();
+    type("Edit2", "12");
+    update()->click();
+    waitIdle();
+    EXPECT_FALSE(window->model().state().flags.ImageChanged);
+    serial->findChild<QPushButton*>("Button2")->click();
+    about->findChild<QPushButton*>("Button1")->click();
+    click("spExit");
+    EXPECT_FALSE(window->dialogs()[2]->isVisible()) << "no setup-changed prompt";
+    EXPECT_TRUE(waitFor([&] { return !window->isVisible(); }));
+}
+
+// Enter in the access field confirms the code, as its OK button does.
+TEST_F(SerialDialogTest, EnterInTheAccessFieldConfirmsTheCode)
+{
+    connectedWindow();
+    about = qobject_cast<app::AboutDialog*>(window->dialogs()[1]);
+    serial = window->dialogs()[4];
+    click("spAbout");
+    QTest::mouseClick(about->findChild<QWidget*>("Image4"), Qt::LeftButton, Qt::AltModifier | Qt::ControlModifier);
+    auto* code = about->findChild<QLineEdit*>("Edit1");
+    QTest::keyClicks(code, "VolPlanet836&");
+    QTest::keyClick(code, Qt::Key_Return);
+    EXPECT_TRUE(serial->isVisible());
+    EXPECT_TRUE(about->isVisible()) << "the box stays open under the serial number dialog";
+}
+
 TEST_F(SerialDialogTest, ARefusedFieldSendsNothing)
 {
     openSerial();

@@ -94,4 +94,20 @@ TEST_F(MapSimTest, AKeyEditAndItsUndoReachTheUnit)
     EXPECT_EQ(unitValue(MapId::TimingRpm, 40, before), before);
 }
 
+// Up goes down, Right goes down and Up again before either comes up: both
+// raised points reach the unit.
+TEST_F(MapSimTest, RolledKeysSendEveryPointTheyRaised)
+{
+    const double first = modelValue(MapId::TimingRpm, 40);
+    const double second = modelValue(MapId::TimingRpm, 41);
+    hover(ChartId::Timing, xOf(MapId::TimingRpm, 40), 5);
+    press(Qt::Key_Up);
+    press(Qt::Key_Right);
+    press(Qt::Key_Up);
+    release(Qt::Key_Up);
+    release(Qt::Key_Right);
+    EXPECT_EQ(unitValue(MapId::TimingRpm, 40, first + 1), first + 1);
+    EXPECT_EQ(unitValue(MapId::TimingRpm, 41, second + 1), second + 1);
+}
+
 #endif

@@ -127,7 +127,7 @@ TEST_F(SetupPageTest, TypedCylindersAreSentOnceTheEditIsFinished)
 TEST_F(SetupPageTest, ARefusedEntryShowsTheLastValueAndSendsNothing)
 {
     connectUnit();
-    const QString before = text("Edit35");
+    const std::string before = text("Edit35");
     enterInto("Edit35", "30");
     EXPECT_TRUE(takeWrites().empty());
     EXPECT_EQ(text("Edit35"), before);

@@ -44,6 +44,19 @@ TEST_F(SetupWindowTest, ConnectShowsTheSetupWithoutSendingIt)
     EXPECT_TRUE(window->model().setupEngine().editsLive());
 }
 
+// "~" separates the vehicle texts in a map file: typed, it never arrives,
+// and the status line says why.
+TEST_F(SetupWindowTest, TheVehicleTextsTakeNoTilde)
+{
+    connectedWindow();
+    QApplication::setActiveWindow(window.get());
+    edit("Edit9")->setFocus();
+    QTest::keyClicks(edit("Edit9"), "Mini~Cooper");
+    EXPECT_EQ(lineText("Edit9"), "MiniCooper");
+    EXPECT_EQ(window->model().vehicle().make, "MiniCooper");
+    EXPECT_TRUE(panel(0).contains("without \"~\"")) << panel(0).toStdString();
+}
+
 TEST_F(SetupWindowTest, AnEditGoesThroughTheModelsEngine)
 {
     connectedWindow();
