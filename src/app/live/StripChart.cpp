@@ -302,11 +302,7 @@ void StripChart::drawStrip(QPainter& p, std::size_t channel, const QRect& strip)
     const QColor color = kTraceColors[channel % std::size(kTraceColors)];
     p.setFont(font());
     p.setPen(color);
-    const QString name = QString::fromStdString(ch.name), unit = QString::fromStdString(ch.unit);
-    const bool named = unit.isEmpty() || name == unit || name.endsWith(QLatin1Char(' ') + unit)
-        || name.contains(QStringLiteral("(%1)").arg(unit));
-    const QString title = named ? name : QStringLiteral("%1 (%2)").arg(name, unit);
-    p.drawText(strip.adjusted(6, 2, -6, -2), Qt::AlignLeft | Qt::AlignTop, title);
+    p.drawText(strip.adjusted(6, 2, -6, -2), Qt::AlignLeft | Qt::AlignTop, stripTitle(channel));
 
     const std::vector<live::PixelSpan> spans =
         live::pixelSpans(m_log.times, ch.values, m_start, m_seconds / strip.width(), strip.width());
@@ -332,6 +328,16 @@ void StripChart::drawStrip(QPainter& p, std::size_t channel, const QRect& strip)
     }
     p.drawPath(path);
     p.restore();
+}
+
+// A channel's caption: its name, with its unit unless the name carries it.
+QString StripChart::stripTitle(std::size_t channel) const
+{
+    const live::LogChannel& ch = m_log.channels[channel];
+    const QString name = QString::fromStdString(ch.name), unit = QString::fromStdString(ch.unit);
+    const bool named = unit.isEmpty() || name == unit || name.endsWith(QLatin1Char(' ') + unit)
+        || name.contains(QStringLiteral("(%1)").arg(unit));
+    return named ? name : QStringLiteral("%1 (%2)").arg(name, unit);
 }
 
 void StripChart::drawTimeAxis(QPainter& p, const QRect& plot)
@@ -375,9 +381,13 @@ void StripChart::drawCursor(QPainter& p, const QRect& plot)
     const bool left = x > plot.center().x(); // the read-outs stay inside the plot
     for (std::size_t i = 0; i < n; ++i) {
         const QString text = valueText(i, *m_cursor);
-        const int y = plot.top() + static_cast<int>(i) * (each + StripGap) + 2;
+        const int top = plot.top() + static_cast<int>(i) * (each + StripGap);
         const int w = p.fontMetrics().horizontalAdvance(text) + 8;
-        const QRect box(left ? x - w - 4 : x + 4, y, w, 18);
+        QRect box(left ? x - w - 4 : x + 4, top + 2, w, 18);
+        // The strip's caption stays readable: a read-out over it goes below it.
+        const QRect caption(plot.left() + 6, top + 2, QFontMetrics(font()).horizontalAdvance(stripTitle(i)), 18);
+        if (box.intersects(caption))
+            box.moveTop(caption.bottom() + 2);
         p.fillRect(box, QColor(255, 255, 225, 230));
         p.drawText(box, Qt::AlignCenter, text);
     }

@@ -61,6 +61,7 @@ public:
     void stepCursor(int steps);
     /// A channel's reading at a row as the cursor shows it ("3400 RPM", "--").
     QString valueText(std::size_t channel, std::size_t row) const;
+    QString stripTitle(std::size_t channel) const;
 
     /// The area the traces are drawn in, and the time at a pixel x within it.
     QRect plotRect() const;

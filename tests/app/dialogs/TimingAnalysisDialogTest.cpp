@@ -5,6 +5,7 @@
 #include "window/AppFixture.h"
 
 #include "app/dialogs/TimingAnalysisDialog.h"
+#include "app/dialogs/TimingChart3D.h"
 #include "app/maps/MapChartView.h"
 #include "table/Rounding.h"
 #include "tools/TimingAnalysis.h"
@@ -175,6 +176,27 @@ TEST_F(TimingAnalysisTest, View3DPaintsTheWireFrame)
     d->findChild<QPushButton*>("Button2")->click();
     analyse();
     EXPECT_EQ(redAndGreen(chart).first, 0);
+}
+
+// "RPM" lies on the red rows: its letters are drawn in a shade the mesh
+// does not have, on a dark plate, so they can be told from the lines.
+TEST_F(TimingAnalysisTest, RedLabelsStandOutFromTheRedMesh)
+{
+    app::TimingChart3D chart;
+    chart.resize(400, 300);
+    tools::WireFrame frame;
+    for (double z = -0.2; z <= 0.2; z += 0.02)
+        frame.lines.push_back({tools::PenColour::Red, {{-1, 0, z}, {1, 0, z}}});
+    frame.labels.push_back({"RPM", {0, 0, 0}, 0, 14, tools::PenColour::Red});
+    chart.setFrame(frame);
+    const QImage img = chart.grab().toImage();
+    int lightRed = 0;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x) {
+            const QColor c = img.pixelColor(x, y);
+            lightRed += c.red() > 200 && c.green() > 110 && c.green() < 200 && c.blue() > 110 && c.blue() < 200;
+        }
+    EXPECT_GT(lightRed, 10);
 }
 
 // A fuel unit keeps no timing maps: nothing of those bytes is analysed or drawn.

@@ -179,6 +179,24 @@ TEST_F(LogViewerTest, TheCursorReadsEveryChannelAtTheNearestRow)
     EXPECT_EQ(chart->scrollBar()->maximum(), 0);
 }
 
+// With the cursor at the left edge, each strip's caption is still drawn in
+// its trace colour: the read-out beside the cursor goes below it.
+TEST_F(LogViewerTest, TheCursorReadoutLeavesTheCaptionsReadable)
+{
+    showWindow();
+    app::StripChart* chart = strip();
+    chart->resize(800, 400);
+    chart->setLog(climbingLog());
+    chart->setCursorTime(0.0);
+    const QImage image = chart->grab().toImage();
+    const QRect plot = chart->plotRect();
+    int captionPixels = 0; // the first trace's blue, as the text's edges blend it
+    for (int y = plot.top() + 2; y < plot.top() + 18; ++y)
+        for (int x = plot.left() + 6; x < plot.left() + 60; ++x)
+            captionPixels += qBlue(image.pixel(x, y)) - qRed(image.pixel(x, y)) > 60;
+    EXPECT_GT(captionPixels, 20);
+}
+
 TEST_F(LogViewerTest, ALiveViewFollowsTheNewestUnlessScrolledBack)
 {
     showWindow();
