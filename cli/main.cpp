@@ -3,14 +3,12 @@
 
 #include "Commands.h"
 #include "Retry.h"
+#include "tools/ProgramInfo.h"
 
 #include <CLI/CLI.hpp>
 
 #include <iostream>
 
-#ifndef KYR_VERSION
-#define KYR_VERSION "0.0.0"
-#endif
 
 namespace {
 
@@ -156,7 +154,8 @@ int main(int argc, char** argv)
                  "2 a usage error or a file that cannot be used (kyr check --help has its own).",
                  "kyr"};
     Options o;
-    app.set_version_flag("--version", "kyr " KYR_VERSION);
+    app.set_version_flag("--version", "kyr " + kyr::tools::programVersion() + "\n" + kyr::tools::licenseLine() + "\n" +
+                                          kyr::tools::sourceLine());
     app.add_flag("-v,--verbose", o.verbose, "Show the link's status texts on stderr as they appear");
     app.fallthrough();
     app.require_subcommand(1);

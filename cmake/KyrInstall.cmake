@@ -9,6 +9,11 @@ foreach(_program kyr-tuner kyr kyr-sim)
 endforeach()
 
 install(FILES ${PROJECT_SOURCE_DIR}/examples/demo.kyr DESTINATION ${CMAKE_INSTALL_DATADIR}/kyr/examples)
+# The license and what the packages contain or link, as Debian lays them out.
+if(NOT KYR_WINDOWS)
+  install(FILES ${PROJECT_SOURCE_DIR}/data/debian/copyright ${PROJECT_SOURCE_DIR}/THIRD-PARTY.md
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/kyr-tuner)
+endif()
 
 if(KYR_WINDOWS)
   return()

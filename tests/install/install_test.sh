@@ -23,6 +23,7 @@ installed_files() { # the files every install holds, relative to the prefix
   echo share/icons/hicolor/scalable/apps/kyr-tuner.svg
   for s in $sizes; do echo "share/icons/hicolor/${s}x${s}/apps/kyr-tuner.png"; done
   echo share/man/man1/kyr.1.gz share/kyr/examples/demo.kyr
+  echo share/doc/kyr-tuner/copyright share/doc/kyr-tuner/THIRD-PARTY.md
 }
 
 # The installed kyr: its version, a command on the installed demo tune, and a
@@ -31,7 +32,8 @@ check_kyr() {
   local prefix="$1"
   local out
   out="$("$prefix/bin/kyr" --version 2>&1)" || fail "kyr --version exited $?"
-  [ "$out" = "kyr $version" ] || fail "kyr --version says '$out', not 'kyr $version'"
+  [ "$(head -n 1 <<<"$out")" = "kyr $version" ] || fail "kyr --version says '$out', not 'kyr $version'"
+  grep -q "GPL-3.0-or-later" <<<"$out" || fail "kyr --version gives no license line: '$out'"
   "$prefix/bin/kyr" show "$prefix/share/kyr/examples/demo.kyr" >"$work/show.txt" 2>&1 \
     || fail "kyr show of the installed demo tune exited $?"
   cmp -s "$prefix/share/kyr/examples/demo.kyr" "$source/examples/demo.kyr" \
@@ -130,6 +132,10 @@ deb)
   check_kyr "$work/root/usr"
   check_desktop "$work/root/usr/share/applications/kyr-tuner.desktop"
   check_icons "$work/root/usr"
+  copyright="$work/root/usr/share/doc/kyr-tuner/copyright"
+  head -n 1 "$copyright" | grep -q "^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/" \
+    || fail "the package's copyright file is not in Debian's machine-readable format"
+  grep -q "^License: GPL-3.0-or-later" "$copyright" || fail "the package's copyright file names no GPL-3.0-or-later"
   ;;
 *)
   echo "usage: $0 prefix|deb BUILD_DIR SOURCE_DIR VERSION" >&2

@@ -2,6 +2,7 @@
 
 #include "app/dialogs/SerialDialog.h"
 #include "app/window/TuneModel.h"
+#include "tools/ProgramInfo.h"
 #include "tools/SerialNumber.h"
 
 #include <QHBoxLayout>
@@ -48,6 +49,16 @@ AboutDialog::AboutDialog(const TuneModel& model, QWidget* owner)
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
 
+    // The version, the license and where the source is, below the memo.
+    auto* license = new QLabel(QStringLiteral("KYR Tuner %1\n%2\n%3")
+                                   .arg(QString::fromStdString(tools::programVersion()),
+                                        QString::fromStdString(tools::licenseLine()),
+                                        QString::fromStdString(tools::sourceLine())),
+                               this);
+    license->setObjectName(QStringLiteral("LicenseLabel"));
+    license->setWordWrap(true);
+    license->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
     auto* codeRow = new QHBoxLayout;
     codeRow->addWidget(m_code);
     codeRow->addWidget(m_confirm);
@@ -57,6 +68,7 @@ AboutDialog::AboutDialog(const TuneModel& model, QWidget* owner)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_image);
     layout->addWidget(m_memo);
+    layout->addWidget(license);
     layout->addLayout(codeRow);
     layout->addLayout(buttons);
 }

@@ -4,6 +4,7 @@
 #include "window/AppFixture.h"
 
 #include "app/dialogs/AboutDialog.h"
+#include "tools/ProgramInfo.h"
 #include "app/maps/CorrectionPage.h"
 #include "app/maps/FuelPage.h"
 #include "app/live/LoggerPage.h"
@@ -201,6 +202,12 @@ TEST_F(WindowTest, AboutBoxShowsTheConnectedUnit)
     const std::string serial = tools::serialText(table::setupOf(unit->table));
     EXPECT_EQ(lines, QStringList({app::AboutDialog::productLine(), "Model: KYR 3", "Version: 3.2",
                                   "Type: Fuel and Timing", QString::fromStdString("Serial: " + serial)}));
+    // Below the memo: the version, the license and where the source is.
+    auto* license = window->dialogs()[1]->findChild<QLabel*>("LicenseLabel");
+    ASSERT_NE(license, nullptr);
+    EXPECT_TRUE(license->text().contains(QString::fromStdString(tools::programVersion())));
+    EXPECT_TRUE(license->text().contains("GPL-3.0-or-later"));
+    EXPECT_TRUE(license->text().contains("Source: "));
 }
 
 // The hidden access field: Alt and Ctrl on the picture with a unit connected,
