@@ -211,6 +211,21 @@ TEST_F(EditSafetySimTest, ExitAfterLiveMapTuningOffersTheWrite)
     EXPECT_TRUE(waitFor([&] { return unitByte(offset) == written[offset]; }, 3000));
 }
 
+// Disconnect asks the same, and No lets go of the unit without a write.
+TEST_F(EditSafetySimTest, DisconnectAfterLiveMapTuningAsksFirst)
+{
+    connectedWindow();
+    window->model().mutableMaps().set(table::MapId::FuelCruise, 10, window->model().maps().at(table::MapId::FuelCruise, 10) + 3);
+    window->model().mapsEdited();
+    auto* prompt = window->findChild<app::SetupChangedDialog*>();
+    click("spDisconnect");
+    ASSERT_TRUE(prompt->isVisible());
+    prompt->done(app::SetupChangedDialog::No);
+    waitIdle();
+    EXPECT_FALSE(window->model().state().flags.UnitConnected);
+    EXPECT_TRUE(m_sim->logWhere("cmd", "WriteTable").empty());
+}
+
 // A point edited in an opened file before Connect is the point joined to the
 // unit, and the point a Write sends.
 TEST_F(EditSafetySimTest, MapEditsBeforeConnectAreKept)
