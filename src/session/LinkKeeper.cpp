@@ -245,7 +245,8 @@ ProbeOutcome LinkKeeper::probe(TuneState& s)
     m_session.usePort(s.port);
     if (!m_efi.Open())
         return ProbeOutcome::NoAnswer;
-    const UnitIdentity id = identityByCount(transact(m_efi, m_clock, readIdentity(), pause::IdentityConnectMs));
+    const auto asked = m_session.askIdentityWhole(pause::IdentityConnectMs);
+    const UnitIdentity id = asked ? asked.value() : UnitIdentity::filled();
     if (id.recognised() && id.bytes == s.unitIdentity.bytes)
         return ProbeOutcome::SameUnit;
     m_efi.Close();

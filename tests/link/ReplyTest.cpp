@@ -107,24 +107,4 @@ TEST_F(Replies, TailOfAnEarlierReplyNeverStartsTheNext)
     EXPECT_EQ(r.bytes, table);
 }
 
-TEST_F(Replies, ShortReplyLeavesTheLineQuietBehindIt)
-{
-    // A reply that stops part-way and goes on after a gap: the first part is
-    // short, and its rest is thrown away before the next command goes out.
-    fake.setResponder({});
-    const uint32_t t0 = clock.tickMs();
-    const Bytes table = tableOf(3);
-    fake.feedReceivedAt(t0 + 200, Bytes(table.begin(), table.begin() + 300));
-    fake.feedReceivedAt(t0 + 580, Bytes(table.begin() + 300, table.end()));
-    const Reply first = readTableNow();
-    EXPECT_EQ(first.fit, ReplyFit::Short);
-    EXPECT_EQ(first.bytes.size(), 300u);
-
-    const Bytes next = tableOf(4);
-    fake.setResponder([&](const Bytes& w) { return w == readTable() ? next : Bytes{}; });
-    const Reply second = readTableNow();
-    EXPECT_EQ(second.fit, ReplyFit::Whole);
-    EXPECT_EQ(second.bytes, next);
-}
-
 } // namespace

@@ -52,24 +52,6 @@ TEST_F(AgreeingReplies, SetupAndTableThatDifferInTheSerialAreRefusedUnsaved)
     EXPECT_FALSE(s.commands.writeTable);
 }
 
-TEST_F(AgreeingReplies, ATableReplyWithMoreThanATableIsGarbled)
-{
-    connectUnit();
-    device.setResponder([this](const Bytes& w) {
-        Bytes reply = unit.answer(w);
-        if (w == link::readTable())
-            reply.push_back(0x33); // a byte of something else behind it
-        return reply;
-    });
-    const table::ImageBytes shown = s.image;
-    auto r = backed.tableRead(s);
-    ASSERT_TRUE(r.error.has_value());
-    EXPECT_EQ(r.error->kind, ErrorKind::GarbledReply);
-    EXPECT_EQ(r.error->message, "Garbled reply from KYR: 483 bytes where 482 were due");
-    EXPECT_FALSE(r.backup.has_value());
-    EXPECT_EQ(s.image, shown);
-}
-
 // ---------------------------------------------------------------- the read-back
 
 class ReadBack : public SessionFixture {
