@@ -312,6 +312,7 @@ SessionResult TuneSession::connect(TuneState& s)
         if (t.error)
             r.error = t.error;
     }
+    m_setupRead.reset(); // only this Connect's table read is held to it
     return r;
 }
 
