@@ -279,7 +279,9 @@ Result<VerifyResult> UnitLink::writeAndVerify()
     // may be sent to it, not even to see whether it is there, until it has
     // been switched off and on. No retry either.
     if (o.imageCut)
-        return makeError(ErrorKind::WriteFailed, session::CutWriteText + std::string(", then run kyr write again"));
+        return makeError(ErrorKind::WriteFailed, "Link lost during the table write: the KYR may be waiting for the rest "
+                                                 "of the table, and nothing more was sent to it. Switch it off and on, "
+                                                 "then run kyr write again");
     if (o.mapsRedrawn) // the image went out; only its read-back failed
         return lostOr(linkError(makeError(o.error->kind, "verify failed: " + o.error->message)), o, before);
     Error e = lostOr(linkError(*o.error), o, before);
