@@ -34,11 +34,11 @@ public:
     }
 
 private:
+    // A write is only retried when the link went before its table did (one
+    // cut off part-way stops at once): the unit still holds its own table.
     std::string partialTable(const std::string& writeNote) const
     {
-        if (m_plan.work == LinkWork::TableRead)
-            return "";
-        return writeNote + ": the unit the write began on may hold a partial table";
+        return m_plan.work == LinkWork::TableRead ? "" : writeNote;
     }
     uint32_t secondsLeft(uint32_t allowed) const { return (allowed - m_waitedMs + 999) / 1000; }
 
@@ -51,7 +51,7 @@ private:
 
 std::string lostText(LinkWork work)
 {
-    return work == LinkWork::TableWrite ? "Link lost during the table write: the unit may hold a partial table"
+    return work == LinkWork::TableWrite ? "Link lost before the table write began: the unit's table was not changed"
                                         : "Link lost during the table read";
 }
 
@@ -60,9 +60,13 @@ Status runRetrying(UnitLink& unit, const RetryPlan& plan, const std::function<St
     Status s = attempt(false);
     LinkWait wait(unit, plan);
     while (!s && s.error().kind == ErrorKind::LinkLost) {
+        // A write says how far it came; a read has nothing to say beyond the loss.
+        const std::string lost = plan.work == LinkWork::TableWrite && s.error().message.rfind("Link lost", 0) == 0
+                                     ? s.error().message
+                                     : lostText(plan.work);
         if (plan.seconds <= 0)
-            return makeError(ErrorKind::LinkLost, lostText(plan.work));
-        plan.notes << "kyr: " << lostText(plan.work) << "\n";
+            return makeError(ErrorKind::LinkLost, lost);
+        plan.notes << "kyr: " << lost << "\n";
         if (Status back = wait.untilTheUnitAnswers(); !back)
             return back;
         plan.notes << "kyr: The same unit answers on " << unit.where() << ": "

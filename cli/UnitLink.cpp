@@ -258,6 +258,7 @@ Result<VerifyResult> UnitLink::writeAndVerify()
     const table::EncodedImage image =
         table::encode(table::setupOf(m_state.image), table::decodeMaps(m_state.image));
     const int before = m_efi->disconnects();
+    m_writing = true;
     session::SessionResult o;
     {
         // The serial device's write returns once the image has left the line,
@@ -272,11 +273,21 @@ Result<VerifyResult> UnitLink::writeAndVerify()
         return VerifyResult{};
     if (o.error->kind == ErrorKind::VerifyMismatch)
         return VerifyResult{o.mismatched};
-    if (o.mapsRedrawn || o.error->kind == ErrorKind::WriteFailed)
+    if (o.mapsRedrawn || o.imageCut)
         m_sentSetup = table::setupOf(image.plusOne);
+    // The unit counts what came as image bytes and waits for the rest: nothing
+    // may be sent to it, not even to see whether it is there, until it has
+    // been switched off and on. No retry either.
+    if (o.imageCut)
+        return makeError(ErrorKind::WriteFailed, "Link lost during the table write: the KYR may be waiting for the rest "
+                                                 "of the table, and nothing more was sent to it. Switch it off and on, "
+                                                 "then run kyr write again");
     if (o.mapsRedrawn) // the image went out; only its read-back failed
         return lostOr(linkError(makeError(o.error->kind, "verify failed: " + o.error->message)), o, before);
-    return lostOr(linkError(*o.error), o, before);
+    Error e = lostOr(linkError(*o.error), o, before);
+    if (e.kind == ErrorKind::LinkLost)
+        e.message = "Link lost before the table write began: the unit's table was not changed";
+    return e;
 }
 
 ProbeResult UnitLink::probe()
@@ -295,9 +306,10 @@ ProbeResult UnitLink::whoAnswers()
 {
     using session::ProbeOutcome;
     link::Clock& clock = *m_env.clock;
-    const link::UnitIdentity id =
-        link::identityByCount(link::transact(*m_efi, clock, link::readIdentity(), link::pause::IdentityConnectMs));
-    if (!id.recognised())
+    const link::Reply idReply =
+        link::exchange(*m_efi, clock, link::readIdentity(), link::pause::IdentityConnectMs, link::IdentitySize);
+    const link::UnitIdentity id = link::identityByCount(idReply.bytes);
+    if (!idReply.whole() || !id.recognised())
         return {};
     const std::string other = "another KYR answers on " + where();
     if (id.bytes != m_state.unitIdentity.bytes)
@@ -305,9 +317,15 @@ ProbeResult UnitLink::whoAnswers()
                 other + " (" + identityText(id) + "; the lost one was " + identityText(m_state.unitIdentity) + ")"};
     table::SetupCopy setup;
     setup.fill('0');
-    if (link::copyUntilZero(link::transact(*m_efi, clock, link::readTable(), link::pause::ReadTableMs), setup) <
-        setup.size())
+    const link::Reply table =
+        link::exchange(*m_efi, clock, link::readTable(), link::pause::ReadTableMs, link::ReadTableReply);
+    if (!table.whole() || link::copyUntilZero(table.bytes, setup) < setup.size())
         return {};
+    // A unit whose serial number was never read cannot be told from another
+    // of the same model: it is not written as if it were the lost one.
+    if (!m_unitSetup && m_writing)
+        return {ProbeOutcome::OtherUnit,
+                other + " (serial " + tools::serialText(setup) + "; the lost one's serial number was not read)"};
     if (m_unitSetup && !sameSerial(setup, *m_unitSetup, m_sentSetup))
         return {ProbeOutcome::OtherUnit, other + " (serial " + tools::serialText(setup) + "; the lost one was " +
                                              tools::serialText(*m_unitSetup) + ")"};

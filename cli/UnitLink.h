@@ -114,6 +114,7 @@ private:
     std::optional<Error> m_backupError;
     std::optional<table::SetupCopy> m_unitSetup; ///< the unit's setup area as last read (plus-one)
     std::optional<table::SetupCopy> m_sentSetup; ///< a write's setup area, once its image may have gone out
+    bool m_writing = false; ///< a table write was begun: a unit must prove its serial number to be written again
 };
 
 } // namespace kyr::cli

@@ -185,6 +185,12 @@ void Simulator::consume(std::span<const uint8_t> bytes, double now)
         for (const Command& c : m_parser.feed(bytes.first(step), now))
             handle(c, now);
         bytes = bytes.subspan(step);
+        if (m_dropDue) {
+            // The line goes down after the Nth command: what came behind it in the same read is lost.
+            if (!bytes.empty())
+                m_log.write({{"event", "lost"}, {"bytes", hexBytes(bytes)}}, now);
+            return;
+        }
         if (writeCutDue()) {
             cutWrite(now);
             if (!bytes.empty())
@@ -196,7 +202,12 @@ void Simulator::consume(std::span<const uint8_t> bytes, double now)
 
 size_t Simulator::feedStep() const
 {
-    if (!m_cfg.dropInWrite || m_dropped || m_dropDue)
+    if (m_dropped || m_dropDue)
+        return SIZE_MAX;
+    // One byte at a time while a drop is armed: a byte may complete the command it counts.
+    if (m_cfg.dropAfter && !m_cfg.dropInWrite)
+        return 1;
+    if (!m_cfg.dropInWrite)
         return SIZE_MAX;
     // Up to the cut within a table image; elsewhere one byte at a time, as
     // any byte may start the next WriteTable.
@@ -241,6 +252,14 @@ void Simulator::handle(const Command& c, double now)
         return;
     }
     ++m_commands;
+    if (m_busyUntil && c.firstMs < *m_busyUntil) {
+        // Still storing the last table: the command is neither carried out nor answered.
+        entry["bytes"] = hexBytes(std::span(c.bytes).first(std::min<size_t>(c.bytes.size(), 3)));
+        entry["ignored"] = "busy";
+        m_log.write(entry, c.lastMs);
+        dropIfDue();
+        return;
+    }
     if (c.kind == CommandKind::ReadLive && !m_cfg.throttleFile.empty())
         readThrottleFile();
     Outcome out = m_unit->apply(c, (now - m_startMs) / 1000.0);
@@ -255,6 +274,13 @@ void Simulator::handle(const Command& c, double now)
         storeMemory(now);
     if (out.reply)
         queueReply(c, std::move(*out.reply), now);
+    if (c.kind == CommandKind::WriteTable && m_cfg.busyAfterWriteMs > 0)
+        m_busyUntil = c.lastMs + m_cfg.busyAfterWriteMs;
+    dropIfDue();
+}
+
+void Simulator::dropIfDue()
+{
     if (m_cfg.dropAfter && !m_dropped && m_commands >= *m_cfg.dropAfter)
         m_dropDue = true;
 }

@@ -35,6 +35,7 @@ struct SimConfig {
     std::optional<int> dropInWrite;      ///< close the line once this many WriteTable image bytes came (once)
     std::optional<int> changeWhileDown;  ///< flip the low bit of this table byte when the line drops
     std::optional<int> corruptWriteOffset; ///< flip the low bit of this table byte on every WriteTable
+    int busyAfterWriteMs = 0;            ///< after a WriteTable, commands are ignored for this long
     std::optional<double> throttle;      ///< fixed throttle opening, percent
     std::filesystem::path throttleFile;  ///< read the throttle from here at every ReadLive
 };
@@ -68,6 +69,7 @@ private:
     bool writeCutDue() const;
     void cutWrite(double now);
     void handle(const Command& c, double now);
+    void dropIfDue();
     void queueReply(const Command& c, std::vector<uint8_t> reply, double now);
     void pump(double now);
     void readThrottleFile();
@@ -85,6 +87,7 @@ private:
     int m_commands = 0;
     bool m_dropped = false;
     bool m_dropDue = false;
+    std::optional<double> m_busyUntil; ///< commands that begin before this are ignored (storing a table)
     std::optional<double> m_dropSince; ///< drop due: waiting for the client to read the last reply
     std::optional<double> m_reconnectAt;
     bool m_outputBlocked = false;

@@ -79,6 +79,11 @@ void addFaults(CLI::App& app, kyr::sim::SimConfig& c)
                    "offset OFFSET (its lowest bit flipped) and store it, as if someone else had written it")
         ->type_name("OFFSET")
         ->check(CLI::Range(0, kyr::table::TableSize - 1));
+    app.add_option("--busy-after-write", c.busyAfterWriteMs,
+                   "Fault: for MS milliseconds after the last byte of a whole-table write the unit is storing "
+                   "it: commands that begin meanwhile are neither carried out nor answered")
+        ->type_name("MS")
+        ->check(CLI::Range(0, 600000));
     app.add_option("--corrupt-write", c.corruptWriteOffset,
                    "Fault: store every whole-table write with the byte at table offset OFFSET changed "
                    "(its lowest bit flipped); single-byte writes are stored as sent")

@@ -104,6 +104,81 @@ Bytes transactUntil(TQCCom32& port, Clock& clock, const Bytes& command, std::siz
     return port.GetResponse();
 }
 
+namespace {
+
+/// Lets bytes still coming through and throws them away, until the line has
+/// been quiet for as long as a reply may pause (or lateLimitMs have passed).
+void drainUntilQuiet(TQCCom32& port, Clock& clock, const ReplyTiming& timing)
+{
+    const uint32_t start = clock.tickMs();
+    port.Purge();
+    while (port.Opened() && static_cast<uint32_t>(clock.tickMs() - start) < static_cast<uint32_t>(timing.lateLimitMs)) {
+        clock.sleepMs(timing.stallMs);
+        if (port.InCount() == 0)
+            return;
+        port.Purge();
+    }
+}
+
+/// After the pause: waits while the reply is still coming, until it holds
+/// length bytes and nothing more came for quietMs.
+void waitWhileArriving(TQCCom32& port, Clock& clock, std::size_t length, const ReplyTiming& timing)
+{
+    auto count = static_cast<std::size_t>(port.InCount());
+    if (count == 0)
+        return; // nothing began: a silent or late unit costs no more than the pause
+    const uint32_t pauseEnd = clock.tickMs();
+    uint32_t changed = pauseEnd;
+    auto since = [&clock](uint32_t t) { return static_cast<uint32_t>(clock.tickMs() - t); };
+    while (port.Opened() && since(pauseEnd) < static_cast<uint32_t>(timing.lateLimitMs)) {
+        const uint32_t quiet = since(changed);
+        if (count >= length && quiet >= static_cast<uint32_t>(timing.quietMs))
+            return;
+        if (count < length && quiet >= static_cast<uint32_t>(timing.stallMs))
+            return;
+        clock.sleepMs(count >= length ? timing.quietMs - static_cast<int>(quiet) : 1);
+        if (const auto now = static_cast<std::size_t>(port.InCount()); now != count) {
+            count = now;
+            changed = clock.tickMs();
+        }
+    }
+}
+
+} // namespace
+
+Reply exchange(TQCCom32& port, Clock& clock, const Bytes& command, int pauseMs, std::size_t length,
+               const ReplyTiming& timing)
+{
+    Reply out;
+    if (!port.Opened() && !port.Open())
+        return out;
+    // Something still arriving belongs to an earlier command.
+    if (port.InCount() > 0)
+        drainUntilQuiet(port, clock, timing);
+    port.Purge();
+    // A device that went away on the way is not opened again behind the caller's back.
+    if (!port.Opened() || !port.Send(command))
+        return out;
+    clock.sleepMs(pauseMs);
+    waitWhileArriving(port, clock, length, timing);
+    if (!port.Opened())
+        return out;
+    out.bytes = port.GetResponse();
+    if (out.bytes.size() == length)
+        out.fit = ReplyFit::Whole;
+    else
+        out.fit = out.bytes.size() < length ? ReplyFit::Short : ReplyFit::Garbled;
+    if (!out.whole() && !out.bytes.empty())
+        drainUntilQuiet(port, clock, timing);
+    return out;
+}
+
+std::string garbledReplyText(std::size_t got, std::size_t expected)
+{
+    return "Garbled reply from KYR: " + std::to_string(got) + " bytes where " + std::to_string(expected) +
+           " were due";
+}
+
 bool sendWriteTable(TQCCom32& port, Clock& clock, const WriteTableCommand& command)
 {
     // Without the command byte the unit would take the image bytes for

@@ -39,6 +39,7 @@ constexpr int ReadLiveFastLimitMs = 50; ///< ReadLive of the fast poll: the long
 constexpr std::size_t IdentitySize = 7;  ///< bytes of UnitIdentity used
 constexpr std::size_t LiveRecordMax = 10;///< bytes of a LiveRecord at most
 constexpr std::size_t ReadTableKeep = 481; ///< reply bytes the table read keeps (offsets 0..480)
+constexpr std::size_t ReadTableReply = 482;///< bytes of a whole ReadTable reply (offsets 0..481, the trailer last)
 
 /// FF: asks for the UnitIdentity.
 Bytes readIdentity();
@@ -112,6 +113,39 @@ Bytes transact(TQCCom32& port, Clock& clock, const Bytes& command, int pauseMs);
 /// polling the input count every millisecond; after limitMs it takes what has
 /// come. The fast live poll runs on it: a record is taken when it is whole.
 Bytes transactUntil(TQCCom32& port, Clock& clock, const Bytes& command, std::size_t want, int limitMs);
+
+/// How a reply of a known length is waited for, beyond the command's pause.
+struct ReplyTiming {
+    int quietMs = 5;       ///< a reply is whole once it holds its length and nothing more came for this long
+    int stallMs = 50;      ///< a reply that gains no byte for this long has stopped
+    int lateLimitMs = 500; ///< the longest wait past the pause for a reply still arriving
+};
+
+/// How a reply matched its length.
+enum class ReplyFit {
+    Whole,   ///< exactly its length, and the line quiet after it
+    Short,   ///< fewer bytes (none at all included)
+    Garbled, ///< more bytes than the reply has: something else came with it
+};
+
+struct Reply {
+    Bytes bytes;
+    ReplyFit fit = ReplyFit::Short;
+    bool whole() const { return fit == ReplyFit::Whole; }
+};
+
+/// Runs a command whose reply has a fixed length. Before sending, bytes still
+/// coming from an earlier reply are let through and thrown away. After the
+/// pause, a reply that has begun is waited for until it holds its length and
+/// the line stays quiet, up to timing.lateLimitMs more; it is never cut at the
+/// pause's end. A reply that is not whole leaves the line quiet behind it, so
+/// its tail cannot pass for the start of the next one. A port that closes on
+/// the way (the device went away) is not opened again: the reply is empty.
+Reply exchange(TQCCom32& port, Clock& clock, const Bytes& command, int pauseMs, std::size_t length,
+               const ReplyTiming& timing = {});
+
+/// "Garbled reply from KYR: 490 bytes where 482 were due".
+std::string garbledReplyText(std::size_t got, std::size_t expected);
 
 /// Sends WriteTable: the command byte, the pause, then the image. The image
 /// is not sent if the command byte did not go out. True when both went out whole.

@@ -14,10 +14,13 @@ using namespace link;
 
 constexpr char kLostText[] = "Link lost";
 
-std::string lostDuring(Activity a)
+std::string lostDuring(Activity a, const SessionResult& r)
 {
     switch (a) {
-    case Activity::TableWrite: return "Link lost during the table write: the unit may hold a partial table";
+    case Activity::TableWrite:
+        if (r.imageCut)
+            return CutWriteText;
+        return "Link lost before the table write began: the KYR's table was not changed";
     case Activity::TableRead: return "Link lost during the table read";
     default: return kLostText;
     }
@@ -120,15 +123,22 @@ SessionResult LinkKeeper::guarded(TuneState& s, Activity activity,
     if (s.flags.UnitConnected)
         m_disconnected = false;
     followUnitTable(s, r);
-    // A use case that ended well on an open port has its link, whatever it met on the way.
-    const bool cut = (deviceGone(before) || r.replyMissing) && (r.error || !m_efi.Opened());
+    // A use case that ended well on an open port has its link, whatever it met
+    // on the way. An image that did not go out whole leaves the unit waiting
+    // for the rest, device there or not: nothing may follow it.
+    const bool cut = r.imageCut || ((deviceGone(before) || r.replyMissing) && (r.error || !m_efi.Opened()));
     if (wasConnected && s.flags.UnitConnected && activity != Activity::Quiet && cut) {
         lose(&s);
-        if (activity == Activity::TableWrite) {
+        if (activity == Activity::TableWrite && (r.imageCut || r.mapsRedrawn)) {
             s.link.writeCut = true;
             m_unitHolds.reset(); // what the unit holds now is unknown
         }
-        const std::string text = lostDuring(activity);
+        if (r.imageCut) {
+            m_powerCycle = true;
+            s.link.powerCycle = true;
+            s.commands.writeTable = true; // Write to KYR is the user's word that the unit was switched off and on
+        }
+        const std::string text = lostDuring(activity, r);
         r.error = makeError(ErrorKind::LinkLost, text);
         m_session.say(r, s, text);
         return r;
@@ -227,22 +237,55 @@ ProbeOutcome LinkKeeper::probe(TuneState& s)
 {
     if (!m_lost)
         return ProbeOutcome::SameUnit;
+    // A unit still waiting for the rest of an image would store the probe's bytes.
+    if (m_powerCycle)
+        return ProbeOutcome::PowerCycleNeeded;
     // The name is resolved afresh: an adapter that came back under another
     // device is found under the same COM name, and nothing else is tried.
     m_session.usePort(s.port);
     if (!m_efi.Open())
         return ProbeOutcome::NoAnswer;
-    const UnitIdentity id = identityByCount(transact(m_efi, m_clock, readIdentity(), pause::IdentityConnectMs));
+    const auto asked = m_session.askIdentityWhole(pause::IdentityConnectMs);
+    const UnitIdentity id = asked ? asked.value() : UnitIdentity::filled();
     if (id.recognised() && id.bytes == s.unitIdentity.bytes)
         return ProbeOutcome::SameUnit;
     m_efi.Close();
     return id.recognised() ? ProbeOutcome::OtherUnit : ProbeOutcome::NoAnswer;
 }
 
+SessionResult LinkKeeper::writeAfterPowerCycle(TuneState& s, const table::EncodedImage& mine)
+{
+    SessionResult r;
+    if (!m_powerCycle) {
+        r.error = makeError(ErrorKind::BadArgument, "No cut-off table write is waiting to be done again");
+        return r;
+    }
+    m_session.usePort(s.port);
+    const auto id = m_efi.Open() ? m_session.askIdentityWhole(pause::IdentityConnectMs)
+                                 : Result<UnitIdentity>(makeError(ErrorKind::NoUnit, "KYR not connected"));
+    if (!id || id.value().bytes != s.unitIdentity.bytes) {
+        // No unit answering is no proof it was switched off and on: still nothing is sent.
+        m_efi.Close();
+        r.error = makeError(ErrorKind::LinkLost, "The KYR does not answer on " + s.port.label() +
+                                                     ": switch it off and on, then write the table again");
+        m_session.say(r, s, r.error->message);
+        return r;
+    }
+    m_powerCycle = false;
+    s.link.powerCycle = false;
+    m_lost = false;
+    m_liveMisses = 0;
+    markLinkBack(s);
+    s.commands.writeTable = true;
+    return guarded(s, Activity::TableWrite, [&](TuneState& st) { return m_session.tableWrite(st, mine); });
+}
+
 RejoinResult LinkKeeper::rejoin(TuneState& s, const table::EncodedImage& mine)
 {
     RejoinResult out;
     SessionResult& r = out.session;
+    if (m_powerCycle)
+        return out; // still lost: nothing is read until the unit was switched off and on
     if (!m_lost) {
         out.outcome = RejoinOutcome::Restored;
         return out;

@@ -40,7 +40,13 @@ enum class ProbeOutcome {
     NoAnswer,  ///< the port did not open, or nothing answered
     OtherUnit, ///< a unit answers that is not the one that was connected
     SameUnit,  ///< the same unit answers: rejoin it
+    PowerCycleNeeded, ///< a write was cut off mid-image: nothing is sent until the unit was switched off and on
 };
+
+/// Said when a table write is cut off part-way through the image.
+inline constexpr char CutWriteText[] =
+    "Link lost during the table write: the KYR may be waiting for the rest of the table. Switch it off and on; "
+    "nothing is sent to it until then";
 
 /// What rejoining the unit found.
 enum class RejoinOutcome {
@@ -108,6 +114,12 @@ public:
     /// After a SameUnit probe: reads the unit's table and compares it with
     /// the program's tune (mine, encoded at this moment).
     RejoinResult rejoin(TuneState& s, const table::EncodedImage& mine);
+    /// The user has switched the unit off and on after a write cut off
+    /// mid-image: the same unit must answer its identity, then the whole
+    /// table is written and read back. Until this is asked for, nothing at
+    /// all is sent (probe() answers PowerCycleNeeded).
+    SessionResult writeAfterPowerCycle(TuneState& s, const table::EncodedImage& mine);
+    bool awaitingPowerCycle() const { return m_powerCycle; }
     /// The user chose the unit's table: it is read and shown; the journal is
     /// dropped. (Choosing the program's tune is a table write, guarded: the
     /// journal goes once the unit holds the tune.)
@@ -139,6 +151,7 @@ private:
 
     bool m_lost = false;
     bool m_disconnected = false; ///< closed by Disconnect, not lost
+    bool m_powerCycle = false;   ///< a write cut off mid-image: nothing is sent until the user says so
     std::string m_lostAt;
     int m_liveMisses = 0;
     EditJournal m_journal;

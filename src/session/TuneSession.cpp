@@ -5,6 +5,7 @@
 #include "tools/SerialNumber.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace kyr::session {
 
@@ -21,9 +22,9 @@ bool switchOn(const table::SetupCopy& s, table::SetupParam p)
     return s[table::setupOffset(p)] - 1 == 2; // sensors: raw 2 on, 1 off
 }
 
-/// A table reply as the image buffer keeps it: "0" fill, then at most 481
-/// bytes up to the first zero. Nothing when the reply is short.
-std::optional<table::ImageBytes> wholeTable(const Bytes& reply, std::size_t& got)
+} // namespace
+
+std::optional<table::ImageBytes> keptTableOf(const Bytes& reply, std::size_t& got)
 {
     table::ImageBytes buffer;
     buffer.fill(FillChar);
@@ -34,11 +35,18 @@ std::optional<table::ImageBytes> wholeTable(const Bytes& reply, std::size_t& got
     return buffer;
 }
 
-} // namespace
-
 std::string incompleteReadText(std::size_t got, std::size_t expected)
 {
     return "Incomplete read from KYR: " + std::to_string(got) + " of " + std::to_string(expected) + " bytes";
+}
+
+std::string tableReplyText(const Reply& reply, std::size_t expected)
+{
+    if (reply.fit == ReplyFit::Garbled)
+        return garbledReplyText(reply.bytes.size(), ReadTableReply);
+    table::ImageBytes scratch;
+    const std::size_t got = copyUntilZero(reply.bytes, std::span<uint8_t>(scratch.data(), expected));
+    return incompleteReadText(got, expected);
 }
 
 table::ImageBytes savedFromUnit(table::ImageBytes unitTable)
@@ -47,8 +55,8 @@ table::ImageBytes savedFromUnit(table::ImageBytes unitTable)
     return unitTable;
 }
 
-TuneSession::TuneSession(TQCCom32& efi, Clock& clock, BackupStore* backups)
-    : m_efi(efi), m_clock(clock), m_backups(backups)
+TuneSession::TuneSession(TQCCom32& efi, Clock& clock, BackupStore* backups, LinkTiming timing)
+    : m_efi(efi), m_clock(clock), m_backups(backups), m_timing(timing)
 {
 }
 
@@ -73,6 +81,18 @@ UnitIdentity TuneSession::askIdentity(int pauseMs)
     // is still recognised. The buffer starts as "0" for every port, so a short
     // reply never inherits the signature of an earlier one.
     return identityByCount(transact(m_efi, m_clock, readIdentity(), pauseMs));
+}
+
+Result<UnitIdentity> TuneSession::askIdentityWhole(int pauseMs)
+{
+    const Reply reply = exchange(m_efi, m_clock, readIdentity(), pauseMs, IdentitySize, m_timing.reply);
+    if (reply.fit == ReplyFit::Garbled)
+        return makeError(ErrorKind::GarbledReply, garbledReplyText(reply.bytes.size(), IdentitySize));
+    // Copied by count: a unit whose minor version is 0 is still recognised.
+    const UnitIdentity id = identityByCount(reply.bytes);
+    if (!reply.whole() || !id.recognised())
+        return makeError(ErrorKind::NoUnit, "KYR not connected");
+    return id;
 }
 
 SessionResult TuneSession::search(TuneState& s, int pauseMs, bool lastWins)
@@ -173,21 +193,24 @@ bool TuneSession::readSetup(TuneState& s, SessionResult& r)
         std::copy_n(s.fileImage->begin(), table::SetupSize, s.image.begin());
         return true;
     }
-    m_efi.Purge();
-    m_efi.Send(readTable());
     say(r, s, "Reading KYR Setup Data...");
-    m_clock.sleepMs(pause::ReadTableMs);
-    Bytes reply = m_efi.GetResponse();
-    r.replyMissing = reply.empty();
+    const Reply reply = exchange(m_efi, m_clock, readTable(), pause::ReadTableMs, ReadTableReply, m_timing.reply);
+    r.replyMissing = reply.bytes.empty();
     table::SetupCopy area;
     area.fill(FillChar);
-    std::size_t got = copyUntilZero(reply, area);
-    if (got < table::SetupSize) {
-        say(r, s, incompleteReadText(got, table::SetupSize));
-        r.error = makeError(ErrorKind::ShortReply, incompleteReadText(got, table::SetupSize));
+    const std::size_t got = copyUntilZero(reply.bytes, area);
+    // The setup is the start of a whole table or nothing: a reply cut short
+    // or run on may have begun with another reply's tail.
+    if (!reply.whole() || got < table::SetupSize) {
+        const std::string text =
+            got < table::SetupSize && reply.fit != ReplyFit::Garbled ? incompleteReadText(got, table::SetupSize)
+                                                                     : tableReplyText(reply, ReadTableKeep);
+        say(r, s, text);
+        r.error = makeError(reply.fit == ReplyFit::Garbled ? ErrorKind::GarbledReply : ErrorKind::ShortReply, text);
         return false;
     }
     std::copy(area.begin(), area.end(), s.image.begin());
+    m_setupRead = area;
     return true;
 }
 
@@ -209,7 +232,10 @@ bool TuneSession::identifyAndReadSetup(TuneState& s, SessionResult& r)
         usePort(s.port);
         if (!m_efi.Open())
             openError = m_efi.lastError(); // why, for the user: permission, busy, missing
-        id = askIdentity(pause::IdentityConnectMs);
+        auto asked = askIdentityWhole(pause::IdentityConnectMs);
+        id = asked ? asked.value() : UnitIdentity::filled();
+        if (!asked && asked.error().kind == ErrorKind::GarbledReply)
+            openError = asked.error();
     }
     bool answered = true;
     // The file signature counts only for the open file's own identity: a
@@ -256,6 +282,7 @@ void TuneSession::readyUnit(TuneState& s, SessionResult& r)
 SessionResult TuneSession::connect(TuneState& s)
 {
     SessionResult r;
+    m_setupRead.reset();
     // A decoded file has its setup area in the image already; without the
     // file's image there is nothing decoded to skip to.
     if (s.flags.FileDecoded && !s.fileImage)
@@ -298,6 +325,7 @@ SessionResult TuneSession::connect(TuneState& s)
                 dropUnit(s);
         }
     }
+    m_setupRead.reset(); // only this Connect's table read is held to it
     return r;
 }
 
@@ -307,7 +335,8 @@ void TuneSession::joinUnit(TuneState& s, SessionResult& r)
     say(r, s, "Searching ComPorts...");
     usePort(s.port);
     m_efi.Open();
-    UnitIdentity id = askIdentity(pause::IdentityConnectMs);
+    auto asked = askIdentityWhole(pause::IdentityConnectMs);
+    const UnitIdentity id = asked ? asked.value() : UnitIdentity::filled();
     if (!id.recognised()) {
         say(r, s, "KYR not connected");
         r.error = makeError(ErrorKind::NoUnit, "KYR not connected");
@@ -326,14 +355,20 @@ void TuneSession::joinUnit(TuneState& s, SessionResult& r)
     s.commands.disconnect = true;
 }
 
-Result<table::ImageBytes> TuneSession::readUnitTable(TuneState& s, SessionResult& r)
+Result<table::ImageBytes> TuneSession::readUnitTable(TuneState& s, SessionResult& r,
+                                                     const table::SetupCopy* expectSetup)
 {
-    Bytes reply = transact(m_efi, m_clock, readTable(), pause::ReadTableMs);
-    r.replyMissing = reply.empty();
+    const Reply reply = exchange(m_efi, m_clock, readTable(), pause::ReadTableMs, ReadTableReply, m_timing.reply);
+    r.replyMissing = reply.bytes.empty();
     std::size_t got = 0;
-    auto table = wholeTable(reply, got);
-    if (!table)
-        return makeError(ErrorKind::ShortReply, incompleteReadText(got, ReadTableKeep));
+    auto table = reply.whole() ? keptTableOf(reply.bytes, got) : std::nullopt;
+    if (!table) {
+        const ErrorKind kind = reply.fit == ReplyFit::Garbled ? ErrorKind::GarbledReply : ErrorKind::ShortReply;
+        return makeError(kind, tableReplyText(reply, ReadTableKeep));
+    }
+    // Two reads of one unit a moment apart hold the same setup, serial number included.
+    if (expectSetup && table::setupOf(*table) != *expectSetup)
+        return makeError(ErrorKind::GarbledReply, "Garbled reply from KYR: the table read and the setup read differ");
     r.tableFromUnit = true;
     r.unitTable = *table;
     backUp(s, *table, r);
@@ -344,7 +379,8 @@ SessionResult TuneSession::tableRead(TuneState& s)
 {
     SessionResult r;
     if (!s.flags.FileOpen) {
-        auto table = readUnitTable(s, r);
+        const std::optional<table::SetupCopy> setupRead = std::exchange(m_setupRead, std::nullopt);
+        auto table = readUnitTable(s, r, setupRead ? &*setupRead : nullptr);
         if (!table) {
             // A short reply is not the unit's table: keep the image and maps as they were.
             say(r, s, table.error().message);
@@ -404,59 +440,6 @@ void TuneSession::backUp(TuneState& s, const table::ImageBytes& image, SessionRe
         r.backup = saved.value();
     else
         backupFailed(s, r, saved.error());
-}
-
-SessionResult TuneSession::tableWrite(TuneState& s, const table::EncodedImage& image)
-{
-    SessionResult r;
-    auto refuse = [&](ErrorKind kind, const std::string& text) {
-        r.error = makeError(kind, text);
-        say(r, s, text);
-        return r;
-    };
-    if (!s.flags.UnitConnected)
-        return refuse(ErrorKind::NoUnit, "KYR not connected");
-    if (!s.imageWhole)
-        return refuse(ErrorKind::BadArgument, "Nothing to write: no whole table has been read or opened");
-    // What the unit holds now is kept before it is overwritten. A unit whose
-    // table cannot be read whole is still written: that may be the repair.
-    if (auto before = readUnitTable(s, r); !before)
-        backupFailed(s, r, before.error());
-    if (!sendWriteTable(m_efi, m_clock, writeTable(image.raw))) {
-        std::string why = m_efi.lastError() ? ": " + m_efi.lastError()->message : "";
-        return refuse(ErrorKind::WriteFailed, "Write to KYR failed" + why);
-    }
-    r.mapsRedrawn = true; // the arrays hold edits the image buffer does not: redraw, never decode
-    if (!verifyWrite(s, image, r))
-        return r;
-    s.flags.ImageChanged = false;
-    say(r, s, "Data table written to KYR");
-    return r;
-}
-
-// The unit's table read back must hold every byte that was sent.
-bool TuneSession::verifyWrite(TuneState& s, const table::EncodedImage& image, SessionResult& r)
-{
-    Bytes reply = transact(m_efi, m_clock, readTable(), pause::ReadTableMs);
-    r.replyMissing = reply.empty();
-    std::size_t got = 0;
-    auto back = wholeTable(reply, got);
-    std::string why;
-    if (!back) {
-        why = incompleteReadText(got, ReadTableKeep);
-        r.error = makeError(ErrorKind::ShortReply, why);
-    } else {
-        s.unitImage = *back;
-        r.tableFromUnit = true;
-        r.mismatched = differingOffsets(image.plusOne, *back);
-        if (r.mismatched.empty())
-            return true;
-        why = "the KYR holds other values at offset" + std::string(r.mismatched.size() > 1 ? "s " : " ") +
-              offsetList(r.mismatched);
-        r.error = makeError(ErrorKind::VerifyMismatch, why);
-    }
-    say(r, s, "Write to KYR not verified: " + why);
-    return false;
 }
 
 SessionResult TuneSession::openFile(TuneState& s, const files::MapFile& file, const std::filesystem::path& path)

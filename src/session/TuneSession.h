@@ -13,12 +13,23 @@ namespace kyr::session {
 
 class BackupStore;
 
+/// The waits of the exchanges with the unit beyond its fixed pauses. The
+/// defaults are documented in docs/protocol.md.
+struct LinkTiming {
+    link::ReplyTiming reply;  ///< how a reply still arriving is waited for
+    int writeSettleMs = 250;  ///< after the last image byte, before the read-back: the unit stores the table
+    int readBackTries = 4;    ///< read-backs asked for before a write is "not verified yet"
+    int readBackGapMs = 500;  ///< between two read-backs
+};
+
 class TuneSession {
 public:
     /// Runs on the given serial component and pauses on the clock. Whole
     /// tables read from a unit are kept in the backup store, if there is one.
     explicit TuneSession(link::TQCCom32& efi, link::Clock& clock = link::systemClock(),
-                         BackupStore* backups = nullptr);
+                         BackupStore* backups = nullptr, LinkTiming timing = {});
+
+    const LinkTiming& timing() const { return m_timing; }
 
     /// Status texts go to this observer as well as into the result.
     void setObserver(SessionObserver* observer) { m_observer = observer; }
@@ -37,7 +48,9 @@ public:
     /// A short reply changes nothing and is reported.
     SessionResult tableRead(TuneState& s);
     /// Write to KYR: keeps a backup of what the unit held, sends the encoded
-    /// image and reads it back. Success only when the unit holds every byte.
+    /// image and, after the unit's settling time, reads it back (asking again
+    /// while no reply comes). Success only when the unit holds every byte, the
+    /// trailer included. An image that did not go out whole sets imageCut.
     SessionResult tableWrite(TuneState& s, const table::EncodedImage& image);
     /// Opens a parsed map file: no traffic on the port; runs Connect and the table read.
     SessionResult openFile(TuneState& s, const files::MapFile& file, const std::filesystem::path& path = {});
@@ -50,8 +63,13 @@ public:
     /// A short reply is refused.
     Result<table::ImageBytes> readForSave(TuneState& s);
     /// The unit's whole table, straight from the unit whatever file is open;
-    /// backed up like every read. The state is not changed.
-    Result<table::ImageBytes> readUnitTable(TuneState& s, SessionResult& r);
+    /// backed up like every read. The state is not changed. A reply that is
+    /// not exactly one whole table is refused (ShortReply, GarbledReply), and
+    /// so is one whose setup area differs from expectSetup.
+    Result<table::ImageBytes> readUnitTable(TuneState& s, SessionResult& r,
+                                            const table::SetupCopy* expectSetup = nullptr);
+    /// Who answers on the open port: the identity, refused unless it is whole.
+    Result<UnitIdentity> askIdentityWhole(int pauseMs);
     /// Disconnect: closes the port and leaves the tune shown. A tune read
     /// from the unit stays in view but takes no edits until the next Connect,
     /// which reads the unit again; an open file stays editable.
@@ -78,15 +96,23 @@ private:
     void backUp(TuneState& s, const table::ImageBytes& image, SessionResult& r);
     void backupFailed(TuneState& s, SessionResult& r, const Error& why);
     bool verifyWrite(TuneState& s, const table::EncodedImage& image, SessionResult& r);
+    link::Reply readBack();
 
     link::TQCCom32& m_efi;
     link::Clock& m_clock;
     BackupStore* m_backups;
+    LinkTiming m_timing;
     SessionObserver* m_observer = nullptr;
+    std::optional<table::SetupCopy> m_setupRead; ///< Connect's setup read, for the table read to agree with
 };
 
 /// "Incomplete read from KYR: 312 of 481 bytes".
 std::string incompleteReadText(std::size_t got, std::size_t expected);
+/// A whole table reply as the image buffer keeps it: "0" fill, then the
+/// bytes of offsets 0 to 480. Nothing when a zero byte ends the data early.
+std::optional<table::ImageBytes> keptTableOf(const link::Bytes& reply, std::size_t& got);
+/// The text for a table reply that is not whole: incomplete or garbled.
+std::string tableReplyText(const link::Reply& reply, std::size_t expected);
 /// A table read from the unit as a map file keeps it, wherever it is saved
 /// (Save From KYR, kyr read, a backup): byte 481 is the copy's terminating 0.
 table::ImageBytes savedFromUnit(table::ImageBytes unitTable);

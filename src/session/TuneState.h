@@ -102,6 +102,7 @@ struct LinkState {
     std::string lostAt;         ///< when it went down, "14:03:12" local time
     Commands resume;            ///< the commands to give back when it returns
     bool writeCut = false;      ///< a table write was cut off: the unit may hold a partial table
+    bool powerCycle = false;    ///< cut off mid-image: nothing is sent until the user has switched the unit off and on
     bool choosing = false;      ///< back, but the unit's table differs from the program's: the user chooses
     std::size_t journaled = 0;  ///< edits waiting to be sent
     bool operator==(const LinkState&) const = default;
@@ -158,6 +159,7 @@ struct SessionResult {
     std::optional<std::filesystem::path> backup; ///< the backup of a table read from the unit
     std::optional<Error> backupError;  ///< why that backup was not written
     bool replyMissing = false;         ///< a table reply the unit owed did not come at all
+    bool imageCut = false;             ///< a table write's F3 went out but not its whole image
     bool tableFromUnit = false;        ///< unitImage was read from the unit by this use case
     std::optional<table::ImageBytes> unitTable; ///< the whole table read from the unit (a write: what it held before)
     std::size_t unsentEdits = 0;       ///< edits an earlier run of the program could not send

@@ -17,6 +17,7 @@ enum class ErrorKind {
     PortInUse,       ///< the port exists, but another program holds it
     NoUnit,          ///< nothing answered, or the answer lacked the signature
     ShortReply,      ///< the unit answered with fewer bytes than the command needs
+    GarbledReply,    ///< a reply that cannot be the unit's answer: too long, or at odds with another
     WriteFailed,     ///< a send did not complete
     VerifyMismatch,  ///< a read-back differs from what was written
     BadFile,         ///< a map file that cannot be used (message names line and field)

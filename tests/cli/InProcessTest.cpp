@@ -195,11 +195,14 @@ TEST(CliWrite, ReadBackThatDiffersNamesTheOffsets)
         ASSERT_EQ(writes[3][off], static_cast<uint8_t>(demo.image[off] - 1)) << off;
     EXPECT_EQ(writes[3][table::TrailerOffset], table::TrailerRaw);
     EXPECT_EQ(writes[4], link::Bytes{link::CmdReadTable});
-    // The 100 ms between F3 and the image, then the read-back's pause.
+    // The 100 ms between F3 and the image, the unit's settling time, then
+    // the read-back's pause and the quiet time after its reply.
+    const session::LinkTiming timing;
     const auto& sleeps = unit.clock.sleeps();
-    ASSERT_GE(sleeps.size(), 2u);
-    EXPECT_EQ(sleeps[sleeps.size() - 2], link::pause::WriteTableGapMs);
-    EXPECT_EQ(sleeps.back(), link::pause::ReadTableMs);
+    ASSERT_GE(sleeps.size(), 4u);
+    EXPECT_EQ(std::vector<int>(sleeps.end() - 4, sleeps.end()),
+              (std::vector<int>{link::pause::WriteTableGapMs, timing.writeSettleMs, link::pause::ReadTableMs,
+                                timing.reply.quietMs}));
 }
 
 TEST(CliWrite, MatchingReadBackPassesAndADevicePathIsOpenedAsGiven)

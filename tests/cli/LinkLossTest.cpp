@@ -13,6 +13,7 @@
 using namespace kyr;
 using namespace kyr::test;
 using ::testing::HasSubstr;
+using ::testing::Not;
 
 namespace {
 
@@ -55,29 +56,43 @@ TEST(CliPtyLinkLoss, ReadGivesUpOnALinkThatStaysAway)
     }
 }
 
-TEST(CliPtyLinkLoss, WriteCutOffIsWrittenAgainWhole)
+TEST(CliPtyLinkLoss, WriteCutOffMidImageSendsNothingMoreAndSaysToSwitchTheUnitOffAndOn)
 {
     TempFolder dir;
-    SimProcess sim(dir.path(), {.port = 2, .args = {"--drop-in-write", "100", "--reconnect-ms", "500"}});
+    // The line comes back at once: a waiting unit would take any probe for image bytes.
+    SimProcess sim(dir.path(), {.port = 2, .args = {"--drop-in-write", "100", "--reconnect-ms", "0"}});
     files::MapFile f = loadOrFail(demoTune());
-    f.image[at(table::SetupParam::GearTeeth)] += 2;
     f.image[table::pointOffset(table::mapDef(table::MapId::TimingRpm), 11)] += 2;
-    // The cut stores this serial number on the unit: it is still the unit the write began on.
-    f.image[at(table::SetupParam::Serial2)] += 1;
     ASSERT_TRUE(files::saveMapFile(dir / "edited.kyr", f));
 
     KyrRun r = runKyr(dir.path(), {"write", "--retry", "10", "--port", "COM2", (dir / "edited.kyr").string()});
-    ASSERT_EQ(r.code, 0) << r.err;
-    EXPECT_THAT(r.err, HasSubstr("Link lost during the table write: the unit may hold a partial table"));
-    EXPECT_THAT(r.out, HasSubstr("read-back matches"));
-    const std::vector<uint8_t> memory = simMemory(sim);
-    ASSERT_EQ(memory.size(), static_cast<size_t>(table::TableSize));
-    for (int off = 0; off < table::TrailerOffset; ++off)
-        ASSERT_EQ(memory[off], static_cast<uint8_t>(f.image[off] - 1)) << "offset " << off;
+    EXPECT_EQ(r.code, 1);
+    EXPECT_THAT(r.err, HasSubstr("Link lost during the table write: the KYR may be waiting for the rest of the "
+                                 "table, and nothing more was sent to it. Switch it off and on, then run kyr write "
+                                 "again"));
+    EXPECT_THAT(r.err, Not(HasSubstr("Retrying")));
+    ASSERT_TRUE(sim.waitForLog("event", "open", 2));
+    // Nothing at all reached the line after the cut.
+    bool afterDrop = false;
+    for (const auto& e : sim.log()) {
+        afterDrop = afterDrop || (e.contains("event") && e["event"] == "drop");
+        EXPECT_FALSE(afterDrop && e.contains("cmd")) << e.dump();
+    }
     const auto writes = sim.logWhere("cmd", "WriteTable");
-    ASSERT_EQ(writes.size(), 2u);
+    ASSERT_EQ(writes.size(), 1u);
     EXPECT_EQ(writes[0]["length"], 100);
-    EXPECT_EQ(writes[1]["length"], table::TableSize);
+}
+
+TEST(CliPtyLinkLoss, WriteLostBeforeItsCommandByteSaysTheUnitWasNotChanged)
+{
+    TempFolder dir;
+    // The file joins the unit with FF; the line goes before the backup read.
+    SimProcess sim(dir.path(), {.port = 2, .args = {"--drop-after", "1"}});
+    KyrRun r = runKyr(dir.path(), {"write", "--port", "COM2", demoTune().string()});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_THAT(r.err, HasSubstr("Link lost before the table write began: the unit's table was not changed"));
+    EXPECT_THAT(r.err, Not(HasSubstr("partial table")));
+    EXPECT_TRUE(sim.logWhere("cmd", "WriteTable").empty());
 }
 
 TEST(CliPtyLinkLoss, AnotherUnitOnThePortIsNotWritten)
@@ -86,7 +101,8 @@ TEST(CliPtyLinkLoss, AnotherUnitOnThePortIsNotWritten)
     files::MapFile tune = loadOrFail(demoTune());
     tune.image[at(table::SetupParam::Serial3)] += 1;
     ASSERT_TRUE(files::saveMapFile(dir / "other.kyr", tune));
-    SimProcess first(dir.path(), {.port = 2, .args = {"--drop-in-write", "100"}});
+    // The line goes before the table write begins.
+    SimProcess first(dir.path(), {.port = 2, .args = {"--drop-after", "1"}});
     KyrRun r;
     std::thread write(
         [&] { r = runKyr(dir.path(), {"write", "--retry", "10", "--port", "COM2", demoTune().string()}); });
@@ -99,8 +115,10 @@ TEST(CliPtyLinkLoss, AnotherUnitOnThePortIsNotWritten)
     write.join();
     ASSERT_TRUE(other);
     EXPECT_EQ(r.code, 1);
-    EXPECT_THAT(r.err, HasSubstr("another KYR answers on COM2 (serial KT-012346-06; the lost one was KT-012345-06), "
-                                 "so nothing was written to it"));
+    // The line went before the first unit's serial number was read: the one
+    // that answers now cannot be shown to be the same.
+    EXPECT_THAT(r.err, HasSubstr("another KYR answers on COM2 (serial KT-012346-06; the lost one's serial number was "
+                                 "not read), so nothing was written to it"));
     EXPECT_EQ(other->logWhere("cmd", "ReadIdentity").size(), 1u);
     EXPECT_TRUE(other->logWhere("cmd", "WriteTable").empty());
 }

@@ -213,7 +213,7 @@ TEST_F(Keeper, WhileLostOnlyQuietUseCasesRun)
     EXPECT_FALSE(r.error);
 }
 
-TEST_F(Keeper, TableWriteCutOffWarnsOfAPartialTable)
+TEST_F(Keeper, TableWriteLostBeforeItsReadBackHoldsEverythingBack)
 {
     connectGuarded(keeper);
     const Commands live = s.commands;
@@ -228,14 +228,18 @@ TEST_F(Keeper, TableWriteCutOffWarnsOfAPartialTable)
     auto r = keeper.guarded(s, Activity::TableWrite, [&](TuneState& st) { return session.tableWrite(st, mine); });
     ASSERT_TRUE(r.error.has_value());
     EXPECT_EQ(r.error->kind, ErrorKind::LinkLost);
-    const std::string text = "Link lost during the table write: the unit may hold a partial table";
+    // How much of the image reached the unit is not known.
+    const std::string text = session::CutWriteText;
     EXPECT_EQ(r.error->message, text);
     EXPECT_EQ(s.status.message, text);
     EXPECT_EQ(std::count(r.statuses.begin(), r.statuses.end(), "Data table written to KYR"), 0);
     EXPECT_TRUE(s.link.lost);
     EXPECT_TRUE(s.link.writeCut);
+    EXPECT_TRUE(s.link.powerCycle);
     EXPECT_EQ(s.link.resume, live);
-    EXPECT_EQ(s.commands, noCommands());
+    Commands onlyWrite = noCommands();
+    onlyWrite.writeTable = true; // the user's word that the unit was switched off and on
+    EXPECT_EQ(s.commands, onlyWrite);
     EXPECT_FALSE(s.pollRunning);
 }
 

@@ -23,7 +23,9 @@ TEST_F(ConnectUnit, ReadsIdentitySetupAndWholeTableOnTheChosenPort)
     auto r = session.connect(s);
     ASSERT_FALSE(r.error) << r.error->message;
     EXPECT_EQ(wire(), (Texts{"FF", "FD", "FD"}));
-    EXPECT_EQ(clock.sleeps(), (std::vector<int>{300, 500, 500}));
+    // The fixed pauses, each followed by the quiet time that shows the reply is whole.
+    const int quiet = session.timing().reply.quietMs;
+    EXPECT_EQ(clock.sleeps(), (std::vector<int>{300, quiet, 500, quiet, 500, quiet}));
     ASSERT_FALSE(device.openedPaths().empty());
     EXPECT_EQ(device.openedPaths().front(), UnitPath);
     EXPECT_EQ(device.appliedSettings().front().baud, 19200);
@@ -165,7 +167,7 @@ TEST_F(OpenFile, ConnectThenJoinsTheUnitWithoutReadingItsTable)
     auto r = session.connect(s);
     ASSERT_FALSE(r.error) << r.error->message;
     EXPECT_EQ(wire(), Texts{"FF"});
-    EXPECT_EQ(clock.sleeps(), std::vector<int>{300});
+    EXPECT_EQ(clock.sleeps(), (std::vector<int>{300, session.timing().reply.quietMs}));
     EXPECT_EQ(r.statuses, (Texts{"Searching ComPorts...", "KYR Connected"}));
     EXPECT_TRUE(s.flags.UnitConnected);
     EXPECT_TRUE(s.flags.FileOpen);

@@ -61,7 +61,9 @@ TEST_F(TableWrite, BackupReadThenImageThenReadBackWithTheirPauses)
     auto r = session.tableWrite(s, image);
     ASSERT_FALSE(r.error) << r.error->message;
     EXPECT_EQ(wire(), (Texts{"FD", "F3", "482 bytes", "FD"}));
-    EXPECT_EQ(sleepsFrom(mark), (std::vector<int>{500, 100, 500}));
+    const session::LinkTiming& t = session.timing();
+    const int quiet = t.reply.quietMs;
+    EXPECT_EQ(sleepsFrom(mark), (std::vector<int>{500, quiet, 100, t.writeSettleMs, 500, quiet}));
     link::Bytes expected(image.raw.begin(), image.raw.end());
     expected[table::TrailerOffset] = table::TrailerRaw;
     EXPECT_EQ(lastPayload(), expected);
@@ -108,15 +110,20 @@ TEST_F(TableWrite, AByteTheUnitStoresWrongIsNotVerified)
     EXPECT_EQ(kept(*s.unitImage), kept(unit.table)); // what the unit really holds
 }
 
-TEST_F(TableWrite, AShortReadBackIsNotSuccess)
+TEST_F(TableWrite, AShortReadBackIsAskedAgainThenNotSuccess)
 {
     connectUnit();
-    unit.cutRead[unit.tableReads + 2] = 200; // the read after the write
+    const int tries = session.timing().readBackTries;
+    for (int i = 2; i <= tries + 1; ++i)
+        unit.cutRead[unit.tableReads + i] = 200; // every read after the write
     s.flags.ImageChanged = true;
+    device.clearWritten();
     auto r = session.tableWrite(s, editedImage());
     ASSERT_TRUE(r.error.has_value());
     EXPECT_EQ(r.error->kind, ErrorKind::ShortReply);
     EXPECT_EQ(r.statuses, Texts{"Write to KYR not verified: Incomplete read from KYR: 200 of 481 bytes"});
+    EXPECT_EQ(countOf(link::CmdReadTable), 1 + tries);
+    EXPECT_FALSE(r.replyMissing); // not a lost link
     EXPECT_TRUE(s.flags.ImageChanged);
 }
 

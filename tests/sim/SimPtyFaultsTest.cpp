@@ -206,3 +206,42 @@ TEST_F(SimPtyFaults, DropInWriteKeepsTheImageBytesThatCame)
     for (size_t i = 0; i < memory.size(); ++i)
         ASSERT_EQ(static_cast<uint8_t>(memory[i] + 1), expected[i]) << i;
 }
+
+TEST_F(SimPtyFaults, DropAfterCountsCommandsThatCameInOneRead)
+{
+    auto& sim = start({.port = 6, .args = {"--drop-after", "3"}});
+    PtyClient c(sim.entryPath());
+    c.send({ReadIdentity, ReadIdentity, ReadIdentity, ReadIdentity});
+    ASSERT_TRUE(sim.waitForLog("event", "drop"));
+    EXPECT_EQ(sim.logWhere("cmd", "ReadIdentity").size(), 3u);
+    EXPECT_EQ(sim.logWhere("reply", "ReadIdentity").size(), 3u);
+    const auto lost = sim.logWhere("event", "lost");
+    ASSERT_EQ(lost.size(), 1u);
+    EXPECT_EQ(lost[0]["bytes"], "FF");
+}
+
+TEST_F(SimPtyFaults, BusyAfterWriteIgnoresCommandsUntilTheTableIsStored)
+{
+    auto& sim = start({.args = {"--busy-after-write", "300"}});
+    PtyClient c(sim.entryPath());
+    Bytes cmd{WriteTable};
+    cmd.insert(cmd.end(), image.begin(), image.end());
+    cmd.push_back(ReadTable); // at once: the unit is still storing
+    c.send(cmd);
+    const auto ignored = sim.waitForLog("cmd", "ReadTable");
+    ASSERT_TRUE(ignored);
+    EXPECT_EQ((*ignored)["ignored"], "busy");
+    const double stored = sim.logWhere("cmd", "WriteTable").at(0)["last_ms"];
+    // Asked again until it answers: only a command that begins after the busy time is.
+    bool answered = false;
+    for (size_t n = 2; n < 2000 && !answered; ++n) {
+        c.send({ReadTable});
+        const auto e = sim.waitForLog("cmd", "ReadTable", n);
+        ASSERT_TRUE(e);
+        answered = !e->contains("ignored");
+    }
+    ASSERT_TRUE(answered);
+    for (const auto& e : sim.logWhere("cmd", "ReadTable"))
+        EXPECT_EQ(e.contains("ignored"), e["t_ms"].get<double>() < stored + 300) << e.dump();
+    EXPECT_TRUE(sim.waitForLog("reply", "ReadTable"));
+}

@@ -23,6 +23,11 @@ LinkRecovery::LinkRecovery(TuneModel& model, LinkWorker& link, MessageSink& mess
     connect(&link, &LinkWorker::rejoined, this, &LinkRecovery::rejoined);
     connect(&link, &LinkWorker::connected, this,
             [this](Ticket, const session::SessionResult& r) { offerLeftovers(r); });
+    // A write on the user's word that found no unit: ask again.
+    connect(&link, &LinkWorker::tableWritten, this, [this](Ticket, const session::SessionResult&) {
+        if (m_model.state().link.powerCycle)
+            m_powerCycleAsked = false;
+    });
     follow();
 }
 
@@ -33,6 +38,7 @@ void LinkRecovery::follow()
         return;
     if (lost) {
         m_otherSaid = false;
+        m_powerCycleAsked = false;
         m_timer.start();
     } else {
         m_timer.stop();
@@ -44,7 +50,29 @@ void LinkRecovery::tick()
 {
     if (m_probe || m_rejoin || !m_model.state().link.lost)
         return;
+    if (m_model.state().link.powerCycle) {
+        askPowerCycle();
+        return;
+    }
     m_probe = m_link.probeUnit();
+}
+
+// A unit that got only part of an image takes whatever comes next for the
+// rest of it: only the user can say that it no longer waits.
+void LinkRecovery::askPowerCycle()
+{
+    if (m_powerCycleAsked || !m_link.idle())
+        return;
+    m_powerCycleAsked = true;
+    const QString text = QStringLiteral(
+        "The table write was cut off part-way. The KYR may still be waiting for the rest of the table and "
+        "would store whatever is sent to it next, so nothing is sent to it now.\n\n"
+        "Switch the KYR off and on. Then the whole table is written again and read back.\n"
+        "(Write to KYR does the same later.)");
+    const QStringList choices{QStringLiteral("It was switched off and on: write the table"),
+                              QStringLiteral("Not yet")};
+    if (m_messages.choose(kTitle, text, choices, NotYet) == SwitchedOffAndOn)
+        m_link.writeTable();
 }
 
 void LinkRecovery::probed(Ticket t, session::ProbeOutcome outcome)

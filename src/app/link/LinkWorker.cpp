@@ -118,8 +118,13 @@ Ticket LinkWorker::writeTable()
     r.prepare = [this]() -> Job {
         const table::EncodedImage image = table::encode(m_model.state().setup, m_model.maps());
         return [image](LinkExecutor::Context& c, LinkReply& r) {
-            r.result = c.keeper.guarded(r.state, session::Activity::TableWrite,
-                                        [&](session::TuneState& s) { return c.session.tableWrite(s, image); });
+            // After a write cut off mid-image, writing is the user's word that
+            // the unit was switched off and on.
+            if (c.keeper.awaitingPowerCycle())
+                r.result = c.keeper.writeAfterPowerCycle(r.state, image);
+            else
+                r.result = c.keeper.guarded(r.state, session::Activity::TableWrite,
+                                            [&](session::TuneState& s) { return c.session.tableWrite(s, image); });
         };
     };
     r.deliver = [this](Ticket t, const LinkReply& reply) { emit tableWritten(t, reply.result); };

@@ -10,6 +10,8 @@
 #include "app/live/LivePoll.h"
 
 #include <QLabel>
+#include <QSignalSpy>
+#include <QTimer>
 
 using namespace kyr;
 using namespace kyr::apptest;
@@ -120,25 +122,42 @@ TEST_F(LinkDropSimTest, TheUnitsTableCanBeKeptInstead)
     EXPECT_EQ(panel(0), "The KYR's table is shown");
 }
 
-// A write cut off half-way is never reported as done; once the unit is back
-// the user is offered to write again, and the second write is whole.
-TEST_F(LinkDropSimTest, ATableWriteCutOffIsReportedAndWrittenAgainWhenTheUnitReturns)
+// A write cut off half-way is never reported as done, and nothing is sent
+// to the unit until the user says it was switched off and on; then the whole
+// table is written again and read back.
+TEST_F(LinkDropSimTest, ATableWriteCutOffWaitsForTheUsersWordThenWritesTheWholeTable)
 {
-    sink->choice = app::LinkRecovery::KeepProgram;
-    startWith({"--drop-in-write", "100", "--reconnect-ms", "1500"}, 0);
+    sink->choice = app::LinkRecovery::NotYet;
+    startWith({"--drop-in-write", "100", "--reconnect-ms", "0"}, 0);
     // A change past the first 100 bytes: the cut-off write cannot have stored it.
     ASSERT_GT(table::pointOffset(table::mapDef(MapId::TimingRpm), 30), 100);
     window->model().mutableMaps().set(MapId::TimingRpm, 30, modelValue(MapId::TimingRpm, 30) + 2);
     window->model().mapsEdited();
     click("spWrite");
     waitIdle();
-    EXPECT_EQ(panel(0), "Link lost during the table write: the unit may hold a partial table");
+    EXPECT_EQ(panel(0).toStdString(), session::CutWriteText);
     EXPECT_TRUE(state().link.lost);
+    EXPECT_TRUE(state().link.powerCycle);
     ASSERT_TRUE(waitFor([&] { return sink->texts("choice").size() == 1; }, 15000)) << panel(0).toStdString();
-    EXPECT_TRUE(sink->texts("choice")[0].contains("partial table"));
-    ASSERT_TRUE(waitFor([&] { return live() && window->linkWorker().idle(); }, 15000));
+    EXPECT_TRUE(sink->texts("choice")[0].contains("Switch the KYR off and on"));
+    ASSERT_TRUE(m_sim->waitForLog("event", "open", 2));
+    // Asked once and answered "not yet": the line stays silent while the
+    // recovery timer goes on ticking.
+    const std::size_t entries = m_sim->log().size();
+    QSignalSpy ticks(&window->linkRecovery().retryTimer(), &QTimer::timeout);
+    ASSERT_TRUE(waitFor([&] { return ticks.count() >= 2; }, 15000));
+    waitIdle();
+    EXPECT_EQ(m_sim->log().size(), entries) << "something was sent to a unit that may take it for table";
+    EXPECT_EQ(sink->texts("choice").size(), 1u);
+    EXPECT_TRUE(button("spWrite")->isEnabled()) << "Write to KYR is the user's word";
+
+    click("spWrite");
+    ASSERT_TRUE(waitFor([&] { return live() && window->linkWorker().idle(); }, 15000)) << panel(0).toStdString();
     EXPECT_EQ(panel(0), "Data table written to KYR");
     EXPECT_TRUE(unitHoldsTheTune());
+    const auto writes = m_sim->logWhere("cmd", "WriteTable");
+    ASSERT_EQ(writes.size(), 2u);
+    EXPECT_EQ(writes[1]["length"], table::TableSize);
 }
 
 #endif
