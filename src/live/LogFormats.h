@@ -79,6 +79,13 @@ std::vector<std::string> infoLines(const LogInfo& info);
 /// any other text is kept as ("Note", text).
 void addInfoLine(LogData& data, std::string_view line);
 
+/// Keeps the promise of LogData::times: drops every row whose time is not a
+/// finite number or is earlier than the row kept before it, and every marker
+/// whose time is not finite; a ("Note", ...) line says how many went.
+void keepOrderedRows(LogData& data);
+/// Adds ("Note", "3 rows left out (why)") when count is not zero.
+void noteLeftOut(LogData& data, std::size_t count, const std::string& noun, const std::string& why);
+
 /// A value with fixed places, '.' as the decimal point whatever the locale.
 std::string fixedText(double value, int decimals);
 /// A decimal number (surrounding blanks allowed); empty when the text is none.

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace kyr::app {
 
@@ -21,7 +22,9 @@ constexpr int AxisHeight = 36;  // time numbers and "Time (s)"
 constexpr int StripGap = 6;
 constexpr int TitleHeight = 18;
 constexpr double MinSeconds = 0.05;
-constexpr double ScrollUnit = 1000.0; // scroll bar steps per second
+constexpr double ScrollUnit = 1000.0; // scroll bar steps per second, while the log fits
+constexpr double MaxScrollSteps = 1e9; // a longer log scrolls in coarser steps
+constexpr double MaxPixel = 1e6;       // far outside any screen, well inside an int
 constexpr double ZoomStep = 1.25;
 
 const QColor kTraceColors[] = {QColor(0x1f, 0x77, 0xb4), QColor(0xd6, 0x27, 0x28), QColor(0x2c, 0xa0, 0x2c),
@@ -29,10 +32,19 @@ const QColor kTraceColors[] = {QColor(0x1f, 0x77, 0xb4), QColor(0xd6, 0x27, 0x28
                                QColor(0xe3, 0x77, 0xc2), QColor(0x7f, 0x7f, 0x7f), QColor(0xbc, 0xbd, 0x22),
                                QColor(0x17, 0xbe, 0xcf), QColor(0x39, 0x3b, 0x79)};
 
+// Whole numbers for Qt from doubles that may be huge, infinite or NaN:
+// clamped while still a double, so the conversion is always defined.
+int clampedInt(double v, double lo, double hi)
+{
+    return std::isnan(v) ? 0 : static_cast<int>(std::clamp(v, lo, hi));
+}
+int pixel(double x) { return clampedInt(std::round(x), -MaxPixel, MaxPixel); }
+int steps(double v) { return clampedInt(v, 0, MaxScrollSteps); }
+
 QString number(double v, int places) { return QString::number(v, 'f', std::max(0, places)); }
 
 // Places enough to tell ticks a step apart.
-int placesOf(double step) { return step >= 1 ? 0 : static_cast<int>(std::ceil(-std::log10(step) - 1e-9)); }
+int placesOf(double step) { return step >= 1 ? 0 : clampedInt(std::ceil(-std::log10(step) - 1e-9), 0, 12); }
 
 // A scale a little wider than the readings, never empty.
 live::ValueSpan padded(std::optional<live::ValueSpan> span)
@@ -99,8 +111,14 @@ void StripChart::startLive(std::vector<live::LogChannel> channels)
     settle();
 }
 
+// A row without a time is dropped; one earlier than the row before (a clock
+// set back) takes that row's time, so the times never go back.
 void StripChart::appendRow(double seconds, const std::vector<float>& values)
 {
+    if (!std::isfinite(seconds))
+        return;
+    if (!m_log.times.empty())
+        seconds = std::max(seconds, m_log.times.back());
     m_log.times.push_back(seconds);
     for (std::size_t i = 0; i < m_log.channels.size(); ++i) {
         const float v = i < values.size() ? values[i] : live::LogData::missing();
@@ -125,12 +143,17 @@ void StripChart::addMarker(double seconds, const std::string& text)
 
 double StripChart::firstTime() const { return m_log.times.empty() ? 0.0 : m_log.times.front(); }
 
-double StripChart::duration() const { return m_log.times.empty() ? 0.0 : m_log.times.back() - firstTime(); }
+// Never infinite: times near both ends of a double's range span more than it holds.
+double StripChart::duration() const
+{
+    const double span = m_log.times.empty() ? 0.0 : m_log.times.back() - firstTime();
+    return std::isfinite(span) ? span : std::numeric_limits<double>::max();
+}
 
 void StripChart::setView(double start, double seconds)
 {
-    m_seconds = std::max(seconds, MinSeconds);
-    m_start = start;
+    m_seconds = std::isfinite(seconds) ? std::max(seconds, MinSeconds) : std::max(duration(), MinSeconds);
+    m_start = std::isfinite(start) ? start : firstTime();
     settle();
 }
 
@@ -148,10 +171,14 @@ void StripChart::settle()
 
 void StripChart::zoom(double factor, double anchor)
 {
-    const double seconds = std::clamp(m_seconds * factor, MinSeconds, std::max(duration(), LiveSeconds) * 1.2);
-    const double share = m_seconds > 0 ? (anchor - m_start) / m_seconds : 0.5;
+    const double widest = std::max(duration(), LiveSeconds);
+    const double most = widest < std::numeric_limits<double>::max() / 1.2 ? widest * 1.2 : widest;
+    const double seconds = std::clamp(m_seconds * factor, MinSeconds, most);
+    const double share = m_seconds > 0 && std::isfinite(anchor) ? (anchor - m_start) / m_seconds : 0.5;
     m_seconds = seconds;
     m_start = anchor - share * seconds;
+    if (!std::isfinite(m_start))
+        m_start = firstTime();
     settle();
 }
 
@@ -168,10 +195,11 @@ void StripChart::syncScrollBar()
 {
     m_syncing = true;
     const double spare = std::max(0.0, duration() - m_seconds);
-    m_scroll->setRange(0, static_cast<int>(std::ceil(spare * ScrollUnit)));
-    m_scroll->setPageStep(std::max(1, static_cast<int>(m_seconds * ScrollUnit)));
-    m_scroll->setSingleStep(std::max(1, static_cast<int>(m_seconds * ScrollUnit / 20)));
-    m_scroll->setValue(static_cast<int>(std::lround((m_start - firstTime()) * ScrollUnit)));
+    m_scrollUnit = spare * ScrollUnit <= MaxScrollSteps ? ScrollUnit : MaxScrollSteps / spare;
+    m_scroll->setRange(0, steps(std::ceil(spare * m_scrollUnit)));
+    m_scroll->setPageStep(std::max(1, steps(m_seconds * m_scrollUnit)));
+    m_scroll->setSingleStep(std::max(1, steps(m_seconds * m_scrollUnit / 20)));
+    m_scroll->setValue(steps(std::round((m_start - firstTime()) * m_scrollUnit)));
     m_syncing = false;
 }
 
@@ -180,7 +208,7 @@ void StripChart::scrolled(int value)
 {
     if (m_syncing)
         return;
-    m_start = firstTime() + value / ScrollUnit;
+    m_start = firstTime() + value / m_scrollUnit;
     m_follow = m_live && value >= m_scroll->maximum();
     update();
 }
@@ -239,13 +267,14 @@ QRect StripChart::plotRect() const
 double StripChart::timeAt(double x) const
 {
     const QRect plot = plotRect();
-    return m_start + (x - plot.left()) * m_seconds / plot.width();
+    const double t = m_start + (x - plot.left()) / plot.width() * m_seconds;
+    return std::isfinite(t) ? t : (x < plot.left() ? -1 : 1) * std::numeric_limits<double>::max();
 }
 
 double StripChart::xOf(double t) const
 {
     const QRect plot = plotRect();
-    return plot.left() + (t - m_start) * plot.width() / m_seconds;
+    return plot.left() + (t - m_start) / m_seconds * plot.width();
 }
 
 void StripChart::resizeEvent(QResizeEvent*)
@@ -292,7 +321,7 @@ void StripChart::drawStrip(QPainter& p, std::size_t channel, const QRect& strip)
     small.setPointSizeF(small.pointSizeF() * 0.85);
     p.setFont(small);
     for (double v : live::niceTicks(scale.lo, scale.hi, most)) {
-        const int y = static_cast<int>(std::lround(yOf(v)));
+        const int y = pixel(yOf(v));
         p.setPen(QColor(0xee, 0xee, 0xee));
         p.drawLine(strip.left() + 1, y, strip.right() - 1, y);
         p.setPen(palette().color(QPalette::Text));
@@ -340,7 +369,7 @@ void StripChart::drawTimeAxis(QPainter& p, const QRect& plot)
     const int most = std::max(2, plot.width() / 90);
     const double step = live::niceStep(m_start, m_start + m_seconds, most);
     for (double t : live::niceTicks(m_start, m_start + m_seconds, most)) {
-        const int x = static_cast<int>(std::lround(xOf(t)));
+        const int x = pixel(xOf(t));
         p.drawLine(x, plot.bottom() + 1, x, plot.bottom() + 5);
         p.drawText(QRect(x - 40, plot.bottom() + 5, 80, 16), Qt::AlignCenter, number(t, placesOf(step)));
     }
@@ -352,7 +381,7 @@ void StripChart::drawMarkers(QPainter& p, const QRect& plot)
     for (const live::LogMarker& m : m_log.markers) {
         if (m.seconds < m_start || m.seconds > m_start + m_seconds)
             continue;
-        const int x = static_cast<int>(std::lround(xOf(m.seconds)));
+        const int x = pixel(xOf(m.seconds));
         p.setPen(QPen(QColor(0xe0, 0x80, 0x00), 1, Qt::DashLine));
         p.drawLine(x, plot.top(), x, plot.bottom());
         p.setPen(QColor(0xb0, 0x60, 0x00));
@@ -367,7 +396,7 @@ void StripChart::drawCursor(QPainter& p, const QRect& plot)
     const double t = m_log.times[*m_cursor];
     if (t < m_start || t > m_start + m_seconds)
         return;
-    const int x = static_cast<int>(std::lround(xOf(t)));
+    const int x = pixel(xOf(t));
     p.setPen(QPen(Qt::black, 1));
     p.drawLine(x, plot.top(), x, plot.bottom());
     const std::size_t n = m_log.channels.size();

@@ -96,6 +96,7 @@ private:
     QTimer m_repaint;
     double m_start = 0;
     double m_seconds = LiveSeconds;
+    double m_scrollUnit = 1000; // scroll bar steps per second
     bool m_live = false;
     bool m_follow = true;
     bool m_syncing = false;

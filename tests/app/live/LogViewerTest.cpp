@@ -228,6 +228,21 @@ TEST_F(LogViewerTest, ABadLogFileLeavesTheViewAsItWas)
     EXPECT_EQ(page()->shownText(), shown);
 }
 
+TEST_F(LogViewerTest, RowsLeftOutOfALogAreCountedBesideTheChart)
+{
+    showWindow();
+    const QString path = tempFile(QStringLiteral("clock.csv"));
+    writeText(path, "Time,RPM\n0.0,900\n0.5,950\n0.2,14400\nnan,1\n1.0,1000\n");
+    files->openName = path;
+    page()->openLog();
+    ASSERT_TRUE(page()->viewingLog()) << sink->texts(QStringLiteral("warning")).join('\n').toStdString();
+    EXPECT_EQ(strip()->log().rows(), 3u);
+    const QString shown = page()->shownText();
+    EXPECT_TRUE(shown.contains(QStringLiteral("3 records"))) << shown.toStdString();
+    EXPECT_TRUE(shown.contains(QStringLiteral("2 rows left out (time not finite or earlier than the row before)")))
+        << shown.toStdString();
+}
+
 TEST_F(LogViewerTest, TheCursorOfALogMovesTheMapChartsLiveBars)
 {
     connectedWindow(); // the poll is off in these tests
