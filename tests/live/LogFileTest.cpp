@@ -366,3 +366,22 @@ TEST_F(LogFileTest, RowsWhoseTimeIsNotFiniteOrGoesBackAreLeftOutAndCounted)
     EXPECT_FLOAT_EQ(m.value().channels[0].values[2], 1000 + 50 * 4);
     EXPECT_EQ(infoOf(m.value(), "Note"), "1 row left out (time not finite or earlier than the row before)");
 }
+
+TEST_F(LogFileTest, AnMlgRecordWhoseChecksumDoesNotMatchIsLeftOutAndCounted)
+{
+    std::string b = slurp(writeLog("flip.mlg"));
+    const std::size_t dataBegin = (uint8_t(b[16]) << 8) | uint8_t(b[17]);
+    const std::size_t rpm = dataBegin + 33 + 8; // the second record's RPM, after its block head and time
+    ASSERT_EQ(b.substr(rpm, 2), "\x44\x83"); // 1050.0f
+    b[rpm] ^= 0x02;                           // one bit: 1050 becomes 16800
+    spit(dir / "flip.mlg", b);
+    auto r = readLog((dir / "flip.mlg").string());
+    ASSERT_TRUE(r.ok()) << r.error().message;
+    const LogData& d = r.value();
+    ASSERT_EQ(d.rows(), 5u);
+    for (float v : d.channels[0].values)
+        EXPECT_LE(v, 1250.0f) << "the damaged value is not shown";
+    EXPECT_NEAR(d.times[1], 0.5, 1e-6);
+    EXPECT_EQ(infoOf(d, "Note"), "1 record left out (checksum did not match)");
+    EXPECT_EQ(d.markers.size(), 1u) << "the marker after it stays";
+}
