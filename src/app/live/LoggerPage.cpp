@@ -89,6 +89,7 @@ LoggerPage::LoggerPage(AppContext context, std::shared_ptr<FileChooser> files, Q
     connect(m_display, &QCheckBox::toggled, m_chart, &QWidget::setVisible);
     connect(&m_poll, &LivePoll::liveUpdated, this, &LoggerPage::record);
     connect(m_chart, &StripChart::cursorMoved, this, [this](double, std::size_t row) { cursorMoved(row); });
+    connect(m_chart, &StripChart::shownChanged, this, [this] { m_channels->setText(m_chart->shownText()); });
     loadChoice();
     setRunning(false);
 }
@@ -123,12 +124,13 @@ QWidget* LoggerPage::buildControls()
     m_status = label(QStringLiteral("LogStatus"));
     m_recording = label(QStringLiteral("LogRecording"));
     m_shown = label(QStringLiteral("LogShown"));
+    m_channels = label(QStringLiteral("LogChannels"));
     auto* onOff = new QHBoxLayout;
     onOff->addWidget(m_on);
     onOff->addWidget(m_off);
     column->addLayout(onOff);
     for (QWidget* w : std::initializer_list<QWidget*>{m_display, m_record, buildValues(side), m_marker, m_recording,
-                                                       m_status, m_open, m_live, m_shown})
+                                                       m_status, m_open, m_live, m_shown, m_channels})
         column->addWidget(w);
     column->addStretch(1);
     side->setMaximumWidth(260);
@@ -376,6 +378,8 @@ void LoggerPage::openLog()
 }
 
 QString LoggerPage::shownText() const { return m_shown->text(); }
+
+QString LoggerPage::channelsText() const { return m_channels->text(); }
 
 void LoggerPage::showLive()
 {

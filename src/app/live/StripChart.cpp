@@ -82,6 +82,8 @@ void StripChart::setLog(live::LogData log)
     m_live = false;
     m_follow = false;
     m_cursor.reset();
+    m_firstShown = 0;
+    emit shownChanged();
     fit();
     if (m_log.rows() > 0)
         setCursorTime(m_log.times.front());
@@ -93,6 +95,8 @@ live::LogData StripChart::takeLog()
     m_log = {};
     m_spans.clear();
     m_cursor.reset();
+    m_firstShown = 0;
+    emit shownChanged();
     settle();
     return out;
 }
@@ -106,6 +110,8 @@ void StripChart::startLive(std::vector<live::LogChannel> channels)
     m_live = true;
     m_follow = true;
     m_cursor.reset();
+    m_firstShown = 0;
+    emit shownChanged();
     m_start = 0;
     m_seconds = LiveSeconds;
     settle();
@@ -247,6 +253,32 @@ void StripChart::stepCursor(int steps)
     setCursorTime(m_log.times[row]);
 }
 
+std::size_t StripChart::shownCount() const
+{
+    return std::min(MaxShown, m_log.channels.size() - std::min(m_firstShown, m_log.channels.size()));
+}
+
+void StripChart::showChannels(std::size_t first)
+{
+    const std::size_t total = m_log.channels.size();
+    first = total > MaxShown ? std::min(first, total - MaxShown) : 0;
+    if (first == m_firstShown)
+        return;
+    m_firstShown = first;
+    update();
+    emit shownChanged();
+}
+
+QString StripChart::shownText() const
+{
+    const std::size_t total = m_log.channels.size();
+    if (total <= MaxShown)
+        return {};
+    return QStringLiteral("Channels %1 to %2 of %3 are shown (at most %4 at once); Page Up and Page Down on the "
+                          "chart show the others.")
+        .arg(m_firstShown + 1).arg(m_firstShown + shownCount()).arg(total).arg(MaxShown);
+}
+
 QString StripChart::valueText(std::size_t channel, std::size_t row) const
 {
     const live::LogChannel& ch = m_log.channels.at(channel);
@@ -288,7 +320,7 @@ void StripChart::paintEvent(QPaintEvent*)
     QPainter p(this);
     p.fillRect(rect(), palette().base());
     const QRect plot = plotRect();
-    const std::size_t n = m_log.channels.size();
+    const std::size_t n = shownCount();
     if (n == 0) {
         p.setPen(palette().color(QPalette::Text));
         p.drawText(plot, Qt::AlignCenter, QStringLiteral("\"On\" logs the live values here; \"Open log...\" shows a log file."));
@@ -298,7 +330,13 @@ void StripChart::paintEvent(QPaintEvent*)
     for (std::size_t i = 0; i < n; ++i) {
         const QRect strip(plot.left(), plot.top() + static_cast<int>(i) * (each + StripGap), plot.width(),
                           std::max(each, 8));
-        drawStrip(p, i, strip);
+        drawStrip(p, m_firstShown + i, strip);
+    }
+    if (n < m_log.channels.size()) {
+        p.setPen(palette().color(QPalette::Text));
+        p.drawText(QRect(0, plot.bottom() + 19, plot.left() + plot.width() / 3, 16), Qt::AlignLeft,
+                   QStringLiteral("%1 to %2 of %3 (Page Up, Page Down)")
+                       .arg(m_firstShown + 1).arg(m_firstShown + n).arg(m_log.channels.size()));
     }
     drawMarkers(p, plot);
     drawTimeAxis(p, plot);
@@ -399,11 +437,11 @@ void StripChart::drawCursor(QPainter& p, const QRect& plot)
     const int x = pixel(xOf(t));
     p.setPen(QPen(Qt::black, 1));
     p.drawLine(x, plot.top(), x, plot.bottom());
-    const std::size_t n = m_log.channels.size();
+    const std::size_t n = shownCount();
     const int each = (plot.height() - StripGap * static_cast<int>(n - 1)) / static_cast<int>(n);
     const bool left = x > plot.center().x(); // the read-outs stay inside the plot
     for (std::size_t i = 0; i < n; ++i) {
-        const QString text = valueText(i, *m_cursor);
+        const QString text = valueText(m_firstShown + i, *m_cursor);
         const int y = plot.top() + static_cast<int>(i) * (each + StripGap) + 2;
         const int w = p.fontMetrics().horizontalAdvance(text) + 8;
         const QRect box(left ? x - w - 4 : x + 4, y, w, 18);
@@ -445,6 +483,8 @@ void StripChart::keyPressEvent(QKeyEvent* e)
     switch (e->key()) {
     case Qt::Key_Left: stepCursor(-fast); break;
     case Qt::Key_Right: stepCursor(fast); break;
+    case Qt::Key_PageDown: showChannels(m_firstShown + MaxShown); break;
+    case Qt::Key_PageUp: showChannels(m_firstShown >= MaxShown ? m_firstShown - MaxShown : 0); break;
     case Qt::Key_Plus: case Qt::Key_Equal: zoom(1 / ZoomStep, m_start + m_seconds / 2); break;
     case Qt::Key_Minus: zoom(ZoomStep, m_start + m_seconds / 2); break;
     default: QWidget::keyPressEvent(e); return;
