@@ -68,4 +68,11 @@ std::optional<LiveField> liveFieldOfChannel(std::string_view name);
 /// its reading (missing stays missing).
 LiveValues liveValuesAt(const LogData& log, std::size_t row);
 
+/// The live field of each channel, by liveFieldOfChannel; worked out once
+/// per log, it spares a wide log the name matching at every cursor move.
+using ChannelFields = std::vector<std::optional<LiveField>>;
+ChannelFields liveFieldsOf(const LogData& log);
+/// liveValuesAt with the fields of liveFieldsOf(log).
+LiveValues liveValuesAt(const LogData& log, const ChannelFields& fields, std::size_t row);
+
 } // namespace kyr::live

@@ -103,6 +103,14 @@ TEST(LogTraceTest, LiveValuesComeFromTheChannelsThatCarryThem)
     EXPECT_DOUBLE_EQ(*v.get(LiveField::WaterTemp), 86) << "another tool's name";
     EXPECT_FALSE(v.get(LiveField::Throttle)) << "a percentage is no sensor reading";
     EXPECT_FALSE(liveValuesAt(log, 7).get(LiveField::Rpm)) << "a row past the end gives nothing";
+    const ChannelFields fields = liveFieldsOf(log);
+    ASSERT_EQ(fields.size(), log.channels.size());
+    EXPECT_EQ(fields[0], LiveField::Rpm);
+    EXPECT_EQ(fields[3], std::nullopt) << "a percentage is no sensor reading";
+    const LiveValues same = liveValuesAt(log, fields, 1);
+    for (LiveField f : {LiveField::Rpm, LiveField::Vacuum, LiveField::Battery, LiveField::WaterTemp})
+        EXPECT_EQ(same.get(f), v.get(f));
+    EXPECT_FALSE(liveValuesAt(log, ChannelFields{}, 1).get(LiveField::Rpm)) << "no fields, no values";
 
     EXPECT_EQ(channelOf(LogColumn::InjectorMs).unit, "ms");
     EXPECT_EQ(channelOf(LogColumn::Timing).name, "Timing");

@@ -372,6 +372,7 @@ void LoggerPage::openLog()
         if (!value.empty())
             text += QStringLiteral("\n%1: %2").arg(QString::fromStdString(key), QString::fromStdString(value));
     m_shown->setText(text);
+    m_logFields = live::liveFieldsOf(log);
     m_chart->setLog(std::move(log));
     m_chart->setFocus();
     setRunning(false);
@@ -397,7 +398,7 @@ void LoggerPage::showLive()
 void LoggerPage::cursorMoved(std::size_t row)
 {
     if (m_viewing)
-        m_poll.showReplay(live::liveValuesAt(m_chart->log(), row));
+        m_poll.showReplay(live::liveValuesAt(m_chart->log(), m_logFields, row));
 }
 
 // While the logger runs its columns and file are fixed.

@@ -15,6 +15,7 @@
 #include "app/window/Page.h"
 #include "live/DataLog.h"
 #include "live/LogFile.h"
+#include "live/LogTrace.h"
 
 #include <QElapsedTimer>
 #include <QTimer>
@@ -121,6 +122,7 @@ private:
     std::unique_ptr<live::LogWriter> m_writer;
     bool m_viewing = false;
     live::LogData m_liveLog; // the live rows, kept while a log file is shown
+    live::ChannelFields m_logFields; // the live field of each channel of the log shown
     QString m_shownName;
 };
 
