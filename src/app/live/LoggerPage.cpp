@@ -52,9 +52,11 @@ bool isMapFile(const QString& path)
     return info.isFile() && files::loadMapFile(std::filesystem::path(path.toStdString())).ok();
 }
 
-// "1:05.3", or "1:02:05" past the hour.
+// "1:05.3", or "1:02:05" past the hour; a span beyond any real log in seconds.
 QString clockText(double seconds)
 {
+    if (!(seconds >= 0 && seconds < 1e9))
+        return QStringLiteral("%1 s").arg(seconds, 0, 'g', 6);
     const auto whole = static_cast<long long>(seconds);
     if (whole >= 3600)
         return QStringLiteral("%1:%2:%3").arg(whole / 3600).arg(whole / 60 % 60, 2, 10, QLatin1Char('0'))

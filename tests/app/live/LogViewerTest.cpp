@@ -242,6 +242,10 @@ TEST_F(LogViewerTest, RowsLeftOutOfALogAreCountedBesideTheChart)
     EXPECT_TRUE(shown.contains(QStringLiteral("3 records"))) << shown.toStdString();
     EXPECT_TRUE(shown.contains(QStringLiteral("2 rows left out (time not finite or earlier than the row before)")))
         << shown.toStdString();
+
+    writeText(path, "Time,RPM\n0,900\n1e300,950\n");
+    page()->openLog();
+    EXPECT_TRUE(page()->shownText().contains(QStringLiteral("1e+300 s, 2 records"))) << page()->shownText().toStdString();
 }
 
 TEST_F(LogViewerTest, AWideLogShowsAPageOfChannelsAndSaysWhich)
