@@ -72,7 +72,7 @@ std::optional<ValueSpan> channelSpan(const LogChannel& channel)
 {
     std::optional<ValueSpan> span;
     for (float v : channel.values) {
-        if (LogData::isMissing(v))
+        if (!std::isfinite(v)) // an infinite reading would leave no scale for the rest
             continue;
         if (span)
             span->include(v);
@@ -98,7 +98,7 @@ std::vector<PixelSpan> pixelSpans(const std::vector<double>& times, const std::v
         for (auto i = static_cast<std::size_t>(from - times.begin()); i < static_cast<std::size_t>(to - times.begin());
              ++i) {
             const float v = values[i];
-            if (LogData::isMissing(v)) {
+            if (!std::isfinite(v)) {
                 p.gap = true;
             } else if (!p.any) {
                 p = PixelSpan{v, v, true, p.gap};

@@ -68,6 +68,18 @@ TEST(LogTraceTest, MissingReadingsBreakTheTraceButDoNotCount)
     ASSERT_TRUE(channelSpan(some));
     EXPECT_DOUBLE_EQ(channelSpan(some)->lo, 850);
     EXPECT_DOUBLE_EQ(channelSpan(some)->hi, 3400);
+
+    // An infinite reading (a text log's "inf") breaks the trace like a missing one
+    // and leaves the scale to the finite readings.
+    constexpr float Inf = std::numeric_limits<float>::infinity();
+    LogChannel wild{"RPM", "RPM", 0, {900, Inf, 3400, -Inf}};
+    ASSERT_TRUE(channelSpan(wild));
+    EXPECT_DOUBLE_EQ(channelSpan(wild)->lo, 900);
+    EXPECT_DOUBLE_EQ(channelSpan(wild)->hi, 3400);
+    const auto wildSpans = pixelSpans(times, wild.values, 0, 2, 2);
+    EXPECT_TRUE(wildSpans[0].gap);
+    EXPECT_FLOAT_EQ(wildSpans[0].hi, 900);
+    EXPECT_FLOAT_EQ(wildSpans[1].lo, 3400);
 }
 
 TEST(LogTraceTest, TicksAreRoundAndCoverTheRange)
