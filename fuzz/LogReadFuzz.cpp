@@ -1,9 +1,11 @@
 // The log reader on any file: it reads it or refuses it as a BadFile, never
 // more; what it reads has one value per row in every channel, times that are
-// finite and never go back, and markers at finite times.
+// finite and never go back, and markers at finite times; and what the strip
+// chart reads of it (rows by time, scales, pixel columns) holds up.
 
 #include "FuzzCheck.h"
 #include "live/LogFile.h"
+#include "live/LogTrace.h"
 
 #include <cmath>
 #include <cstddef>
@@ -37,5 +39,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
     }
     for (const auto& m : log.markers)
         check(std::isfinite(m.seconds), "every marker's time is finite");
+    // What the strip chart asks of the log, over the whole of it.
+    if (log.rows() > 0) {
+        const double first = log.times.front(), span = log.times.back() - first;
+        const auto row = kyr::live::nearestRow(log.times, first + span / 2);
+        check(row && *row < log.rows(), "the middle of the log has a row");
+        for (const auto& c : log.channels) {
+            kyr::live::channelSpan(c);
+            kyr::live::pixelSpans(log.times, c.values, first, span / 64, 64);
+        }
+        kyr::live::liveValuesAt(log, *row);
+    }
     return 0;
 }
