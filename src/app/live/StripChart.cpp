@@ -214,7 +214,8 @@ void StripChart::scrolled(int value)
 {
     if (m_syncing)
         return;
-    m_start = firstTime() + value / m_scrollUnit;
+    const double latest = std::max(firstTime(), firstTime() + duration() - m_seconds);
+    m_start = std::clamp(firstTime() + value / m_scrollUnit, firstTime(), latest); // never past either end
     m_follow = m_live && value >= m_scroll->maximum();
     update();
 }
