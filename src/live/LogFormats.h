@@ -5,6 +5,7 @@
 
 #include "live/LogFile.h"
 
+#include <cmath>
 #include <cstdio>
 #include <istream>
 #include <string_view>
@@ -53,6 +54,15 @@ public:
     long records() const override { return m_records; }
 
 protected:
+    /// BadArgument for a time that is no finite number: such a record or
+    /// marker is not written, and the writer takes the next one.
+    static Status checkTime(double seconds)
+    {
+        if (std::isfinite(seconds))
+            return okStatus();
+        return makeError(ErrorKind::BadArgument, "A log record needs a finite time, not " +
+                                                     std::to_string(seconds) + ".");
+    }
     /// Writes one whole record and counts it.
     Status writeRecord(std::string_view bytes)
     {

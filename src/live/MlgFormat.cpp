@@ -117,6 +117,8 @@ public:
 
     Status append(double seconds, const LiveValues& v, ThrottleCal cal) override
     {
+        if (Status s = checkTime(seconds); !s.ok())
+            return s;
         m_block.clear();
         blockHeader(0, seconds);
         const double ms = std::clamp(std::round(seconds * 1000.0), 0.0, 4294967295.0);
@@ -134,6 +136,8 @@ public:
 
     Status mark(double seconds, const std::string& text) override
     {
+        if (Status s = checkTime(seconds); !s.ok())
+            return s;
         m_block.clear();
         blockHeader(1, seconds);
         putText(m_block, text, MarkerTextSize);

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <sstream>
 
 #include "ProcessId.h"
@@ -384,4 +385,31 @@ TEST_F(LogFileTest, AnMlgRecordWhoseChecksumDoesNotMatchIsLeftOutAndCounted)
     EXPECT_NEAR(d.times[1], 0.5, 1e-6);
     EXPECT_EQ(infoOf(d, "Note"), "1 record left out (checksum did not match)");
     EXPECT_EQ(d.markers.size(), 1u) << "the marker after it stays";
+}
+
+TEST_F(LogFileTest, ARecordOrMarkerWithoutAFiniteTimeIsRefusedAndTheLogGoesOn)
+{
+    for (const char* name : {"clock.mlg", "clock.csv", "clock.msl"}) {
+        SCOPED_TRACE(name);
+        const fs::path p = dir / name;
+        auto w = LogWriter::create(p.string(), kColumns, kInfo);
+        ASSERT_TRUE(w.ok());
+        ASSERT_TRUE(w.value()->append(0.1, record(0), {}).ok());
+        const std::size_t size = fs::file_size(p);
+        for (double t : {std::nan(""), std::numeric_limits<double>::infinity()}) {
+            const Status s = w.value()->append(t, record(1), {});
+            ASSERT_FALSE(s.ok());
+            EXPECT_EQ(s.error().kind, ErrorKind::BadArgument);
+            EXPECT_NE(s.error().message.find("finite time"), std::string::npos) << s.error().message;
+            EXPECT_FALSE(w.value()->mark(t, "Marker 1").ok());
+        }
+        EXPECT_EQ(fs::file_size(p), size) << "nothing of them was written";
+        EXPECT_TRUE(w.value()->append(0.2, record(2), {}).ok()) << "the writer takes the next record";
+        EXPECT_EQ(w.value()->records(), 2);
+        ASSERT_TRUE(w.value()->close().ok());
+        auto r = readLog(p.string());
+        ASSERT_TRUE(r.ok()) << r.error().message;
+        EXPECT_EQ(r.value().rows(), 2u);
+        EXPECT_EQ(infoOf(r.value(), "Note"), "(none)");
+    }
 }
