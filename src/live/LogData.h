@@ -31,7 +31,7 @@ struct LogData {
     /// What the log says of itself, in its order: ("Unit", "KYR model 3 v2.1"),
     /// ("Serial", "12345"), ("Tune file", "base.kyr"), ("Table hash", "...").
     std::vector<std::pair<std::string, std::string>> info;
-    std::vector<double> times; ///< seconds, one per row, not decreasing
+    std::vector<double> times; ///< seconds, one per row, finite and not decreasing
     std::vector<LogChannel> channels;
     std::vector<LogMarker> markers;
 

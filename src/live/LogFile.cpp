@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cerrno>
 #include <charconv>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -112,7 +113,10 @@ Result<LogData> readLog(const std::string& path)
     const bool mlg = in.gcount() >= 5 && std::memcmp(magic, "MLVLG", 5) == 0;
     in.clear();
     in.seekg(0);
-    return mlg ? logfmt::readMlg(in, path) : logfmt::readText(in, path);
+    auto read = mlg ? logfmt::readMlg(in, path) : logfmt::readText(in, path);
+    if (read.ok())
+        logfmt::keepOrderedRows(read.value());
+    return read;
 }
 
 namespace logfmt {
@@ -218,6 +222,37 @@ void addInfoLine(LogData& data, std::string_view line)
         return;
     }
     data.info.emplace_back(std::string(trim(line.substr(0, colon))), std::string(trim(line.substr(colon + 1))));
+}
+
+void noteLeftOut(LogData& data, std::size_t count, const std::string& noun, const std::string& why)
+{
+    if (count > 0)
+        data.info.emplace_back("Note", std::to_string(count) + " " + noun + (count == 1 ? "" : "s") +
+                                           " left out (" + why + ")");
+}
+
+void keepOrderedRows(LogData& data)
+{
+    std::size_t kept = 0;
+    for (std::size_t row = 0; row < data.times.size(); ++row) {
+        const double t = data.times[row];
+        if (!std::isfinite(t) || (kept > 0 && t < data.times[kept - 1]))
+            continue;
+        if (kept != row) {
+            data.times[kept] = t;
+            for (LogChannel& ch : data.channels)
+                ch.values[kept] = ch.values[row];
+        }
+        ++kept;
+    }
+    const std::size_t dropped = data.times.size() - kept;
+    data.times.resize(kept);
+    for (LogChannel& ch : data.channels)
+        ch.values.resize(kept);
+    const std::size_t markers = data.markers.size();
+    std::erase_if(data.markers, [](const LogMarker& m) { return !std::isfinite(m.seconds); });
+    noteLeftOut(data, dropped, "row", "time not finite or earlier than the row before");
+    noteLeftOut(data, markers - data.markers.size(), "marker", "time not finite");
 }
 
 std::string fixedText(double value, int decimals) { return formatFixed(value, decimals); }

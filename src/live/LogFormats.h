@@ -5,6 +5,7 @@
 
 #include "live/LogFile.h"
 
+#include <cmath>
 #include <cstdio>
 #include <istream>
 #include <string_view>
@@ -53,6 +54,15 @@ public:
     long records() const override { return m_records; }
 
 protected:
+    /// BadArgument for a time that is no finite number: such a record or
+    /// marker is not written, and the writer takes the next one.
+    static Status checkTime(double seconds)
+    {
+        if (std::isfinite(seconds))
+            return okStatus();
+        return makeError(ErrorKind::BadArgument, "A log record needs a finite time, not " +
+                                                     std::to_string(seconds) + ".");
+    }
     /// Writes one whole record and counts it.
     Status writeRecord(std::string_view bytes)
     {
@@ -78,6 +88,13 @@ std::vector<std::string> infoLines(const LogInfo& info);
 /// Takes one info line: "Key: value" becomes a pair, the title is dropped,
 /// any other text is kept as ("Note", text).
 void addInfoLine(LogData& data, std::string_view line);
+
+/// Keeps the promise of LogData::times: drops every row whose time is not a
+/// finite number or is earlier than the row kept before it, and every marker
+/// whose time is not finite; a ("Note", ...) line says how many went.
+void keepOrderedRows(LogData& data);
+/// Adds ("Note", "3 rows left out (why)") when count is not zero.
+void noteLeftOut(LogData& data, std::size_t count, const std::string& noun, const std::string& why);
 
 /// A value with fixed places, '.' as the decimal point whatever the locale.
 std::string fixedText(double value, int decimals);

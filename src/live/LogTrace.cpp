@@ -72,7 +72,7 @@ std::optional<ValueSpan> channelSpan(const LogChannel& channel)
 {
     std::optional<ValueSpan> span;
     for (float v : channel.values) {
-        if (LogData::isMissing(v))
+        if (!std::isfinite(v)) // an infinite reading would leave no scale for the rest
             continue;
         if (span)
             span->include(v);
@@ -98,7 +98,7 @@ std::vector<PixelSpan> pixelSpans(const std::vector<double>& times, const std::v
         for (auto i = static_cast<std::size_t>(from - times.begin()); i < static_cast<std::size_t>(to - times.begin());
              ++i) {
             const float v = values[i];
-            if (LogData::isMissing(v)) {
+            if (!std::isfinite(v)) {
                 p.gap = true;
             } else if (!p.any) {
                 p = PixelSpan{v, v, true, p.gap};
@@ -167,11 +167,23 @@ std::optional<LiveField> liveFieldOfChannel(std::string_view name)
     return std::nullopt;
 }
 
-LiveValues liveValuesAt(const LogData& log, std::size_t row)
+ChannelFields liveFieldsOf(const LogData& log)
+{
+    ChannelFields out;
+    out.reserve(log.channels.size());
+    for (const LogChannel& ch : log.channels)
+        out.push_back(liveFieldOfChannel(ch.name));
+    return out;
+}
+
+LiveValues liveValuesAt(const LogData& log, std::size_t row) { return liveValuesAt(log, liveFieldsOf(log), row); }
+
+LiveValues liveValuesAt(const LogData& log, const ChannelFields& fields, std::size_t row)
 {
     LiveValues out;
-    for (const LogChannel& ch : log.channels) {
-        const auto field = liveFieldOfChannel(ch.name);
+    for (std::size_t c = 0; c < log.channels.size() && c < fields.size(); ++c) {
+        const auto& field = fields[c];
+        const LogChannel& ch = log.channels[c];
         if (!field || out.get(*field) || row >= ch.values.size() || LogData::isMissing(ch.values[row]))
             continue;
         out.set(*field, ch.values[row]);

@@ -29,7 +29,7 @@ std::optional<std::size_t> nearestRow(const std::vector<double>& times, double t
 /// The first row at or after t (times.size() when none).
 std::size_t firstRowFrom(const std::vector<double>& times, double t);
 
-/// Lowest and highest value of a channel; empty when it has no reading at all.
+/// Lowest and highest finite value of a channel; empty when it has none.
 struct ValueSpan {
     double lo = 0;
     double hi = 0;
@@ -40,7 +40,7 @@ std::optional<ValueSpan> channelSpan(const LogChannel& channel);
 
 /// The samples of one pixel column: lowest and highest reading (any is false
 /// when the column holds no row or only missing readings), and whether a
-/// missing reading lies in it (the trace breaks there).
+/// missing or infinite reading lies in it (the trace breaks there).
 struct PixelSpan {
     float lo = 0;
     float hi = 0;
@@ -67,5 +67,12 @@ std::optional<LiveField> liveFieldOfChannel(std::string_view name);
 /// The live values at one row: each channel that carries a live field gives
 /// its reading (missing stays missing).
 LiveValues liveValuesAt(const LogData& log, std::size_t row);
+
+/// The live field of each channel, by liveFieldOfChannel; worked out once
+/// per log, it spares a wide log the name matching at every cursor move.
+using ChannelFields = std::vector<std::optional<LiveField>>;
+ChannelFields liveFieldsOf(const LogData& log);
+/// liveValuesAt with the fields of liveFieldsOf(log).
+LiveValues liveValuesAt(const LogData& log, const ChannelFields& fields, std::size_t row);
 
 } // namespace kyr::live

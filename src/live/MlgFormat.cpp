@@ -5,7 +5,8 @@
 //      u8 type, name[34], units[10], u8 display style, f32 scale, f32 transform, s8 digits
 //   info start: the info text (lines of "Key: value"), ending in a zero byte at data begin - 1
 //   data begin: blocks, each u8 block type, u8 rolling counter, u16 timestamp (10 us units, wraps),
-//      type 0 (record): the values in field order, then u8 sum of the value bytes;
+//      type 0 (record): the values in field order, then u8 sum of the value bytes
+//        (a record whose sum does not match is left out, and counted in a note);
 //      type 1 (marker): the marker text, 50 bytes.
 // A shown value is (raw + transform) * scale. This program writes "Time" as
 // U32 milliseconds (scale 0.001) and each chosen value as F32 with scale 1;
@@ -116,6 +117,8 @@ public:
 
     Status append(double seconds, const LiveValues& v, ThrottleCal cal) override
     {
+        if (Status s = checkTime(seconds); !s.ok())
+            return s;
         m_block.clear();
         blockHeader(0, seconds);
         const double ms = std::clamp(std::round(seconds * 1000.0), 0.0, 4294967295.0);
@@ -133,6 +136,8 @@ public:
 
     Status mark(double seconds, const std::string& text) override
     {
+        if (Status s = checkTime(seconds); !s.ok())
+            return s;
         m_block.clear();
         blockHeader(1, seconds);
         putText(m_block, text, MarkerTextSize);
@@ -341,12 +346,23 @@ private:
             if (head[0] == 1) {
                 m_data.markers.push_back({advance(stamp), fixedString(body.data(), MarkerTextSize)});
                 m_last = m_data.markers.back().seconds;
-            } else {
+            } else if (sumOf(body.data(), m_recordLength) == body[m_recordLength]) {
                 addRecord(body.data(), stamp, values);
+            } else {
+                ++m_badSums; // a damaged record would show a wrong value as if it were read
             }
             offset += 4 + need;
         }
+        noteLeftOut(m_data, m_badSums, "record", "checksum did not match");
         return std::nullopt;
+    }
+
+    static uint8_t sumOf(const uint8_t* p, std::size_t n)
+    {
+        unsigned sum = 0;
+        for (std::size_t i = 0; i < n; ++i)
+            sum += p[i];
+        return static_cast<uint8_t>(sum & 0xff);
     }
 
     void addRecord(const uint8_t* p, uint16_t stamp, std::vector<double>& values)
@@ -378,6 +394,7 @@ private:
     bool m_seen = false;
     uint16_t m_lastStamp = 0;
     double m_last = 0;
+    std::size_t m_badSums = 0;
 };
 
 } // namespace

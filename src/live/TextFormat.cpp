@@ -61,6 +61,8 @@ public:
 
     Status append(double seconds, const LiveValues& v, ThrottleCal cal) override
     {
+        if (Status s = checkTime(seconds); !s.ok())
+            return s;
         m_line = fixedText(seconds, 3);
         for (LogColumn c : m_columns) {
             m_line += separator();
@@ -73,6 +75,8 @@ public:
 
     Status mark(double seconds, const std::string& text) override
     {
+        if (Status s = checkTime(seconds); !s.ok())
+            return s;
         char number[16];
         std::snprintf(number, sizeof number, "%03d", ++m_markers);
         std::string line = m_format == LogFormat::Csv ? "# " : "";

@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <sstream>
 
 #include "ProcessId.h"
@@ -212,8 +214,8 @@ TEST_F(LogFileTest, OtherToolsLogsRead)
     m += field(3, "Advance", "deg", std::string("\x3d\xcc\xcc\xcd", 4), std::string(4, '\0'), 1);          // 0.1
     const std::size_t begin = m.size();
     m[16] = char(begin >> 8), m[17] = char(begin & 0xff);
-    m += std::string("\x00\x00\x00\x00", 4) + char(125) + u16(-55 & 0xffff) + '\0';
-    m += std::string("\x00\x01\x03\xe8", 4) + char(130) + u16(123) + '\0'; // 1000 x 10 us later
+    m += std::string("\x00\x00\x00\x00", 4) + char(125) + u16(-55 & 0xffff) + char((125 + 0xff + 0xc9) & 0xff);
+    m += std::string("\x00\x01\x03\xe8", 4) + char(130) + u16(123) + char(130 + 123); // 1000 x 10 us later
     spit(dir / "other.mlg", m);
     auto b = readLog((dir / "other.mlg").string());
     ASSERT_TRUE(b.ok()) << b.error().message;
@@ -329,4 +331,85 @@ TEST_F(LogFileTest, SemicolonTextWithQuotedNamesReads)
     EXPECT_EQ(r.value().channels[1].unit, "kPa");
     EXPECT_EQ(r.value().channels[1].digits, 1);
     EXPECT_EQ(r.value().times, (std::vector<double>{0.1, 0.2}));
+}
+
+TEST_F(LogFileTest, RowsWhoseTimeIsNotFiniteOrGoesBackAreLeftOutAndCounted)
+{
+    const std::string rows = "0.0,900\n0.1,910\nnan,920\n0.05,930\ninf,940\n0.2,950\n-inf,960\n0.2,970\n";
+    spit(dir / "times.csv", "Time,RPM\n" + rows + "MARK 001 - late - nan\n");
+    std::string tabbed = rows;
+    std::replace(tabbed.begin(), tabbed.end(), ',', '\t');
+    spit(dir / "times.msl", "Time\tRPM\n" + tabbed);
+    for (const char* name : {"times.csv", "times.msl"}) {
+        SCOPED_TRACE(name);
+        auto r = readLog((dir / name).string());
+        ASSERT_TRUE(r.ok()) << r.error().message;
+        EXPECT_EQ(r.value().times, (std::vector<double>{0.0, 0.1, 0.2, 0.2}));
+        EXPECT_EQ(r.value().channels[0].values, (std::vector<float>{900, 910, 950, 970}));
+        EXPECT_EQ(infoOf(r.value(), "Note"), "4 rows left out (time not finite or earlier than the row before)");
+    }
+    auto marked = readLog((dir / "times.csv").string());
+    EXPECT_TRUE(marked.value().markers.empty());
+    EXPECT_EQ(marked.value().info.back().second, "1 marker left out (time not finite)");
+
+    // A binary log whose clock went back keeps the rows before and after.
+    const fs::path p = dir / "back.mlg";
+    auto w = LogWriter::create(p.string(), kColumns, kInfo);
+    ASSERT_TRUE(w.ok());
+    for (double t : {0.0, 0.5, 0.25, 1.0})
+        ASSERT_TRUE(w.value()->append(t, record(static_cast<int>(t * 4)), {}).ok());
+    ASSERT_TRUE(w.value()->close().ok());
+    auto m = readLog(p.string());
+    ASSERT_TRUE(m.ok()) << m.error().message;
+    ASSERT_EQ(m.value().rows(), 3u);
+    EXPECT_NEAR(m.value().times[1], 0.5, 1e-6);
+    EXPECT_NEAR(m.value().times[2], 1.0, 1e-6);
+    EXPECT_FLOAT_EQ(m.value().channels[0].values[2], 1000 + 50 * 4);
+    EXPECT_EQ(infoOf(m.value(), "Note"), "1 row left out (time not finite or earlier than the row before)");
+}
+
+TEST_F(LogFileTest, AnMlgRecordWhoseChecksumDoesNotMatchIsLeftOutAndCounted)
+{
+    std::string b = slurp(writeLog("flip.mlg"));
+    const std::size_t dataBegin = (uint8_t(b[16]) << 8) | uint8_t(b[17]);
+    const std::size_t rpm = dataBegin + 33 + 8; // the second record's RPM, after its block head and time
+    ASSERT_EQ(b.substr(rpm, 2), "\x44\x83"); // 1050.0f
+    b[rpm] ^= 0x02;                           // one bit: 1050 becomes 16800
+    spit(dir / "flip.mlg", b);
+    auto r = readLog((dir / "flip.mlg").string());
+    ASSERT_TRUE(r.ok()) << r.error().message;
+    const LogData& d = r.value();
+    ASSERT_EQ(d.rows(), 5u);
+    for (float v : d.channels[0].values)
+        EXPECT_LE(v, 1250.0f) << "the damaged value is not shown";
+    EXPECT_NEAR(d.times[1], 0.5, 1e-6);
+    EXPECT_EQ(infoOf(d, "Note"), "1 record left out (checksum did not match)");
+    EXPECT_EQ(d.markers.size(), 1u) << "the marker after it stays";
+}
+
+TEST_F(LogFileTest, ARecordOrMarkerWithoutAFiniteTimeIsRefusedAndTheLogGoesOn)
+{
+    for (const char* name : {"clock.mlg", "clock.csv", "clock.msl"}) {
+        SCOPED_TRACE(name);
+        const fs::path p = dir / name;
+        auto w = LogWriter::create(p.string(), kColumns, kInfo);
+        ASSERT_TRUE(w.ok());
+        ASSERT_TRUE(w.value()->append(0.1, record(0), {}).ok());
+        const std::size_t size = fs::file_size(p);
+        for (double t : {std::nan(""), std::numeric_limits<double>::infinity()}) {
+            const Status s = w.value()->append(t, record(1), {});
+            ASSERT_FALSE(s.ok());
+            EXPECT_EQ(s.error().kind, ErrorKind::BadArgument);
+            EXPECT_NE(s.error().message.find("finite time"), std::string::npos) << s.error().message;
+            EXPECT_FALSE(w.value()->mark(t, "Marker 1").ok());
+        }
+        EXPECT_EQ(fs::file_size(p), size) << "nothing of them was written";
+        EXPECT_TRUE(w.value()->append(0.2, record(2), {}).ok()) << "the writer takes the next record";
+        EXPECT_EQ(w.value()->records(), 2);
+        ASSERT_TRUE(w.value()->close().ok());
+        auto r = readLog(p.string());
+        ASSERT_TRUE(r.ok()) << r.error().message;
+        EXPECT_EQ(r.value().rows(), 2u);
+        EXPECT_EQ(infoOf(r.value(), "Note"), "(none)");
+    }
 }

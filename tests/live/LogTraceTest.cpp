@@ -68,6 +68,18 @@ TEST(LogTraceTest, MissingReadingsBreakTheTraceButDoNotCount)
     ASSERT_TRUE(channelSpan(some));
     EXPECT_DOUBLE_EQ(channelSpan(some)->lo, 850);
     EXPECT_DOUBLE_EQ(channelSpan(some)->hi, 3400);
+
+    // An infinite reading (a text log's "inf") breaks the trace like a missing one
+    // and leaves the scale to the finite readings.
+    constexpr float Inf = std::numeric_limits<float>::infinity();
+    LogChannel wild{"RPM", "RPM", 0, {900, Inf, 3400, -Inf}};
+    ASSERT_TRUE(channelSpan(wild));
+    EXPECT_DOUBLE_EQ(channelSpan(wild)->lo, 900);
+    EXPECT_DOUBLE_EQ(channelSpan(wild)->hi, 3400);
+    const auto wildSpans = pixelSpans(times, wild.values, 0, 2, 2);
+    EXPECT_TRUE(wildSpans[0].gap);
+    EXPECT_FLOAT_EQ(wildSpans[0].hi, 900);
+    EXPECT_FLOAT_EQ(wildSpans[1].lo, 3400);
 }
 
 TEST(LogTraceTest, TicksAreRoundAndCoverTheRange)
@@ -103,6 +115,14 @@ TEST(LogTraceTest, LiveValuesComeFromTheChannelsThatCarryThem)
     EXPECT_DOUBLE_EQ(*v.get(LiveField::WaterTemp), 86) << "another tool's name";
     EXPECT_FALSE(v.get(LiveField::Throttle)) << "a percentage is no sensor reading";
     EXPECT_FALSE(liveValuesAt(log, 7).get(LiveField::Rpm)) << "a row past the end gives nothing";
+    const ChannelFields fields = liveFieldsOf(log);
+    ASSERT_EQ(fields.size(), log.channels.size());
+    EXPECT_EQ(fields[0], LiveField::Rpm);
+    EXPECT_EQ(fields[3], std::nullopt) << "a percentage is no sensor reading";
+    const LiveValues same = liveValuesAt(log, fields, 1);
+    for (LiveField f : {LiveField::Rpm, LiveField::Vacuum, LiveField::Battery, LiveField::WaterTemp})
+        EXPECT_EQ(same.get(f), v.get(f));
+    EXPECT_FALSE(liveValuesAt(log, ChannelFields{}, 1).get(LiveField::Rpm)) << "no fields, no values";
 
     EXPECT_EQ(channelOf(LogColumn::InjectorMs).unit, "ms");
     EXPECT_EQ(channelOf(LogColumn::Timing).name, "Timing");

@@ -52,9 +52,11 @@ bool isMapFile(const QString& path)
     return info.isFile() && files::loadMapFile(std::filesystem::path(path.toStdString())).ok();
 }
 
-// "1:05.3", or "1:02:05" past the hour.
+// "1:05.3", or "1:02:05" past the hour; a span beyond any real log in seconds.
 QString clockText(double seconds)
 {
+    if (!(seconds >= 0 && seconds < 1e9))
+        return QStringLiteral("%1 s").arg(seconds, 0, 'g', 6);
     const auto whole = static_cast<long long>(seconds);
     if (whole >= 3600)
         return QStringLiteral("%1:%2:%3").arg(whole / 3600).arg(whole / 60 % 60, 2, 10, QLatin1Char('0'))
@@ -89,6 +91,7 @@ LoggerPage::LoggerPage(AppContext context, std::shared_ptr<FileChooser> files, Q
     connect(m_display, &QCheckBox::toggled, m_chart, &QWidget::setVisible);
     connect(&m_poll, &LivePoll::liveUpdated, this, &LoggerPage::record);
     connect(m_chart, &StripChart::cursorMoved, this, [this](double, std::size_t row) { cursorMoved(row); });
+    connect(m_chart, &StripChart::shownChanged, this, [this] { m_channels->setText(m_chart->shownText()); });
     loadChoice();
     setRunning(false);
 }
@@ -123,12 +126,13 @@ QWidget* LoggerPage::buildControls()
     m_status = label(QStringLiteral("LogStatus"));
     m_recording = label(QStringLiteral("LogRecording"));
     m_shown = label(QStringLiteral("LogShown"));
+    m_channels = label(QStringLiteral("LogChannels"));
     auto* onOff = new QHBoxLayout;
     onOff->addWidget(m_on);
     onOff->addWidget(m_off);
     column->addLayout(onOff);
     for (QWidget* w : std::initializer_list<QWidget*>{m_display, m_record, buildValues(side), m_marker, m_recording,
-                                                       m_status, m_open, m_live, m_shown})
+                                                       m_status, m_open, m_live, m_shown, m_channels})
         column->addWidget(w);
     column->addStretch(1);
     side->setMaximumWidth(260);
@@ -370,12 +374,15 @@ void LoggerPage::openLog()
         if (!value.empty())
             text += QStringLiteral("\n%1: %2").arg(QString::fromStdString(key), QString::fromStdString(value));
     m_shown->setText(text);
+    m_logFields = live::liveFieldsOf(log);
     m_chart->setLog(std::move(log));
     m_chart->setFocus();
     setRunning(false);
 }
 
 QString LoggerPage::shownText() const { return m_shown->text(); }
+
+QString LoggerPage::channelsText() const { return m_channels->text(); }
 
 void LoggerPage::showLive()
 {
@@ -393,7 +400,7 @@ void LoggerPage::showLive()
 void LoggerPage::cursorMoved(std::size_t row)
 {
     if (m_viewing)
-        m_poll.showReplay(live::liveValuesAt(m_chart->log(), row));
+        m_poll.showReplay(live::liveValuesAt(m_chart->log(), m_logFields, row));
 }
 
 // While the logger runs its columns and file are fixed.

@@ -9,10 +9,13 @@
 // "Open log..." shows a log file in the same chart; its cursor then puts the
 // map charts' live bars where the engine was at that moment, until "Live".
 // A log is never written over a map file. The chosen values are remembered.
+// Of a log with many channels the chart shows StripChart::MaxShown at once,
+// and the page says which.
 
 #include "app/window/Page.h"
 #include "live/DataLog.h"
 #include "live/LogFile.h"
+#include "live/LogTrace.h"
 
 #include <QElapsedTimer>
 #include <QTimer>
@@ -60,6 +63,8 @@ public:
     /// What the page says of the recording, and of the log shown.
     QString recordingText() const;
     QString shownText() const;
+    /// Which channels of a wide log the chart shows; empty when it shows them all.
+    QString channelsText() const;
 
     /// The clock of "Time (s)", in milliseconds (a steady clock unless set).
     void setClock(std::function<qint64()> msClock);
@@ -111,11 +116,13 @@ private:
     QLabel* m_status = nullptr;
     QLabel* m_recording = nullptr;
     QLabel* m_shown = nullptr;
+    QLabel* m_channels = nullptr; // which channels of a wide log the chart shows
     std::array<QCheckBox*, live::LogColumnCount> m_boxes{};
     StripChart* m_chart = nullptr;
     std::unique_ptr<live::LogWriter> m_writer;
     bool m_viewing = false;
     live::LogData m_liveLog; // the live rows, kept while a log file is shown
+    live::ChannelFields m_logFields; // the live field of each channel of the log shown
     QString m_shownName;
 };
 

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace kyr::app {
 
@@ -21,7 +22,9 @@ constexpr int AxisHeight = 36;  // time numbers and "Time (s)"
 constexpr int StripGap = 6;
 constexpr int TitleHeight = 18;
 constexpr double MinSeconds = 0.05;
-constexpr double ScrollUnit = 1000.0; // scroll bar steps per second
+constexpr double ScrollUnit = 1000.0; // scroll bar steps per second, while the log fits
+constexpr double MaxScrollSteps = 1e9; // a longer log scrolls in coarser steps
+constexpr double MaxPixel = 1e6;       // far outside any screen, well inside an int
 constexpr double ZoomStep = 1.25;
 
 const QColor kTraceColors[] = {QColor(0x1f, 0x77, 0xb4), QColor(0xd6, 0x27, 0x28), QColor(0x2c, 0xa0, 0x2c),
@@ -29,10 +32,19 @@ const QColor kTraceColors[] = {QColor(0x1f, 0x77, 0xb4), QColor(0xd6, 0x27, 0x28
                                QColor(0xe3, 0x77, 0xc2), QColor(0x7f, 0x7f, 0x7f), QColor(0xbc, 0xbd, 0x22),
                                QColor(0x17, 0xbe, 0xcf), QColor(0x39, 0x3b, 0x79)};
 
+// Whole numbers for Qt from doubles that may be huge, infinite or NaN:
+// clamped while still a double, so the conversion is always defined.
+int clampedInt(double v, double lo, double hi)
+{
+    return std::isnan(v) ? 0 : static_cast<int>(std::clamp(v, lo, hi));
+}
+int pixel(double x) { return clampedInt(std::round(x), -MaxPixel, MaxPixel); }
+int steps(double v) { return clampedInt(v, 0, MaxScrollSteps); }
+
 QString number(double v, int places) { return QString::number(v, 'f', std::max(0, places)); }
 
 // Places enough to tell ticks a step apart.
-int placesOf(double step) { return step >= 1 ? 0 : static_cast<int>(std::ceil(-std::log10(step) - 1e-9)); }
+int placesOf(double step) { return step >= 1 ? 0 : clampedInt(std::ceil(-std::log10(step) - 1e-9), 0, 12); }
 
 // A scale a little wider than the readings, never empty.
 live::ValueSpan padded(std::optional<live::ValueSpan> span)
@@ -70,6 +82,8 @@ void StripChart::setLog(live::LogData log)
     m_live = false;
     m_follow = false;
     m_cursor.reset();
+    m_firstShown = 0;
+    emit shownChanged();
     fit();
     if (m_log.rows() > 0)
         setCursorTime(m_log.times.front());
@@ -81,6 +95,8 @@ live::LogData StripChart::takeLog()
     m_log = {};
     m_spans.clear();
     m_cursor.reset();
+    m_firstShown = 0;
+    emit shownChanged();
     settle();
     return out;
 }
@@ -94,13 +110,21 @@ void StripChart::startLive(std::vector<live::LogChannel> channels)
     m_live = true;
     m_follow = true;
     m_cursor.reset();
+    m_firstShown = 0;
+    emit shownChanged();
     m_start = 0;
     m_seconds = LiveSeconds;
     settle();
 }
 
+// A row without a time is dropped; one earlier than the row before (a clock
+// set back) takes that row's time, so the times never go back.
 void StripChart::appendRow(double seconds, const std::vector<float>& values)
 {
+    if (!std::isfinite(seconds))
+        return;
+    if (!m_log.times.empty())
+        seconds = std::max(seconds, m_log.times.back());
     m_log.times.push_back(seconds);
     for (std::size_t i = 0; i < m_log.channels.size(); ++i) {
         const float v = i < values.size() ? values[i] : live::LogData::missing();
@@ -125,12 +149,17 @@ void StripChart::addMarker(double seconds, const std::string& text)
 
 double StripChart::firstTime() const { return m_log.times.empty() ? 0.0 : m_log.times.front(); }
 
-double StripChart::duration() const { return m_log.times.empty() ? 0.0 : m_log.times.back() - firstTime(); }
+// Never infinite: times near both ends of a double's range span more than it holds.
+double StripChart::duration() const
+{
+    const double span = m_log.times.empty() ? 0.0 : m_log.times.back() - firstTime();
+    return std::isfinite(span) ? span : std::numeric_limits<double>::max();
+}
 
 void StripChart::setView(double start, double seconds)
 {
-    m_seconds = std::max(seconds, MinSeconds);
-    m_start = start;
+    m_seconds = std::isfinite(seconds) ? std::max(seconds, MinSeconds) : std::max(duration(), MinSeconds);
+    m_start = std::isfinite(start) ? start : firstTime();
     settle();
 }
 
@@ -148,10 +177,14 @@ void StripChart::settle()
 
 void StripChart::zoom(double factor, double anchor)
 {
-    const double seconds = std::clamp(m_seconds * factor, MinSeconds, std::max(duration(), LiveSeconds) * 1.2);
-    const double share = m_seconds > 0 ? (anchor - m_start) / m_seconds : 0.5;
+    const double widest = std::max(duration(), LiveSeconds);
+    const double most = widest < std::numeric_limits<double>::max() / 1.2 ? widest * 1.2 : widest;
+    const double seconds = std::clamp(m_seconds * factor, MinSeconds, most);
+    const double share = m_seconds > 0 && std::isfinite(anchor) ? (anchor - m_start) / m_seconds : 0.5;
     m_seconds = seconds;
     m_start = anchor - share * seconds;
+    if (!std::isfinite(m_start))
+        m_start = firstTime();
     settle();
 }
 
@@ -168,10 +201,11 @@ void StripChart::syncScrollBar()
 {
     m_syncing = true;
     const double spare = std::max(0.0, duration() - m_seconds);
-    m_scroll->setRange(0, static_cast<int>(std::ceil(spare * ScrollUnit)));
-    m_scroll->setPageStep(std::max(1, static_cast<int>(m_seconds * ScrollUnit)));
-    m_scroll->setSingleStep(std::max(1, static_cast<int>(m_seconds * ScrollUnit / 20)));
-    m_scroll->setValue(static_cast<int>(std::lround((m_start - firstTime()) * ScrollUnit)));
+    m_scrollUnit = spare * ScrollUnit <= MaxScrollSteps ? ScrollUnit : MaxScrollSteps / spare;
+    m_scroll->setRange(0, steps(std::ceil(spare * m_scrollUnit)));
+    m_scroll->setPageStep(std::max(1, steps(m_seconds * m_scrollUnit)));
+    m_scroll->setSingleStep(std::max(1, steps(m_seconds * m_scrollUnit / 20)));
+    m_scroll->setValue(steps(std::round((m_start - firstTime()) * m_scrollUnit)));
     m_syncing = false;
 }
 
@@ -180,7 +214,8 @@ void StripChart::scrolled(int value)
 {
     if (m_syncing)
         return;
-    m_start = firstTime() + value / ScrollUnit;
+    const double latest = std::max(firstTime(), firstTime() + duration() - m_seconds);
+    m_start = std::clamp(firstTime() + value / m_scrollUnit, firstTime(), latest); // never past either end
     m_follow = m_live && value >= m_scroll->maximum();
     update();
 }
@@ -219,6 +254,32 @@ void StripChart::stepCursor(int steps)
     setCursorTime(m_log.times[row]);
 }
 
+std::size_t StripChart::shownCount() const
+{
+    return std::min(MaxShown, m_log.channels.size() - std::min(m_firstShown, m_log.channels.size()));
+}
+
+void StripChart::showChannels(std::size_t first)
+{
+    const std::size_t total = m_log.channels.size();
+    first = total > MaxShown ? std::min(first, total - MaxShown) : 0;
+    if (first == m_firstShown)
+        return;
+    m_firstShown = first;
+    update();
+    emit shownChanged();
+}
+
+QString StripChart::shownText() const
+{
+    const std::size_t total = m_log.channels.size();
+    if (total <= MaxShown)
+        return {};
+    return QStringLiteral("Channels %1 to %2 of %3 are shown (at most %4 at once); Page Up and Page Down on the "
+                          "chart show the others.")
+        .arg(m_firstShown + 1).arg(m_firstShown + shownCount()).arg(total).arg(MaxShown);
+}
+
 QString StripChart::valueText(std::size_t channel, std::size_t row) const
 {
     const live::LogChannel& ch = m_log.channels.at(channel);
@@ -239,13 +300,14 @@ QRect StripChart::plotRect() const
 double StripChart::timeAt(double x) const
 {
     const QRect plot = plotRect();
-    return m_start + (x - plot.left()) * m_seconds / plot.width();
+    const double t = m_start + (x - plot.left()) / plot.width() * m_seconds;
+    return std::isfinite(t) ? t : (x < plot.left() ? -1 : 1) * std::numeric_limits<double>::max();
 }
 
 double StripChart::xOf(double t) const
 {
     const QRect plot = plotRect();
-    return plot.left() + (t - m_start) * plot.width() / m_seconds;
+    return plot.left() + (t - m_start) / m_seconds * plot.width();
 }
 
 void StripChart::resizeEvent(QResizeEvent*)
@@ -259,7 +321,7 @@ void StripChart::paintEvent(QPaintEvent*)
     QPainter p(this);
     p.fillRect(rect(), palette().base());
     const QRect plot = plotRect();
-    const std::size_t n = m_log.channels.size();
+    const std::size_t n = shownCount();
     if (n == 0) {
         p.setPen(palette().color(QPalette::Text));
         p.drawText(plot, Qt::AlignCenter, QStringLiteral("\"On\" logs the live values here; \"Open log...\" shows a log file."));
@@ -269,7 +331,13 @@ void StripChart::paintEvent(QPaintEvent*)
     for (std::size_t i = 0; i < n; ++i) {
         const QRect strip(plot.left(), plot.top() + static_cast<int>(i) * (each + StripGap), plot.width(),
                           std::max(each, 8));
-        drawStrip(p, i, strip);
+        drawStrip(p, m_firstShown + i, strip);
+    }
+    if (n < m_log.channels.size()) {
+        p.setPen(palette().color(QPalette::Text));
+        p.drawText(QRect(0, plot.bottom() + 19, plot.left() + plot.width() / 3, 16), Qt::AlignLeft,
+                   QStringLiteral("%1 to %2 of %3 (Page Up, Page Down)")
+                       .arg(m_firstShown + 1).arg(m_firstShown + n).arg(m_log.channels.size()));
     }
     drawMarkers(p, plot);
     drawTimeAxis(p, plot);
@@ -292,7 +360,7 @@ void StripChart::drawStrip(QPainter& p, std::size_t channel, const QRect& strip)
     small.setPointSizeF(small.pointSizeF() * 0.85);
     p.setFont(small);
     for (double v : live::niceTicks(scale.lo, scale.hi, most)) {
-        const int y = static_cast<int>(std::lround(yOf(v)));
+        const int y = pixel(yOf(v));
         p.setPen(QColor(0xee, 0xee, 0xee));
         p.drawLine(strip.left() + 1, y, strip.right() - 1, y);
         p.setPen(palette().color(QPalette::Text));
@@ -346,7 +414,7 @@ void StripChart::drawTimeAxis(QPainter& p, const QRect& plot)
     const int most = std::max(2, plot.width() / 90);
     const double step = live::niceStep(m_start, m_start + m_seconds, most);
     for (double t : live::niceTicks(m_start, m_start + m_seconds, most)) {
-        const int x = static_cast<int>(std::lround(xOf(t)));
+        const int x = pixel(xOf(t));
         p.drawLine(x, plot.bottom() + 1, x, plot.bottom() + 5);
         p.drawText(QRect(x - 40, plot.bottom() + 5, 80, 16), Qt::AlignCenter, number(t, placesOf(step)));
     }
@@ -358,7 +426,7 @@ void StripChart::drawMarkers(QPainter& p, const QRect& plot)
     for (const live::LogMarker& m : m_log.markers) {
         if (m.seconds < m_start || m.seconds > m_start + m_seconds)
             continue;
-        const int x = static_cast<int>(std::lround(xOf(m.seconds)));
+        const int x = pixel(xOf(m.seconds));
         p.setPen(QPen(QColor(0xe0, 0x80, 0x00), 1, Qt::DashLine));
         p.drawLine(x, plot.top(), x, plot.bottom());
         p.setPen(QColor(0xb0, 0x60, 0x00));
@@ -373,19 +441,20 @@ void StripChart::drawCursor(QPainter& p, const QRect& plot)
     const double t = m_log.times[*m_cursor];
     if (t < m_start || t > m_start + m_seconds)
         return;
-    const int x = static_cast<int>(std::lround(xOf(t)));
+    const int x = pixel(xOf(t));
     p.setPen(QPen(Qt::black, 1));
     p.drawLine(x, plot.top(), x, plot.bottom());
-    const std::size_t n = m_log.channels.size();
+    const std::size_t n = shownCount();
     const int each = (plot.height() - StripGap * static_cast<int>(n - 1)) / static_cast<int>(n);
     const bool left = x > plot.center().x(); // the read-outs stay inside the plot
     for (std::size_t i = 0; i < n; ++i) {
-        const QString text = valueText(i, *m_cursor);
+        const std::size_t channel = m_firstShown + i;
+        const QString text = valueText(channel, *m_cursor);
         const int top = plot.top() + static_cast<int>(i) * (each + StripGap);
         const int w = p.fontMetrics().horizontalAdvance(text) + 8;
         QRect box(left ? x - w - 4 : x + 4, top + 2, w, 18);
         // The strip's caption stays readable: a read-out over it goes below it.
-        const QRect caption(plot.left() + 6, top + 2, QFontMetrics(font()).horizontalAdvance(stripTitle(i)), 18);
+        const QRect caption(plot.left() + 6, top + 2, QFontMetrics(font()).horizontalAdvance(stripTitle(channel)), 18);
         if (box.intersects(caption))
             box.moveTop(caption.bottom() + 2);
         p.fillRect(box, QColor(255, 255, 225, 230));
@@ -426,6 +495,8 @@ void StripChart::keyPressEvent(QKeyEvent* e)
     switch (e->key()) {
     case Qt::Key_Left: stepCursor(-fast); break;
     case Qt::Key_Right: stepCursor(fast); break;
+    case Qt::Key_PageDown: showChannels(m_firstShown + MaxShown); break;
+    case Qt::Key_PageUp: showChannels(m_firstShown >= MaxShown ? m_firstShown - MaxShown : 0); break;
     case Qt::Key_Plus: case Qt::Key_Equal: zoom(1 / ZoomStep, m_start + m_seconds / 2); break;
     case Qt::Key_Minus: zoom(ZoomStep, m_start + m_seconds / 2); break;
     default: QWidget::keyPressEvent(e); return;

@@ -5,7 +5,8 @@
 // scrolls back over the whole log and zooms; while rows are appended live it
 // follows the newest unless the user scrolled back. Each pixel column draws
 // the lowest and highest sample in it, so a long log draws as fast as a short
-// one, and appends repaint at most at display rate.
+// one, and appends repaint at most at display rate. A log of many channels
+// shows MaxShown of them at once; Page Up and Page Down page through the rest.
 
 #include "live/LogData.h"
 #include "live/LogTrace.h"
@@ -26,6 +27,7 @@ class StripChart : public QWidget {
 public:
     static constexpr int RepaintMs = 33;     ///< appends repaint at most this often
     static constexpr double LiveSeconds = 30; ///< the span a live view starts with
+    static constexpr std::size_t MaxShown = 16; ///< channels drawn at once
 
     explicit StripChart(QWidget* parent = nullptr);
 
@@ -59,6 +61,13 @@ public:
     void setCursorTime(double t);
     /// Moves the cursor by steps pixel columns (at least one row each way).
     void stepCursor(int steps);
+    /// The channels drawn: MaxShown (or fewer) from the first shown.
+    std::size_t firstShown() const { return m_firstShown; }
+    std::size_t shownCount() const;
+    /// Shows the channels from first on (kept so that a full page is shown).
+    void showChannels(std::size_t first);
+    /// What the chart says of the channels it leaves out; empty when it draws them all.
+    QString shownText() const;
     /// A channel's reading at a row as the cursor shows it ("3400 RPM", "--").
     QString valueText(std::size_t channel, std::size_t row) const;
     QString stripTitle(std::size_t channel) const;
@@ -70,6 +79,8 @@ public:
 
 signals:
     void cursorMoved(double seconds, std::size_t row);
+    /// Other channels are shown (another log, or paged).
+    void shownChanged();
 
 protected:
     void paintEvent(QPaintEvent*) override;
@@ -97,10 +108,12 @@ private:
     QTimer m_repaint;
     double m_start = 0;
     double m_seconds = LiveSeconds;
+    double m_scrollUnit = 1000; // scroll bar steps per second
     bool m_live = false;
     bool m_follow = true;
     bool m_syncing = false;
     std::optional<std::size_t> m_cursor;
+    std::size_t m_firstShown = 0;
 };
 
 } // namespace kyr::app

@@ -14,6 +14,7 @@
 #include "maps/Charts.h"
 
 #include <QCheckBox>
+#include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QScrollBar>
@@ -244,6 +245,61 @@ TEST_F(LogViewerTest, ABadLogFileLeavesTheViewAsItWas)
     EXPECT_TRUE(sink->texts(QStringLiteral("warning"))[0].contains(QStringLiteral("bad.mlg")));
     EXPECT_EQ(strip()->log().rows(), 10u) << "the log shown stays";
     EXPECT_EQ(page()->shownText(), shown);
+}
+
+TEST_F(LogViewerTest, RowsLeftOutOfALogAreCountedBesideTheChart)
+{
+    showWindow();
+    const QString path = tempFile(QStringLiteral("clock.csv"));
+    writeText(path, "Time,RPM\n0.0,900\n0.5,950\n0.2,14400\nnan,1\n1.0,1000\n");
+    files->openName = path;
+    page()->openLog();
+    ASSERT_TRUE(page()->viewingLog()) << sink->texts(QStringLiteral("warning")).join('\n').toStdString();
+    EXPECT_EQ(strip()->log().rows(), 3u);
+    const QString shown = page()->shownText();
+    EXPECT_TRUE(shown.contains(QStringLiteral("3 records"))) << shown.toStdString();
+    EXPECT_TRUE(shown.contains(QStringLiteral("2 rows left out (time not finite or earlier than the row before)")))
+        << shown.toStdString();
+
+    writeText(path, "Time,RPM\n0,900\n1e300,950\n");
+    page()->openLog();
+    EXPECT_TRUE(page()->shownText().contains(QStringLiteral("1e+300 s, 2 records"))) << page()->shownText().toStdString();
+}
+
+TEST_F(LogViewerTest, AWideLogShowsAPageOfChannelsAndSaysWhich)
+{
+    showWindow();
+    QByteArray text = "Time";
+    for (int c = 0; c < 40; ++c)
+        text += ",Ch" + QByteArray::number(c + 1);
+    for (int r = 0; r < 3; ++r) {
+        text += "\n" + QByteArray::number(r * 0.1);
+        for (int c = 0; c < 40; ++c)
+            text += "," + QByteArray::number(c * 10 + r);
+    }
+    const QString path = tempFile(QStringLiteral("wide.csv"));
+    writeText(path, text + "\n");
+    files->openName = path;
+    page()->openLog();
+    ASSERT_TRUE(page()->viewingLog()) << sink->texts(QStringLiteral("warning")).join('\n').toStdString();
+    app::StripChart* chart = strip();
+    EXPECT_EQ(chart->log().channels.size(), 40u) << "every channel is read";
+    EXPECT_EQ(chart->shownCount(), app::StripChart::MaxShown);
+    EXPECT_EQ(page()->channelsText(), QStringLiteral("Channels 1 to 16 of 40 are shown (at most 16 at once); Page Up "
+                                                     "and Page Down on the chart show the others."));
+    QTest::keyClick(chart, Qt::Key_PageDown);
+    EXPECT_EQ(chart->firstShown(), 16u);
+    QTest::keyClick(chart, Qt::Key_PageDown);
+    EXPECT_EQ(chart->firstShown(), 24u) << "the last page is a full one";
+    EXPECT_TRUE(page()->channelsText().startsWith(QStringLiteral("Channels 25 to 40 of 40"))) << page()->channelsText().toStdString();
+    QImage image(chart->size(), QImage::Format_ARGB32_Premultiplied);
+    chart->render(&image);
+    QTest::keyClick(chart, Qt::Key_PageUp);
+    QTest::keyClick(chart, Qt::Key_PageUp);
+    EXPECT_EQ(chart->firstShown(), 0u);
+
+    page()->showLive();
+    EXPECT_TRUE(page()->channelsText().isEmpty()) << "the live channels all fit";
 }
 
 TEST_F(LogViewerTest, TheCursorOfALogMovesTheMapChartsLiveBars)
