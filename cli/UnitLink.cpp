@@ -236,7 +236,8 @@ Error UnitLink::lostOr(const Error& e, const session::SessionResult& r, int disc
 Status UnitLink::connect()
 {
     const int before = m_efi->disconnects();
-    session::SessionResult o = m_session->connect(m_state);
+    session::SessionResult o = m_session->connect(
+        m_state, m_env.quickConnect ? session::ConnectPace::Quick : session::ConnectPace::UnitPauses);
     noteBackup(o);
     if (!m_state.flags.UnitConnected)
         return linkError(makeError(ErrorKind::NoUnit, "no KYR unit answered on " + where()));

@@ -31,6 +31,7 @@ struct LinkEnv {
     link::Clock* clock = &link::systemClock();
     link::PortEnv ports = link::PortEnv::system();
     std::filesystem::path backupRoot = session::defaultBackupRoot(); ///< empty: no backups
+    bool quickConnect = false; ///< Connect takes each reply once whole, not after the unit's pauses
 };
 
 /// The bytes a read-back differs in.

@@ -20,6 +20,7 @@ constexpr const char* RetryHelp = "When the link is lost, try the same port agai
 
 struct Options {
     bool verbose = false;
+    bool quick = false;
     PortsOptions ports;
     InfoOptions info;
     ReadOptions read;
@@ -121,27 +122,29 @@ std::string usageMessage(const CLI::App& app, const CLI::ParseError& e, int argc
 int run(const CLI::App& app, Options& o)
 {
     Io io{std::cout, std::cerr, o.verbose};
+    LinkEnv env;
+    env.quickConnect = o.quick;
     const std::string name = app.get_subcommands().front()->get_name();
     if (name == "ports")
         return runPorts(o.ports, io);
     if (name == "doctor")
         return runDoctor(io);
     if (name == "info")
-        return runInfo(o.info, io);
+        return runInfo(o.info, io, env);
     if (name == "read")
-        return runRead(o.read, io);
+        return runRead(o.read, io, env);
     if (name == "write")
-        return runWrite(o.write, io);
+        return runWrite(o.write, io, env);
     if (name == "show")
         return runShow(o.show, io);
     if (name == "log")
-        return runLog(o.log, io);
+        return runLog(o.log, io, env);
     if (name == "monitor")
-        return runMonitor(o.monitor, io);
+        return runMonitor(o.monitor, io, env);
     if (name == "backups")
         return runBackups(o.backups, io);
     if (name == "check")
-        return runCheck(o.check, io);
+        return runCheck(o.check, io, env);
     return runDiff(o.diff, io);
 }
 
@@ -157,6 +160,8 @@ int main(int argc, char** argv)
     app.set_version_flag("--version", "kyr " + kyr::tools::programVersion() + "\n" + kyr::tools::licenseLine() + "\n" +
                                           kyr::tools::sourceLine());
     app.add_flag("-v,--verbose", o.verbose, "Show the link's status texts on stderr as they appear");
+    app.add_flag("--quick", o.quick,
+                 "Connect quickly: take each reply as soon as it is whole instead of after the unit's fixed pause");
     app.fallthrough();
     app.require_subcommand(1);
     addSubcommands(app, o);

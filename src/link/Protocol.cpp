@@ -144,6 +144,14 @@ void waitWhileArriving(TQCCom32& port, Clock& clock, std::size_t length, const R
     }
 }
 
+/// Quick replies: waits for the first byte of the reply, at most the pause.
+void waitForFirstByte(TQCCom32& port, Clock& clock, int pauseMs)
+{
+    const uint32_t start = clock.tickMs();
+    while (port.Opened() && port.InCount() == 0 && static_cast<uint32_t>(clock.tickMs() - start) < static_cast<uint32_t>(pauseMs))
+        clock.sleepMs(1);
+}
+
 } // namespace
 
 Reply exchange(TQCCom32& port, Clock& clock, const Bytes& command, int pauseMs, std::size_t length,
@@ -159,7 +167,10 @@ Reply exchange(TQCCom32& port, Clock& clock, const Bytes& command, int pauseMs, 
     // A device that went away on the way is not opened again behind the caller's back.
     if (!port.Opened() || !port.Send(command))
         return out;
-    clock.sleepMs(pauseMs);
+    if (timing.quick)
+        waitForFirstByte(port, clock, pauseMs);
+    else
+        clock.sleepMs(pauseMs);
     waitWhileArriving(port, clock, length, timing);
     if (!port.Opened())
         return out;

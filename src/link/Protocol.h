@@ -119,6 +119,10 @@ struct ReplyTiming {
     int quietMs = 5;       ///< a reply is whole once it holds its length and nothing more came for this long
     int stallMs = 50;      ///< a reply that gains no byte for this long has stopped
     int lateLimitMs = 500; ///< the longest wait past the pause for a reply still arriving
+    /// Quick: a reply is taken as soon as it is whole (its length, then the
+    /// quiet time) and the next command follows at once; the pause only
+    /// bounds the wait for its first byte. Off: the unit's fixed pauses.
+    bool quick = false;
 };
 
 /// How a reply matched its length.
@@ -134,7 +138,8 @@ struct Reply {
     bool whole() const { return fit == ReplyFit::Whole; }
 };
 
-/// Runs a command whose reply has a fixed length. Before sending, bytes still
+/// Runs a command whose reply has a fixed length (with timing.quick, see
+/// ReplyTiming, the pause only bounds the wait for the first byte). Before sending, bytes still
 /// coming from an earlier reply are let through and thrown away. After the
 /// pause, a reply that has begun is waited for until it holds its length and
 /// the line stays quiet, up to timing.lateLimitMs more; it is never cut at the

@@ -279,7 +279,16 @@ void TuneSession::readyUnit(TuneState& s, SessionResult& r)
     say(r, s, "Ready");
 }
 
-SessionResult TuneSession::connect(TuneState& s)
+SessionResult TuneSession::connect(TuneState& s, ConnectPace pace)
+{
+    const ReplyTiming kept = m_timing.reply;
+    m_timing.reply.quick = pace == ConnectPace::Quick;
+    SessionResult r = connectUnit(s);
+    m_timing.reply = kept;
+    return r;
+}
+
+SessionResult TuneSession::connectUnit(TuneState& s)
 {
     SessionResult r;
     m_setupRead.reset();

@@ -15,6 +15,12 @@ class BackupStore;
 
 /// The waits of the exchanges with the unit beyond its fixed pauses. The
 /// defaults are documented in docs/protocol.md.
+/// How Connect waits for the unit's replies.
+enum class ConnectPace {
+    UnitPauses, ///< the unit's fixed pauses, which a unit may rely on (the default)
+    Quick,      ///< each reply taken as soon as it is whole, the next command at once
+};
+
 struct LinkTiming {
     link::ReplyTiming reply;  ///< how a reply still arriving is waited for
     int writeSettleMs = 250;  ///< after the last image byte, before the read-back: the unit stores the table
@@ -43,7 +49,7 @@ public:
     SessionResult selectPort(TuneState& s, const PortAddress& port);
     /// Connect, for each path: no file, a file open, a file already decoded.
     /// Ends with the table read when a unit is connected.
-    SessionResult connect(TuneState& s);
+    SessionResult connect(TuneState& s, ConnectPace pace = ConnectPace::UnitPauses);
     /// Read from KYR: the whole table (or, with a file open, the file's image).
     /// A short reply changes nothing and is reported.
     SessionResult tableRead(TuneState& s);
@@ -83,6 +89,7 @@ public:
     void usePort(const PortAddress& port);
 
 private:
+    SessionResult connectUnit(TuneState& s);
     SessionResult search(TuneState& s, int pauseMs, bool lastWins);
     UnitIdentity askIdentity(int pauseMs);
     void decodeIdentity(TuneState& s, const UnitIdentity& id, bool withTypeName);

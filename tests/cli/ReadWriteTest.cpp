@@ -54,6 +54,27 @@ TEST(CliPtyRead, SavesTheSimulatorsWholeTableAndIdentity)
     EXPECT_TRUE(sim.logWhere("cmd", "WriteTable").empty());
 }
 
+// --quick: the same whole table, each command sent once the reply before it
+// is in rather than after the unit's pause (300 ms after the identity).
+TEST(CliPtyRead, QuickConnectReadsTheSameTableWithoutThePauses)
+{
+    TempFolder dir;
+    SimProcess sim(dir.path(), {.port = 2});
+    const fs::path out = dir / "quick.kyr";
+    KyrRun r = runKyr(dir.path(), {"--quick", "read", "--port", "COM2", "-o", out.string()});
+    ASSERT_EQ(r.code, 0) << r.err;
+    const files::MapFile f = loadOrFail(out);
+    const std::vector<uint8_t> memory = simMemory(sim);
+    for (int off = 0; off < table::TrailerOffset; ++off)
+        ASSERT_EQ(f.image[off], static_cast<uint8_t>(memory[off] + 1)) << "offset " << off;
+    const auto identity = sim.logWhere("cmd", "ReadIdentity");
+    const auto reads = sim.logWhere("cmd", "ReadTable");
+    ASSERT_EQ(identity.size(), 1u);
+    ASSERT_EQ(reads.size(), 2u);
+    EXPECT_LT(reads[0]["t_ms"].get<double>() - identity[0]["t_ms"].get<double>(), 250.0)
+        << "the setup read followed the identity, not its 300 ms pause";
+}
+
 TEST(CliPtyRead, FindsTheUnitWithoutAPortAndListsIt)
 {
     TempFolder dir;

@@ -108,3 +108,21 @@ TEST_F(Replies, TailOfAnEarlierReplyNeverStartsTheNext)
 }
 
 } // namespace
+
+// Quick: the reply is taken once whole, long before the pause would end, and
+// a unit that never begins costs no more than the pause.
+TEST_F(Replies, QuickTakesAWholeReplyWithoutThePause)
+{
+    timing.quick = true;
+    const Bytes table = tableOf(1);
+    paced(fake, 2, table); // whole 243 ms after FD
+    const Reply r = readTableNow();
+    EXPECT_EQ(r.fit, ReplyFit::Whole);
+    EXPECT_EQ(r.bytes, table);
+    EXPECT_LT(clock.tickMs(), 300u) << "not the 500 ms pause";
+
+    const uint32_t start = clock.tickMs();
+    const Reply none = readTableNow();
+    EXPECT_EQ(none.fit, ReplyFit::Short);
+    EXPECT_LE(clock.tickMs() - start, static_cast<uint32_t>(pause::ReadTableMs + 1));
+}

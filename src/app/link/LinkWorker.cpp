@@ -89,9 +89,9 @@ Ticket LinkWorker::choosePort(session::PortAddress port)
                        &LinkWorker::portChosen, session::Activity::Talks, false);
 }
 
-Ticket LinkWorker::connectUnit()
+Ticket LinkWorker::connectUnit(session::ConnectPace pace)
 {
-    return tuneRequest([](auto& session, auto& s) { return session.connect(s); }, &LinkWorker::connected,
+    return tuneRequest([pace](auto& session, auto& s) { return session.connect(s, pace); }, &LinkWorker::connected,
                        session::Activity::Talks);
 }
 

@@ -103,7 +103,7 @@ public:
     Ticket searchPorts();                        ///< portsSearched
     Ticket refreshPorts();                       ///< portsSearched
     Ticket choosePort(session::PortAddress port);///< portChosen
-    Ticket connectUnit();                        ///< connected
+    Ticket connectUnit(session::ConnectPace pace = session::ConnectPace::UnitPauses); ///< connected
     Ticket readTable();                          ///< tableRead
     /// Encodes the setup copy and the maps when its turn comes, so it carries
     /// every edit asked for before it.

@@ -26,6 +26,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QProgressBar>
+#include <QSettings>
 #include <QShowEvent>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -208,6 +209,23 @@ void EFICom::addHabits()
     open->setPopupMode(QToolButton::MenuButtonPopup);
     connect(recent, &QMenu::aboutToShow, this, &EFICom::fillRecentFiles);
     addWriteCheckMenu();
+    addConnectMenu();
+}
+
+// "Connect" keeps "Quick connect" in its menu, remembered.
+void EFICom::addConnectMenu()
+{
+    auto* button = m_toolBar->findChild<QToolButton*>(QStringLiteral("spConnect"));
+    auto* menu = new QMenu(button);
+    menu->setObjectName(QStringLiteral("ConnectMenu"));
+    QAction* quick = menu->addAction(QStringLiteral("Quick connect"));
+    quick->setObjectName(QStringLiteral("QuickConnect"));
+    quick->setCheckable(true);
+    quick->setToolTip(QStringLiteral("Take each reply of the KYR as soon as it is whole instead of waiting its fixed pauses"));
+    connect(menu, &QMenu::aboutToShow, this, [quick] { quick->setChecked(connectPace() == session::ConnectPace::Quick); });
+    connect(quick, &QAction::toggled, this, [](bool on) { QSettings().setValue(QStringLiteral("Link/QuickConnect"), on); });
+    button->setMenu(menu);
+    button->setPopupMode(QToolButton::MenuButtonPopup);
 }
 
 // "Write to KYR" keeps the look before writing in its menu: on or off, and

@@ -89,6 +89,7 @@ private:
     void addHabits();
     void fillRecentFiles();
     void addWriteCheckMenu();
+    void addConnectMenu();
     QToolButton* addButton(const QString& name, const QString& caption, void (EFICom::*handler)());
     void buildPages();
     void buildStatusBar();
@@ -116,6 +117,7 @@ private:
     void FormShow();
     void ComboBox1Change(const QString& text);
     void spConnectClick();
+    static session::ConnectPace connectPace();
     void spDisconnectClick();
     void disconnectUnit();
     void spRetryClick();

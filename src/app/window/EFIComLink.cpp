@@ -9,6 +9,7 @@
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <QSettings>
 #include <QTabWidget>
 
 namespace kyr::app {
@@ -42,7 +43,15 @@ void EFICom::ComboBox1Change(const QString& text)
     m_link->choosePort(port);
 }
 
-void EFICom::spConnectClick() { m_link->connectUnit(); }
+// "Quick connect" in the button's menu takes each reply as soon as it is
+// whole; off (the default), Connect keeps the unit's fixed pauses.
+void EFICom::spConnectClick() { m_link->connectUnit(connectPace()); }
+
+session::ConnectPace EFICom::connectPace()
+{
+    return QSettings().value(QStringLiteral("Link/QuickConnect"), false).toBool() ? session::ConnectPace::Quick
+                                                                                 : session::ConnectPace::UnitPauses;
+}
 
 void EFICom::connectFinished(Ticket t, const session::SessionResult& result)
 {
@@ -188,7 +197,7 @@ void EFICom::setupChangedAnswered(SetupChangedDialog::Choice choice)
         writeImage(afterWrite);
         return;
     }
-    m_afterConnect[m_link->connectUnit()] = [this, afterWrite] { writeImage(afterWrite); };
+    m_afterConnect[m_link->connectUnit(connectPace())] = [this, afterWrite] { writeImage(afterWrite); };
 }
 
 void EFICom::carryOut(PendingAction action)
