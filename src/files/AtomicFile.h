@@ -4,6 +4,7 @@
 // target keeps its permissions, and a symbolic link keeps pointing where it
 // did: the file it names is replaced, not the link.
 
+#include "files/DurableFile.h"
 #include "table/Result.h"
 
 #include <filesystem>
@@ -17,8 +18,9 @@ Result<std::filesystem::path> saveTarget(const std::filesystem::path& path);
 
 /// Writes text as the whole of path's target. An existing target keeps its
 /// mode (and its owner, where the system allows); a new one gets 0644.
-/// Errors name path and are OsError.
-Status replaceFile(const std::filesystem::path& path, std::string_view text);
+/// Errors name path and are OsError; on any error the target is left as it
+/// was. sync flushes the new text to the disk before it takes the target's place.
+Status replaceFile(const std::filesystem::path& path, std::string_view text, SyncCall sync = systemSync);
 
 /// Whether replaceFile could write path now: its target is no folder, and a
 /// file can be created in the target's folder (tried, and removed again).

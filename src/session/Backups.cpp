@@ -131,7 +131,7 @@ Result<fs::path> reserveName(const fs::path& dir, const std::string& stamp)
         if (claimed.isOpen())
             return path;
         if (!claimed.existed())
-            return makeError(ErrorKind::OsError, "Cannot save " + path.string() + ": " + claimed.error());
+            return makeError(ErrorKind::OsError, "Cannot save a backup: " + claimed.error());
     }
     return makeError(ErrorKind::OsError, "Cannot save a backup in " + dir.string() + ": every name for " +
                                              displayTime(stamp) + " is taken");

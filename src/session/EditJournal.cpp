@@ -52,11 +52,11 @@ Error fileError(const std::string& what, const fs::path& file, int err)
 }
 
 /// Appends text and flushes it to the disk before returning.
-Status appendDurably(const fs::path& file, const std::string& text)
+Status appendDurably(const fs::path& file, const std::string& text, files::SyncCall sync)
 {
-    files::DurableFile out = files::DurableFile::openAppend(file);
+    files::DurableFile out = files::DurableFile::openAppend(file, sync);
     if (!out.isOpen() || !out.writeAll(text) || !out.sync())
-        return makeError(ErrorKind::OsError, "cannot write " + file.string() + ": " + out.error());
+        return makeError(ErrorKind::OsError, out.error());
     out.close();
     return okStatus();
 }
@@ -150,7 +150,7 @@ Status EditJournal::append(const JournalEntry& e)
 {
     std::error_code ec;
     const bool fresh = !fs::exists(m_file, ec);
-    return appendDurably(m_file, (fresh ? std::string(kHeader) : std::string()) + hexLine(e.bytes));
+    return appendDurably(m_file, (fresh ? std::string(kHeader) : std::string()) + hexLine(e.bytes), m_sync);
 }
 
 std::set<int> EditJournal::offsets() const

@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <fstream>
 #include <iterator>
 
@@ -161,6 +162,21 @@ TEST_F(EditJournalFile, BadLineBeforeTheEndIsABadFileNamingTheLine)
     auto attached = journal.attach(file);
     ASSERT_FALSE(attached);
     EXPECT_EQ(attached.error().kind, ErrorKind::BadFile);
+}
+
+TEST_F(EditJournalFile, EditWhoseFlushFailsIsNotReportedAsKept)
+{
+    EditJournal journal([](int) {
+        errno = EIO;
+        return -1;
+    });
+    ASSERT_TRUE(journal.attach(file));
+    auto added = journal.add(First);
+    ASSERT_FALSE(added);
+    EXPECT_EQ(added.error().kind, ErrorKind::OsError);
+    EXPECT_EQ(added.error().message.rfind("cannot flush " + file.string() + " to the disk", 0), 0u)
+        << added.error().message;
+    EXPECT_EQ(bytesOf(journal.entries()), std::vector<Bytes>{First}) << "still sent when the link returns";
 }
 
 TEST_F(EditJournalFile, FileThatCannotBeWrittenStillKeepsTheEdit)
