@@ -98,7 +98,26 @@ void takeOverAttributes([[maybe_unused]] int fd, [[maybe_unused]] const fs::path
 #endif
 }
 
+std::string whyNotAFile(const fs::path& path)
+{
+    std::error_code ec;
+    const fs::file_status st = fs::status(path, ec);
+    if (st.type() == fs::file_type::not_found)
+        return {};
+    if (fs::is_regular_file(st))
+        return {};
+    if (fs::is_directory(st))
+        return "it is a folder";
+    if (ec)
+        return {}; // cannot be looked at: the open that follows gives the reason
+    return "it is not a regular file";
+}
+
 } // namespace
+
+std::string whyNotOutput(const fs::path& path) { return whyNotAFile(path); }
+
+std::string whyNotInput(const fs::path& path) { return whyNotAFile(path); }
 
 Result<fs::path> saveTarget(const fs::path& path)
 {
@@ -120,6 +139,8 @@ Status replaceFile(const fs::path& path, std::string_view text, SyncCall sync)
     auto target = saveTarget(path);
     if (!target)
         return target.error();
+    if (const std::string why = whyNotOutput(target.value()); !why.empty())
+        return cannotSave(path, "", why);
     TempFile tmp(target.value(), sync);
     // The temporary file goes unless every step succeeded: the target keeps
     // its old text whenever the new one is not known to be on the disk.
@@ -149,8 +170,8 @@ Status checkReplaceable(const fs::path& path)
         return makeError(ErrorKind::OsError, "Cannot save " + path.string() + ": " +
                                                  (fs::exists(dir, ec) ? dir.string() + " is not a folder"
                                                                       : "the folder " + dir.string() + " does not exist"));
-    if (fs::is_directory(target.value(), ec))
-        return makeError(ErrorKind::OsError, "Cannot save " + path.string() + ": it is a folder");
+    if (const std::string why = whyNotOutput(target.value()); !why.empty())
+        return cannotSave(path, "", why);
     TempFile probe(target.value());
     if (!probe.isOpen())
         return cannotSave(path, "", probe.file().error());

@@ -226,6 +226,8 @@ Result<MapFile> parseMapFile(std::string_view text)
 
 Result<MapFile> loadMapFile(const std::filesystem::path& path)
 {
+    if (const std::string why = whyNotInput(path); !why.empty())
+        return makeError(ErrorKind::OsError, "Cannot open " + path.string() + ": " + why);
     std::ifstream in(path, std::ios::binary);
     if (!in)
         return makeError(ErrorKind::OsError, "Cannot open " + path.string() + ": " + std::strerror(errno));
