@@ -9,6 +9,7 @@
 #include "files/Cp1252.h"
 #include "session/TuneSession.h"
 #include "session/WriteRules.h"
+#include "tools/TuneCheck.h"
 
 #include <filesystem>
 #include <tuple>
@@ -143,6 +144,11 @@ int runWrite(const WriteOptions& o, Io& io, const LinkEnv& env)
     auto file = loadFile(o.file);
     if (!file)
         return fail(io, ExitUsage, file.error().message);
+    // The unit could not even be read back: --force does not override this.
+    if (const auto zeros = tools::storedZeros(file.value().image); !zeros.empty())
+        return fail(io, ExitUsage, o.file + ": " + zeros.front().message +
+                                       (zeros.size() > 1 ? " (" + std::to_string(zeros.size()) + " such bytes)" : "") +
+                                       " Nothing was written.");
     LinkSetup setup(io, o.port);
     if (setup.error)
         return fail(io, ExitUsage, setup.error->message);
