@@ -240,11 +240,17 @@ Result<std::vector<JournalEntry>> EditJournal::load(const fs::path& file)
     text.resize(static_cast<std::size_t>(in.gcount()));
     if (text.size() > kMaxFileSize) // it grew since
         return makeError(ErrorKind::BadFile, file.string() + ": larger than a journal of edits grows");
+    return parse(text, file.string());
+}
+
+Result<std::vector<JournalEntry>> EditJournal::parse(std::string_view text, const std::string& name)
+{
+    std::vector<JournalEntry> out;
     std::size_t start = 0;
     for (int number = 1; start < text.size(); ++number) {
         const std::size_t end = text.find('\n', start);
         const bool torn = end == std::string::npos; // the program stopped while writing it
-        const std::string line = text.substr(start, torn ? std::string::npos : end - start);
+        const std::string line(text.substr(start, torn ? std::string::npos : end - start));
         start = torn ? text.size() : end + 1;
         // Every line is written whole with its end: one without it was cut
         // by a crash and never reported as kept, so it is left out.
@@ -253,7 +259,7 @@ Result<std::vector<JournalEntry>> EditJournal::load(const fs::path& file)
         auto bytes = parseHexLine(line);
         auto entry = bytes ? singleWrite(*bytes) : std::nullopt;
         if (!entry) // not a journal this program wrote
-            return makeError(ErrorKind::BadFile, file.string() + " line " + std::to_string(number) +
+            return makeError(ErrorKind::BadFile, name + " line " + std::to_string(number) +
                                                      ": not a single write (" + quotedLine(line) + ")");
         out.push_back(*entry);
     }

@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <optional>
 #include <set>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -64,8 +65,11 @@ public:
     Status clear();
 
     /// The edits a file holds, oldest first. A missing file is an empty
-    /// journal; a line that is not a single write is BadFile naming the line.
+    /// journal; a line that is not a single write, or a file larger than a
+    /// journal grows (1 MiB), is BadFile naming the line or the file.
     static Result<std::vector<JournalEntry>> load(const std::filesystem::path& file);
+    /// The edits a journal's text holds, as load reads them; errors name it name.
+    static Result<std::vector<JournalEntry>> parse(std::string_view text, const std::string& name);
 
 private:
     Status append(const JournalEntry& e);
