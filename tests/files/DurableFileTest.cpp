@@ -59,10 +59,10 @@ int failingSync(int)
 // Puts a descriptor the system cannot flush in place of f's own, so that the
 // production sync meets a real failure: fsync of a pipe is EINVAL; Windows
 // refuses to flush a handle opened for reading only.
-bool makeUnflushable(DurableFile& f)
+bool makeUnflushable(DurableFile& f, [[maybe_unused]] const fs::path& name)
 {
 #ifdef _WIN32
-    const int readOnly = ::_open("NUL", _O_RDONLY);
+    const int readOnly = ::_wopen(name.c_str(), _O_RDONLY | _O_BINARY);
     const bool swapped = readOnly >= 0 && ::_dup2(readOnly, f.fd()) == 0;
     if (readOnly >= 0)
         ::_close(readOnly);
@@ -129,7 +129,7 @@ TEST_F(DurableFiles, FailedSyncIsReportedAndNamesTheFile)
 
     DurableFile real = DurableFile::openAppend(dir / "b.journal");
     ASSERT_TRUE(real.isOpen()) << real.error();
-    ASSERT_TRUE(makeUnflushable(real));
+    ASSERT_TRUE(makeUnflushable(real, dir / "b.journal"));
     if (real.sync())
         GTEST_SKIP() << "this system flushes the stand-in descriptor";
     EXPECT_EQ(real.error().rfind("cannot flush " + (dir / "b.journal").string() + " to the disk", 0), 0u)
