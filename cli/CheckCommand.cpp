@@ -40,6 +40,8 @@ json findingJson(const tools::Finding& f)
         if (!f.neighbours.empty())
             j["neighbours"] = {jsonNumber(f.neighbours[0]), jsonNumber(f.neighbours[1])};
     }
+    if (f.kind == tools::FindingKind::StoredZero)
+        j["offset"] = f.offset;
     if (f.setting) {
         j["parameter"] = std::string(f.setting->parameter);
         j["offset"] = f.setting->offset;

@@ -9,6 +9,7 @@
 #include "files/Cp1252.h"
 #include "session/TuneSession.h"
 #include "session/WriteRules.h"
+#include "tools/TuneCheck.h"
 
 #include <filesystem>
 #include <tuple>
@@ -34,6 +35,14 @@ void reportBackup(Io& io, const UnitLink& unit)
         io.out << "Backup of the unit's table: " << unit.lastBackup()->string() << "\n";
     else if (unit.backupError())
         io.err << "kyr: warning: no backup of the unit's table: " << unit.backupError()->message << "\n";
+}
+
+/// A command that fails after the unit's table was read still says where
+/// that table was kept, or that it was not.
+int failAfterBackup(Io& io, const UnitLink& unit, int code, const std::string& message)
+{
+    reportBackup(io, unit);
+    return fail(io, code, message);
 }
 
 std::string unitLine(const IdentityView& id)
@@ -90,6 +99,9 @@ int runInfo(const InfoOptions& o, Io& io, const LinkEnv& env)
         printJson(io.out, infoJson(info));
     else
         printInfo(io.out, info);
+    // Where it went stays out of the report; a backup not taken is said.
+    if (unit.backupError())
+        io.err << "kyr: warning: no backup of the unit's table: " << unit.backupError()->message << "\n";
     return ExitOk;
 }
 
@@ -120,7 +132,7 @@ int runRead(const ReadOptions& o, Io& io, const LinkEnv& env)
     file.identity = st.unit.identity.bytes;
     file.image = session::savedFromUnit(st.image);
     if (Status saved = files::saveMapFile(o.output, file); !saved)
-        return fail(io, ExitUsage, saved.error().message);
+        return failAfterBackup(io, unit, ExitUsage, saved.error().message);
     io.out << "Saved " << o.output << ": " << unitLine(identityOf(file.identity, table::setupOf(file.image)))
            << ", read on " << unit.where() << "\n";
     reportBackup(io, unit);
@@ -132,6 +144,11 @@ int runWrite(const WriteOptions& o, Io& io, const LinkEnv& env)
     auto file = loadFile(o.file);
     if (!file)
         return fail(io, ExitUsage, file.error().message);
+    // The unit could not even be read back: --force does not override this.
+    if (const auto zeros = tools::storedZeros(file.value().image); !zeros.empty())
+        return fail(io, ExitUsage, o.file + ": " + zeros.front().message +
+                                       (zeros.size() > 1 ? " (" + std::to_string(zeros.size()) + " such bytes)" : "") +
+                                       " Nothing was written.");
     LinkSetup setup(io, o.port);
     if (setup.error)
         return fail(io, ExitUsage, setup.error->message);
@@ -140,7 +157,7 @@ int runWrite(const WriteOptions& o, Io& io, const LinkEnv& env)
     if (s)
         s = unit.joinWithFile(file.value());
     if (!s)
-        return fail(io, ExitUnit, s.error().message + "; nothing was written");
+        return failAfterBackup(io, unit, ExitUnit, s.error().message + "; nothing was written");
     // A table laid out for another unit type would run the engine on maps it was not made for.
     const auto& st = unit.state();
     if (!o.force && session::checkUnitType(st.fileTypeCode, st.unitTypeCode))
@@ -158,10 +175,10 @@ int runWrite(const WriteOptions& o, Io& io, const LinkEnv& env)
         return okStatus();
     });
     if (!written)
-        return fail(io, ExitUnit, written.error().message);
+        return failAfterBackup(io, unit, ExitUnit, written.error().message);
     const auto& offsets = verified.offsets;
     if (!offsets.empty())
-        return fail(io, ExitUnit, "verify failed: the unit's table differs from " + o.file + " at " +
+        return failAfterBackup(io, unit, ExitUnit, "verify failed: the unit's table differs from " + o.file + " at " +
                                       std::to_string(offsets.size()) + " offset" + (offsets.size() == 1 ? "" : "s") +
                                       ": " + session::offsetList(offsets, MaxListedOffsets));
     io.out << "Wrote " << o.file << " to " << unit.where() << "; the read-back matches ("

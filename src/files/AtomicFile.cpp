@@ -47,12 +47,12 @@ fs::path tempName(const fs::path& dir, const fs::path& target)
 /// A temporary file beside target, open for writing; removed again unless kept.
 class TempFile {
 public:
-    explicit TempFile(const fs::path& target)
+    explicit TempFile(const fs::path& target, SyncCall sync = systemSync)
     {
         const fs::path dir = target.parent_path().empty() ? fs::path(".") : target.parent_path();
         for (int i = 0; i < kNameTries && !m_file.isOpen(); ++i) {
             m_name = tempName(dir, target);
-            m_file = DurableFile::createNew(m_name);
+            m_file = DurableFile::createNew(m_name, sync);
             if (!m_file.isOpen() && !m_file.existed())
                 break;
         }
@@ -98,7 +98,26 @@ void takeOverAttributes([[maybe_unused]] int fd, [[maybe_unused]] const fs::path
 #endif
 }
 
+std::string whyNotAFile(const fs::path& path)
+{
+    std::error_code ec;
+    const fs::file_status st = fs::status(path, ec);
+    if (st.type() == fs::file_type::not_found)
+        return {};
+    if (fs::is_regular_file(st))
+        return {};
+    if (fs::is_directory(st))
+        return "it is a folder";
+    if (ec)
+        return {}; // cannot be looked at: the open that follows gives the reason
+    return "it is not a regular file";
+}
+
 } // namespace
+
+std::string whyNotOutput(const fs::path& path) { return whyNotAFile(path); }
+
+std::string whyNotInput(const fs::path& path) { return whyNotAFile(path); }
 
 Result<fs::path> saveTarget(const fs::path& path)
 {
@@ -115,21 +134,25 @@ Result<fs::path> saveTarget(const fs::path& path)
     return cannotSave(path, "", ELOOP);
 }
 
-Status replaceFile(const fs::path& path, std::string_view text)
+Status replaceFile(const fs::path& path, std::string_view text, SyncCall sync)
 {
     auto target = saveTarget(path);
     if (!target)
         return target.error();
-    TempFile tmp(target.value());
+    if (const std::string why = whyNotOutput(target.value()); !why.empty())
+        return cannotSave(path, "", why);
+    TempFile tmp(target.value(), sync);
+    // The temporary file goes unless every step succeeded: the target keeps
+    // its old text whenever the new one is not known to be on the disk.
     if (!tmp.isOpen())
         return cannotSave(path, "", tmp.file().error());
     if (!tmp.file().writeAll(text))
-        return cannotSave(path, "write", tmp.file().error());
+        return cannotSave(path, "", tmp.file().error());
     takeOverAttributes(tmp.file().fd(), target.value());
     if (!tmp.file().sync())
-        return cannotSave(path, "fsync", tmp.file().error());
+        return cannotSave(path, "", tmp.file().error());
     if (!tmp.file().close())
-        return cannotSave(path, "close", tmp.file().error());
+        return cannotSave(path, "", tmp.file().error());
     if (const std::string failed = renameOver(tmp.name(), target.value()); !failed.empty())
         return cannotSave(path, "rename", failed);
     tmp.keep();
@@ -147,8 +170,8 @@ Status checkReplaceable(const fs::path& path)
         return makeError(ErrorKind::OsError, "Cannot save " + path.string() + ": " +
                                                  (fs::exists(dir, ec) ? dir.string() + " is not a folder"
                                                                       : "the folder " + dir.string() + " does not exist"));
-    if (fs::is_directory(target.value(), ec))
-        return makeError(ErrorKind::OsError, "Cannot save " + path.string() + ": it is a folder");
+    if (const std::string why = whyNotOutput(target.value()); !why.empty())
+        return cannotSave(path, "", why);
     TempFile probe(target.value());
     if (!probe.isOpen())
         return cannotSave(path, "", probe.file().error());

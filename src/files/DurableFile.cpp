@@ -31,7 +31,7 @@ int writeSome(int fd, const char* data, std::size_t size)
 {
     return ::_write(fd, data, static_cast<unsigned>(std::min<std::size_t>(size, 1u << 30)));
 }
-int syncFile(int fd) { return ::_commit(fd); }
+constexpr char kSyncHow[] = " to the disk (_commit)";
 int closeFile(int fd) { return ::_close(fd); }
 #else
 constexpr mode_t NewFileMode = 0644;
@@ -42,29 +42,42 @@ int openFile(const std::filesystem::path& path, int flags)
 constexpr int CreateNewFlags = O_WRONLY | O_CREAT | O_EXCL;
 constexpr int AppendFlags = O_WRONLY | O_APPEND | O_CREAT;
 ssize_t writeSome(int fd, const char* data, std::size_t size) { return ::write(fd, data, size); }
-int syncFile(int fd) { return ::fsync(fd); }
+constexpr char kSyncHow[] = " to the disk (fsync)";
 int closeFile(int fd) { return ::close(fd); }
 #endif
 
 } // namespace
 
-DurableFile DurableFile::createNew(const std::filesystem::path& path)
+int systemSync(int fd)
+{
+#ifdef _WIN32
+    return ::_commit(fd);
+#else
+    return ::fsync(fd);
+#endif
+}
+
+DurableFile DurableFile::createNew(const std::filesystem::path& path, SyncCall sync)
 {
     DurableFile f;
+    f.m_path = path;
+    f.m_sync = sync;
     f.m_fd = openFile(path, CreateNewFlags);
     if (f.m_fd < 0) {
         f.m_existed = errno == EEXIST;
-        f.fail();
+        f.fail("cannot create");
     }
     return f;
 }
 
-DurableFile DurableFile::openAppend(const std::filesystem::path& path)
+DurableFile DurableFile::openAppend(const std::filesystem::path& path, SyncCall sync)
 {
     DurableFile f;
+    f.m_path = path;
+    f.m_sync = sync;
     f.m_fd = openFile(path, AppendFlags);
     if (f.m_fd < 0)
-        f.fail();
+        f.fail("cannot open");
     return f;
 }
 
@@ -75,7 +88,8 @@ DurableFile::~DurableFile()
 }
 
 DurableFile::DurableFile(DurableFile&& other) noexcept
-    : m_fd(std::exchange(other.m_fd, -1)), m_existed(other.m_existed), m_error(std::move(other.m_error))
+    : m_fd(std::exchange(other.m_fd, -1)), m_existed(other.m_existed), m_path(std::move(other.m_path)),
+      m_sync(other.m_sync), m_error(std::move(other.m_error))
 {
 }
 
@@ -86,12 +100,17 @@ DurableFile& DurableFile::operator=(DurableFile&& other) noexcept
             closeFile(m_fd);
         m_fd = std::exchange(other.m_fd, -1);
         m_existed = other.m_existed;
+        m_path = std::move(other.m_path);
+        m_sync = other.m_sync;
         m_error = std::move(other.m_error);
     }
     return *this;
 }
 
-void DurableFile::fail() { m_error = std::strerror(errno); }
+void DurableFile::fail(const char* what, const char* how)
+{
+    m_error = std::string(what) + " " + m_path.string() + how + ": " + std::strerror(errno);
+}
 
 bool DurableFile::writeAll(std::string_view text)
 {
@@ -103,7 +122,7 @@ bool DurableFile::writeAll(std::string_view text)
         if (n <= 0) {
             if (n == 0)
                 errno = EIO;
-            fail();
+            fail("cannot write");
             return false;
         }
         done += static_cast<std::size_t>(n);
@@ -113,9 +132,9 @@ bool DurableFile::writeAll(std::string_view text)
 
 bool DurableFile::sync()
 {
-    if (syncFile(m_fd) == 0)
+    if (m_sync(m_fd) == 0)
         return true;
-    fail();
+    fail("cannot flush", kSyncHow);
     return false;
 }
 
@@ -124,7 +143,7 @@ bool DurableFile::close()
     const int fd = std::exchange(m_fd, -1);
     if (closeFile(fd) == 0)
         return true;
-    fail();
+    fail("cannot close");
     return false;
 }
 

@@ -10,13 +10,19 @@
 
 namespace kyr::files {
 
+/// Flushes a descriptor's data to the disk: 0 on success, else -1 with errno set.
+using SyncCall = int (*)(int fd);
+
+/// The system's flush: fsync, _commit on Windows.
+int systemSync(int fd);
+
 /// A file open for writing, closed when it goes.
 class DurableFile {
 public:
     /// Creates path, which must not exist yet (new files get mode 0644 where modes exist).
-    static DurableFile createNew(const std::filesystem::path& path);
+    static DurableFile createNew(const std::filesystem::path& path, SyncCall sync = systemSync);
     /// Opens path for appending, creating it if needed.
-    static DurableFile openAppend(const std::filesystem::path& path);
+    static DurableFile openAppend(const std::filesystem::path& path, SyncCall sync = systemSync);
 
     DurableFile() = default;
     ~DurableFile();
@@ -32,18 +38,22 @@ public:
     int fd() const { return m_fd; }
     /// Writes all of text; false on an error.
     bool writeAll(std::string_view text);
-    /// Flushes what was written to the disk (fsync, _commit).
+    /// Flushes what was written to the disk (fsync, _commit); false when
+    /// the system could not, and nothing written can be counted as kept.
     bool sync();
     /// Closes the file; false when the close failed.
     bool close();
-    /// The system's text of the last failure of this file's operations.
+    /// The last failure of this file's operations, naming the file and
+    /// giving the system's reason: "cannot write /x/y: No space left on device".
     const std::string& error() const { return m_error; }
 
 private:
-    void fail();
+    void fail(const char* what, const char* how = "");
 
     int m_fd = -1;
     bool m_existed = false;
+    std::filesystem::path m_path;
+    SyncCall m_sync = systemSync;
     std::string m_error;
 };
 

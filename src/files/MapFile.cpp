@@ -80,35 +80,35 @@ bool allDigits(std::string_view s)
     return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-// The version text is the line's first eight characters: model, type, minor
-// in two digits, bytes 3..6. Earlier versions wrote each identity byte in
-// full, so the files of a unit whose bytes need two digits have longer lines;
-// they open by their first eight. A seven-digit text is the older form with a
-// one-digit minor; it gets its "0" back first.
+// The version text is the line's first eight characters (spaces and tabs at
+// its end are not part of it): model, type, minor in two digits, bytes 3..6.
+// Earlier versions wrote each identity byte in full, so the files of a unit
+// whose bytes need two digits have longer lines; they open by their first
+// eight. A seven-digit text is the older form with a one-digit minor; it gets
+// its "0" back first. The eighth digit must be the signature's "4"; the
+// seventh may be anything, as in a longer line it is a byte's written in full.
 Result<std::array<uint8_t, 7>> parseVersion(std::string_view line, int lineNo)
 {
+    while (!line.empty() && (line.back() == ' ' || line.back() == '\t'))
+        line.remove_suffix(1);
     std::string text(line.substr(0, kVersionChars));
-    const bool cut = line.size() > kVersionChars;
     if (!allDigits(text))
         return badAt(lineNo, std::string(kBadVersion) + " (" + excerpt(line) + ")");
-    if (text.size() == 7)
+    // The older form is never cut: both its signature digits are there.
+    if (text.size() == 7 && text.ends_with("44"))
         text.insert(2, "0");
-    // Both signature digits: a line ending "34" would read as an identity
-    // that is neither a file's nor a unit's, and write back as another. A
-    // longer line has its signature past the cut: its eighth digit is checked.
-    if (text.size() != 8 || (cut ? text[7] != '4' : text.substr(6) != "44"))
+    if (text.size() != 8 || text[7] != '4')
         return bad(std::string(kBadVersion));
     std::array<uint8_t, 7> id{};
     auto d = [&](int i) { return static_cast<uint8_t>(text[i] - '0'); };
     id[0] = d(0);
     id[1] = d(1);
     id[2] = static_cast<uint8_t>(d(2) * 10 + d(3));
-    for (int i = 3; i < 7; ++i)
-        id[i] = d(i + 1);
-    // Whatever the cut left, the line was a file's: it carries the file
-    // signature, so that the file writes back to a line that reopens.
-    if (cut)
-        id[5] = id[6] = FileSignature;
+    id[3] = d(4);
+    id[4] = d(5);
+    // Whatever stood there, the line was a file's: it carries the file
+    // signature, so that the file writes back to a line that reopens the same.
+    id[5] = id[6] = FileSignature;
     return id;
 }
 
@@ -196,36 +196,45 @@ Result<MapFile> parseMapFile(std::string_view text)
         return bad("Incorrect .KYR file: the file is empty");
     if (text.find('\0') != std::string_view::npos)
         return bad("Incorrect .KYR file: this is not a text file");
-    auto lines = splitLines(text);
-    while (!lines.empty() && lines.back().empty())
-        lines.pop_back();
+    const auto lines = splitLines(text);
+    const auto blank = [](std::string_view l) { return l.find_first_not_of(" \t") == std::string_view::npos; };
     const std::string_view headers[] = {kVersionHeader, kVehicleHeader, kTableHeader};
-    // Seven lines in a fixed order: header, content, header, content, header, content, end.
+    // Three sections in a fixed order, each a header and the line after it.
+    // Blank lines may stand between sections, never between a header and its line.
+    std::size_t at = 0;
+    int contentAt[3] = {};
     for (int s = 0; s < 3; ++s) {
-        std::size_t idx = static_cast<std::size_t>(s) * 2;
-        if (idx >= lines.size() || lines[idx] != headers[s])
-            return badAt(static_cast<int>(idx) + 1, "expected \"" + std::string(headers[s]) + "\"");
-        if (idx + 1 >= lines.size())
-            return badAt(static_cast<int>(idx) + 2, "missing after \"" + std::string(headers[s]) + "\"");
+        while (at < lines.size() && blank(lines[at]))
+            ++at;
+        if (at >= lines.size() || lines[at] != headers[s])
+            return badAt(static_cast<int>(at) + 1, "expected \"" + std::string(headers[s]) + "\"");
+        if (at + 1 >= lines.size())
+            return badAt(static_cast<int>(at) + 2, "missing after \"" + std::string(headers[s]) + "\"");
+        contentAt[s] = static_cast<int>(at) + 1;
+        at += 2;
     }
-    if (lines.size() < 7 || lines[6] != kEof)
-        return badAt(7, "expected \"#EOF\"; the file may be cut short");
-    if (lines.size() > 7)
-        return badAt(8, "unexpected text after \"#EOF\"");
+    // The table line shows by its ";" and its count that it is whole, so a
+    // file that ends after it lacks nothing; what follows "#EOF" is not read.
+    while (at < lines.size() && blank(lines[at]))
+        ++at;
+    if (at < lines.size() && lines[at] != kEof)
+        return badAt(static_cast<int>(at) + 1, "expected \"#EOF\"");
 
     MapFile f;
-    auto id = parseVersion(lines[1], 2);
+    auto id = parseVersion(lines[contentAt[0]], contentAt[0] + 1);
     if (!id)
         return id.error();
     f.identity = id.value();
-    splitVehicle(lines[3], f);
-    if (auto st = parseTable(lines[5], 6, f.image); !st)
+    splitVehicle(lines[contentAt[1]], f);
+    if (auto st = parseTable(lines[contentAt[2]], contentAt[2] + 1, f.image); !st)
         return st.error();
     return f;
 }
 
 Result<MapFile> loadMapFile(const std::filesystem::path& path)
 {
+    if (const std::string why = whyNotInput(path); !why.empty())
+        return makeError(ErrorKind::OsError, "Cannot open " + path.string() + ": " + why);
     std::ifstream in(path, std::ios::binary);
     if (!in)
         return makeError(ErrorKind::OsError, "Cannot open " + path.string() + ": " + std::strerror(errno));

@@ -29,13 +29,15 @@ constexpr uint8_t FileSignature = 4;
 
 /// The version line for an identity: bytes 0..4 in decimal, then "44".
 std::string versionLine(const std::array<uint8_t, 7>& identity);
-/// The identity from a version line's first eight characters; a seven-digit
-/// line is the older form with a one-digit minor. Fails with "Incorrect .KYR
-/// file version".
+/// The identity from a version line's first eight characters (spaces after
+/// them aside), the eighth being "4"; a seven-digit line ending "44" is the
+/// older form with a one-digit minor. Fails with "Incorrect .KYR file version".
 Result<std::array<uint8_t, 7>> parseVersionLine(std::string_view text);
 /// The seven CR LF lines of a map file.
 std::string formatMapFile(const MapFile& file);
-/// Parses the text of a map file; every fault is a BadFile error and nothing is returned.
+/// Parses the text of a map file; every fault is a BadFile error and nothing is
+/// returned. Blank lines between sections, a missing "#EOF" after a whole table
+/// line and anything after "#EOF" are taken.
 Result<MapFile> parseMapFile(std::string_view text);
 
 /// Reads and parses a map file from disk.

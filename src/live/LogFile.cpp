@@ -64,7 +64,12 @@ Status checkLogTarget(const std::string& path)
     if (lowerSuffix(path) == ".kyr")
         return tuneFileRefused(path);
     std::error_code ec;
-    if (std::filesystem::is_regular_file(path, ec) && holdsMapFile(path))
+    const auto type = std::filesystem::status(path, ec).type();
+    // Bytes written into a device or a pipe go elsewhere (or wait for a reader).
+    using Type = std::filesystem::file_type;
+    if (type != Type::regular && type != Type::not_found && type != Type::none)
+        return makeError(ErrorKind::OsError, "Cannot create the data log \"" + path + "\": it is not a regular file");
+    if (type == std::filesystem::file_type::regular && holdsMapFile(path))
         return tuneFileRefused(path);
     if (!logFormatOf(path))
         return makeError(ErrorKind::BadArgument, "Choose a log file ending in .mlg, .msl or .csv (not \"" +

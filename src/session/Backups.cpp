@@ -131,7 +131,7 @@ Result<fs::path> reserveName(const fs::path& dir, const std::string& stamp)
         if (claimed.isOpen())
             return path;
         if (!claimed.existed())
-            return makeError(ErrorKind::OsError, "Cannot save " + path.string() + ": " + claimed.error());
+            return makeError(ErrorKind::OsError, "Cannot save a backup: " + claimed.error());
     }
     return makeError(ErrorKind::OsError, "Cannot save a backup in " + dir.string() + ": every name for " +
                                              displayTime(stamp) + " is taken");
@@ -230,7 +230,7 @@ Result<fs::path> BackupStore::save(const files::MapFile& file, std::string_view 
         fs::remove(path, ec); // the empty reserved name, never a backup
         return written.error();
     }
-    prune(folder);
+    prune(folder, path);
     return path;
 }
 
@@ -287,12 +287,24 @@ std::vector<BackupEntry> BackupStore::oldestFirst(const std::string& folder) con
 // Keeps the unit's oldest backup - the tune it held before the tuner first
 // touched it - and the newest m_keep; deletes those in between. A file that
 // cannot be removed stays: the backup just written is what matters.
-void BackupStore::prune(const std::string& folder) const
+// Names carry the clock's date, which may have been wrong (or the folder was
+// copied from elsewhere): the backup just written, and any written after it
+// (a second program's), always stay whatever their names say.
+void BackupStore::prune(const std::string& folder, const fs::path& written) const
 {
     const auto entries = oldestFirst(folder);
     std::error_code ec;
-    for (std::size_t i = 1; i + m_keep < entries.size(); ++i)
-        fs::remove(entries[i].path, ec);
+    const auto writtenAt = fs::last_write_time(written, ec);
+    if (ec)
+        return; // its age unknown, nothing can be told older than it
+    for (std::size_t i = 1; i + m_keep < entries.size(); ++i) {
+        const fs::path& path = entries[i].path;
+        std::error_code timeEc;
+        const auto at = fs::last_write_time(path, timeEc);
+        if (path == written || timeEc || at > writtenAt)
+            continue;
+        fs::remove(path, ec);
+    }
 }
 
 } // namespace kyr::session

@@ -60,8 +60,10 @@ public:
     /// Writes the file atomically as root/<serialFolder(serial)>/YYYY-MM-DD_HH-MM-SS.kyr
     /// (local time), creating folders as needed. A name already taken, as by a
     /// second backup in the same second, gets "_2", "_3"... instead: no backup
-    /// is ever overwritten. Then prunes the unit's older backups; a failed prune
-    /// leaves files behind but does not fail the save. Returns the path written.
+    /// is ever overwritten. Then prunes the unit's older backups, never the one
+    /// just written nor one written after it, whatever their names' dates; a
+    /// failed prune leaves files behind but does not fail the save. Returns the
+    /// path written, which exists.
     Result<std::filesystem::path> save(const files::MapFile& file, std::string_view serial);
 
     /// The unit's backups, newest first. Only files named as backups count;
@@ -76,7 +78,7 @@ public:
 
 private:
     std::vector<BackupEntry> oldestFirst(const std::string& folder) const;
-    void prune(const std::string& folder) const;
+    void prune(const std::string& folder, const std::filesystem::path& written) const;
 
     std::filesystem::path m_root;
     Now m_now;

@@ -1,9 +1,12 @@
 #include "session/EditJournal.h"
 
+#include "files/AtomicFile.h"
 #include "files/DurableFile.h"
+#include "link/Protocol.h"
 #include "session/Backups.h"
 #include "table/Layout.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -18,6 +21,9 @@ namespace kyr::session {
 namespace {
 
 constexpr std::size_t SingleWriteSize = 3;
+// A line is 9 bytes: far more edits than a session makes, far less than memory.
+constexpr std::uintmax_t kMaxFileSize = 1 << 20;
+constexpr std::size_t kQuotedChars = 40;
 constexpr char kHeader[] = "# KYR edits not yet sent to the unit: one write a line, command bytes in hex, oldest first\n";
 constexpr char kFileName[] = "unsent-edits.journal";
 
@@ -46,17 +52,48 @@ std::optional<link::Bytes> parseHexLine(const std::string& line)
     return out;
 }
 
+// A refused line as an error quotes it: its start, with control bytes and
+// bytes above 127 as \xNN, so that neither a long line nor a terminal escape
+// sequence reaches the user whole.
+std::string quotedLine(std::string_view line)
+{
+    std::string out = "\"";
+    for (char ch : line.substr(0, kQuotedChars)) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c < 0x20 || c >= 0x7F || c == '\\' || c == '"') {
+            char hex[5];
+            std::snprintf(hex, sizeof hex, "\\x%02X", c);
+            out += hex;
+        } else {
+            out += ch;
+        }
+    }
+    return out + (line.size() > kQuotedChars ? "...\"" : "\"");
+}
+
+// The table places a command's index may reach: WriteByte the setup area, a
+// map bank the points of its own maps, as the editors send them.
+bool inCommandsRange(uint8_t command, int offset)
+{
+    if (command == link::CmdWriteByte)
+        return offset >= 0 && offset < table::SetupSize;
+    for (const auto& m : table::mapTable())
+        if (m.bank == command && offset >= m.firstOffset && offset < m.firstOffset + m.points)
+            return true;
+    return false;
+}
+
 Error fileError(const std::string& what, const fs::path& file, int err)
 {
     return makeError(ErrorKind::OsError, what + " " + file.string() + ": " + std::strerror(err));
 }
 
 /// Appends text and flushes it to the disk before returning.
-Status appendDurably(const fs::path& file, const std::string& text)
+Status appendDurably(const fs::path& file, const std::string& text, files::SyncCall sync)
 {
-    files::DurableFile out = files::DurableFile::openAppend(file);
+    files::DurableFile out = files::DurableFile::openAppend(file, sync);
     if (!out.isOpen() || !out.writeAll(text) || !out.sync())
-        return makeError(ErrorKind::OsError, "cannot write " + file.string() + ": " + out.error());
+        return makeError(ErrorKind::OsError, out.error());
     out.close();
     return okStatus();
 }
@@ -89,8 +126,9 @@ std::optional<JournalEntry> singleWrite(const link::Bytes& bytes)
     if (bytes.size() != SingleWriteSize)
         return std::nullopt;
     const auto offset = table::bankOffset(bytes[0], bytes[1]);
-    // The trailer byte at the end of the table is the unit's own.
-    if (!offset || *offset < 0 || *offset >= table::TableSize - 1)
+    // No editor sends a raw value above MaxRawSent: 255 would store a 0, which
+    // ends the unit's table reply, and 254 reads back as absent.
+    if (!offset || !inCommandsRange(bytes[0], *offset) || bytes[2] > table::MaxRawSent)
         return std::nullopt;
     return JournalEntry{bytes, *offset, bytes[2]};
 }
@@ -150,7 +188,11 @@ Status EditJournal::append(const JournalEntry& e)
 {
     std::error_code ec;
     const bool fresh = !fs::exists(m_file, ec);
-    return appendDurably(m_file, (fresh ? std::string(kHeader) : std::string()) + hexLine(e.bytes));
+    // A full file stays loadable; the edit is still kept in memory and sent.
+    const std::uintmax_t size = fresh ? 0 : fs::file_size(m_file, ec);
+    if (!ec && size + SingleWriteSize * 3 > kMaxFileSize)
+        return makeError(ErrorKind::OsError, "cannot write " + m_file.string() + ": the journal is full");
+    return appendDurably(m_file, (fresh ? std::string(kHeader) : std::string()) + hexLine(e.bytes), m_sync);
 }
 
 std::set<int> EditJournal::offsets() const
@@ -186,15 +228,29 @@ Result<std::vector<JournalEntry>> EditJournal::load(const fs::path& file)
     std::error_code ec;
     if (!fs::exists(file, ec))
         return out;
+    if (const std::string why = files::whyNotInput(file); !why.empty())
+        return makeError(ErrorKind::BadFile, file.string() + ": " + why);
+    if (const std::uintmax_t size = fs::file_size(file, ec); !ec && size > kMaxFileSize)
+        return makeError(ErrorKind::BadFile, file.string() + ": larger than a journal of edits grows");
     std::ifstream in(file, std::ios::binary);
     if (!in)
         return fileError("cannot read", file, errno);
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string text(kMaxFileSize + 1, '\0');
+    in.read(text.data(), static_cast<std::streamsize>(text.size()));
+    text.resize(static_cast<std::size_t>(in.gcount()));
+    if (text.size() > kMaxFileSize) // it grew since
+        return makeError(ErrorKind::BadFile, file.string() + ": larger than a journal of edits grows");
+    return parse(text, file.string());
+}
+
+Result<std::vector<JournalEntry>> EditJournal::parse(std::string_view text, const std::string& name)
+{
+    std::vector<JournalEntry> out;
     std::size_t start = 0;
     for (int number = 1; start < text.size(); ++number) {
         const std::size_t end = text.find('\n', start);
         const bool torn = end == std::string::npos; // the program stopped while writing it
-        const std::string line = text.substr(start, torn ? std::string::npos : end - start);
+        const std::string line(text.substr(start, torn ? std::string::npos : end - start));
         start = torn ? text.size() : end + 1;
         // Every line is written whole with its end: one without it was cut
         // by a crash and never reported as kept, so it is left out.
@@ -203,8 +259,8 @@ Result<std::vector<JournalEntry>> EditJournal::load(const fs::path& file)
         auto bytes = parseHexLine(line);
         auto entry = bytes ? singleWrite(*bytes) : std::nullopt;
         if (!entry) // not a journal this program wrote
-            return makeError(ErrorKind::BadFile, file.string() + " line " + std::to_string(number) +
-                                                     ": not a single write (\"" + line + "\")");
+            return makeError(ErrorKind::BadFile, name + " line " + std::to_string(number) +
+                                                     ": not a single write (" + quotedLine(line) + ")");
         out.push_back(*entry);
     }
     return out;

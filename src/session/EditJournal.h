@@ -5,6 +5,7 @@
 // backups, so that a crash of the program does not lose it either. When the
 // link is back the edits are sent again in the same order.
 
+#include "files/DurableFile.h"
 #include "link/Bytes.h"
 #include "table/Codec.h"
 #include "table/Result.h"
@@ -13,6 +14,7 @@
 #include <filesystem>
 #include <optional>
 #include <set>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -35,8 +37,9 @@ std::filesystem::path journalPath(const std::filesystem::path& backupRoot, std::
 
 class EditJournal {
 public:
-    /// A journal kept in memory only.
-    EditJournal() = default;
+    /// A journal kept in memory only until attached; sync flushes the file's
+    /// appends to the disk.
+    explicit EditJournal(files::SyncCall sync = files::systemSync) : m_sync(sync) {}
 
     /// Keeps the edits in this file from now on: what is in memory is written
     /// there, and every later add() is appended and flushed before it returns.
@@ -45,9 +48,9 @@ public:
     Status attach(const std::filesystem::path& file);
     const std::filesystem::path& file() const { return m_file; }
 
-    /// Keeps a single write. BadArgument for bytes that are not one; the
-    /// edit is kept in memory even when the file cannot be written (the
-    /// error says so).
+    /// Keeps a single write. BadArgument for bytes that are not one. When the
+    /// file cannot be written or flushed to the disk the error says so: the
+    /// edit is then kept in memory only, and would not survive a crash.
     Status add(const link::Bytes& bytes);
 
     const std::vector<JournalEntry>& entries() const { return m_entries; }
@@ -62,14 +65,18 @@ public:
     Status clear();
 
     /// The edits a file holds, oldest first. A missing file is an empty
-    /// journal; a line that is not a single write is BadFile naming the line.
+    /// journal; a line that is not a single write, or a file larger than a
+    /// journal grows (1 MiB), is BadFile naming the line or the file.
     static Result<std::vector<JournalEntry>> load(const std::filesystem::path& file);
+    /// The edits a journal's text holds, as load reads them; errors name it name.
+    static Result<std::vector<JournalEntry>> parse(std::string_view text, const std::string& name);
 
 private:
     Status append(const JournalEntry& e);
 
     std::vector<JournalEntry> m_entries;
     std::filesystem::path m_file;
+    files::SyncCall m_sync;
 };
 
 } // namespace kyr::session

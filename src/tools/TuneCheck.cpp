@@ -101,6 +101,35 @@ void findSettingsAtEdge(std::vector<Finding>& out, const table::ImageBytes& tune
 
 } // namespace
 
+std::string tableByteName(int offset)
+{
+    const std::string name = "table offset " + std::to_string(offset);
+    if (const table::SetupDef* d = table::setupByOffset(offset))
+        return name + " (" + settingName(*d) + ")";
+    for (const auto& m : table::mapTable())
+        if (offset >= m.firstOffset && offset < m.firstOffset + m.points)
+            return name + " (" + mapName(m.id) + " point " + std::to_string(offset - m.firstOffset + 1) + ")";
+    return name;
+}
+
+std::vector<Finding> storedZeros(const table::ImageBytes& plusOne)
+{
+    std::vector<Finding> out;
+    // The trailer at 481 is the unit's own and never read as a value.
+    for (int offset = 0; offset < table::TableSize - 1; ++offset) {
+        if (plusOne[static_cast<std::size_t>(offset)] != 0)
+            continue;
+        Finding f{FindingKind::StoredZero};
+        f.offset = offset;
+        f.where = tableByteName(offset);
+        f.message = "The byte at " + f.where +
+                    " holds a stored 0 (raw 255): the unit ends its table reply at that byte, so it could not "
+                    "be read back until the byte is written again.";
+        out.push_back(std::move(f));
+    }
+    return out;
+}
+
 double spikeThreshold(table::MapId map)
 {
     const table::MapDef& m = table::mapDef(map);
@@ -120,7 +149,7 @@ double spikeThreshold(table::MapId map)
 
 std::vector<Finding> checkTune(const table::ImageBytes& plusOne, const CheckOptions& options)
 {
-    std::vector<Finding> out;
+    std::vector<Finding> out = storedZeros(plusOne);
     const table::Axes axes = table::deriveAxes(table::setupOf(plusOne));
     const table::MapArrays values = table::decodeMaps(plusOne);
     for (const auto& m : table::mapTable())
@@ -139,6 +168,7 @@ std::string_view findingKindName(FindingKind kind)
     case FindingKind::PointSpike: return "spike";
     case FindingKind::TimingAboveLimit: return "timing-limit";
     case FindingKind::SettingAtEdge: return "setting-edge";
+    case FindingKind::StoredZero: return "stored-zero";
     }
     return "spike";
 }

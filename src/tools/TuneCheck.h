@@ -16,6 +16,7 @@ enum class FindingKind {
     PointSpike,       ///< a map point far from both its neighbours, the same way
     TimingAboveLimit, ///< a timing-by-RPM point above the tuner's limit
     SettingAtEdge,    ///< a setup value at (or past) an end of its range, unlike the unit's
+    StoredZero,       ///< a stored 0 (raw 255) in the table: the unit's table reply would end there
 };
 
 /// One likely slip.
@@ -27,6 +28,7 @@ struct Finding {
     double value = 0;                      ///< the point's value, or the setting's in its unit
     std::vector<double> neighbours;        ///< PointSpike: the values before and after
     const table::SetupDef* setting = nullptr; ///< SettingAtEdge: the setup row
+    int offset = -1;                       ///< StoredZero: the table offset
     std::string unitValue;                 ///< SettingAtEdge: the unit's value with its unit
     std::string where;                     ///< "Timing Map point 35 (3500 RPM)", "Coil Time (ms)"
     std::string message;                   ///< one sentence for the tuner
@@ -44,10 +46,20 @@ struct CheckOptions {
 /// chart's span for the corrections.
 double spikeThreshold(table::MapId map);
 
-/// Every likely slip in a plus-one image, maps in table order, then the setup values.
+/// Every stored 0 (raw 255) at offsets 0 to 480 of a plus-one image. The unit
+/// ends its table reply at the first one, so a unit holding it cannot be read
+/// whole until that byte is written again: such a tune is never written.
+std::vector<Finding> storedZeros(const table::ImageBytes& plusOne);
+
+/// What a byte of the table is: "table offset 233 (Timing Map point 12)",
+/// "table offset 80 (Coil Time)", or just the offset.
+std::string tableByteName(int offset);
+
+/// Every likely slip in a plus-one image: stored zeros first, then maps in
+/// table order, then the setup values.
 std::vector<Finding> checkTune(const table::ImageBytes& plusOne, const CheckOptions& options = {});
 
-/// The name of a kind as the tools print it: "spike", "timing-limit", "setting-edge".
+/// The name of a kind as the tools print it: "spike", "timing-limit", "setting-edge", "stored-zero".
 std::string_view findingKindName(FindingKind kind);
 
 } // namespace kyr::tools

@@ -103,3 +103,34 @@ TEST(CliPtyCheck, SettingAtTheEdgeThatDiffersFromTheUnit)
     EXPECT_EQ(absent.code, 3);
     EXPECT_THAT(absent.err, HasSubstr("nothing was checked"));
 }
+
+// A stored 0 at timing point 12: kyr check names the byte, and kyr write
+// refuses the file before the port is opened, --force or not.
+TEST(CliPtyCheck, AStoredZeroIsNamedAndNeverWritten)
+{
+    TempFolder dir;
+    SimProcess sim(dir.path(), {.port = 2});
+    files::MapFile f = loadOrFail(demoTune());
+    const int offset = table::pointOffset(table::mapDef(table::MapId::TimingRpm), 12);
+    f.image[static_cast<std::size_t>(offset)] = 0;
+    const fs::path file = dir / "zero.kyr";
+    ASSERT_TRUE(files::saveMapFile(file, f));
+    const std::string byte = "table offset " + std::to_string(offset) + " (Timing Map point 12)";
+
+    KyrRun check = runKyr(dir.path(), {"check", "--json", file.string()});
+    EXPECT_EQ(check.code, 1) << check.err;
+    const json first = json::parse(check.out)["findings"][0];
+    EXPECT_EQ(first["kind"], "stored-zero");
+    EXPECT_EQ(first["offset"], offset);
+    EXPECT_THAT(first["message"].get<std::string>(), HasSubstr(byte));
+
+    for (const auto& args : std::vector<std::vector<std::string>>{{"write", "--port", "COM2", file.string()},
+                                                                  {"write", "--force", "--port", "COM2", file.string()}}) {
+        KyrRun w = runKyr(dir.path(), args);
+        EXPECT_EQ(w.code, 2);
+        EXPECT_THAT(w.err, HasSubstr(byte));
+        EXPECT_THAT(w.err, HasSubstr("Nothing was written."));
+    }
+    for (const auto& e : sim.log())
+        EXPECT_FALSE(e.contains("cmd")) << "the unit was asked: " << e.dump();
+}

@@ -96,12 +96,34 @@ TEST(CliPtyFaults, WriteWhoseReadBackIsShortFailsTheVerify)
 
     KyrRun r = runKyr(dir.path(), {"write", "--port", "COM2", demoTune().string()});
     EXPECT_EQ(r.code, 1);
-    expectOneErrorLine(r);
-    EXPECT_THAT(r.err, HasSubstr("verify failed: Incomplete read from KYR: 312 of 481 bytes"));
+    // The read before the write came short as well: no backup, and it says so.
+    EXPECT_EQ(r.err, "kyr: warning: no backup of the unit's table: Incomplete read from KYR: 312 of 481 bytes\n"
+                     "kyr: verify failed: Incomplete read from KYR: 312 of 481 bytes\n");
     // The table itself went out whole.
     const auto writes = sim.logWhere("cmd", "WriteTable");
     ASSERT_EQ(writes.size(), 1u);
     EXPECT_EQ(writes[0]["length"], table::TableSize);
+}
+
+// The backups' folder cannot be made (a file is where it would go): kyr info
+// says the unit's table was not kept, and so does a write that then fails.
+TEST(CliPtyFaults, ABackupNotTakenIsReportedWhenTheWriteFailsAndByInfo)
+{
+    TempFolder dir;
+    SimProcess sim(dir.path(), {.port = 2, .args = {"--corrupt-write", "100"}});
+    fs::create_directories(dir / "data" / "kyr");
+    std::ofstream(dir / "data" / "kyr" / "backups") << "in the way";
+    const std::string warning = "kyr: warning: no backup of the unit's table: ";
+
+    KyrRun write = runKyr(dir.path(), {"write", "--port", "COM2", demoTune().string()});
+    EXPECT_EQ(write.code, 1);
+    EXPECT_THAT(write.err, HasSubstr(warning));
+    EXPECT_THAT(write.err, HasSubstr("verify failed: the unit's table differs"));
+
+    KyrRun info = runKyr(dir.path(), {"info", "--port", "COM2"});
+    EXPECT_EQ(info.code, 0) << info.err;
+    EXPECT_THAT(info.err, HasSubstr(warning));
+    EXPECT_EQ(info.out.find("backup"), std::string::npos) << info.out;
 }
 
 TEST(CliPtyFaults, PortThatDoesNotExist)

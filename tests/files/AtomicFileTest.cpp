@@ -2,6 +2,7 @@
 // leaves nothing behind.
 
 #include "files/AtomicFile.h"
+#include "files/MapFile.h"
 
 #ifndef _WIN32 // links, modes and the super-user are POSIX matters
 
@@ -9,6 +10,9 @@
 
 #include <filesystem>
 #include <fstream>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 using namespace kyr;
@@ -72,6 +76,42 @@ TEST(SaveCheck, RefusesWhatASaveWouldFailOnAndLeavesNothing)
     fs::permissions(dir, fs::perms::owner_all, fs::perm_options::add);
     if (fs::exists(dir / "read-only"))
         fs::permissions(dir / "read-only", fs::perms(0755));
+    fs::remove_all(dir);
+}
+
+// "kyr read -o /dev/null" as root replaced the device with a map file.
+TEST(SaveCheck, OnlyRegularFilesAndNewNamesAreWrittenAndAPipeIsNeverRead)
+{
+    const fs::path dir = fs::temp_directory_path() / ("kyr-notfile-" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    ASSERT_EQ(::mkfifo((dir / "pipe.kyr").c_str(), 0600), 0);
+    fs::create_symlink(dir / "pipe.kyr", dir / "link.kyr");
+    const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    const std::string sockPath = (dir / "sock.kyr").string();
+    ASSERT_LT(sockPath.size(), sizeof addr.sun_path);
+    sockPath.copy(addr.sun_path, sockPath.size());
+    ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+
+    for (const char* name : {"pipe.kyr", "link.kyr", "sock.kyr"}) {
+        SCOPED_TRACE(name);
+        const std::string says = "Cannot save " + (dir / name).string() + ": it is not a regular file";
+        const Status checked = checkReplaceable(dir / name);
+        ASSERT_FALSE(checked.ok());
+        EXPECT_EQ(checked.error().message, says);
+        const Status saved = replaceFile(dir / name, "text");
+        ASSERT_FALSE(saved.ok());
+        EXPECT_EQ(saved.error().message, says);
+        const auto loaded = loadMapFile(dir / name); // returns at once: nothing writes to the pipe
+        ASSERT_FALSE(loaded.ok());
+        EXPECT_EQ(loaded.error().message, "Cannot open " + (dir / name).string() + ": it is not a regular file");
+    }
+    EXPECT_TRUE(fs::is_fifo(dir / "pipe.kyr"));
+    EXPECT_TRUE(fs::is_socket(dir / "sock.kyr"));
+    EXPECT_TRUE(replaceFile(dir / "new.kyr", "text").ok());
+    ::close(sock);
     fs::remove_all(dir);
 }
 

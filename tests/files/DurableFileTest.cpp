@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -14,6 +16,13 @@
 #include <vector>
 
 #include "ProcessId.h"
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
 
 using namespace kyr;
 using namespace kyr::files;
@@ -38,6 +47,34 @@ std::vector<std::string> namesIn(const fs::path& dir)
         names.push_back(e.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
+}
+
+// A disk that cannot take the data: the system's own failure of fsync or _commit.
+int failingSync(int)
+{
+    errno = EIO;
+    return -1;
+}
+
+// Puts a descriptor the system cannot flush in place of f's own, so that the
+// production sync meets a real failure: fsync of a pipe is EINVAL; Windows
+// refuses to flush a handle opened for reading only.
+bool makeUnflushable(DurableFile& f, [[maybe_unused]] const fs::path& name)
+{
+#ifdef _WIN32
+    const int readOnly = ::_wopen(name.c_str(), _O_RDONLY | _O_BINARY);
+    const bool swapped = readOnly >= 0 && ::_dup2(readOnly, f.fd()) == 0;
+    if (readOnly >= 0)
+        ::_close(readOnly);
+#else
+    int ends[2];
+    if (::pipe(ends) != 0)
+        return false;
+    const bool swapped = ::dup2(ends[1], f.fd()) == f.fd();
+    ::close(ends[0]);
+    ::close(ends[1]);
+#endif
+    return swapped;
 }
 
 struct DurableFiles : ::testing::Test {
@@ -80,6 +117,25 @@ TEST_F(DurableFiles, AppendsKeepEveryByteInOrder)
     EXPECT_EQ(contentsOf(dir / "j.journal"), kBytes + kBytes);
 }
 
+TEST_F(DurableFiles, FailedSyncIsReportedAndNamesTheFile)
+{
+    const fs::path name = dir / "a.kyr";
+    DurableFile injected = DurableFile::createNew(name, failingSync);
+    ASSERT_TRUE(injected.isOpen()) << injected.error();
+    ASSERT_TRUE(injected.writeAll(kBytes));
+    EXPECT_FALSE(injected.sync());
+    EXPECT_EQ(injected.error().rfind("cannot flush " + name.string() + " to the disk", 0), 0u) << injected.error();
+    EXPECT_NE(injected.error().find(std::strerror(EIO)), std::string::npos) << injected.error();
+
+    DurableFile real = DurableFile::openAppend(dir / "b.journal");
+    ASSERT_TRUE(real.isOpen()) << real.error();
+    ASSERT_TRUE(makeUnflushable(real, dir / "b.journal"));
+    if (real.sync())
+        GTEST_SKIP() << "this system flushes the stand-in descriptor";
+    EXPECT_EQ(real.error().rfind("cannot flush " + (dir / "b.journal").string() + " to the disk", 0), 0u)
+        << real.error();
+}
+
 TEST_F(DurableFiles, RenameReplacesTheTargetOrSaysWhyNot)
 {
     std::ofstream(dir / "old.kyr", std::ios::binary) << "old";
@@ -105,6 +161,21 @@ TEST_F(DurableFiles, ReplaceFileIsByteExactAndLeavesNoTemporaryFile)
     EXPECT_EQ(refused.error().kind, ErrorKind::OsError);
     EXPECT_EQ(refused.error().message.rfind("Cannot save " + (dir / "missing" / "tune.kyr").string() + ": ", 0), 0u)
         << refused.error().message;
+}
+
+TEST_F(DurableFiles, ReplaceFileWhoseSyncFailsLeavesTheOldTextAndNoTemporaryFile)
+{
+    const std::string old = "the tune before";
+    std::ofstream(dir / "tune.kyr", std::ios::binary) << old;
+    const Status failed = replaceFile(dir / "tune.kyr", kBytes, failingSync);
+    ASSERT_FALSE(failed.ok());
+    EXPECT_EQ(failed.error().kind, ErrorKind::OsError);
+    EXPECT_EQ(failed.error().message.rfind("Cannot save " + (dir / "tune.kyr").string() + ": cannot flush ", 0), 0u)
+        << failed.error().message;
+    EXPECT_EQ(contentsOf(dir / "tune.kyr"), old);
+
+    EXPECT_FALSE(replaceFile(dir / "fresh.kyr", kBytes, failingSync).ok());
+    EXPECT_EQ(namesIn(dir), (std::vector<std::string>{"tune.kyr"}));
 }
 
 } // namespace

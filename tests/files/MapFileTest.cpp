@@ -146,14 +146,17 @@ TEST(MapFileReader, MalformedFilesAreRefusedWithAClearMessage)
         {"no semicolon", fileWith("4371144", tableLine(482).substr(0, 963)), "Incorrect .KYR file: line 6: the table does not end"},
         {"version letters", fileWith("43x1144", good), "Incorrect .KYR file: line 2: Incorrect .KYR file version"},
         {"version 8th not 4", fileWith("43171255", good), "Incorrect .KYR file version"},
-        {"version 7th not 4", fileWith("43171234", good), "Incorrect .KYR file version"},
         {"short version 6th not 4", fileWith("1717414", good), "Incorrect .KYR file version"},
         {"long version 8th not 4", fileWith("431712554", good), "Incorrect .KYR file version"},
         {"reordered", reordered, "Incorrect .KYR file: line 1: expected \"#KYR Version\""},
-        {"no eof", fileWith("4371144", good).substr(0, fileWith("4371144", good).size() - 6), "Incorrect .KYR file: line 7"},
+        {"cut after the table's last comma", fileWith("4371144", good).substr(0, fileWith("4371144", good).size() - 9),
+         "Incorrect .KYR file: line 6: the table does not end"},
+        {"cut inside the table", fileWith("4371144", good).substr(0, 600), "Incorrect .KYR file: line 6: the table does not end"},
+        {"text between the table and #EOF", fileWith("4371144", good + "\r\nmore"), "Incorrect .KYR file: line 7: expected \"#EOF\""},
+        {"blank line after a header", "#KYR Version\r\n\r\n4371144\r\n#VehicleInfo\r\na~b~c~\r\n#Table\r\n" + good + "\r\n#EOF\r\n",
+         "Incorrect .KYR file: line 3: expected \"#VehicleInfo\""},
         {"empty", "", "Incorrect .KYR file: the file is empty"},
         {"binary", binary, "Incorrect .KYR file: this is not a text file"},
-        {"trailing text", fileWith("4371144", good) + "more\r\n", "Incorrect .KYR file: line 8"},
         {"table missing", "#KYR Version\r\n4371144\r\n#VehicleInfo\r\na~b~c~\r\n#EOF\r\n", "Incorrect .KYR file: line 5"},
     };
     for (const auto& c : cases) {
@@ -163,6 +166,50 @@ TEST(MapFileReader, MalformedFilesAreRefusedWithAClearMessage)
         EXPECT_EQ(r.error().message.rfind(c.message, 0), 0u) << c.name << ": " << r.error().message;
     }
     EXPECT_TRUE(parseMapFile(fileWith("4371144", good)).ok());
+}
+
+// Files another program wrote line by line: blank lines between sections, no
+// "#EOF" after a whole table, notes after it, spaces after the version. Each
+// opens as the tune it holds.
+TEST(MapFileReader, TakesWhatAPlainLineReaderTakesWhenTheTableIsWhole)
+{
+    const std::string good = tableLine(482);
+    const std::string plain = fileWith("4371144", good);
+    const auto expected = parseMapFile(plain);
+    ASSERT_TRUE(expected.ok());
+    const std::string cases[] = {
+        "\r\n#KYR Version\r\n4371144\r\n\r\n#VehicleInfo\r\na~b~c~\r\n \r\n#Table\r\n" + good + "\r\n\r\n#EOF\r\n",
+        plain.substr(0, plain.size() - 6),
+        plain.substr(0, plain.size() - 8),
+        plain + "saved by hand\r\n\x1A",
+        fileWith("4371144 ", good),
+        fileWith("4371144\t \t", good),
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        auto f = parseMapFile(cases[i]);
+        ASSERT_TRUE(f.ok()) << "case " << i << ": " << f.error().message;
+        EXPECT_EQ(f.value().image, expected.value().image);
+        EXPECT_EQ(f.value().identity, expected.value().identity);
+        EXPECT_EQ(formatMapFile(f.value()), plain) << "written back as this program writes";
+    }
+}
+
+// An eight-character version line and a longer one with the same first eight
+// open alike: both, when the eighth is the signature's 4; neither otherwise.
+TEST(MapFileReader, AVersionLineOpensAsItsFirstEightDo)
+{
+    for (const char* first : {"43171234", "12317114", "43171244"}) {
+        const auto eight = parseVersionLine(first);
+        const auto nine = parseVersionLine(std::string(first) + "4");
+        ASSERT_TRUE(eight.ok()) << first << ": " << eight.error().message;
+        ASSERT_TRUE(nine.ok()) << first;
+        EXPECT_EQ(eight.value(), nine.value()) << first;
+        EXPECT_EQ(parseVersionLine(versionLine(eight.value())).value(), eight.value()) << "it reopens";
+    }
+    for (const char* first : {"43171243", "43171255"}) {
+        EXPECT_FALSE(parseVersionLine(first).ok()) << first;
+        EXPECT_FALSE(parseVersionLine(std::string(first) + "4").ok()) << first;
+    }
 }
 
 // A refused line is quoted by its start only, escaped: neither a huge line nor

@@ -1,4 +1,5 @@
 #include "live/LogFile.h"
+#include "live/LogFormats.h"
 
 #include <gtest/gtest.h>
 
@@ -8,6 +9,10 @@
 #include <fstream>
 #include <limits>
 #include <sstream>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 #include "ProcessId.h"
 
@@ -254,6 +259,23 @@ TEST_F(LogFileTest, ALogIsNeverWrittenOverATuneFile)
     EXPECT_FALSE(LogWriter::create((dir / "x.msl").string(), {}, kInfo).ok());
 }
 
+#ifndef _WIN32
+TEST_F(LogFileTest, ALogIsNeverWrittenIntoAPipeOrADevice)
+{
+    ASSERT_EQ(::mkfifo((dir / "pipe.csv").c_str(), 0600), 0);
+    fs::create_symlink(dir / "pipe.csv", dir / "link.mlg");
+    for (const char* name : {"pipe.csv", "link.mlg"}) {
+        SCOPED_TRACE(name);
+        const Status s = checkLogTarget((dir / name).string());
+        ASSERT_FALSE(s.ok());
+        EXPECT_EQ(s.error().message, "Cannot create the data log \"" + (dir / name).string() +
+                                         "\": it is not a regular file");
+        EXPECT_FALSE(LogWriter::create((dir / name).string(), kColumns, kInfo).ok()); // and does not block
+    }
+    EXPECT_TRUE(fs::is_fifo(dir / "pipe.csv"));
+}
+#endif
+
 TEST(LogFile, TableHashIsShortAndFollowsEveryByte)
 {
     std::vector<uint8_t> image(481, 7);
@@ -271,7 +293,11 @@ TEST_F(LogFileTest, AFullDiskIsReportedNamingTheLog)
         GTEST_SKIP() << "no /dev/full";
     const fs::path full = dir / "full.mlg";
     fs::create_symlink("/dev/full", full);
-    auto w = LogWriter::create(full.string(), kColumns, kInfo);
+    EXPECT_FALSE(LogWriter::create(full.string(), kColumns, kInfo).ok()) << "a device is never a log";
+    // Below that check, the writer meets the device's full disk.
+    auto sink = logfmt::LogSink::open(full.string());
+    ASSERT_TRUE(sink.ok()) << sink.error().message;
+    auto w = logfmt::createMlgWriter(std::move(sink).value(), kColumns, kInfo);
     ASSERT_FALSE(w.ok());
     EXPECT_EQ(w.error().kind, ErrorKind::OsError);
     EXPECT_NE(w.error().message.find(full.string()), std::string::npos) << w.error().message;

@@ -128,6 +128,31 @@ TEST_F(Backups, PruneKeepsTheOldestAndTheNewestAndNothingElse)
     EXPECT_EQ(names(one.list(kSerial)), (Names{"2026-12-08_14-03-30.kyr", "2026-12-08_14-03-05.kyr"}));
 }
 
+// Backups named by a clock that ran ahead, or copied in from elsewhere, sort
+// after the one just written: it is kept all the same, and so is a backup a
+// second program wrote after it.
+TEST_F(Backups, PruneNeverTakesTheBackupJustWrittenNorALaterOne)
+{
+    const fs::path unit = dir / kSerial;
+    fs::create_directories(unit);
+    const auto hourAgo = fs::file_time_type::clock::now() - std::chrono::hours(1);
+    const auto inAnHour = fs::file_time_type::clock::now() + std::chrono::hours(1);
+    const Names earlier = {"2000-01-01_00-00-00.kyr", "2030-01-01_00-00-00.kyr", "2030-01-01_00-00-01.kyr",
+                           "2030-01-01_00-00-02.kyr"};
+    for (const auto& name : earlier) {
+        touch(unit / name);
+        fs::last_write_time(unit / name, hourAgo);
+    }
+    touch(unit / "2010-01-01_00-00-00.kyr");
+    fs::last_write_time(unit / "2010-01-01_00-00-00.kyr", inAnHour);
+
+    auto s = store(1);
+    const fs::path written = saveAt(s, 5, 1);
+    EXPECT_TRUE(fs::exists(written));
+    EXPECT_EQ(names(s.list(kSerial)), (Names{"2030-01-01_00-00-02.kyr", "2026-12-08_14-03-05.kyr",
+                                             "2010-01-01_00-00-00.kyr", "2000-01-01_00-00-00.kyr"}));
+}
+
 TEST_F(Backups, SerialsAreTheUnitFoldersHoldingBackups)
 {
     auto s = store(1);

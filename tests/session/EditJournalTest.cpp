@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <fstream>
 #include <iterator>
 
@@ -64,13 +65,29 @@ TEST(SingleWrite, TakesThreeBytesOfAKnownBankInsideTheTable)
     EXPECT_FALSE(session::singleWrite(Bytes{}));
 }
 
+// Each command reaches only its own places, as the editors send it: a bank
+// base plus an index inside the table is not enough.
+TEST(SingleWrite, TakesOnlyWhatItsCommandsEditorSends)
+{
+    for (const Bytes& ok : {Bytes{0xF2, 100, 5}, Bytes{0xE8, 0x83, 5}, Bytes{0xDE, 95, 5}, Bytes{0xD4, 63, 5},
+                            Bytes{0xCA, 87, table::MaxRawSent}})
+        EXPECT_TRUE(session::singleWrite(ok)) << link::hexOf(ok);
+    for (const Bytes& bad : {Bytes{0xF2, 0xFF, 0x0C},  // offset 255: a map's, not the setup's
+                             Bytes{0xF2, 0x65, 0x10},  // offset 101: the first timing point
+                             Bytes{0xE8, 0x84, 0x01},  // offset 233: the fuel maps' bank
+                             Bytes{0xDE, 96, 1}, Bytes{0xD4, 64, 1},
+                             Bytes{0xF2, 7, 0xFF},     // a stored 0 ends the unit's table reply
+                             Bytes{0xE8, 5, 0xFE}})    // reads back as absent
+        EXPECT_FALSE(session::singleWrite(bad)) << link::hexOf(bad);
+}
+
 TEST(EditJournalInMemory, AppliesEditsInOrderInPlusOneForm)
 {
     EditJournal journal;
     ASSERT_TRUE(journal.add(First));
     ASSERT_TRUE(journal.add(Second));
     ASSERT_TRUE(journal.add(link::writePoint(0xE8, 5, 0x30))); // the same place again
-    ASSERT_TRUE(journal.add(link::writeByte(7, 0xFF)));
+    ASSERT_TRUE(journal.add(link::writeByte(7, table::MaxRawSent)));
     EXPECT_EQ(journal.offsets(), (std::set<int>{7, 106, 332}));
 
     table::ImageBytes image{};
@@ -78,7 +95,7 @@ TEST(EditJournalInMemory, AppliesEditsInOrderInPlusOneForm)
     table::ImageBytes expected = image;
     expected[106] = 0x31; // the later edit wins
     expected[332] = 0x12;
-    expected[7] = 0x00; // raw 255 reads back as 0
+    expected[7] = table::MaxRawSent + 1;
     EXPECT_EQ(journal.appliedTo(image), expected);
 
     auto refused = journal.add(Bytes{0x12, 1, 2});
@@ -161,6 +178,67 @@ TEST_F(EditJournalFile, BadLineBeforeTheEndIsABadFileNamingTheLine)
     auto attached = journal.attach(file);
     ASSERT_FALSE(attached);
     EXPECT_EQ(attached.error().kind, ErrorKind::BadFile);
+}
+
+TEST_F(EditJournalFile, EditWhoseFlushFailsIsNotReportedAsKept)
+{
+    EditJournal journal([](int) {
+        errno = EIO;
+        return -1;
+    });
+    ASSERT_TRUE(journal.attach(file));
+    auto added = journal.add(First);
+    ASSERT_FALSE(added);
+    EXPECT_EQ(added.error().kind, ErrorKind::OsError);
+    EXPECT_EQ(added.error().message.rfind("cannot flush " + file.string() + " to the disk", 0), 0u)
+        << added.error().message;
+    EXPECT_EQ(bytesOf(journal.entries()), std::vector<Bytes>{First}) << "still sent when the link returns";
+}
+
+TEST_F(EditJournalFile, EntriesOutsideTheirCommandsRangeAreNeverReplayed)
+{
+    for (const char* line : {"F2 FF 0C", "F2 65 10", "E8 84 01", "F2 07 FF"}) {
+        writeText(file, std::string("E8 05 20\n") + line + "\n");
+        auto loaded = EditJournal::load(file);
+        ASSERT_FALSE(loaded.ok()) << line;
+        EXPECT_EQ(loaded.error().kind, ErrorKind::BadFile);
+        EXPECT_NE(loaded.error().message.find(" line 2: not a single write (\"" + std::string(line) + "\")"),
+                  std::string::npos)
+            << loaded.error().message;
+    }
+}
+
+// A line quoted in an error is cut short, and a terminal's escape never reaches it.
+TEST_F(EditJournalFile, ABadLineIsQuotedShortAndEscaped)
+{
+    writeText(file, "\x1b]0;owned\x07" + std::string(5000, 'A') + "\n");
+    auto loaded = EditJournal::load(file);
+    ASSERT_FALSE(loaded.ok());
+    const std::string& m = loaded.error().message;
+    EXPECT_NE(m.find("(\"\\x1B]0;owned\\x07AAAA"), std::string::npos) << m;
+    EXPECT_EQ(m.find('\x1b'), std::string::npos);
+    EXPECT_LT(m.size(), file.string().size() + 120) << m;
+    EXPECT_NE(m.find("...\")"), std::string::npos) << m;
+}
+
+TEST_F(EditJournalFile, ItsSizeIsCapped)
+{
+    const std::string comments(1 << 20, '#');
+    writeText(file, comments + "\n");
+    auto tooLarge = EditJournal::load(file);
+    ASSERT_FALSE(tooLarge.ok());
+    EXPECT_EQ(tooLarge.error().kind, ErrorKind::BadFile);
+    EXPECT_NE(tooLarge.error().message.find("larger than a journal"), std::string::npos);
+
+    // Nearly full: the edit is kept in memory, and the file stays loadable.
+    writeText(file, std::string((1 << 20) - 4, '#') + "\n");
+    EditJournal journal;
+    ASSERT_TRUE(journal.attach(file));
+    auto added = journal.add(First);
+    ASSERT_FALSE(added);
+    EXPECT_NE(added.error().message.find("the journal is full"), std::string::npos) << added.error().message;
+    EXPECT_EQ(bytesOf(journal.entries()), std::vector<Bytes>{First});
+    EXPECT_TRUE(EditJournal::load(file).ok());
 }
 
 TEST_F(EditJournalFile, FileThatCannotBeWrittenStillKeepsTheEdit)

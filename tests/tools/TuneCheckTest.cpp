@@ -163,3 +163,34 @@ TEST(TuneCheck, SettingAtTheEdgeOfItsRangeThatDiffersFromTheUnit)
     EXPECT_NE(found[0].message.find("past the lowest value it takes (1)"), std::string::npos) << found[0].message;
     EXPECT_EQ(found[1].message, "Lambda Control Percentage is 0 %, the lowest value it takes, while the unit has 20 %.");
 }
+
+// A stored 0 ends the unit's table reply at its byte: every one is named,
+// in a map or the setup area, and the trailer is the unit's own.
+TEST(TuneCheck, StoredZerosAreNamedByTheirByte)
+{
+    table::ImageBytes image = demoImage();
+    const table::SetupDef* coil = table::setupByControl("Edit12");
+    ASSERT_NE(coil, nullptr);
+    const table::MapDef& timing = table::mapDef(MapId::TimingRpm);
+    const int point = table::pointOffset(timing, 12);
+    image[static_cast<std::size_t>(coil->offset)] = 0;
+    image[static_cast<std::size_t>(point)] = 0;
+    image[481] = 0;
+
+    const auto zeros = storedZeros(image);
+    ASSERT_EQ(zeros.size(), 2u);
+    const int first = std::min(coil->offset, point);
+    EXPECT_EQ(zeros[0].offset, first);
+    const auto& atPoint = zeros[point < coil->offset ? 0 : 1];
+    EXPECT_EQ(atPoint.kind, FindingKind::StoredZero);
+    EXPECT_EQ(atPoint.where, "table offset " + std::to_string(point) + " (" + mapName(MapId::TimingRpm) + " point 12)");
+    EXPECT_NE(atPoint.message.find("stored 0 (raw 255)"), std::string::npos) << atPoint.message;
+    EXPECT_EQ(zeros[point < coil->offset ? 1 : 0].where,
+              "table offset " + std::to_string(coil->offset) + " (" + settingName(*coil) + ")");
+    EXPECT_EQ(findingKindName(FindingKind::StoredZero), "stored-zero");
+
+    const auto all = checkTune(image);
+    ASSERT_GE(all.size(), 2u);
+    EXPECT_EQ(all[0].kind, FindingKind::StoredZero) << "named before any spike it also makes";
+    EXPECT_EQ(all[1].kind, FindingKind::StoredZero);
+}

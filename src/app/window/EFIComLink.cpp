@@ -106,7 +106,12 @@ bool EFICom::confirmLikelySlips()
 {
     const WriteCheck check = WriteCheck::load();
     const session::TuneState& s = m_model.state();
-    if (!check.enabled || !s.imageWhole || !m_model.mapsShown())
+    if (!s.imageWhole || !m_model.mapsShown())
+        return true;
+    // A stored 0 is refused whether the look is on or not.
+    if (!WriteCheck::allowsStoredBytes(*m_messages, table::encode(s.setup, m_model.maps()).plusOne))
+        return false;
+    if (!check.enabled)
         return true;
     tools::CheckOptions options;
     options.timingLimit = check.timingLimit;

@@ -45,6 +45,22 @@ QString WriteCheck::findingsText(const std::vector<tools::Finding>& findings)
     return text;
 }
 
+bool WriteCheck::allowsStoredBytes(MessageSink& messages, const table::ImageBytes& plusOne)
+{
+    const auto zeros = tools::storedZeros(plusOne);
+    if (zeros.empty())
+        return true;
+    QString text = QStringLiteral("The tune is not written: the KYR could not be read back.\n");
+    const int shown = std::min(static_cast<int>(zeros.size()), Listed);
+    for (int i = 0; i < shown; ++i)
+        text += QStringLiteral("\n\u2022 ") + QString::fromStdString(zeros[static_cast<std::size_t>(i)].message);
+    if (static_cast<int>(zeros.size()) > shown)
+        text += QStringLiteral("\n\u2022 and %1 more").arg(static_cast<int>(zeros.size()) - shown);
+    text += QStringLiteral("\n\nSet the value again, then write.");
+    messages.warning(QStringLiteral("Write to KYR"), text);
+    return false;
+}
+
 bool WriteCheck::confirm(MessageSink& messages, const std::vector<tools::Finding>& findings)
 {
     if (findings.empty())

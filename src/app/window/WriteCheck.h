@@ -28,6 +28,9 @@ struct WriteCheck {
 
     /// "Before writing, these look like slips:" and one line per finding.
     static QString findingsText(const std::vector<tools::Finding>& findings);
+    /// Refuses a table holding a stored 0 (tools::storedZeros), naming the
+    /// bytes, whether the look is on or not; true when there is none.
+    static bool allowsStoredBytes(MessageSink& messages, const table::ImageBytes& plusOne);
     /// Asks whether to write despite the findings; true when there are none.
     static bool confirm(MessageSink& messages, const std::vector<tools::Finding>& findings);
 };

@@ -100,6 +100,29 @@ TEST_F(WriteCheckTest, TheTunerCanTurnTheCheckOffAndSetTheTimingLimit)
     EXPECT_TRUE(sink->texts("choice")[0].contains(" more")) << sink->texts("choice")[0].toStdString();
 }
 
+// A stored 0 would end the unit's table reply at its byte: the write is
+// refused, naming the byte, even with the look turned off.
+TEST_F(WriteCheckTest, AStoredZeroIsNeverWritten)
+{
+    app::WriteCheck off;
+    off.enabled = false;
+    off.save();
+    connectedWindow();
+    const table::SetupDef* coil = table::setupByControl("Edit12");
+    ASSERT_NE(coil, nullptr);
+    window->model().mutableState().setup[static_cast<std::size_t>(coil->offset)] = 0;
+    window->model().stateEdited();
+    unit->device.clearWritten();
+    click("spWrite");
+    waitIdle();
+    ASSERT_EQ(sink->texts("warning").size(), 1);
+    const QString text = sink->texts("warning")[0];
+    EXPECT_TRUE(text.contains(QStringLiteral("table offset %1").arg(coil->offset))) << text.toStdString();
+    EXPECT_TRUE(text.contains("stored 0 (raw 255)")) << text.toStdString();
+    EXPECT_EQ(tableWrites(), 0u);
+    EXPECT_TRUE(unit->device.writes().empty());
+}
+
 TEST_F(WriteCheckTest, ALimitEditedOutOfRangeByHandIsTheDefault)
 {
     app::WriteCheck bad;
