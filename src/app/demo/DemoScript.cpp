@@ -16,7 +16,11 @@
 #include <iterator>
 #include <sstream>
 #include <string>
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <unistd.h>
+#endif
 
 namespace kyr::app {
 
@@ -30,6 +34,20 @@ const QString StartupOpt = QStringLiteral("startup-time");
 const QString OpenOpt = QStringLiteral("open");
 const QString CompareOpt = QStringLiteral("compare");
 
+#ifdef _WIN32
+// Milliseconds since Windows created this process; -1 when it cannot be read.
+double processAgeMs()
+{
+    FILETIME created{}, exited{}, kernel{}, user{}, now{};
+    if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user))
+        return -1;
+    GetSystemTimeAsFileTime(&now);
+    const auto ticks = [](const FILETIME& t) { // 100 ns ticks
+        return static_cast<double>((static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime);
+    };
+    return (ticks(now) - ticks(created)) / 1e4;
+}
+#else
 // Milliseconds since the kernel started this process (its start time in
 // /proc/self/stat counts clock ticks since boot); -1 when it cannot be read.
 double processAgeMs()
@@ -49,6 +67,7 @@ double processAgeMs()
     const double startMs = std::stod(field) * 1000.0 / static_cast<double>(sysconf(_SC_CLK_TCK));
     return now.tv_sec * 1000.0 + now.tv_nsec / 1e6 - startMs;
 }
+#endif
 
 // Prints "startup-time-ms N" once the window's first frame is out, then quits.
 class FirstFrame : public QObject {
