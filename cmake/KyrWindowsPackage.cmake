@@ -27,39 +27,48 @@ if(NOT TARGET Qt6::QWindowsIntegrationPlugin)
   install(FILES ${_platform_plugins} DESTINATION platforms)
 endif()
 
-# The DLLs the programs and plugins load, found where the compiler and Qt keep
-# them; Windows' own DLLs are left out.
-get_filename_component(_compiler_dir ${CMAKE_CXX_COMPILER} DIRECTORY)
-execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libstdc++-6.dll
-                OUTPUT_VARIABLE _libstdcxx OUTPUT_STRIP_TRAILING_WHITESPACE)
-execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libwinpthread-1.dll
-                OUTPUT_VARIABLE _winpthread OUTPUT_STRIP_TRAILING_WHITESPACE)
-get_filename_component(_libstdcxx_dir "${_libstdcxx}" DIRECTORY)
-get_filename_component(_winpthread_dir "${_winpthread}" DIRECTORY)
-set(KYR_WINDOWS_DLL_DIRS ${QT6_INSTALL_PREFIX}/${QT6_INSTALL_BINS} ${_libstdcxx_dir} ${_winpthread_dir}
-    ${CMAKE_FIND_ROOT_PATH}/lib ${_compiler_dir})
-find_program(KYR_OBJDUMP NAMES x86_64-w64-mingw32-objdump objdump REQUIRED)
-set(_code [[
-set(CMAKE_GET_RUNTIME_DEPENDENCIES_PLATFORM windows+pe)
-set(CMAKE_GET_RUNTIME_DEPENDENCIES_TOOL objdump)
-set(CMAKE_GET_RUNTIME_DEPENDENCIES_COMMAND "@KYR_OBJDUMP@")
-set(_dest "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}")
-file(GLOB _modules "${_dest}/*/*.dll")
-file(GET_RUNTIME_DEPENDENCIES
-     EXECUTABLES "${_dest}/kyr-tuner.exe" "${_dest}/kyr.exe"
-     MODULES ${_modules}
-     RESOLVED_DEPENDENCIES_VAR _dlls
-     UNRESOLVED_DEPENDENCIES_VAR _missing
-     DIRECTORIES @KYR_WINDOWS_DLL_DIRS@
-     PRE_INCLUDE_REGEXES "^[Qq]t6" "^lib"
-     PRE_EXCLUDE_REGEXES ".*")
-if(_missing)
-  message(FATAL_ERROR "DLLs not found for the Windows package: ${_missing}")
+if(CMAKE_CROSSCOMPILING)
+  # The DLLs the programs and plugins load, found where the compiler and Qt keep
+  # them; Windows' own DLLs are left out.
+  get_filename_component(_compiler_dir ${CMAKE_CXX_COMPILER} DIRECTORY)
+  execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libstdc++-6.dll
+                  OUTPUT_VARIABLE _libstdcxx OUTPUT_STRIP_TRAILING_WHITESPACE)
+  execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libwinpthread-1.dll
+                  OUTPUT_VARIABLE _winpthread OUTPUT_STRIP_TRAILING_WHITESPACE)
+  get_filename_component(_libstdcxx_dir "${_libstdcxx}" DIRECTORY)
+  get_filename_component(_winpthread_dir "${_winpthread}" DIRECTORY)
+  set(KYR_WINDOWS_DLL_DIRS ${QT6_INSTALL_PREFIX}/${QT6_INSTALL_BINS} ${_libstdcxx_dir} ${_winpthread_dir}
+      ${CMAKE_FIND_ROOT_PATH}/lib ${_compiler_dir})
+  find_program(KYR_OBJDUMP NAMES x86_64-w64-mingw32-objdump objdump REQUIRED)
+  set(_code [[
+  set(CMAKE_GET_RUNTIME_DEPENDENCIES_PLATFORM windows+pe)
+  set(CMAKE_GET_RUNTIME_DEPENDENCIES_TOOL objdump)
+  set(CMAKE_GET_RUNTIME_DEPENDENCIES_COMMAND "@KYR_OBJDUMP@")
+  set(_dest "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}")
+  file(GLOB _modules "${_dest}/*/*.dll")
+  file(GET_RUNTIME_DEPENDENCIES
+       EXECUTABLES "${_dest}/kyr-tuner.exe" "${_dest}/kyr.exe"
+       MODULES ${_modules}
+       RESOLVED_DEPENDENCIES_VAR _dlls
+       UNRESOLVED_DEPENDENCIES_VAR _missing
+       DIRECTORIES @KYR_WINDOWS_DLL_DIRS@
+       PRE_INCLUDE_REGEXES "^[Qq]t6" "^lib"
+       PRE_EXCLUDE_REGEXES ".*")
+  if(_missing)
+    message(FATAL_ERROR "DLLs not found for the Windows package: ${_missing}")
+  endif()
+  file(INSTALL ${_dlls} DESTINATION "${_dest}")
+  ]])
+  string(CONFIGURE "${_code}" _code @ONLY)
+  install(CODE "${_code}")
+else()
+  # On Windows itself Qt's own windeployqt gathers the DLLs and plugins.
+  find_program(KYR_WINDEPLOYQT windeployqt HINTS ${QT6_INSTALL_PREFIX}/${QT6_INSTALL_BINS})
+  if(KYR_WINDEPLOYQT)
+    install(CODE "execute_process(COMMAND \"${KYR_WINDEPLOYQT}\" --no-translations
+                  \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/kyr-tuner.exe\" COMMAND_ERROR_IS_FATAL ANY)")
+  endif()
 endif()
-file(INSTALL ${_dlls} DESTINATION "${_dest}")
-]])
-string(CONFIGURE "${_code}" _code @ONLY)
-install(CODE "${_code}")
 
 # The packages.
 set(CPACK_PACKAGE_NAME kyr-tuner)
