@@ -82,8 +82,14 @@ set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_GENERATOR ZIP NSIS)
 set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
+# The NSIS commands below hold quotes and backslashes: written as they stand.
+set(CPACK_VERBATIM_VARIABLES ON)
 
 set(_ico ${PROJECT_SOURCE_DIR}/data/windows/kyr-tuner.ico)
+# A 64-bit installer, into the 64-bit Program Files.
+# (CPack writes the compressor on a line of its own, before any output.)
+set(CPACK_NSIS_COMPRESSOR "lzma\n  Target amd64-unicode")
+set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
 set(CPACK_NSIS_PACKAGE_NAME "KYR Tuner")
 set(CPACK_NSIS_DISPLAY_NAME "KYR Tuner ${PROJECT_VERSION}")
 set(CPACK_NSIS_MUI_ICON ${_ico})

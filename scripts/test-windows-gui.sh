@@ -122,4 +122,22 @@ mkdir -p "$(dirname "$shot")"
 sleep 0.5 # the raised point is drawn
 import -display ":$display" -window "$window" "$shot"
 echo "the window: $shot"
+/usr/lib/wine/wineserver -k 2>/dev/null || true # the program ends with its prefix
+/usr/lib/wine/wineserver -p >/dev/null 2>&1
 echo "kyr-tuner.exe under Wine: start, port search, Connect and a key edit over COM3 passed"
+
+echo "== the installer, silently, and its uninstaller"
+installer="$(ls "$gui"/kyr-tuner-*-win64.exe | head -1)"
+"$wine" "$installer" /S >/dev/null 2>&1
+dir="$WINEPREFIX/drive_c/Program Files/KYR Tuner"
+menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/KYR Tuner"
+for f in "$dir/kyr-tuner.exe" "$dir/platforms/qwindows.dll" "$dir/Uninstall.exe" "$menu/KYR Tuner.lnk"; do
+  [ -f "$f" ] || fail "the installer made no ${f#$WINEPREFIX/}"
+done
+"$wine" reg query 'HKLM\Software\Classes\KYRTuner.MapFile\shell\open\command' 2>/dev/null | grep -q -- '--open' ||
+  fail "the installer did not make .kyr files open in the program"
+"$wine" "C:\\Program Files\\KYR Tuner\\Uninstall.exe" /S >/dev/null 2>&1
+# The uninstaller runs on from a copy of itself.
+wait_for 300 test ! -e "$dir/kyr-tuner.exe" || fail "the uninstaller left kyr-tuner.exe"
+"$wine" reg query 'HKLM\Software\Classes\.kyr' >/dev/null 2>&1 && fail "the uninstaller left the .kyr association"
+echo "the installer: Program Files, Start menu, .kyr association; the uninstaller removed them"
