@@ -106,7 +106,7 @@ window="$(timeout 60 xdotool search --sync --onlyvisible --name "KYR Tuner" | he
 cp "$work/unit.mem" "$work/before.mem"
 xdotool windowfocus --sync "$window"
 eval "$(xdotool getwindowgeometry --shell "$window")"
-xdotool mousemove --window "$window" $((WIDTH / 2)) $((HEIGHT * 2 / 5))
+xdotool mousemove --window "$window" $((WIDTH / 2)) $((HEIGHT * 3 / 10))
 sleep 0.5 # the chart follows the mouse on its next event
 xdotool key --window "$window" Up
 in_write_log() { in_sim_log WritePoint || in_sim_log WriteByte; }

@@ -106,14 +106,17 @@ void showPage(EFICom& window, const QString& caption)
 }
 
 // The search runs on the first show; Connect is enabled once it found a unit.
-void pressConnectWhenFound(EFICom& window)
+// The search's end shows the first page, so the chosen page is shown again
+// with Connect (a slow search, as under Wine, ends after the first showing).
+void pressConnectWhenFound(EFICom& window, const QString& caption)
 {
     auto* poll = new QTimer(&window);
-    QObject::connect(poll, &QTimer::timeout, &window, [&window, poll] {
+    QObject::connect(poll, &QTimer::timeout, &window, [&window, poll, caption] {
         auto* button = qobject_cast<QAbstractButton*>(window.control(QStringLiteral("spConnect")));
         if (button && button->isEnabled()) {
             poll->stop();
             button->click();
+            showPage(window, caption);
         }
     });
     poll->start(100);
@@ -184,7 +187,7 @@ void runDemo(EFICom& window, const DemoOptions& options)
     const QString caption = options.page;
     QTimer::singleShot(1500, &window, [&window, caption] { showPage(window, caption); });
     if (options.connect)
-        pressConnectWhenFound(window);
+        pressConnectWhenFound(window, caption);
     if (!options.open.isEmpty()) {
         const std::filesystem::path file(options.open.toStdString());
         QTimer::singleShot(500, &window, [&window, file] { window.openMapFile(file); });
