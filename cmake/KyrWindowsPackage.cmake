@@ -7,6 +7,8 @@
 if(NOT TARGET kyr-tuner)
   return()
 endif()
+# Qt's folders and plugin targets, in this directory's scope too.
+find_package(Qt6 REQUIRED COMPONENTS Widgets PrintSupport)
 
 install(FILES ${PROJECT_SOURCE_DIR}/data/windows/README.txt DESTINATION .)
 install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt)
@@ -30,15 +32,13 @@ endif()
 if(CMAKE_CROSSCOMPILING)
   # The DLLs the programs and plugins load, found where the compiler and Qt keep
   # them; Windows' own DLLs are left out.
-  get_filename_component(_compiler_dir ${CMAKE_CXX_COMPILER} DIRECTORY)
   execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libstdc++-6.dll
                   OUTPUT_VARIABLE _libstdcxx OUTPUT_STRIP_TRAILING_WHITESPACE)
   execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libwinpthread-1.dll
                   OUTPUT_VARIABLE _winpthread OUTPUT_STRIP_TRAILING_WHITESPACE)
   get_filename_component(_libstdcxx_dir "${_libstdcxx}" DIRECTORY)
   get_filename_component(_winpthread_dir "${_winpthread}" DIRECTORY)
-  set(KYR_WINDOWS_DLL_DIRS ${QT6_INSTALL_PREFIX}/${QT6_INSTALL_BINS} ${_libstdcxx_dir} ${_winpthread_dir}
-      ${CMAKE_FIND_ROOT_PATH}/lib ${_compiler_dir})
+  set(KYR_WINDOWS_DLL_DIRS ${QT6_INSTALL_PREFIX}/${QT6_INSTALL_BINS} ${_libstdcxx_dir} ${_winpthread_dir})
   find_program(KYR_OBJDUMP NAMES x86_64-w64-mingw32-objdump objdump REQUIRED)
   set(_code [[
   set(CMAKE_GET_RUNTIME_DEPENDENCIES_PLATFORM windows+pe)
