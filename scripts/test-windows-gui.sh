@@ -38,11 +38,15 @@ cleanup() {
   WINEPREFIX="$work/prefix" /usr/lib/wine/wineserver -k 2>/dev/null || true
   [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null && wait "$sim_pid" 2>/dev/null
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
-  rm -rf "$work"
+  if [ -n "${KYR_KEEP_WORK:-}" ]; then echo "kept: $work"; else rm -rf "$work"; fi
 }
 trap cleanup EXIT
 fail() {
   echo "FAILED: $*"
+  if [ -n "${DISPLAY:-}" ]; then
+    import -display "$DISPLAY" -window root "${TMPDIR:-/tmp}/kyr-windows-gui-failed.png" 2>/dev/null &&
+      echo "the screen: ${TMPDIR:-/tmp}/kyr-windows-gui-failed.png"
+  fi
   [ -f "$work/app.out" ] && tail -20 "$work/app.out"
   [ -f "$work/sim.log" ] && tail -5 "$work/sim.log"
   exit 1
@@ -97,6 +101,8 @@ wait_for 600 in_sim_log ReadIdentity || fail "the start-up search never asked th
 echo "the start-up search found the unit on COM3"
 wait_for 600 in_sim_log ReadTable || fail "Connect read no table"
 echo "Connect read the table"
+# Connected: the live values are polled.
+wait_for 600 in_sim_log ReadLive || fail "no live values polled after Connect"
 window="$(timeout 60 xdotool search --sync --onlyvisible --name "KYR Tuner" | head -1)" ||
   fail "no window named KYR Tuner"
 
@@ -106,13 +112,17 @@ window="$(timeout 60 xdotool search --sync --onlyvisible --name "KYR Tuner" | he
 cp "$work/unit.mem" "$work/before.mem"
 xdotool windowfocus --sync "$window"
 eval "$(xdotool getwindowgeometry --shell "$window")"
-xdotool mousemove --window "$window" $((WIDTH / 2)) $((HEIGHT * 3 / 10))
+# Two moves: Wine passes the pointer on to the window when it moves within it.
+xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT * 3 / 10))
+sleep 0.3
+xdotool mousemove_relative 2 2
 sleep 0.5 # the chart follows the mouse on its next event
+[ -n "${KYR_KEEP_WORK:-}" ] && import -display "$DISPLAY" -window root "$work/hover.png"
 xdotool key --window "$window" Up
 in_write_log() { in_sim_log WritePoint || in_sim_log WriteByte; }
 wait_for 300 in_write_log || fail "the Up key sent nothing to the unit"
 wait_for 50 bash -c "! cmp -s '$work/before.mem' '$work/unit.mem'" || fail "the unit's memory did not change"
-changed=$(cmp -l "$work/before.mem" "$work/unit.mem" | wc -l)
+changed=$({ cmp -l "$work/before.mem" "$work/unit.mem" || true; } | wc -l)
 [ "$changed" -eq 1 ] || fail "the key edit changed $changed bytes of the unit's memory, not one"
 read -r offset old new < <(cmp -l "$work/before.mem" "$work/unit.mem")
 [ $((8#$new)) -eq $((8#$old + 1)) ] || fail "byte $offset went from $((8#$old)) to $((8#$new)), not up by one"
