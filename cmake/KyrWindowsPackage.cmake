@@ -100,7 +100,9 @@ set(CPACK_PACKAGE_EXECUTABLES kyr-tuner "KYR Tuner")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_GENERATOR ZIP NSIS)
-set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
+# The ZIP unpacks into a folder of its own (the installer has its own folder).
+configure_file(${CMAKE_CURRENT_LIST_DIR}/KyrCPackWindows.cmake.in ${CMAKE_BINARY_DIR}/KyrCPackWindows.cmake @ONLY)
+set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_BINARY_DIR}/KyrCPackWindows.cmake)
 # The NSIS commands below hold quotes and backslashes: written as they stand.
 set(CPACK_VERBATIM_VARIABLES ON)
 

@@ -136,6 +136,15 @@ echo "the window: $shot"
 /usr/lib/wine/wineserver -p >/dev/null 2>&1
 echo "kyr-tuner.exe under Wine: start, port search, Connect and a key edit over COM3 passed"
 
+echo "== the settings in the registry"
+# A file opened goes to the recent files, which Qt keeps in the registry.
+(cd "$app_dir" && exec "$wine" kyr-tuner.exe --open 'examples\demo.kyr' >"$work/app.out" 2>&1) &
+recent_in_registry() { "$wine" reg query 'HKCU\Software\KYR\KYR Tuner' /s 2>/dev/null | grep -qi 'demo.kyr'; }
+wait_for 60 recent_in_registry || fail "no recent file under HKEY_CURRENT_USER\Software\KYR\KYR Tuner"
+echo "the recent files are under HKEY_CURRENT_USER\Software\KYR\KYR Tuner"
+/usr/lib/wine/wineserver -k 2>/dev/null || true
+/usr/lib/wine/wineserver -p >/dev/null 2>&1
+
 echo "== the installer, silently, and its uninstaller"
 installer="$(ls "$gui"/kyr-tuner-*-win64.exe | head -1)"
 "$wine" "$installer" /S >/dev/null 2>&1
