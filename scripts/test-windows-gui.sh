@@ -12,7 +12,7 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 qt="$("$root/scripts/build-qt-windows.sh" --print-prefix)"
 if [ ! -f "$qt/kyr-qt-complete" ]; then
-  echo "Windows GUI stage skipped: no Qt for Windows in $qt; build it once with scripts/build-qt-windows.sh (about 30 min on 2 cores)"
+  echo "Windows GUI stage skipped: no Qt for Windows in $qt; build it once with scripts/build-qt-windows.sh (half an hour to an hour on 2 cores)"
   exit 0
 fi
 "$root/scripts/install-deps.sh" wine64 xvfb xauth xdotool imagemagick unzip
