@@ -112,7 +112,8 @@ window="$(timeout 60 xdotool search --sync --onlyvisible --name "KYR Tuner" | he
 cp "$work/unit.mem" "$work/before.mem"
 xdotool windowfocus --sync "$window"
 eval "$(xdotool getwindowgeometry --shell "$window")"
-# Two moves: Wine passes the pointer on to the window when it moves within it.
+# Onto the chart, then a little within it: the chart marks the point under
+# the pointer as it moves.
 xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT * 3 / 10))
 sleep 0.3
 xdotool mousemove_relative 2 2
