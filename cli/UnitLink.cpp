@@ -121,7 +121,7 @@ Result<PortChoice> parsePortChoice(const std::string& text)
     }
     auto n = link::comNumber(text);
 #ifdef _WIN32
-    const char* hint = "give a COM name such as COM3";
+    const char* hint = "give a COM name from COM1 to COM256, such as COM3";
 #else
     const char* hint = "give COM1 to COM99 or a device path such as /dev/ttyUSB0";
 #endif

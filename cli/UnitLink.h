@@ -19,10 +19,14 @@ namespace kyr::cli {
 /// A --port value: a COM number or a device path.
 using PortChoice = session::PortAddress;
 
-constexpr int MaxComNumber = 99; ///< the port chooser reads two digits at most
+#ifdef _WIN32
+constexpr int MaxComNumber = 256; ///< Windows numbers COM ports up to COM256
+#else
+constexpr int MaxComNumber = 99; ///< the numbers a ports folder names
+#endif
 
-/// "COM3" (any case, 1..99) or a device path (anything holding a "/");
-/// BadArgument otherwise.
+/// "COM3" (any case, 1..MaxComNumber) or a device path (anything holding a
+/// "/"); BadArgument otherwise.
 Result<PortChoice> parsePortChoice(const std::string& text);
 
 /// What varies between the tool and its tests; the defaults are the real ones.

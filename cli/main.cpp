@@ -14,7 +14,14 @@ namespace {
 
 using namespace kyr::cli;
 
+#ifdef _WIN32
+constexpr const char* PortHelp = "COM1 to COM256 (default: the port where the search finds a unit)";
+constexpr const char* LinkHelp = "Not on Windows: its COM names are the system's own";
+#else
 constexpr const char* PortHelp = "COMn or a device path (default: the port where the search finds a unit)";
+constexpr const char* LinkHelp = "Instead of the search, make COMn in the ports folder a link to DEVICE "
+                                 "(best its /dev/serial/by-id name), replacing an old COMn";
+#endif
 constexpr const char* RetryHelp = "When the link is lost, try the same port again for up to S seconds "
                                   "and, once the same unit answers, start over (default 0: give up at once)";
 
@@ -37,9 +44,7 @@ void addSubcommands(CLI::App& app, Options& o)
 {
     auto* ports = app.add_subcommand("ports", "Search COM1 to COM20 and list each port that opens, with the unit on it");
     auto* json = ports->add_flag("--json", o.ports.json, "Print JSON");
-    ports->add_option("--link", o.ports.link,
-                      "Instead of the search, make COMn in the ports folder a link to DEVICE "
-                      "(best its /dev/serial/by-id name), replacing an old COMn")
+    ports->add_option("--link", o.ports.link, LinkHelp)
         ->expected(2)->type_name("COMn DEVICE")->excludes(json);
 
     app.add_subcommand("doctor", "Check what keeps you from the serial ports (group, ModemManager, brltty, "

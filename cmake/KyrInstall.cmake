@@ -2,20 +2,30 @@
 # `cpack -G DEB` makes of the same files.
 include(GNUInstallDirs)
 
+# Windows keeps a program and its files in one folder of its own.
+if(KYR_WINDOWS)
+  set(_bin_dir .)
+  set(_examples_dir examples)
+else()
+  set(_bin_dir ${CMAKE_INSTALL_BINDIR})
+  set(_examples_dir ${CMAKE_INSTALL_DATADIR}/kyr/examples)
+endif()
 foreach(_program kyr-tuner kyr kyr-sim)
   if(TARGET ${_program})
-    install(TARGETS ${_program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+    install(TARGETS ${_program} RUNTIME DESTINATION ${_bin_dir})
   endif()
 endforeach()
 
-install(FILES ${PROJECT_SOURCE_DIR}/examples/demo.kyr DESTINATION ${CMAKE_INSTALL_DATADIR}/kyr/examples)
-# The license and what the packages contain or link, as Debian lays them out.
+install(FILES ${PROJECT_SOURCE_DIR}/examples/demo.kyr DESTINATION ${_examples_dir})
+# The license and what the packages contain or link, as Debian lays them out
+# (the Windows packages carry them beside the program).
 if(NOT KYR_WINDOWS)
   install(FILES ${PROJECT_SOURCE_DIR}/data/debian/copyright ${PROJECT_SOURCE_DIR}/THIRD-PARTY.md
           DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/kyr-tuner)
 endif()
 
 if(KYR_WINDOWS)
+  include(${CMAKE_CURRENT_LIST_DIR}/KyrWindowsPackage.cmake)
   return()
 endif()
 

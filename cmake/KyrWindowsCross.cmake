@@ -1,8 +1,12 @@
-# The Windows cross-build (cmake/mingw-w64.cmake): the core, kyr.exe and the
-# unit tests. The simulator, the benchmarks, the fuzz targets and the
-# pseudo-terminal tests are POSIX programs; the Qt program is built on Windows
-# with Qt's own kit, not here.
-set(KYR_BUILD_APP OFF CACHE BOOL "" FORCE)
+# The Windows cross-build: the core, kyr.exe and the unit tests with
+# cmake/mingw-w64.cmake; with KYR_WINDOWS_APP and the toolchain of a Qt built
+# for Windows (scripts/build-qt-windows.sh) also kyr-tuner.exe and its
+# packages. The simulator, the benchmarks, the fuzz targets and the
+# pseudo-terminal tests are POSIX programs.
+option(KYR_WINDOWS_APP "Cross-build kyr-tuner.exe too (needs Qt built for Windows)" OFF)
+if(NOT KYR_WINDOWS_APP)
+  set(KYR_BUILD_APP OFF CACHE BOOL "" FORCE)
+endif()
 set(KYR_BUILD_BENCH OFF CACHE BOOL "" FORCE)
 set(KYR_FUZZ OFF CACHE BOOL "" FORCE)
 

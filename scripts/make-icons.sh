@@ -2,7 +2,8 @@
 # Renders data/icons/kyr-tuner.svg into the PNG sizes the desktop menus use,
 # data/icons/NxN/kyr-tuner.png. The PNGs are kept in the repository, so the
 # build needs no SVG renderer; run this after changing the SVG.
-# Needs rsvg-convert (Debian: librsvg2-bin) or inkscape.
+# Needs rsvg-convert (Debian: librsvg2-bin) or inkscape, and ImageMagick's
+# convert for the Windows icon, data/windows/kyr-tuner.ico.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 icons="$root/data/icons"
@@ -19,4 +20,8 @@ for size in 16 22 24 32 48 64 128 256; do
     exit 1
   fi
 done
+# The Windows icon: the same pictures in one .ico, the largest PNG-compressed.
+pngs=()
+for size in 16 24 32 48 64 128 256; do pngs+=("$icons/${size}x${size}/kyr-tuner.png"); done
+convert "${pngs[@]}" "$root/data/windows/kyr-tuner.ico"
 echo "Rendered $svg at 16 to 256 pixels into $icons"

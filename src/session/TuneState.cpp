@@ -25,6 +25,9 @@ PortAddress portFromChooserText(const std::string& text)
             return {};
         n = n * 10 + (text[4] - '0');
     }
+    // Windows numbers ports up to COM256: a third digit belongs to the number.
+    if (text.size() >= 6 && std::isdigit(static_cast<unsigned char>(text[5])))
+        n = n * 10 + (text[5] - '0');
     return PortAddress::comPort(n);
 }
 

@@ -54,7 +54,9 @@ struct PortAddress {
 };
 
 /// The port chooser's text as a port: the 4th character, or the 4th and 5th
-/// when there is a 5th ("Com7" 7, "Com12" 12); an empty address when not a number.
+/// when there is a 5th ("Com7" 7, "Com12" 12), and a 6th when it is a digit
+/// ("Com123" 123, as Windows numbers ports up to COM256); an empty address
+/// when not a number.
 PortAddress portFromChooserText(const std::string& text);
 
 /// One port the search opened.

@@ -16,7 +16,11 @@
 #include <iterator>
 #include <sstream>
 #include <string>
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <unistd.h>
+#endif
 
 namespace kyr::app {
 
@@ -30,6 +34,20 @@ const QString StartupOpt = QStringLiteral("startup-time");
 const QString OpenOpt = QStringLiteral("open");
 const QString CompareOpt = QStringLiteral("compare");
 
+#ifdef _WIN32
+// Milliseconds since Windows created this process; -1 when it cannot be read.
+double processAgeMs()
+{
+    FILETIME created{}, exited{}, kernel{}, user{}, now{};
+    if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user))
+        return -1;
+    GetSystemTimeAsFileTime(&now);
+    const auto ticks = [](const FILETIME& t) { // 100 ns ticks
+        return static_cast<double>((static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime);
+    };
+    return (ticks(now) - ticks(created)) / 1e4;
+}
+#else
 // Milliseconds since the kernel started this process (its start time in
 // /proc/self/stat counts clock ticks since boot); -1 when it cannot be read.
 double processAgeMs()
@@ -49,6 +67,7 @@ double processAgeMs()
     const double startMs = std::stod(field) * 1000.0 / static_cast<double>(sysconf(_SC_CLK_TCK));
     return now.tv_sec * 1000.0 + now.tv_nsec / 1e6 - startMs;
 }
+#endif
 
 // Prints "startup-time-ms N" once the window's first frame is out, then quits.
 class FirstFrame : public QObject {
@@ -87,14 +106,17 @@ void showPage(EFICom& window, const QString& caption)
 }
 
 // The search runs on the first show; Connect is enabled once it found a unit.
-void pressConnectWhenFound(EFICom& window)
+// The search's end shows the first page, so the chosen page is shown again
+// with Connect (a slow search, as under Wine, ends after the first showing).
+void pressConnectWhenFound(EFICom& window, const QString& caption)
 {
     auto* poll = new QTimer(&window);
-    QObject::connect(poll, &QTimer::timeout, &window, [&window, poll] {
+    QObject::connect(poll, &QTimer::timeout, &window, [&window, poll, caption] {
         auto* button = qobject_cast<QAbstractButton*>(window.control(QStringLiteral("spConnect")));
         if (button && button->isEnabled()) {
             poll->stop();
             button->click();
+            showPage(window, caption);
         }
     });
     poll->start(100);
@@ -165,7 +187,7 @@ void runDemo(EFICom& window, const DemoOptions& options)
     const QString caption = options.page;
     QTimer::singleShot(1500, &window, [&window, caption] { showPage(window, caption); });
     if (options.connect)
-        pressConnectWhenFound(window);
+        pressConnectWhenFound(window, caption);
     if (!options.open.isEmpty()) {
         const std::filesystem::path file(options.open.toStdString());
         QTimer::singleShot(500, &window, [&window, file] { window.openMapFile(file); });

@@ -3,12 +3,22 @@
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QRegularExpression>
+#include <QStandardPaths>
 
 namespace kyr::app {
 
+QString startFolder()
+{
+#ifdef Q_OS_WIN
+    return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+#else
+    return {};
+#endif
+}
+
 QString QtFileChooser::openFileName(const QString& caption, const QString& filter)
 {
-    return QFileDialog::getOpenFileName(m_parent, caption, QString(), filter);
+    return QFileDialog::getOpenFileName(m_parent, caption, startFolder(), filter);
 }
 
 int QtFileChooser::chooseBackup(const QString& caption, const QStringList& labels)
@@ -28,7 +38,7 @@ QString suffixOfFilter(const QString& filter)
 
 std::unique_ptr<QFileDialog> QtFileChooser::saveDialog(QWidget* parent, const QString& caption, const QString& filter)
 {
-    auto dialog = std::make_unique<QFileDialog>(parent, caption, QString(), filter);
+    auto dialog = std::make_unique<QFileDialog>(parent, caption, startFolder(), filter);
     dialog->setAcceptMode(QFileDialog::AcceptSave);
     dialog->setDefaultSuffix(suffixOfFilter(filter));
     // A name typed without a suffix takes the one of the filter chosen.

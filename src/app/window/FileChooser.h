@@ -19,6 +19,10 @@ inline const QString MapFileFilter = QStringLiteral("KYR map files (*.kyr)");
 /// empty when the filter names none.
 QString suffixOfFilter(const QString& filter);
 
+/// The folder the file dialogs open in: Documents on Windows, where users
+/// keep their files; elsewhere empty, the working folder.
+QString startFolder();
+
 class FileChooser {
 public:
     virtual ~FileChooser() = default;
