@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the window benchmarks share: running the event loop until something
 // has happened, sleeping while there is nothing to do.

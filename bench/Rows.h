@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the benchmarks share for bench/run: the --rows switch, one JSON line
 // per figure ({"id": ..., "unit": ..., "samples": [...]}), and a file chooser

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Decode, encode, format and parse of one table, timed over many rounds.
 // Prints microseconds per operation; run it on a quiet machine.
 //

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # bench_map_edit: map edit to WritePoint on the line, through the real window
 # against kyr-sim, with the real-time poll off, normal or fast. Run by hand:
 #   build/bench/bench_map_edit 200 fast

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The time from a map edit on the screen to its WritePoint on the line: a
 // mouse press on TimingChart, and an Up (or Down) key with its key-up, are
 // sent to the real window connected to kyr-sim on a pseudo-terminal, and the

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Wall time of `kyr read`, `kyr info` and `kyr write` against kyr-sim, next to
 # the sum of the fixed pauses each one waits out. Measures; asserts nothing.
 #

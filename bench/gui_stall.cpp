@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How long the window's event loop stands still while the program talks to
 // the unit. A 5 ms timer on the window thread records the longest gap
 // between its ticks (the gap includes the timer's own 5 ms) during the

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # bench_link_drop: how fast the window notices a dropped kyr-sim line, how
 # fast it is live again after the unit returns, and its processor use while
 # the link is down. Run by hand:

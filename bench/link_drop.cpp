@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A dropped cable, timed. The window runs with its real-time poll against
 // kyr-sim, which drops its line after a number of commands and comes back
 // on a new pseudo-terminal some seconds later. For each round:

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # bench_live_rate: live records a second against kyr-sim, normal and fast
 # poll, through the real window. Run by hand:
 #   build/bench/bench_live_rate [seconds]

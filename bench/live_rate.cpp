@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Live records a second through the real window against kyr-sim on a
 // pseudo-terminal: first Timer1's normal poll, then the fast poll, each for
 // a number of seconds with the Timing Map page shown (its live bars drawn).

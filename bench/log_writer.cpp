@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes an eight-hour log at 150 records a second (4.32 million records) as
 // fast as it can, each record flushed as in real logging, and prints the wall
 // time, the CPU time per record, the share of one core the writer would take

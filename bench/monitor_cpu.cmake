@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # bench_monitor_cpu: the process CPU of the program with the "Engine Monitor"
 # shown, against kyr-sim at the normal poll or fed N records a second. Run by hand:
 #   xvfb-run -a build/bench/bench_monitor_cpu            (or QT_QPA_PLATFORM=offscreen)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the "Engine Monitor" page costs while the engine runs: the whole
 // program against kyr-sim on a pseudo-terminal, the monitor page shown, and
 // the process's CPU time (every thread, from getrusage) over a stretch of

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Runs the benchmarks for bench/run and prints the performance table.
 
 Each benchmark is run with --rows and prints JSON lines

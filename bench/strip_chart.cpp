@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Draws the data logger's strip chart over a one-hour log of five channels at
 // 150 records a second (540 000 rows) and prints the time of one full repaint
 // with the whole hour in view, with 30 seconds in view at the end and in the

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # A log of 50 000 channels: read, handed to the strip chart, drawn:
 #   QT_QPA_PLATFORM=offscreen build/bench/bench_wide_log [channels] [rows]
 if(TARGET kyr_app_lib)

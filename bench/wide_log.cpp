@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A wide log: writes a CSV of 50 000 channels and 100 rows (or the
 // channels and rows given), then prints the time to read it, to hand it to
 // the strip chart, to draw the chart and to read the live values at the

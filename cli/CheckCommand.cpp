@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // `kyr check`: the look over a map file for likely slips before it is written.
 
 #include "CommandSupport.h"

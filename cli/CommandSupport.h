@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the commands that talk to the unit share: the status printer for
 // --verbose, the one-line error, and the port a command was given.

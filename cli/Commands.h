@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The subcommands of `kyr`, one function each. Each writes its report to
 // out, its one-line error (and with verbose the status texts) to err, and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The JSON forms of the reports (see docs/cli.md for the fields).
 
 #include "Output.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // `kyr log` and `kyr monitor`: Connect, then poll ReadLive at the program's
 // pace (or, with --fast, taking each record as soon as it is whole) and write
 // the records to a log file or show them. Ctrl-C ends either cleanly: the log

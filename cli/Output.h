@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the tool prints: each report as text for a person and as JSON for a
 // script. The JSON field names are snake_case and stay stable; docs/cli.md

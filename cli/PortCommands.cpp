@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The commands that set up the serial ports: `kyr ports --link` and `kyr doctor`.
 
 #include "Commands.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A command that outlives a lost link: a knocked cable, or a USB adapter that
 // browned out and came back under another device name. When an attempt loses

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A map file as the tool shows it: the identity, the vehicle information,
 // every setup parameter in its shown units and every map of the unit's groups

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The tool's way to the unit: the port it was given (or the one the search
 // finds), the serial component on it and the program's link sequences over

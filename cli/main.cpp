@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kyr: the KYR unit from the command line. Finds the unit, reads its table
 // into a map file, writes a map file to it, and shows and compares map files.
 

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Sources of one platform only: the other platform's build leaves them out.
 set(KYR_POSIX_ONLY_SOURCES PosixSerialDevice.cpp)
 set(KYR_WINDOWS_ONLY_SOURCES Win32SerialDevice.cpp WindowsError.cpp)

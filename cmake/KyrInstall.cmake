@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # What `cmake --install` puts under the prefix, and the Debian package that
 # `cpack -G DEB` makes of the same files.
 include(GNUInstallDirs)

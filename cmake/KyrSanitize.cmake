@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # KYR_SANITIZE: every target of the build with AddressSanitizer and
 # UndefinedBehaviorSanitizer; undefined behaviour stops the program like a
 # memory error does, so that a test cannot pass over it.

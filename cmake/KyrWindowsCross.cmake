@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Windows cross-build: the core, kyr.exe and the unit tests with
 # cmake/mingw-w64.cmake; with KYR_WINDOWS_APP and the toolchain of a Qt built
 # for Windows (scripts/build-qt-windows.sh) also kyr-tuner.exe and its

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Windows packages of a build with Qt: one flat folder holding
 # kyr-tuner.exe, kyr.exe, the Qt DLLs and the plugins they load (platform,
 # style, print support), the compiler's runtime DLLs, the demo tune, a README

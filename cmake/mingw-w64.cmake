@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Cross-building the core, kyr.exe and the unit tests for 64-bit Windows with
 # Debian's mingw-w64 (the posix threading flavour, for std::thread).
 #   cmake -S . -B build-windows -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake

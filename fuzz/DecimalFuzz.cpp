@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The numbers typed into the setup fields. The first byte picks the decimal
 // separator and the field's scale; the rest is the text. What must hold:
 // an integer text reads as the same decimal; a value in range scales, prints

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The journal of unsent edits on any text: it refuses with a BadFile error
 // whose quoted line is short and free of control bytes, or every edit it gives
 // is a single write inside its command's own range, with a value an editor sends.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What a fuzz target asserts: a property that fails stops the run like a
 // crash does, so that libFuzzer keeps the input that broke it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The LiveRecord decoder on any reply: a reply that decodes encodes back to
 // its first ten bytes; one that does not is short before its tenth byte.
 // The bytes are also read as values for the encoder and the throttle.

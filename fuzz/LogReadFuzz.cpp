@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The log reader on any file: it reads it or refuses it as a BadFile, never
 // more; what it reads has one value per row in every channel, times that are
 // finite and never go back, and markers at finite times; and what the strip

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The map file reader on any text: it refuses with a BadFile error or gives a
 // file that writes back and reads again to the same tune, written the same way.
 

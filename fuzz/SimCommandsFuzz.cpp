@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulator's command parser on any byte stream: fed at once or a byte
 // at a time it cuts the same commands, each of the length its first byte
 // calls for, and loses no byte.

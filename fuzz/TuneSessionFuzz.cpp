@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Connect, Read from KYR, Write to KYR and Save From KYR against a unit on a
 // fake serial device whose every reply the fuzzer writes. Each reply is a
 // unit's proper answer, cut, altered or replaced, and the device may fail a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The version line on any text, and the writer on any identity: what reads
 // is digits with the file signature and writes back to itself; what the
 // writer makes always reads.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds Qt 6.4.2 for 64-bit Windows (x86_64-w64-mingw32, the posix-thread
 # compilers) as DLLs: qtbase (Core, Gui, Widgets, PrintSupport, Test and the
 # Windows platform and style plugins) and Qt Charts. The host tools (moc, uic,
@@ -17,7 +18,9 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 version=6.4.2
-hash="$(sha256sum "$0" | cut -c1-12)"
+# Comments and blank lines are left out of the hash: only a change to what
+# the script does builds Qt again.
+hash="$(grep -v -e '^[[:space:]]*#' -e '^[[:space:]]*$' "$0" | sha256sum | cut -c1-12)"
 prefix="${KYR_QT_WINDOWS:-$HOME/.cache/kyr/qt-$version-mingw64-$hash}"
 jobs="${KYR_JOBS:-$(nproc)}"
 stamp="$prefix/kyr-qt-complete"

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Configures and builds, with clang, AddressSanitizer and UndefinedBehaviorSanitizer
 # (KYR_SANITIZE) and the libFuzzer targets (KYR_FUZZ), into build-sanitize/ (or
 # $KYR_SANITIZE_BUILD_DIR): the core, kyr, kyr-sim, their tests and the fuzz

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Cross-builds the core, kyr.exe and the unit tests for 64-bit Windows with
 # mingw-w64 into build-windows/ (or $KYR_WINDOWS_BUILD_DIR), installing what
 # is missing first. The executables are linked statically: they run on

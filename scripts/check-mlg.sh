@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Reads an .mlg log with an independent reader of the format, the npm package
 # mlg-converter, installed into a temporary folder (needs the network; run by
 # hand, not by CI). Prints the fields, units, record and marker counts and

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The demo: installs what is missing, builds, starts a simulated unit (kyr-sim)
 # on COM3 in a private ports folder, and runs the program, which finds the unit
 # in its port search and connects. Without a display the program runs under

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds the fuzz targets (scripts/build-sanitize.sh)
 # and runs each for a fixed number of inputs from its seed corpus in
 # fuzz/corpus/ (KYR_FUZZ_RUNS, default 100000). A crash is kept in

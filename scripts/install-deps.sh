@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian 12 packages the build, the tests and the demo need, if any is missing.
 # clang and its runtimes build the sanitizer tests and the fuzz targets.
 # Given package names, installs those instead (the Windows cross-build's).

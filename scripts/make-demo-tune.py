@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Writes examples/demo.kyr: a realistic tune for a 4-cylinder engine, 7000 RPM range."""
 import math, os
 

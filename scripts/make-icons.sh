@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Renders data/icons/kyr-tuner.svg into the PNG sizes the desktop menus use,
 # data/icons/NxN/kyr-tuner.png. The PNGs are kept in the repository, so the
 # build needs no SVG renderer; run this after changing the SVG.

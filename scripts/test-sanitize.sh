@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds with the sanitizers (scripts/build-sanitize.sh)
 # and runs the unit and pty tests in that build. Every sanitizer report, also
 # one from a kyr or kyr-sim that a test started and that the test itself

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The desktop program on Windows, under Wine with Xvfb as the display. Needs
 # Qt for Windows in its cache folder (scripts/build-qt-windows.sh, about half
 # an hour); without it the stage is skipped. Builds the packages

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Windows build under Wine: cross-builds kyr.exe and the unit tests
 # (scripts/build-windows.sh), runs every unit test under Wine in a private
 # prefix, then lets kyr.exe talk to the Linux simulator over COM3: the

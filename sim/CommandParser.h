@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Splits the byte stream the unit receives into commands. A plain state
 // machine: it is fed bytes with their arrival time and hands back whole

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A small engine for the simulated unit to report on. Everything is a plain
 // function of the time since start (an idle, rev, cruise cycle) or of a fixed

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The simulator's record of what it received and sent, one JSON object per
 // line. Every entry carries "t_ms", the monotonic clock in milliseconds (the

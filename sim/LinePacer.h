@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Paces replies at the line rate. A pseudo-terminal takes any amount at once
 // and ignores the baud rate, so the simulator hands bytes over only when a

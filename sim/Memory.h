@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The simulated unit's non-volatile memory: its table, raw form, kept in a
 // file of exactly 482 bytes so that writes survive a restart.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The simulated unit's end of the line: a pseudo-terminal, and its entry
 // "COMn" in the ports folder that the program resolves port numbers through.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The simulated unit on a pseudo-terminal: receives bytes, hands them to the
 // command parser and the unit, paces the replies at the line rate, keeps the

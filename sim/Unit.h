@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The simulated unit's behaviour: what each command does to its table and
 // what it answers. No device and no clock of its own; the simulator passes

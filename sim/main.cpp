@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kyr-sim: a simulated KYR unit on a pseudo-terminal, registered as COMn in
 // the ports folder, for tests and for trying the program without a unit.
 

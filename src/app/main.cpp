@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kyr-tuner: the desktop program.
 
 #include "app/demo/DemoScript.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Replacing a file so that a reader sees the old text or the new, never a
 // part: a temporary file in the same folder, renamed over the target. The

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The one-byte texts that map files and the unit keep (vehicle make, model
 // and engine, the serial number's customer letters) are Windows-1252, as the

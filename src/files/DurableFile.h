@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The few file operations that make a save durable, the same on POSIX systems
 // and on Windows: create a file that must not exist yet, append, write, flush

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The *.kyr map file: one DataTable image (plus-one form) with the unit's
 // identity and the vehicle information, as seven lines of text.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Time as the link sees it: a wrapping millisecond tick and a sleep. The
 // production clock sleeps for real; tests bring a clock of their own.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // From "COMn" to a device path. A ports folder can name the device of any
 // COMn with a symlink (this is how the simulator makes itself a port);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The unit's command set: byte-exact builders, the fixed pauses, the identity
 // reply, and the one way to run a command that has a reply.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The operating-system side of a serial port: the few operations the serial
 // component needs, behind an interface so that tests can supply a fake.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The serial component: a port number, a few line properties and four actions
 // (open, send, take what has arrived, close). Every exchange with the unit

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What a Windows error code means to the link: the error kinds of a port that
 // failed to open or a transfer that failed, with the system's own text. Plain

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The data logger's values and the plain CSV line: a header line "Time (s)"
 // followed by the captions of the chosen values, then one line per live

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The warning and danger limits of a gauge and the zone a value falls in. A
 // gauge may warn at its low end (battery volts sagging, a lean lambda), at

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The LiveRecord: the unit's reply to ReadLive. Ten bytes, one value each, in
 // plus-one form (byte = raw + 1), so the reply never holds a zero byte. A byte

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the live displays make of one LiveRecord: where the engine's operating
 // point sits on each map chart, where realtime tracking puts the key cursors,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A data log held in memory: what the log viewer and the logger's strip chart
 // show, and what the log readers give. Each channel keeps its values in a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "live/LogFile.h"
 
 #include "live/LogFormats.h"

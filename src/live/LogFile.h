@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Log files of the live values, written as records come and read back for
 // the log viewer. The format follows the file's suffix:

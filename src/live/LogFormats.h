@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the three log formats share: the file a writer appends to, the info
 // lines every log begins with, and numbers as text. For LogFile.cpp and the

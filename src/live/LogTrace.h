@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What a strip chart needs of a LogData: the row at a time, the span of a
 // channel's values, the min/max of the samples that fall in each pixel column

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The binary "MLVLG" log, version 1, big-endian throughout:
 //   0  "MLVLG\0"           6  u16 format version (1)   8  u32 creation time (Unix seconds)
 //   12 u16 info start      14 u32 data begin           18 u16 record length (bytes of the values)

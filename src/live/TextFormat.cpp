@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The text logs.
 //   .msl: tab-separated, as the common tuning log viewers read it: quoted info
 //   lines ("KYR Tuner log", "Capture Date: ...", "Unit: ..." ...), a line of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reads the text logs, this program's and other tools': quoted or "# " info
 // lines first, then a line of field names (tab, comma or semicolon between
 // them; in comma text a name may carry its unit as "RPM (RPM)"), an optional

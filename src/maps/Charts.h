@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The seven map charts as data: object names, pages, titles, axes, curve
 // series, key steps and read-out fields with their rules. The pages of the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The two overall fuel trims of the "Fuel Maps" page: the main jet
 // (`MainJetAdjust`, `Edit28`) and the idle jet (`IdleJetAdjust`, `Edit32`).

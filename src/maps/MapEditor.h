@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The editing session of the map charts: the map arrays, the axes fixed when
 // the table was shown, and the mouse and key editors.

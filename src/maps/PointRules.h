@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The rules that tie a map point to the chart x that picks it and to the
 // WritePoint command that sends it. Pure functions of the map, the axes and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The texts of a chart's two read-out fields (value, then position) for a
 // mouse move and for a key press.

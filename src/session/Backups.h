@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Backups of the tables read from units. Every whole table read is kept as a
 // map file in the per-user data folder, one folder per unit serial number, each

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The edits made while the link to the unit was down. Every single write
 // (WritePoint, WriteByte, a calibration byte) that could not go out is kept

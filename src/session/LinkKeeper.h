@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Keeps the link to a connected unit. It notices when the link is lost (the
 // device reports an error or end of file, three live records in a row do not

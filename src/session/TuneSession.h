@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The use cases between the link and its users: the port search, Refresh,
 // the port choice, Connect, the table read and write, opening a file, Close

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Write to KYR: the backup read, the image, the unit's settling time and the
 // read-back that says whether the unit holds the tune.
 

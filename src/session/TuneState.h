@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The tune the program works on, and what the link knows of the unit: the
 // flags, the identity, the image and setup copy, the chosen port, and which

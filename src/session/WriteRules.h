@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The rules a table write answers to, shared by the window and the tool:
 // whether an image may go to a unit of another type without asking, and how

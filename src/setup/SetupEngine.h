@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The rules of the Setup page in one engine. The page hands it a field's
 // text once the edit is finished (Enter, Tab, the field left) or when the

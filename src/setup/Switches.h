@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The option switches of the Setup page as data: sensor check boxes, the
 // output source radio buttons, the three radio groups and the track bars.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The "Throttle Position Sensor Calibration" dialog as a state machine. The
 // dialog feeds it each throttle reading of its poll and each F1 press; it

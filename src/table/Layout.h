@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The DataTable layout as data: the ten maps and the setup area. Every table
 // offset, bias and bank in the program is read from these two tables.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A small closed set of error kinds, carried in a result value. The core never
 // shows anything: the app and the command-line tool turn these into messages.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The system's own words for a Windows error code, for the messages of the
 // Windows serial device and of the file writes. Built on Windows only.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What keeps a tuner from the serial port, and what to do about it: the group
 // that owns each device, ModemManager probing the adapter, brltty taking a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the program says about itself: its version, its license and where its
 // source is. The About box and `kyr --version` show the same lines.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The unit serial number kept in six setup bytes: two customer letters, three
 // two-digit numbers and a hardware number. The texts the serial-number dialog

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The timing analysis: the total ignition advance for every RPM point and
 // vacuum step as a grid of texts, and the same grid as a wire-frame in 3D

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "tools/TuneCheck.h"
 
 #include "maps/Charts.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The look over a tune before it is written to the unit: what is likely a
 // slip of the hand rather than a choice. Pure functions; the tuner reads the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Two tunes side by side: the setup values and map points in which they
 // differ, each in the units the Setup page and the charts show. Pure

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kyr check on map files, through the built binary; against kyr-sim over a
 // pseudo-terminal for the unit's setup values.
 

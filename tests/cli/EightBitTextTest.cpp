@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Texts as the 8-bit program kept them: vehicle texts and serial letters are
 // single Windows-1252 bytes in map files and in the unit. kyr shows them as
 // UTF-8, takes UTF-8 vehicle texts and stores them as those bytes, and every

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What kyr does with a unit that answers short or not at all, with a wrong
 // command line and with a bad map file: one clear line on stderr, the exit
 // code, and nothing written.

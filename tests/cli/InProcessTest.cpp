@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The tool's pieces run in-process: the report model, the port names, and a
 // write whose read-back differs, on a fake device with a fake clock.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kyr against a unit whose replies come late, and one that is busy for a
 // while after a table write: a table is read whole or refused, and a good
 // write is verified once the unit answers again.

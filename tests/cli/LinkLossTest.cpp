@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kyr read and write when the link goes away part-way: kyr-sim drops its
 // line, and comes back on a new pseudo-terminal, or another unit takes its port.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kyr log and kyr monitor against kyr-sim over pseudo-terminals.
 
 #include "RunKyr.h"

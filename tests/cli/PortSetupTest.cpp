@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // `kyr ports --link` and `kyr doctor` in-process, on a ports folder and a
 // system root in a temporary folder.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Runs the built `kyr` binary as a child process with its own ports folder and
 // collects what it printed and its exit code.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kyr show and kyr diff on map files, through the built binary.
 
 #include "RunKyr.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The check before a save: it refuses what the save would fail on, and
 // leaves nothing behind.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one-byte texts of map files and the unit, and their UTF-8.
 
 #include "files/Cp1252.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The file operations under every save, on every platform: exclusive
 // creation, appends, byte-exact contents and replacing a file by rename.
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # What an install holds, and that the installed programs run from there.
 #   install_test.sh prefix BUILD_DIR SOURCE_DIR VERSION
 #     `cmake --install` into a new prefix: the programs start from it, and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // COMn to device path: ports folder first, then the fixed mapping.
 
 #include "link/ComNames.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Command bytes, identity and reply copies, and the transaction runner.
 
 #include "FakeClock.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Replies of a known length: waited for while they arrive, whole only when
 // they hold exactly their length and the line is quiet after them, and never
 // begun with the tail of an earlier reply.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The serial component against the in-memory device and the fake clock.
 
 #include "FakeClock.h"

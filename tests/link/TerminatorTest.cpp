@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // EndOfResponse parsing and terminator-mode reads.
 
 #include "FakeClock.h"

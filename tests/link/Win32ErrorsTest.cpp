@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Windows error codes as the link reports them: each code's kind, and a
 // message that names the port and keeps the system's own words.
 

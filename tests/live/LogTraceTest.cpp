@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the strip chart reads of a log: rows by time, the min/max per pixel
 // column, the scale's ticks and the live values of a row.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // An editor showing a table at the design range: R 7000 (N 70), M 20 (2.0 bar),
 // every chart enabled and mouse tuning on.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Random drags, mouse moves, keys and undo steps over random tables and axes:
 // every write must fit a byte the unit keeps, land inside the map it belongs
 // to, at a point in use, and carry exactly the value the editor now holds.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The journal of single writes made while the link is down: which writes it
 // takes, the order it keeps them in, and its file across a crash.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The link keeper against the in-memory unit: when the link counts as lost,
 // what is kept while it is, and how the unit is joined again.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The port chooser's text read as a port.
 
 #include "session/TuneState.h"

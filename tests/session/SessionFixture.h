@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The tune session against a unit on COM3 of an in-memory serial device, on a
 // fake clock: every byte on the wire and every pause can be checked, and no

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Connect, the table read and opening files, against the in-memory unit:
 // what goes on the wire, what the user reads, and what the tune holds after.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Write to KYR and its read-back, the backups of every table read, the write
 // rules, and the port search and choice, against the in-memory unit.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the session takes from the unit only when its replies agree, what a
 // write waits for before its read-back, and how a write that was cut off or
 // whose read-back did not come leaves the link.

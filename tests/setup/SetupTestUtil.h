@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Shared set-up for the setup engine tests: a plausible setup copy and
 // a helper that acts like the Setup page applying what the engine returns.

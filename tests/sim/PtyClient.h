@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The program's end of the line for the simulator tests, with plain POSIX
 // calls: open the COMn entry raw, send bytes, collect a reply.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kyr-sim's fault modes, one test each, over a real pseudo-terminal.
 
 #include "SimTestSupport.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kyr-sim over a real pseudo-terminal: commands, memory and pacing.
 
 #include "SimTestSupport.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulated unit, its engine, line pacer and memory without a terminal.
 
 #include "Engine.h"

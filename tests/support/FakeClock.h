@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A clock for tests: time moves only when the code under test sleeps or the
 // test says so, and every sleep is recorded.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // An in-memory serial device with state, for tests of the serial component
 // and of the sequences built on it: queue input, inspect what was written,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Test support: runs kyr-sim as a child process with its own ports folder and
 // reads its JSON-lines log. Several simulators may share one folder (two

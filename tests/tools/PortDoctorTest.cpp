@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The port doctor on systems laid out in a folder: a user, its groups, the
 // devices, ModemManager, brltty and the ports folder.
 

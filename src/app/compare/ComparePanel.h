@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The list beside the window while another tune is compared: each setup
 // value and map point that differs, in the units the pages show, with a

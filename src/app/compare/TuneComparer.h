@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Another tune beside the one the window shows: a map file or the unit's
 // own table. The comparison follows the shown tune: every edit, read or file

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the demo and the screenshots need of the running program: press
 // Connect once the search found a unit, show a chosen page, grab the window.

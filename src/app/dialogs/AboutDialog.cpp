@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/dialogs/AboutDialog.h"
 
 #include "app/dialogs/SerialDialog.h"

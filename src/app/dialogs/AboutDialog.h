@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // "About the KYR Interface" (TForm2): what the program knows of the unit, and
 // the hidden access field that opens the serial-number dialog.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A table whose first rows and columns stay in view as it scrolls, as the
 // fixed rows and columns of a grid do (TimingGrid: the RPM points and the

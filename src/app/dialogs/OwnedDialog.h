@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A dialog of the main window: created once at start, shown without
 // blocking while its owner (the main window, or the dialog that opened it)

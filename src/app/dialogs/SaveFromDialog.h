@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // "Save From?" (TSaveFrm): where "Save settings" takes the image it stores,
 // the connected unit or the program's own maps and setup.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The unit serial-number dialog (TSerialFrm), opened from the about box once
 // its access code was accepted; the about box is disabled while it shows.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The prompt shown on Exit, Disconnect or Close all while the tune shown
 // differs from what the unit keeps: write it to the unit first, leave without

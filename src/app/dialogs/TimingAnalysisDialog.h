@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // "Timing Analysis" (TTimingAnalysis): the total advance over RPM and vacuum,
 // filled from the timing maps each time "Analyse Maps" shows it, and drawn

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // TimingDChart of the timing analysis: a black canvas with the titles
 // "Timing Analysis" and "(Degrees)" that draws the wire-frame it is given,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // "Throttle Position Sensor Calibration": reached from the Setup page's
 // CalBtn while a unit with a throttle sensor is connected. While it shows,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Brings a lost link back. While the state says the link is lost, a timer
 // probes the unit's COM name about once a second (the name is resolved afresh

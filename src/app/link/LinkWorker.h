@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The link thread. One QThread owns the serial component EFI and the tune
 // session; the window thread asks for one typed request at a time (search,

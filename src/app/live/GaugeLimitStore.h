@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The gauges' warning and danger limits as the user set them, kept across
 // runs in the program's settings, one entry per gauge under "GaugeLimits/".

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // "Gauge Limits": the low and high warning and danger limits of every gauge
 // of the "Engine Monitor", an empty field for a limit not used. OK checks

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/live/LivePoll.h"
 
 #include <QWidget> // MapEditSession.h keeps QPointer<QWidget>, which needs the whole class

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The real-time poll (Timer1). Every 20 ms, while "Analog Signals" is checked
 // and a unit is connected, one ReadLive goes to the link; its LiveRecord is

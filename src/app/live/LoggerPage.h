@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The "Data Logger" page. "On" starts the logger and "Off" stops it; while it
 // runs, every LiveRecord the real-time poll decodes becomes one row: its

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The "Engine Monitor" page: "Analog Signals" (AnalogEn) switches the
 // real-time poll, "Realtime Tracking" (RT_Track) lets the map cursors follow

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The real-time frame: a strip along a page that shows the engine's speed,
 // timing, vacuum and lambda from the live poll, with the lambda sensor's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A round gauge of the "Engine Monitor": a needle over a 240 degree scale
 // with numbered ticks, the warning zone in amber and the danger zone in red at

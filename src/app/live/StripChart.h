@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The data logger's strip chart: each channel of a LogData in a strip of its
 // own with its own scale, one time axis under them all, the markers as

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The two read-out fields of a chart (value, then position) with their
 // labels, named as maps::chartDef().readout names them ("Edit2", "Edit3"),

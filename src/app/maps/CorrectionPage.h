@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The "Correction Maps" page: `TempChart`, `AirTmpChart` and `VoltageChart`
 // on `Panel26`. Which air temperature map `AirTmpChart` edits is chosen on

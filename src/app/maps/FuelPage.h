@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The "Fuel Maps" page on `Panel4`: `FuelVacChart` and `FuelRPMChart`, the
 // main and idle jet trims, and the choice of the fuel-by-RPM map (`RadioLow`,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The main and idle jet trims of the "Fuel Maps" page: a vertical track bar
 // (`MainJetAdjust`, `IdleJetAdjust`) with its edit beside it (`Edit28`,

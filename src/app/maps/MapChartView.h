@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One map chart, built from its row of maps::chartTable(): title, axes,
 // the key-cursor bar, the live bar, the vacuum markers and the curves, in

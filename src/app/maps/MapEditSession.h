@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The map editing of the window, shared by the three map pages: the
 // MapEditor with its arrays and fixed axes, the undo stacks, and the sends.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the three map pages share: their charts (each with its read-outs)
 // bound to the window's MapEditSession, the background panel that hides the

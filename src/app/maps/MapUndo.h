@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Undo and redo of map edits. A command holds the points it changed, each
 // with its old and new value; redo puts the new values, undo the old ones,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The "Timing Map" page: `TimingChart` and `VacuumChart` on `Panel3`.
 

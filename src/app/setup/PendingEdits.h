@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The typed text of a setup field waits until its edit is finished: Enter,
 // Tab, or the focus moved to another control of the window. Until then the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Binds the controls of the setup field and switch tables, found by their
 // form names under a root widget, to the setup engine. A field's typing goes

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What a setup edit does outside its page: the WriteByte goes to the link
 // queue, and the model's setup copy, image, flags and tool bar buttons

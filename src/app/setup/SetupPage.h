@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The "Setup" page: the vehicle texts kept in map files, the unit's identity
 // fields, and the setup parameter fields and option switches, bound to the

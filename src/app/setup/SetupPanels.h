@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The panels of the Setup page, built from the setup field and switch tables:
 // every field, check box, radio button, radio group and track bar is made

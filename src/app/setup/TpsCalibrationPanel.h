@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The working part of the "Throttle Position Sensor Calibration" dialog: it
 // polls ReadLive on Timer2 through the link queue (the window thread never

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A group of radio buttons that picks one map for a shared chart
 // ("Low", "Cruise", "High"; "Fuel", "Timing"). The chosen caption is shown

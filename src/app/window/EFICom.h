@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The main window: tool bar, the six pages, the status bar, the dialogs, and
 // the tool bar handlers with their enable/disable rules. The pages and

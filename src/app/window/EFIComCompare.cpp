@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window's comparison of the tune shown with another: a map file or the
 // unit's own table, listed in the panel beside the pages and drawn faintly
 // on the charts.

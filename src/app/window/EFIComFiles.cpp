@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's file handlers (Open file, Restore backup, Save settings,
 // Close all) and the buttons that only show a page or a dialog.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's link handlers: the port search, the port chooser,
 // Connect, Refresh Com Port, Read, Write, Exit and the setup-changed prompt.
 

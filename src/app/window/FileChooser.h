@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Where the user picks map files. The window is given a chooser; the
 // program's shows the file dialogs, tests pass one with fixed answers.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The one way the program shows a message box. The window is given a sink;
 // the program's is QtMessageSink, tests pass one that records.

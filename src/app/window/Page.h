@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One tabbed page of the main window. The window composes the pages and
 // knows nothing of what is on them: each page builds its own controls, reads

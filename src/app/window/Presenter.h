@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The one place where the tune session's state becomes widget states: which
 // commands are enabled, the live switches, the status line, the port chooser

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Where "Print" puts its sheets. The window is given a target; the program's
 // asks through the print dialog and prints on the printer chosen there, tests

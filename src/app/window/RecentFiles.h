@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The tunes opened or saved last, newest first, kept in the program's
 // settings. A file that has gone since is left out of the list shown.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the window works on, on the window thread: the link state (flags,
 // identity, image, setup copy, control states), the map point arrays and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The mouse wheel changes a value control (slider, spin box, combo box) only
 // while that control has the keyboard focus, taken by a click or Tab. Over a

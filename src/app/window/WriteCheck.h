@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The look over the tune before Write to KYR sends it: the tuner's choices
 // (on or off, the timing limit) kept in the program's settings, and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The serial-number dialog over the about box, against the in-memory unit:
 // Update sends the six WriteBytes in order, keeps them in the setup copy and
 // the image, and shows the new serial in the status bar and the about box.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "Analyse Maps" and the "Timing Analysis" dialog against the in-memory unit:
 // the grid comes from the window's timing maps each time it is shown, and
 // "View 3D" paints the wire-frame with plain QPainter lines.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A dropped cable, against kyr-sim over a pseudo-terminal: the simulated unit
 // closes its line and comes back on a new pseudo-terminal under the same COM
 // name. The window must say so, come back by itself, and lose no edit.

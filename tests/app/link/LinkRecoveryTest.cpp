@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Edits an earlier run of the program could not send (it ended while the link
 // was down): offered when that unit is next connected, and sent, dropped or
 // kept as the user answers.

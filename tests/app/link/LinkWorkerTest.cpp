@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The link thread: requests run in the order they were posted, the window
 // thread keeps running while one waits, statuses arrive as they happen, and
 // nothing goes out while no unit is connected.

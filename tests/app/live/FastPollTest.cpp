@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "Fast poll": each record asks for the next one and is taken the moment it
 // is whole; the chain stops with the switch, for a sequence and with the
 // link, and the charts get the newest record once a frame. The poll runs on

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The round gauges of the "Engine Monitor": greying out when the records
 // stop, repainting only what changed, the limits dialog and the settings that
 // keep its limits, and the page going grey when the link is lost.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real-time poll (Timer1) and what it drives: the "Engine Monitor"
 // read-outs, the live bars and realtime tracking of the map charts, and the
 // data logger. The window runs against the fake unit with the poll on.

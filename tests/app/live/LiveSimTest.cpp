@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real-time poll against kyr-sim over a pseudo-terminal: the engine the
 // simulator models reaches the "Engine Monitor" page and the live bars, and
 // "Analog Signals" stops the ReadLive traffic; the fast poll keeps records

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The "Data Logger" page as recorder and viewer: a row per live record, the
 // recording's read-out, markers, the remembered choice of values, the strip
 // chart's cursor, and a log file shown with its cursor driving the map

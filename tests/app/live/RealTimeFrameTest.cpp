@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real-time frames of the Setup and map pages: the live values they
 // show, and the lambda target marker that follows "Target Volts".
 

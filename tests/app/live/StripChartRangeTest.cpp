@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The strip chart at the edges of its range: logs longer than the scroll
 // bar's whole numbers can count in milliseconds, times near the largest a
 // double holds, and rows appended out of order.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The chart widget alone: its build from the chart table, pixel mapping,
 // the mouse signals and the wheel. The editing through the window is in
 // MapEditingTest.cpp.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The window connected to a fake unit of type 3 (every map) with the demo
 // tune (R 7000, N 70, M 1.0 bar), mouse tuning on, and helpers that point

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Map editing through the real window and its charts: drags, keys, undo,
 // the fixed axes, and the bytes each edit puts on the wire.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Each map page after a drag, a key edit and a mouse move: the edited point
 // is drawn where it was put. With KYR_SCREENSHOT_DIR set the window is saved
 // there as one PNG per page (run under Xvfb with QT_QPA_PLATFORM=xcb to see

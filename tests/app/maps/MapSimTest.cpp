@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Map editing through the real window against kyr-sim: a drag on each chart,
 // a key edit and an undo reach the simulated unit's table at the point's offset.
 

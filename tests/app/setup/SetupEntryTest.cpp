@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A typed setup value reaches the unit only once its edit is finished:
 // Enter, Tab or the field left for another control. Until then the field
 // says it is pending, and Escape puts back the value the unit holds. A

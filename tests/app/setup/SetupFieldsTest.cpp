@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Setup page's fields on the real widgets: what is built from the
 // tables, what a fill shows (and that it sends nothing), and what a finished
 // entry sends, puts back and reports.

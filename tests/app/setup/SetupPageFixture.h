@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The Setup page's panels and their binding on a model and a link of their
 // own, against the in-memory unit: what goes over the line is read back

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Setup page and the throttle calibration against kyr-sim over a
 // pseudo-terminal: a field edit lands in the simulated unit's table, and the
 // calibration's two writes reach it at least 200 ms apart by its own log.

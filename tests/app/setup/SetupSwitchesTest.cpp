@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The option switches of the Setup page on the real widgets: check boxes,
 // output source buttons, radio groups and track bars, with the controls they
 // enable, and the Calibrate buttons' hidden fields.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Units, meanings and ranges on the window: every setup field's tooltip and
 // unit label, an output's following its source, and the chart axes and
 // read-outs in their units.

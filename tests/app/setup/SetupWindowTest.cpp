@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Setup page inside the main window: filled by Connect without a byte
 // sent, read-only while a sequence runs, bound to the model's one setup
 // engine, and its "Calibrate" opening the throttle calibration dialog.

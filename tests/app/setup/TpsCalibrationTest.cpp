@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The throttle calibration panel against the in-memory unit, whose
 // ReadLive answers a throttle byte the test chooses: the poll runs on
 // Timer2 through the link queue, F1 leads through the steps, and only a

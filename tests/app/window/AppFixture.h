@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the GUI tests share: a recording message sink, a file chooser with
 // fixed answers, an in-memory unit on one port, and a fixture that builds

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Compare: another tune beside the one shown, its differences listed and
 // drawn faintly on the charts, and a value of it taken through the normal
 // editing, over an in-memory unit.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What desktop programs have: the tunes opened last under "Open file", and the window's size and page kept from
 // one run to the next.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What reaches the unit from the window, read back from kyr-sim's log and
 // memory: a refused entry sends nothing, the wheel changes no slider it is
 // only passing over, a typed value goes with the write that follows it, and

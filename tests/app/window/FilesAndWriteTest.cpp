@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Open file, Save settings, Close all, Write to KYR and the setup-changed
 // prompt, on the main window over an in-memory unit.
 

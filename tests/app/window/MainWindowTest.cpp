@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's furniture: tool bar, pages, status bar, the dialogs and
 // how they give the window back, the keys, the start-up search.
 

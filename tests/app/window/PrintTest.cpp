@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "Print" from every page: the timing chart, then the charts of the fuel or
 // correction page shown, one to a sheet. The sheets are read back by playing
 // them on a device that keeps the texts drawn, and on an image.

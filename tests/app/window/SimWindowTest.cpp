@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window against kyr-sim over a pseudo-terminal: the program's own
 // serial devices and clock, a ports folder of the test's own, and a device
 // folder with nothing in it, so that no real serial port is ever opened.

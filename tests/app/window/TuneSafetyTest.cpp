@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What keeps a tune safe in the window: a file that cannot be used never
 // lets fill bytes reach the unit, a write the unit does not hold is never
 // passed off as done, every table read is kept as a backup that can be

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The look over the tune before Write to KYR, and Disconnect, on the main
 // window over an in-memory unit.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The termios device on a real pseudo-terminal pair.
 
 #include "link/PosixSerialDevice.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The serial component against kyr-sim when the unit's line drops and comes
 // back on a new pseudo-terminal.
 

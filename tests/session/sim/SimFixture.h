@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Sequences against simulated units: a ports folder of their own and a device
 // folder with nothing in it, so that no real serial port is ever opened.
