@@ -11,16 +11,8 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${KYR_WINDOWS_BUILD_DIR:-$root/build-windows}"
 "$root/scripts/build-windows.sh"
 
-# kyr-sim from the Linux build: the one the other tests built, else its own
-# build of the simulator alone (no Qt, no tests).
-sim="$root/build/sim/kyr-sim"
-if [ ! -x "$sim" ]; then
-  sim_build="${KYR_SIM_BUILD_DIR:-$root/build-sim}"
-  cmake -S "$root" -B "$sim_build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DKYR_BUILD_APP=OFF -DKYR_BUILD_TESTS=OFF -DKYR_BUILD_BENCH=OFF >/dev/null
-  cmake --build "$sim_build" -j"${KYR_JOBS:-$(nproc)}" --target kyr-sim
-  sim="$sim_build/sim/kyr-sim"
-fi
+# kyr-sim from the Linux build, else its own build of the simulator alone.
+sim="$("$root/scripts/sim-binary.sh")"
 
 wine=/usr/lib/wine/wine64
 command -v wine64 >/dev/null 2>&1 && wine="$(command -v wine64)"
