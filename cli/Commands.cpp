@@ -159,9 +159,16 @@ int runWrite(const WriteOptions& o, Io& io, const LinkEnv& env)
         s = unit.joinWithFile(file.value());
     if (!s)
         return failAfterBackup(io, unit, ExitUnit, s.error().message + "; nothing was written");
-    // A table laid out for another unit type would run the engine on maps it was not made for.
+    // The same look as the window's Write: a table laid out for another unit
+    // type would run the engine on maps it was not made for. Likely slips are
+    // `kyr check`'s to list.
     const auto& st = unit.state();
-    if (!o.force && session::checkUnitType(st.fileTypeCode, st.unitTypeCode))
+    session::WriteLook look;
+    look.slips = false;
+    const session::WritePlan plan = session::prepareWrite(st, table::decodeMaps(st.image), look);
+    if (plan.refusal)
+        return fail(io, ExitUnit, o.file + ": " + plan.refusal->message + "; nothing was written");
+    if (!o.force && plan.mismatch)
         return fail(io, ExitUnit, o.file + " was made for unit type " + std::to_string(st.fileTypeCode) +
                                       ", the unit on " + unit.where() + " is type " + std::to_string(st.unitTypeCode) +
                                       "; nothing was written (--force writes it anyway)");

@@ -41,29 +41,19 @@ void markLinkLost(TuneState& s, const std::string& at)
 {
     if (s.link.lost)
         return;
-    if (!s.link.choosing)
-        s.link.resume = s.commands;
     s.link.lost = true;
     s.link.choosing = false;
     s.link.lostAt = at;
-    Commands none;
-    none.refreshPorts = false;
-    none.choosePort = false;
-    s.commands = none;
     s.pollRunning = false;
     s.status.message = kLostText;
 }
 
 void markLinkBack(TuneState& s)
 {
-    if (s.link.lost || s.link.choosing)
-        s.commands = s.link.resume;
     s.link.lost = false;
     s.link.choosing = false;
     s.pollRunning = s.live.analogSignals;
 }
-
-Commands& commandsToEdit(TuneState& s) { return s.link.lost || s.link.choosing ? s.link.resume : s.commands; }
 
 std::string clockText(std::chrono::system_clock::time_point t)
 {
@@ -136,8 +126,7 @@ SessionResult LinkKeeper::guarded(TuneState& s, Activity activity,
         }
         if (r.imageCut) {
             m_powerCycle = true;
-            s.link.powerCycle = true;
-            s.commands.writeTable = true; // Write to KYR is the user's word that the unit was switched off and on
+            s.link.powerCycle = true; // Write to KYR is then the user's word that the unit was switched off and on
         }
         const std::string text = lostDuring(activity, r);
         r.error = makeError(ErrorKind::LinkLost, text);
@@ -277,7 +266,6 @@ SessionResult LinkKeeper::writeAfterPowerCycle(TuneState& s, const table::Encode
     m_lost = false;
     m_liveMisses = 0;
     markLinkBack(s);
-    s.commands.writeTable = true;
     return guarded(s, Activity::TableWrite, [&](TuneState& st) { return m_session.tableWrite(st, mine); });
 }
 
@@ -327,14 +315,9 @@ RejoinResult LinkKeeper::rejoin(TuneState& s, const table::EncodedImage& mine)
         replay(s, out);
         return out;
     }
+    // Write to KYR keeps the program's tune, Read from KYR the unit's table.
     s.link.lost = false;
     s.link.choosing = true;
-    Commands choose;
-    choose.refreshPorts = false;
-    choose.choosePort = false;
-    choose.writeTable = true; // keep the program's tune
-    choose.readTable = true;  // keep the unit's table
-    s.commands = choose;
     out.outcome = RejoinOutcome::Diverged;
     m_session.say(r, s, "Link restored: the KYR holds other values at offset" +
                             std::string(out.differences.size() > 1 ? "s " : " ") + offsetList(out.differences));

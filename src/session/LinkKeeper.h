@@ -68,11 +68,8 @@ struct RejoinResult {
 /// The state of a lost link: edits are journaled, the poll and every command
 /// that needs the unit stop, "Link lost" is shown. Idempotent.
 void markLinkLost(TuneState& s, const std::string& at);
-/// The link is back: the commands are given back and the poll may run again.
+/// The link is back: the commands return and the poll may run again.
 void markLinkBack(TuneState& s);
-/// The commands an edit may change: while the link is lost or waiting for the
-/// user's choice, those given back when it returns.
-Commands& commandsToEdit(TuneState& s);
 /// "14:03:12" in local time.
 std::string clockText(std::chrono::system_clock::time_point t);
 

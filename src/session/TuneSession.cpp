@@ -18,11 +18,6 @@ constexpr int FirstPort = 1;
 constexpr int LastPort = 20;
 constexpr uint8_t FillChar = '0';
 
-bool switchOn(const table::SetupCopy& s, table::SetupParam p)
-{
-    return s[table::setupOffset(p)] - 1 == 2; // sensors: raw 2 on, 1 off
-}
-
 } // namespace
 
 std::optional<table::ImageBytes> keptTableOf(const Bytes& reply, std::size_t& got)
@@ -125,8 +120,7 @@ SessionResult TuneSession::search(TuneState& s, int pauseMs, bool lastWins)
             }
             say(r, s, text);
             s.port = PortAddress::comPort(n);
-            s.commands.refreshPorts = false;
-            s.commands.connect = true;
+            s.unitFoundBySearch = true;
             found = true;
         } else if (!found) {
             say(r, s, "No KYR present");
@@ -266,19 +260,8 @@ bool TuneSession::identifyAndReadSetup(TuneState& s, SessionResult& r)
     return (answered || s.flags.FileOpen) && readSetup(s, r);
 }
 
-// The calibration buttons of the fitted sensors; no more connecting.
-void TuneSession::readyUnit(TuneState& s, SessionResult& r)
-{
-    using P = table::SetupParam;
-    s.commands.calibrateThrottle = switchOn(s.setup, P::TpsActive);
-    s.commands.calibrateWater = switchOn(s.setup, P::WaterActive);
-    s.commands.calibrateAir = switchOn(s.setup, P::AirActive);
-    s.commands.calibrateMap = switchOn(s.setup, P::MapActive);
-    s.commands.connect = false;
-    s.commands.choosePort = false;
-    s.commands.disconnect = true;
-    say(r, s, "Ready");
-}
+// The unit's setup is shown; the rest of Connect reads its maps.
+void TuneSession::readyUnit(TuneState& s, SessionResult& r) { say(r, s, "Ready"); }
 
 SessionResult TuneSession::connect(TuneState& s, ConnectPace pace)
 {
@@ -310,17 +293,12 @@ SessionResult TuneSession::connectUnit(TuneState& s)
     if (s.flags.UnitConnected)
         readyUnit(s, r);
     s.flags.EditsLive = true;
-    if (joining) {
-        s.commands.connect = true;
+    if (joining)
         joinUnit(s, r);
-    }
     s.dataInterval = 1;
-    if (s.flags.UnitConnected && joining) {
-        // The tune on screen, with every edit made since the file was
-        // opened, is the one joined to the unit: nothing is decoded again.
-        s.commands.writeTable = true;
-        s.commands.readTable = false;
-    } else if (s.flags.UnitConnected) {
+    // Joined, the tune on screen, with every edit made since the file was
+    // opened, is the one the unit gets: nothing is decoded again.
+    if (s.flags.UnitConnected && !joining) {
         SessionResult t = tableRead(s);
         r.statuses.insert(r.statuses.end(), t.statuses.begin(), t.statuses.end());
         r.mapsDecoded = t.mapsDecoded;
@@ -356,13 +334,10 @@ void TuneSession::joinUnit(TuneState& s, SessionResult& r)
     decodeIdentity(s, id, false);
     r.identityChanged = true;
     s.status.unitLine = "KYR " + s.unit.modelText + " v" + s.unit.versionText;
-    s.commands.connect = false;
     s.flags.UnitConnected = true;
     s.unitTypeCode = id.typeCode();
     s.unitIdentity = id;
-    s.commands.choosePort = false;
-    s.commands.readTable = false;
-    s.commands.disconnect = true;
+    s.readOffered = false;
 }
 
 Result<table::ImageBytes> TuneSession::readUnitTable(TuneState& s, SessionResult& r,
@@ -414,19 +389,15 @@ void TuneSession::tableShown(TuneState& s, SessionResult& r)
 {
     s.imageWhole = true;
     r.mapsDecoded = true;
-    if (s.flags.UnitConnected)
-        s.commands.writeTable = true;
-    s.commands.readTable = false;
+    s.readOffered = false;
     if (s.flags.FileOpen) {
         s.flags.FileDecoded = true;
         return;
     }
-    s.commands.analogSignals = true;
     s.live.analogSignals = true;
     s.pollRunning = true;
     s.flags.EditsLive = true;
     s.live.realtimeTracking = false;
-    s.commands.realtimeTracking = true;
 }
 
 // Said, never raised: a backup that cannot be kept must not stop the tuner's work.
@@ -494,13 +465,20 @@ SessionResult TuneSession::closeAll(TuneState& s)
     s.filePath.clear();
     s.fileTypeCode = 0;
     if (s.flags.UnitConnected) {
-        s.commands.readTable = true;
-    } else {
-        s.imageWhole = false;
-        s.commands.writeTable = false;
-        s.commands.connect = !s.port.empty();
-        s.flags.ImageChanged = false;
+        s.readOffered = true;
+        return r;
     }
+    // Without a unit nothing of the closed file is left to write or save:
+    // its identity, its texts, its setup and maps are forgotten.
+    s.imageWhole = false;
+    s.flags.ImageChanged = false;
+    s.unit = UnitInfo{};
+    s.unitTypeText.clear();
+    s.status.unitLine.clear();
+    s.status.typeName.clear();
+    s.image.fill(FillChar);
+    s.setup.fill(FillChar);
+    r.tuneCleared = true;
     return r;
 }
 
@@ -524,12 +502,7 @@ SessionResult TuneSession::disconnect(TuneState& s)
 // A Connect that failed half-way: the unit answered, but what it holds was
 // not read whole. Nothing typed or tuned is sent to it, nothing is written,
 // and Connect may be tried again.
-void TuneSession::takeNoEdits(TuneState& s)
-{
-    s.flags.EditsLive = false;
-    s.commands.writeTable = false;
-    s.commands.connect = !s.port.empty();
-}
+void TuneSession::takeNoEdits(TuneState& s) { s.flags.EditsLive = false; }
 
 // The port is let go and the unit's commands end.
 void TuneSession::dropUnit(TuneState& s)
@@ -539,16 +512,8 @@ void TuneSession::dropUnit(TuneState& s)
     // Without the unit, only an open file's tune may still be edited: a
     // tune read from the unit is read again on the next Connect.
     s.flags.EditsLive = s.flags.FileOpen;
-    Commands& c = s.commands;
-    c.connect = !s.port.empty();
-    c.readTable = false;
-    c.writeTable = false;
-    c.refreshPorts = true;
-    c.choosePort = true;
-    c.disconnect = false;
-    c.calibrateThrottle = c.calibrateWater = c.calibrateAir = c.calibrateMap = false;
-    c.analogSignals = false;
-    c.realtimeTracking = false;
+    s.unitFoundBySearch = false;
+    s.readOffered = false;
     s.live.analogSignals = false;
     s.live.realtimeTracking = false;
     s.pollRunning = false;

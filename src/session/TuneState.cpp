@@ -2,6 +2,7 @@
 #include "session/TuneState.h"
 
 #include "link/ComNames.h"
+#include "table/Layout.h"
 
 #include <cctype>
 
@@ -38,6 +39,50 @@ TuneState TuneState::initial()
     s.image.fill('0');
     s.setup.fill('0');
     return s;
+}
+
+Commands TuneState::commands() const
+{
+    Commands c;
+    // While the link is lost nothing that needs the unit may start; a write
+    // cut off mid-image is the exception: writing again is how the user says
+    // the unit was switched off and on.
+    if (link.lost) {
+        c.refreshPorts = c.choosePort = false;
+        c.writeTable = link.powerCycle;
+        return c;
+    }
+    // Back, but the unit holds another table: Write keeps the program's, Read the unit's.
+    if (link.choosing) {
+        c.refreshPorts = c.choosePort = false;
+        c.writeTable = c.readTable = true;
+        return c;
+    }
+    const bool live = unitLive();
+    c.connect = !port.empty() && !live;
+    c.disconnect = flags.UnitConnected;
+    c.choosePort = !flags.UnitConnected;
+    c.refreshPorts = !flags.UnitConnected && !unitFoundBySearch;
+    c.writeTable = live && imageWhole;
+    c.readTable = live && readOffered;
+    // The poll and chart tracking follow the unit's own table, not a joined file.
+    c.analogSignals = c.realtimeTracking = live && imageWhole && !flags.FileOpen;
+    // A Calibrate button serves a fitted sensor of a live unit (the sensor
+    // switches hold raw 2 when fitted, 1 when not). The water, air and map
+    // buttons stand in for their row's calibration field, so that field's
+    // byte must be one the unit has.
+    using P = table::SetupParam;
+    const auto fitted = [&](P sensor, std::optional<P> field) {
+        const bool on = setup[static_cast<std::size_t>(table::setupOffset(sensor))] - 1 == 2;
+        const bool present =
+            !field || setup[static_cast<std::size_t>(table::setupOffset(*field))] != table::AbsentPlusOne;
+        return live && on && present;
+    };
+    c.calibrateThrottle = fitted(P::TpsActive, std::nullopt);
+    c.calibrateWater = fitted(P::WaterActive, P::WaterCal);
+    c.calibrateAir = fitted(P::AirActive, P::LambdaCal);
+    c.calibrateMap = fitted(P::MapActive, P::AirCal);
+    return c;
 }
 
 } // namespace kyr::session

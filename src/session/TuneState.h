@@ -73,7 +73,8 @@ struct BusyPort {
     Error error; ///< "/dev/ttyUSB0 is in use by another program"
 };
 
-/// Which commands the user may give now.
+/// Which commands the user may give now. Never stored: TuneState::commands()
+/// derives them from the state, so each rule is written once.
 struct Commands {
     bool connect = false;
     bool readTable = false;
@@ -103,7 +104,6 @@ struct LiveSwitches {
 struct LinkState {
     bool lost = false;          ///< the connected unit's link is down: edits go to the journal
     std::string lostAt;         ///< when it went down, "14:03:12" local time
-    Commands resume;            ///< the commands to give back when it returns
     bool writeCut = false;      ///< a table write was cut off: the unit may hold a partial table
     bool powerCycle = false;    ///< cut off mid-image: nothing is sent until the user has switched the unit off and on
     bool choosing = false;      ///< back, but the unit's table differs from the program's: the user chooses
@@ -135,7 +135,8 @@ struct TuneState {
     std::optional<table::ImageBytes> unitImage; ///< the unit's table as last read or written (plus-one)
     std::vector<int> ports;        ///< ports that opened in the last search
     PortAddress port;              ///< the chosen port
-    Commands commands;
+    bool unitFoundBySearch = false;///< the last search found a unit: Refresh rests until it is let go
+    bool readOffered = false;      ///< Close all left a connected unit's table to read back over the tune shown
     LiveSwitches live;
     StatusLines status;
     std::string unitTypeText;      ///< the unit type as the Setup page shows it
@@ -146,6 +147,10 @@ struct TuneState {
     static TuneState initial();
     /// Single edits may go to the unit only while one is connected.
     bool sendsAllowed() const { return flags.UnitConnected; }
+    /// A unit is connected, its link is up and its tune takes edits.
+    bool unitLive() const { return flags.UnitConnected && flags.EditsLive && !link.lost && !link.choosing; }
+    /// What the user may do now: the one place the enable rules live.
+    Commands commands() const;
 };
 
 /// What a use case did.
@@ -155,6 +160,7 @@ struct SessionResult {
     bool setupDecoded = false;         ///< the setup copy was filled: show it on the Setup page
     bool mapsDecoded = false;          ///< the image was decoded: redraw every map
     bool mapsRedrawn = false;          ///< the charts are drawn again from the arrays (after a write)
+    bool tuneCleared = false;          ///< Close all without a unit: the setup and maps shown are forgotten
     std::optional<Error> error;        ///< what failed, if anything
     std::vector<PortProbe> probes;     ///< the port search: every port that opened
     std::vector<BusyPort> busyPorts;   ///< the port search: ports another program holds

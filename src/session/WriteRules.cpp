@@ -16,6 +16,32 @@ std::string typeText(int code)
 
 } // namespace
 
+WritePlan prepareWrite(const TuneState& s, const table::MapArrays& maps, const WriteLook& look)
+{
+    WritePlan plan;
+    plan.image = table::encode(s.setup, maps);
+    if (!s.sendsAllowed()) {
+        plan.refusal = makeError(ErrorKind::NoUnit, "KYR not connected");
+        return plan;
+    }
+    // The unit ends its table reply at a stored 0: such a tune could never be read back.
+    plan.storedZeros = tools::storedZeros(plan.image.plusOne);
+    if (!plan.storedZeros.empty()) {
+        plan.refusal = makeError(ErrorKind::BadArgument, plan.storedZeros.front().message);
+        return plan;
+    }
+    plan.mismatch = checkUnitType(s.fileTypeCode, s.unitTypeCode);
+    // Only a whole table is judged: a half-read one is never written anyway.
+    if (look.slips && s.imageWhole) {
+        tools::CheckOptions options;
+        options.timingLimit = look.timingLimit;
+        options.unit = s.unitImage;
+        options.typeCode = s.unitTypeCode;
+        plan.slips = tools::checkTune(plan.image.plusOne, options);
+    }
+    return plan;
+}
+
 std::string TypeMismatch::text() const
 {
     return "This file was made for a " + typeText(fileTypeCode) + ", but the connected KYR is a " +

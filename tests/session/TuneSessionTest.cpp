@@ -50,11 +50,11 @@ TEST_F(ConnectUnit, LeavesTheUnitsTableAndSetupAndEnablesWrite)
     EXPECT_FALSE(s.flags.FileOpen);
     EXPECT_FALSE(s.flags.FileDecoded);
     EXPECT_FALSE(s.flags.ImageChanged);
-    EXPECT_TRUE(s.commands.writeTable);
-    EXPECT_FALSE(s.commands.readTable);
-    EXPECT_FALSE(s.commands.connect);
-    EXPECT_FALSE(s.commands.choosePort);
-    EXPECT_TRUE(s.commands.analogSignals);
+    EXPECT_TRUE(s.commands().writeTable);
+    EXPECT_FALSE(s.commands().readTable);
+    EXPECT_FALSE(s.commands().connect);
+    EXPECT_FALSE(s.commands().choosePort);
+    EXPECT_TRUE(s.commands().analogSignals);
     EXPECT_TRUE(s.pollRunning);
 }
 
@@ -88,10 +88,10 @@ TEST_F(ConnectUnit, CalibrationFollowsTheFittedSensors)
     on(table::SetupParam::AirActive, false);
     on(table::SetupParam::MapActive, true);
     connectUnit();
-    EXPECT_FALSE(s.commands.calibrateThrottle);
-    EXPECT_TRUE(s.commands.calibrateWater);
-    EXPECT_FALSE(s.commands.calibrateAir);
-    EXPECT_TRUE(s.commands.calibrateMap);
+    EXPECT_FALSE(s.commands().calibrateThrottle);
+    EXPECT_TRUE(s.commands().calibrateWater);
+    EXPECT_FALSE(s.commands().calibrateAir);
+    EXPECT_TRUE(s.commands().calibrateMap);
 }
 
 TEST_F(ConnectUnit, ObserverSeesEveryTextInOrder)
@@ -157,7 +157,7 @@ TEST_F(OpenFile, SendsNothingAndShowsTheFile)
     EXPECT_EQ(s.filePath, path);
     EXPECT_EQ(s.fileTypeCode, 3);
     EXPECT_EQ(s.unit.typeName, "Fuel and Timing");
-    EXPECT_FALSE(s.commands.writeTable); // there is no unit to write to yet
+    EXPECT_FALSE(s.commands().writeTable); // there is no unit to write to yet
     EXPECT_FALSE(s.unitImage.has_value());
 }
 
@@ -173,9 +173,9 @@ TEST_F(OpenFile, ConnectThenJoinsTheUnitWithoutReadingItsTable)
     EXPECT_TRUE(s.flags.UnitConnected);
     EXPECT_TRUE(s.flags.FileOpen);
     EXPECT_TRUE(s.flags.ImageChanged); // the file is not yet in the unit
-    EXPECT_TRUE(s.commands.writeTable);
-    EXPECT_FALSE(s.commands.connect);
-    EXPECT_FALSE(s.commands.choosePort);
+    EXPECT_TRUE(s.commands().writeTable);
+    EXPECT_FALSE(s.commands().connect);
+    EXPECT_FALSE(s.commands().choosePort);
     EXPECT_EQ(s.image, file.image);
     EXPECT_EQ(s.setup, table::setupOf(file.image));
     EXPECT_EQ(s.unit.identity.bytes, unit.identity);
@@ -193,7 +193,7 @@ TEST_F(OpenFile, ConnectWithASilentUnitKeepsTheFile)
     EXPECT_EQ(r.statuses, (Texts{"Searching ComPorts...", "KYR not connected"}));
     EXPECT_FALSE(s.flags.UnitConnected);
     EXPECT_TRUE(s.flags.FileOpen);
-    EXPECT_FALSE(s.commands.writeTable);
+    EXPECT_FALSE(s.commands().writeTable);
     EXPECT_EQ(s.image, file.image);
 }
 
@@ -207,7 +207,7 @@ TEST_F(OpenFile, WithAUnitConnectedTheFileReplacesTheTuneWithoutTraffic)
     EXPECT_EQ(s.image, file.image);
     EXPECT_EQ(s.setup, table::setupOf(file.image));
     EXPECT_TRUE(s.flags.UnitConnected);
-    EXPECT_TRUE(s.commands.writeTable);
+    EXPECT_TRUE(s.commands().writeTable);
     EXPECT_EQ(kept(*s.unitImage), kept(unit.table)); // what the unit holds is still known
 }
 
@@ -242,9 +242,9 @@ TEST_F(ShortReplies, ShortSetupDecodesNothing)
     EXPECT_EQ(s.image, before.image);
     // Half a Connect takes no edits, and Connect may be tried again.
     EXPECT_FALSE(s.flags.EditsLive);
-    EXPECT_TRUE(s.commands.connect);
+    EXPECT_TRUE(s.commands().connect);
     EXPECT_FALSE(s.imageWhole);
-    EXPECT_FALSE(s.commands.writeTable);
+    EXPECT_FALSE(s.commands().writeTable);
 }
 
 TEST_F(ShortReplies, ShortTableKeepsTheMapsAndIsNeverWritable)
@@ -263,9 +263,9 @@ TEST_F(ShortReplies, ShortTableKeepsTheMapsAndIsNeverWritable)
     EXPECT_TRUE(std::equal(before.begin() + table::SetupSize, before.end(), s.image.begin() + table::SetupSize));
     EXPECT_FALSE(s.unitImage.has_value());
     EXPECT_FALSE(s.imageWhole);
-    EXPECT_FALSE(s.commands.writeTable);
+    EXPECT_FALSE(s.commands().writeTable);
     EXPECT_FALSE(s.flags.EditsLive) << "setup edits would reach a unit whose maps were never read";
-    EXPECT_TRUE(s.commands.connect);
+    EXPECT_TRUE(s.commands().connect);
 
     device.clearWritten();
     auto w = session.tableWrite(s, shownImage());
@@ -325,7 +325,7 @@ TEST_F(ShortReplies, SilenceIsNoUnitAndReadsNothing)
     EXPECT_FALSE(r.identityChanged);
     EXPECT_FALSE(r.mapsDecoded);
     EXPECT_EQ(s.image, before.image);
-    EXPECT_FALSE(s.commands.writeTable);
+    EXPECT_FALSE(s.commands().writeTable);
 }
 
 // Only an open file carries the file signature 4 4: a port answering with it
@@ -444,8 +444,8 @@ TEST_F(FailedOpen, CloseAllAloneForgetsTheDecodedFile)
     session.openFile(s, file);
     session.closeAll(s);
     EXPECT_FALSE(s.imageWhole);
-    EXPECT_FALSE(s.commands.writeTable);
-    EXPECT_TRUE(s.commands.connect);
+    EXPECT_FALSE(s.commands().writeTable);
+    EXPECT_TRUE(s.commands().connect);
     expectUnitsOwnSetupOnConnect();
 }
 
@@ -469,16 +469,16 @@ TEST_F(Disconnect, ClosesThePortAndKeepsTheUnitsTuneInViewWithoutEdits)
     EXPECT_FALSE(s.sendsAllowed());
     EXPECT_EQ(s.image, shown);
     EXPECT_TRUE(s.imageWhole);
-    EXPECT_TRUE(s.commands.connect);
-    EXPECT_TRUE(s.commands.choosePort);
-    EXPECT_FALSE(s.commands.disconnect);
-    EXPECT_FALSE(s.commands.writeTable);
-    EXPECT_FALSE(s.commands.analogSignals);
+    EXPECT_TRUE(s.commands().connect);
+    EXPECT_TRUE(s.commands().choosePort);
+    EXPECT_FALSE(s.commands().disconnect);
+    EXPECT_FALSE(s.commands().writeTable);
+    EXPECT_FALSE(s.commands().analogSignals);
     EXPECT_FALSE(s.pollRunning);
 
     // Connect again reads the unit afresh.
     connectUnit();
-    EXPECT_TRUE(s.commands.disconnect);
+    EXPECT_TRUE(s.commands().disconnect);
     EXPECT_EQ(kept(s.image), kept(unit.table));
 }
 
@@ -487,7 +487,7 @@ TEST_F(Disconnect, LeavesAnOpenFileEditableAndConnectJoinsAgain)
     file.image[110] = 30;
     session.openFile(s, file, "/tunes/demo.kyr");
     session.connect(s);
-    ASSERT_TRUE(s.commands.disconnect);
+    ASSERT_TRUE(s.commands().disconnect);
     session.disconnect(s);
     EXPECT_TRUE(s.flags.FileOpen);
     EXPECT_TRUE(s.flags.EditsLive);

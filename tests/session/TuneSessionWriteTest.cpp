@@ -246,7 +246,7 @@ TEST_F(SessionBackups, AFolderThatCannotBeMadeDoesNotStopTheRead)
     EXPECT_EQ(r.statuses.back(), text);
     EXPECT_TRUE(r.mapsDecoded);
     EXPECT_EQ(kept(s.image), kept(unit.table));
-    EXPECT_TRUE(s.commands.writeTable);
+    EXPECT_TRUE(s.commands().writeTable);
 }
 
 // ---------------------------------------------------------------- the write rules
@@ -342,8 +342,8 @@ TEST_F(PortSearch, AtStartUpTheLastUnitFoundWins)
     EXPECT_TRUE(r.probes[1].unit.has_value());
     EXPECT_FALSE(r.probes[2].unit.has_value());
     EXPECT_TRUE(r.probes[3].unit.has_value());
-    EXPECT_TRUE(s.commands.connect);
-    EXPECT_FALSE(s.commands.refreshPorts);
+    EXPECT_TRUE(s.commands().connect);
+    EXPECT_FALSE(s.commands().refreshPorts);
     EXPECT_FALSE(efi.Opened());
 }
 
@@ -364,7 +364,7 @@ TEST_F(Ports, NoUnitAnywhereIsSaid)
     EXPECT_EQ(s.ports, std::vector<int>{UnitCom});
     EXPECT_EQ(r.statuses, (Texts{"No KYR present", "No KYR present"}));
     EXPECT_TRUE(s.port.empty());
-    EXPECT_FALSE(s.commands.connect);
+    EXPECT_FALSE(s.commands().connect);
 }
 
 TEST_F(Ports, AnEmptyChoiceIsRefused)

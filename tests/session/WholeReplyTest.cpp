@@ -50,7 +50,7 @@ TEST_F(AgreeingReplies, SetupAndTableThatDifferInTheSerialAreRefusedUnsaved)
     EXPECT_FALSE(r.backup.has_value());
     EXPECT_TRUE(store.serials().empty());
     EXPECT_FALSE(s.imageWhole);
-    EXPECT_FALSE(s.commands.writeTable);
+    EXPECT_FALSE(s.commands().writeTable);
 }
 
 // ---------------------------------------------------------------- the read-back
@@ -160,7 +160,7 @@ TEST_F(CutWrite, AShortImageSendOnAPresentDeviceHoldsEverythingBack)
     EXPECT_TRUE(keeper.readLive().empty());
     EXPECT_EQ(keeper.send(link::writeByte(40, 7)), SendOutcome::Journaled);
     EXPECT_TRUE(device.writtenData().empty());
-    EXPECT_TRUE(s.commands.writeTable); // Write to KYR is how the user says the unit was switched off and on
+    EXPECT_TRUE(s.commands().writeTable); // Write to KYR is how the user says the unit was switched off and on
 
     // On the user's word: who answers, then the whole write and its read-back.
     device.setResponder([this](const Bytes& w) { return unit.answer(w); });

@@ -144,8 +144,7 @@ void ComparePanel::useClicked()
 {
     if (useSelected() || !m_list->currentItem())
         return;
-    m_context.model.mutableState().status.message = "This value cannot be taken now: its field takes no edits";
-    m_context.model.stateEdited();
+    m_context.model.showStatus("This value cannot be taken now: its field takes no edits");
 }
 
 bool ComparePanel::useSelected()

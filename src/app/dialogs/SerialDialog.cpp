@@ -132,10 +132,7 @@ void SerialDialog::button1Click()
     for (int i = 0; i < tools::SerialFieldCount; ++i)
         m_fields[i]->setText(QString::fromStdString(plan.value().texts[i]));
 
-    session::TuneState& s = model.mutableState();
-    s.status.unitLine = tools::unitLine(s.unit.modelText, s.unit.versionText, s.setup);
-    model.stateEdited();
-    emit serialUpdated(QString::fromStdString(tools::serialText(s.setup)));
+    emit serialUpdated(QString::fromStdString(tools::serialText(model.state().setup)));
 }
 
 // Over the middle of the main window: the about box's own owner.

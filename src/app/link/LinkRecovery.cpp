@@ -86,9 +86,7 @@ void LinkRecovery::probed(Ticket t, session::ProbeOutcome outcome)
     } else if (outcome == session::ProbeOutcome::OtherUnit && !m_otherSaid) {
         // Said once per loss; the tune is never sent to another unit.
         m_otherSaid = true;
-        session::TuneState& s = m_model.mutableState();
-        s.status.message = "Another KYR answers on " + s.port.label() + ": not joined";
-        m_model.stateEdited();
+        m_model.showStatus("Another KYR answers on " + m_model.state().port.label() + ": not joined");
     }
 }
 

@@ -339,15 +339,9 @@ void LinkWorker::onFinished(Ticket id, const LinkReply& reply)
 // (a tune request has marked the state it brings back); journaled edits are counted.
 void LinkWorker::followLink(const Request& r, const LinkReply& reply)
 {
-    session::TuneState& s = m_model.mutableState();
-    const bool lostNow = reply.lostAt.has_value();
-    if (!r.tune && (lostNow || (s.link.lost && s.link.journaled != reply.journaled))) {
-        if (lostNow)
-            session::markLinkLost(s, *reply.lostAt);
-        s.link.journaled = reply.journaled;
-        m_model.stateEdited();
-    }
-    if (lostNow)
+    if (!r.tune)
+        m_model.followLink(reply.lostAt, reply.journaled);
+    if (reply.lostAt)
         emit linkLost();
 }
 

@@ -89,24 +89,19 @@ void LivePoll::follow()
 
 void LivePoll::setAnalogEnabled(bool on)
 {
-    session::TuneState& s = m_model.mutableState();
-    s.live.analogSignals = on;
-    s.pollRunning = on;
-    m_model.stateEdited();
+    m_model.setAnalogSignals(on);
 }
 
 void LivePoll::setTracking(bool on)
 {
-    m_model.mutableState().live.realtimeTracking = on;
-    m_model.stateEdited();
+    m_model.setRealtimeTracking(on);
 }
 
 bool LivePoll::tracking() const { return m_model.state().live.realtimeTracking; }
 
 void LivePoll::setFastPoll(bool on)
 {
-    m_model.mutableState().live.fastPoll = on;
-    m_model.stateEdited();
+    m_model.setFastPoll(on);
     // The chain starts at once rather than at the next tick.
     if (on && running())
         tick();

@@ -115,10 +115,9 @@ void MapEditSession::updateEnabled()
 // take its own copy for a new table.
 void MapEditSession::keepInModel(table::MapId map, int index)
 {
-    auto& values = m_model.mutableMaps()[map];
-    if (index < 1 || index > static_cast<int>(values.size()))
-        return;
-    values[index - 1] = m_editor.maps().at(map, index);
+    const auto& shown = m_model.maps()[map];
+    if (index >= 1 && index <= static_cast<int>(shown.size()))
+        m_model.applyMapPoint(map, index, m_editor.maps().at(map, index));
 }
 
 void MapEditSession::send(const maps::WritePoint& write)

@@ -317,7 +317,6 @@ void SetupBinder::applyEnables(const std::vector<setup::EnableUpdate>& enables)
     for (const auto& e : enables)
         if (QWidget* w = control(e.control))
             w->setEnabled(e.enabled);
-    rememberEnables(m_context.model, enables);
 }
 
 } // namespace kyr::app

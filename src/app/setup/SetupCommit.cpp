@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/setup/SetupCommit.h"
 
-#include "session/LinkKeeper.h"
-
 #include "app/link/LinkWorker.h"
 #include "app/window/TuneModel.h"
 #include "link/Protocol.h"
@@ -25,23 +23,13 @@ void commitSetupOutcome(TuneModel& model, LinkWorker& link, const setup::Outcome
         return;
     if (out.send)
         link.send(wireBytes(*out.send));
-    session::TuneState& s = model.mutableState();
+    session::SetupEntry entry;
     if (out.store) {
-        s.setup[out.store->offset] = out.store->plusOne;
-        // The image carries the edit too, so whatever is built from it
-        // (Write, Save From PC) sees what the unit was sent.
-        s.image[out.store->offset] = out.store->plusOne;
-        // Every stored edit, quiet ones included, is something the unit
-        // keeps only until it is written: the exit prompt must know.
-        s.flags.ImageChanged = true;
+        entry.offset = out.store->offset;
+        entry.plusOne = out.store->plusOne;
     }
-    if (out.markWritten) {
-        s.flags.ImageChanged = true;
-        session::Commands& c = session::commandsToEdit(s);
-        c.readTable = false;
-        c.writeTable = true;
-    }
-    model.stateEdited();
+    entry.marksTune = out.markWritten;
+    model.applySetupEntry(entry);
 }
 
 Ticket sendSetupByte(TuneModel& model, LinkWorker& link, setup::SetupEngine& engine, const setup::ByteWrite& write)
@@ -57,29 +45,7 @@ Ticket sendSetupByte(TuneModel& model, LinkWorker& link, setup::SetupEngine& eng
 void sendUnitRecord(TuneModel& model, LinkWorker& link, const setup::ByteWrite& write)
 {
     link.send(wireBytes(write));
-    session::TuneState& s = model.mutableState();
-    const auto plusOne = static_cast<uint8_t>(write.value + 1);
-    s.setup[write.offset] = plusOne;
-    s.image[write.offset] = plusOne;
-    if (s.sendsAllowed() && s.unitImage)
-        (*s.unitImage)[write.offset] = plusOne;
-    model.stateEdited();
-}
-
-void rememberEnables(TuneModel& model, const std::vector<setup::EnableUpdate>& enables)
-{
-    // The sensor switches enable their calibration buttons; the session keeps
-    // those as commands, so the next refresh of the window keeps them so.
-    session::Commands& c = session::commandsToEdit(model.mutableState());
-    const std::pair<const char*, bool session::Commands::*> buttons[] = {
-        {"CalBtn", &session::Commands::calibrateThrottle},
-        {"Button1", &session::Commands::calibrateWater},
-        {"Button2", &session::Commands::calibrateAir},
-        {"Button3", &session::Commands::calibrateMap}};
-    for (const auto& e : enables)
-        for (const auto& [control, command] : buttons)
-            if (e.control == control)
-                c.*command = e.enabled;
+    model.recordUnitByte(write.offset, write.value);
 }
 
 } // namespace kyr::app

@@ -10,8 +10,6 @@
 
 #include <QtGlobal>
 
-#include <functional>
-#include <vector>
 
 namespace kyr::app {
 
@@ -37,11 +35,5 @@ Ticket sendSetupByte(TuneModel& model, LinkWorker& link, setup::SetupEngine& eng
 /// not count as changed, and a connected unit, which was sent the byte, is
 /// taken to hold it, so Exit offers no write for it. Emits stateChanged once.
 void sendUnitRecord(TuneModel& model, LinkWorker& link, const setup::ByteWrite& write);
-
-/// Keeps the link state's enabled flags of the controls it tracks (the
-/// Calibrate buttons) as the engine's rules left them, so the window's next
-/// refresh of the tool bar and pages does not bring back an older state.
-/// Controls the link state does not track are left out. Emits nothing.
-void rememberEnables(TuneModel& model, const std::vector<setup::EnableUpdate>& enables);
 
 } // namespace kyr::app

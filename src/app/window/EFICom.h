@@ -12,6 +12,7 @@
 #include "app/window/MessageSink.h"
 #include "app/window/Presenter.h"
 #include "app/window/PrintTarget.h"
+#include "session/WriteRules.h"
 #include "app/dialogs/SaveFromDialog.h"
 #include "app/dialogs/SetupChangedDialog.h"
 #include "app/window/TuneModel.h"
@@ -128,8 +129,7 @@ private:
     void writeImage(std::function<void(WriteResult)> then);
     void tableWritten(Ticket t, const session::SessionResult& result);
     void connectFinished(Ticket t, const session::SessionResult& result);
-    bool confirmTypeMismatch();
-    bool confirmLikelySlips();
+    bool confirmWrite(const session::WritePlan& plan);
     void askSetupChanged(PendingAction action);
     void setupChangedAnswered(SetupChangedDialog::Choice choice);
     void carryOut(PendingAction action);

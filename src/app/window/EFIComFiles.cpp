@@ -160,17 +160,8 @@ void EFICom::spCloseClick()
 // nothing of the closed file can be written or saved afterwards.
 void EFICom::closeAll()
 {
-    onAnswer(&LinkWorker::closedAll, m_link->closeAll(), [this](const session::SessionResult&) {
-        m_model.setVehicle({});
-        if (m_model.state().flags.UnitConnected)
-            return;
-        session::TuneState& s = m_model.mutableState();
-        s.unit = session::UnitInfo{};
-        s.unitTypeText.clear();
-        s.status.unitLine.clear();
-        s.status.typeName.clear();
-        m_model.clearTune();
-    });
+    onAnswer(&LinkWorker::closedAll, m_link->closeAll(),
+             [this](const session::SessionResult&) { m_model.setVehicle({}); });
 }
 
 // Print, from any page: the timing chart, then the charts of the page shown

@@ -37,8 +37,7 @@ void EFICom::ComboBox1Change(const QString& text)
         return;
     const session::PortAddress port = session::portFromChooserText(text.toStdString());
     if (port.empty()) {
-        m_model.mutableState().status.message = "\"" + text.toStdString() + "\" is not a port name";
-        m_model.stateEdited();
+        m_model.showStatus("\"" + text.toStdString() + "\" is not a port name");
         return;
     }
     m_link->choosePort(port);
@@ -88,54 +87,39 @@ void EFICom::spReadClick() { m_link->readTable(); }
 
 void EFICom::spWriteClick() { writeImage({}); }
 
-// A file made for another unit type would put its maps where the unit keeps
-// others: the user confirms such a write.
-bool EFICom::confirmTypeMismatch()
+// What would be written is looked over first: not connected or a stored 0
+// stop it; a file made for another unit type, and likely slips (a point far
+// off its neighbours, timing above the tuner's limit, a setting pushed to an
+// end of its range) are the tuner's to accept.
+bool EFICom::confirmWrite(const session::WritePlan& plan)
 {
-    const session::TuneState& s = m_model.state();
-    const auto mismatch = session::checkUnitType(s.fileTypeCode, s.unitTypeCode);
-    if (!mismatch)
-        return true;
-    const QString text = QString::fromStdString(mismatch->text()) + QStringLiteral("\nWrite it to the KYR anyway?");
-    return m_messages->question(QStringLiteral("Write to KYR"), text) == Answer::Yes;
-}
-
-// What would be written is looked over first: a point far off its
-// neighbours, timing above the tuner's limit, a setting pushed to an end of
-// its range. The tuner reads the list and may write all the same.
-bool EFICom::confirmLikelySlips()
-{
-    const WriteCheck check = WriteCheck::load();
-    const session::TuneState& s = m_model.state();
-    if (!s.imageWhole || !m_model.mapsShown())
-        return true;
-    // A stored 0 is refused whether the look is on or not.
-    if (!WriteCheck::allowsStoredBytes(*m_messages, table::encode(s.setup, m_model.maps()).plusOne))
+    if (!plan.storedZeros.empty())
+        return WriteCheck::allowsStoredBytes(*m_messages, plan.image.plusOne);
+    if (plan.refusal) {
+        m_model.showStatus(plan.refusal->message);
         return false;
-    if (!check.enabled)
-        return true;
-    tools::CheckOptions options;
-    options.timingLimit = check.timingLimit;
-    options.unit = s.unitImage;
-    options.typeCode = s.unitTypeCode;
-    const table::EncodedImage shown = table::encode(s.setup, m_model.maps());
-    return WriteCheck::confirm(*m_messages, tools::checkTune(shown.plusOne, options));
+    }
+    if (plan.mismatch) {
+        const QString text =
+            QString::fromStdString(plan.mismatch->text()) + QStringLiteral("\nWrite it to the KYR anyway?");
+        if (m_messages->question(QStringLiteral("Write to KYR"), text) != Answer::Yes)
+            return false;
+    }
+    return WriteCheck::confirm(*m_messages, plan.slips);
 }
 
 // Write to KYR: the image is encoded from the setup copy and the map arrays
 // when the write's turn comes, so it carries every edit made before it.
 void EFICom::writeImage(std::function<void(WriteResult)> then)
 {
-    if (!m_model.state().sendsAllowed()) {
-        m_model.mutableState().status.message = "KYR not connected";
-        m_model.stateEdited();
+    const WriteCheck check = WriteCheck::load();
+    session::WriteLook look;
+    look.slips = check.enabled && m_model.mapsShown();
+    look.timingLimit = check.timingLimit;
+    const session::WritePlan plan = session::prepareWrite(m_model.state(), m_model.maps(), look);
+    if (!confirmWrite(plan)) {
         if (then)
-            then(WriteResult::Failed);
-        return;
-    }
-    if (!confirmTypeMismatch() || !confirmLikelySlips()) {
-        if (then)
-            then(WriteResult::Declined);
+            then(plan.refusal && plan.storedZeros.empty() ? WriteResult::Failed : WriteResult::Declined);
         return;
     }
     const Ticket t = m_link->writeTable();

@@ -61,8 +61,9 @@ void Presenter::show(const session::TuneState& state, bool differsFromUnit)
                               QString::fromStdString(state.status.typeName)};
     for (int i = 0; i < 3; ++i)
         m_controls.panels[i]->setText(lines[i]);
+    const session::Commands commands = state.commands();
     for (const Bound& b : m_bound)
-        b.widget->setEnabled(state.commands.*b.command);
+        b.widget->setEnabled(commands.*b.command);
     for (const Switch& s : m_switches) {
         // The poll follows the state, not the click handler.
         const QSignalBlocker block(s.button);

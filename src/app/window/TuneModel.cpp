@@ -23,6 +23,8 @@ void TuneModel::apply(const session::TuneState& state, const session::SessionRes
         m_setupShown = true;
         emit setupChanged();
     }
+    if (outcome.tuneCleared)
+        clearTune();
     if (outcome.mapsDecoded) {
         m_maps = table::decodeMaps(m_state.image);
         m_axes = table::deriveAxes(m_state.setup);
@@ -32,17 +34,63 @@ void TuneModel::apply(const session::TuneState& state, const session::SessionRes
     emit stateApplied(outcome);
 }
 
+// Close all without a unit: the session forgot the setup and the image; the
+// arrays and axes go with them.
 void TuneModel::clearTune()
 {
-    m_state.image.fill('0');
-    m_state.setup.fill('0');
     m_maps = table::MapArrays();
     m_axes = table::deriveAxes(m_state.setup);
     m_setupShown = false;
     m_mapsShown = false;
-    emit stateChanged();
     emit setupChanged();
     emit mapsChanged();
+}
+
+void TuneModel::applySetupEntry(const session::SetupEntry& entry)
+{
+    session::applySetupEntry(m_state, entry);
+    emit stateChanged();
+}
+
+void TuneModel::recordUnitByte(int offset, uint8_t raw)
+{
+    session::recordUnitByte(m_state, offset, raw);
+    emit stateChanged();
+}
+
+void TuneModel::showStatus(const std::string& text)
+{
+    session::showStatus(m_state, text);
+    emit stateChanged();
+}
+
+void TuneModel::setAnalogSignals(bool on)
+{
+    session::setAnalogSignals(m_state, on);
+    emit stateChanged();
+}
+
+void TuneModel::setRealtimeTracking(bool on)
+{
+    session::setRealtimeTracking(m_state, on);
+    emit stateChanged();
+}
+
+void TuneModel::setFastPoll(bool on)
+{
+    session::setFastPoll(m_state, on);
+    emit stateChanged();
+}
+
+void TuneModel::followLink(const std::optional<std::string>& lostAt, std::size_t journaled)
+{
+    if (session::followLink(m_state, lostAt, journaled))
+        emit stateChanged();
+}
+
+void TuneModel::applyMapPoint(table::MapId map, int index, double value)
+{
+    session::applyMapPoint(m_maps, map, index, value);
 }
 
 void TuneModel::setVehicle(VehicleInfo vehicle)

@@ -4,6 +4,7 @@
 // identity, image, setup copy, control states), the map point arrays and
 // axes, and the vehicle texts. The pages read it and are told when it changes.
 
+#include "session/TuneEdits.h"
 #include "session/TuneState.h"
 #include "setup/SetupEngine.h"
 #include "table/Codec.h"
@@ -25,14 +26,23 @@ public:
     explicit TuneModel(QObject* parent = nullptr);
 
     /// The link state as the last sequence (and the editors since) left it.
+    /// Only the session's use cases change it: the model takes their results.
     const session::TuneState& state() const { return m_state; }
-    /// For editors that change the image or the setup copy in place; call
-    /// stateEdited() afterwards.
-    session::TuneState& mutableState() { return m_state; }
     /// The map point arrays the charts show and Write encodes.
     const table::MapArrays& maps() const { return m_maps; }
-    /// For the map editors; call mapsEdited() afterwards.
-    table::MapArrays& mutableMaps() { return m_maps; }
+
+    // The session's edits of the state; each emits stateChanged.
+    void applySetupEntry(const session::SetupEntry& entry);
+    void recordUnitByte(int offset, uint8_t raw);
+    void showStatus(const std::string& text);
+    void setAnalogSignals(bool on);
+    void setRealtimeTracking(bool on);
+    void setFastPoll(bool on);
+    /// A send or live read found the link gone, or the journal count moved.
+    void followLink(const std::optional<std::string>& lostAt, std::size_t journaled);
+    /// A map point the editors set (index from 1); listeners of mapsChanged
+    /// are not told (the editor that set it already shows it).
+    void applyMapPoint(table::MapId map, int index, double value);
     /// R, N and M of the shown setup.
     const table::Axes& axes() const { return m_axes; }
     /// Whether the setup copy has been decoded (false at start and after a reset).
@@ -43,8 +53,6 @@ public:
     /// Takes a sequence's resulting state; decodes the setup and the maps
     /// when the outcome says so. Emits the matching signals, stateApplied last.
     void apply(const session::TuneState& state, const session::SessionResult& outcome);
-    /// Forgets the shown setup and maps (Close all without a unit).
-    void clearTune();
 
     const VehicleInfo& vehicle() const { return m_vehicle; }
     /// Texts longer than the file allows are cut.
@@ -62,9 +70,8 @@ public:
     setup::SetupEngine& setupEngine() { return m_setupEngine; }
     void setMouseTuning(bool on);
 
-    /// Call after changing mutableState() in place.
-    void stateEdited() { emit stateChanged(); }
-    /// Call after changing mutableMaps() in place.
+    /// The arrays were changed where the charts do not see it (a write's
+    /// read-back): every chart redraws.
     void mapsEdited() { emit mapsChanged(); }
 
 signals:
@@ -85,6 +92,8 @@ signals:
     void vacuumMarkerMoved(kyr::setup::VacuumMarkerId which, double bar);
 
 private:
+    void clearTune();
+
     session::TuneState m_state;
     table::MapArrays m_maps;
     table::Axes m_axes;

@@ -108,8 +108,8 @@ TEST_F(TimingAnalysisTest, EachShowingAnalysesTheMapsAgain)
     d->findChild<QPushButton*>("Button2")->click();
     EXPECT_FALSE(d->isVisible());
 
-    window->model().mutableMaps().set(MapId::TimingRpm, 1, 33);
-    window->model().mutableMaps().set(MapId::TimingVac, 32, -4);
+    window->model().applyMapPoint(MapId::TimingRpm, 1, 33);
+    window->model().applyMapPoint(MapId::TimingVac, 32, -4);
     window->model().mapsEdited();
     analyse();
     QTableWidget* t = grid(d);

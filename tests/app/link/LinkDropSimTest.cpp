@@ -132,7 +132,7 @@ TEST_F(LinkDropSimTest, ATableWriteCutOffWaitsForTheUsersWordThenWritesTheWholeT
     startWith({"--drop-in-write", "100", "--reconnect-ms", "0"}, 0);
     // A change past the first 100 bytes: the cut-off write cannot have stored it.
     ASSERT_GT(table::pointOffset(table::mapDef(MapId::TimingRpm), 30), 100);
-    window->model().mutableMaps().set(MapId::TimingRpm, 30, modelValue(MapId::TimingRpm, 30) + 2);
+    window->model().applyMapPoint(MapId::TimingRpm, 30, modelValue(MapId::TimingRpm, 30) + 2);
     window->model().mapsEdited();
     click("spWrite");
     waitIdle();

@@ -93,7 +93,7 @@ TEST_F(LinkWorkerTest, RequestTakesTheStateWhenItsTurnComes)
     connect();
     worker->closeAll();
     waitIdle();
-    EXPECT_TRUE(model.state().commands.readTable);
+    EXPECT_TRUE(model.state().commands().readTable);
 }
 
 // Each answer carries the ticket of its request.

@@ -243,8 +243,7 @@ TEST_F(MonitorGaugeTest, ALostLinkGreysThePageOut)
     auto* page = window->findChild<app::MonitorPage*>();
     ASSERT_TRUE(waitFor([&] { return page->gaugeText(Gauge::RpmHundreds) == QStringLiteral("34.0"); }));
 
-    window->model().mutableState().link.lost = true;
-    window->model().stateEdited();
+    window->model().followLink(std::string("14:03:12"), 0);
     EXPECT_FALSE(poll().running());
     EXPECT_EQ(page->gaugeText(Gauge::RpmHundreds), QStringLiteral("--"));
     EXPECT_FALSE(page->gauge(Gauge::RpmHundreds)->isEnabled());

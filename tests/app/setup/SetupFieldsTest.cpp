@@ -112,8 +112,8 @@ TEST_F(SetupPageTest, TypedCylindersAreSentOnceTheEditIsFinished)
     EXPECT_EQ(modelRaw(80), 12) << "the model's setup copy follows";
     EXPECT_EQ(model.state().image[80], 13) << "and its image";
     EXPECT_TRUE(model.state().flags.ImageChanged);
-    EXPECT_FALSE(model.state().commands.readTable);
-    EXPECT_TRUE(model.state().commands.writeTable);
+    EXPECT_FALSE(model.state().commands().readTable);
+    EXPECT_TRUE(model.state().commands().writeTable);
 
     // "13" is refused: "12" is put back, and the unit keeps it.
     enterInto("Edit12", "13");
@@ -215,11 +215,11 @@ TEST_F(SetupPageTest, AQuietFieldLeavesTheButtonsButMarksTheImage)
 {
     connectUnit();
     session::TuneState s = model.state();
-    s.commands.readTable = true;
+    s.readOffered = true; // as Close all leaves it
     model.apply(s, {});
     find("Edit33")->setText("7");
     EXPECT_EQ(takeWrites(), (std::vector<link::Bytes>{wb(4, 7)}));
-    EXPECT_TRUE(model.state().commands.readTable);
+    EXPECT_TRUE(model.state().commands().readTable);
     // The unit holds the new value only until it is written: Exit must ask.
     EXPECT_TRUE(model.state().flags.ImageChanged);
 }
@@ -249,7 +249,11 @@ TEST_F(SetupPageTest, VacuumFieldsMoveTheirMarker)
 TEST_F(SetupPageTest, CloseAllEmptiesAndDisablesThePage)
 {
     connectUnit();
-    model.clearTune();
+    session::TuneState s = model.state();
+    s.flags.UnitConnected = false;
+    session::SessionResult closed;
+    closed.tuneCleared = true;
+    model.apply(s, closed);
     EXPECT_TRUE(find("Edit12")->text().isEmpty());
     EXPECT_FALSE(find("Edit12")->isEnabled());
     EXPECT_FALSE(find<QCheckBox>("CheckBox1")->isEnabled());

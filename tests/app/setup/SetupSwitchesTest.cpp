@@ -25,7 +25,7 @@ TEST_F(SetupPageTest, SensorCheckBoxesSendTwoForOnAndOneForOff)
     water->click();
     EXPECT_EQ(takeWrites(), (std::vector<link::Bytes>{wb(6, 1)}));
     EXPECT_FALSE(find<QPushButton>("Button1")->isEnabled()) << "no calibration for a sensor that is off";
-    EXPECT_FALSE(model.state().commands.calibrateWater) << "the window's next refresh keeps it so";
+    EXPECT_FALSE(model.state().commands().calibrateWater) << "the window's next refresh keeps it so";
     water->click();
     EXPECT_EQ(takeWrites(), (std::vector<link::Bytes>{wb(6, 2)}));
     EXPECT_TRUE(find<QPushButton>("Button1")->isEnabled());
@@ -140,7 +140,7 @@ TEST_F(SetupPageTest, CalibrateButtonsFollowTheirSensorAndField)
     connectUnit();
     EXPECT_TRUE(find<QPushButton>("Button1")->isEnabled());
     EXPECT_FALSE(find<QPushButton>("Button3")->isEnabled()) << "nothing to calibrate";
-    EXPECT_FALSE(model.state().commands.calibrateMap);
+    EXPECT_FALSE(model.state().commands().calibrateMap);
     find<QCheckBox>("CheckBox1")->click();
     EXPECT_FALSE(find<QPushButton>("CalBtn")->isEnabled());
 }

@@ -197,7 +197,7 @@ TEST_F(EditSafetySimTest, ExitAfterLiveMapTuningOffersTheWrite)
     connectedWindow();
     const table::MapId timing = table::MapId::TimingRpm;
     const double before = window->model().maps().at(timing, 30);
-    window->model().mutableMaps().set(timing, 30, before + 2);
+    window->model().applyMapPoint(timing, 30, before + 2);
     window->model().mapsEdited();
     ASSERT_FALSE(window->model().state().flags.ImageChanged) << "map points never mark the setup";
     auto* prompt = window->findChild<app::SetupChangedDialog*>();
@@ -216,7 +216,7 @@ TEST_F(EditSafetySimTest, ExitAfterLiveMapTuningOffersTheWrite)
 TEST_F(EditSafetySimTest, DisconnectAfterLiveMapTuningAsksFirst)
 {
     connectedWindow();
-    window->model().mutableMaps().set(table::MapId::FuelCruise, 10, window->model().maps().at(table::MapId::FuelCruise, 10) + 3);
+    window->model().applyMapPoint(table::MapId::FuelCruise, 10, window->model().maps().at(table::MapId::FuelCruise, 10) + 3);
     window->model().mapsEdited();
     auto* prompt = window->findChild<app::SetupChangedDialog*>();
     click("spDisconnect");
@@ -237,7 +237,7 @@ TEST_F(EditSafetySimTest, MapEditsBeforeConnectAreKept)
     waitIdle();
     const table::MapId timing = table::MapId::TimingRpm;
     const double edited = window->model().maps().at(timing, 25) + 2;
-    window->model().mutableMaps().set(timing, 25, edited);
+    window->model().applyMapPoint(timing, 25, edited);
     window->model().mapsEdited();
     click("spConnect");
     waitIdle();

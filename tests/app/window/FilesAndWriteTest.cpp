@@ -117,7 +117,7 @@ TEST_F(WindowTest, WriteSendsTheWholeEncodedTable)
 {
     connectedWindow();
     unit->device.clearWritten();
-    window->model().mutableMaps().set(table::MapId::TimingRpm, 1, 17);
+    window->model().applyMapPoint(table::MapId::TimingRpm, 1, 17);
     window->model().mapsEdited();
     click("spWrite");
     waitIdle();
@@ -259,7 +259,9 @@ TEST_F(WindowTest, CloseAllWithoutAUnitClearsTheTune)
     files->openName = demoTunePath();
     click("spOpen");
     waitIdle();
-    window->model().mutableState().flags.ImageChanged = false; // nothing to offer
+    session::TuneState quiet = window->model().state();
+    quiet.flags.ImageChanged = false; // nothing to offer
+    window->model().apply(quiet, {});
     click("spClose");
     waitIdle();
     const auto& s = window->model().state();

@@ -88,7 +88,7 @@ TEST_F(SimWindowTest, ConnectShowsTheUnitAndWriteSendsTheWholeTable)
     EXPECT_EQ(panel(2), "Fuel and Timing");
     EXPECT_TRUE(button("spWrite")->isEnabled());
 
-    window->model().mutableMaps().set(table::MapId::TimingRpm, 2, 21);
+    window->model().applyMapPoint(table::MapId::TimingRpm, 2, 21);
     window->model().mapsEdited();
     sink->choice = 0; // the look before writing may find the edit steep: write anyway
     click("spWrite");
@@ -177,7 +177,7 @@ TEST_F(SimWindowTest, ComparingWithTheUnitTakesItsPointBack)
     connectedWindow();
     const auto& def = table::mapDef(table::MapId::TimingRpm);
     const double held = window->model().maps().at(def.id, 40);
-    window->model().mutableMaps().set(def.id, 40, held + 3);
+    window->model().applyMapPoint(def.id, 40, held + 3);
     window->model().mapsEdited();
 
     auto* menu = window->findChild<QMenu*>("CompareMenu");

@@ -148,7 +148,7 @@ TEST_F(TuneSafetyTest, TheTitleNamesTheFileAndMarksATuneTheUnitDoesNotHold)
 {
     connectedWindow();
     EXPECT_EQ(window->windowTitle(), "KYR Tuner");
-    window->model().mutableMaps().set(table::MapId::TimingRpm, 1, 17);
+    window->model().applyMapPoint(table::MapId::TimingRpm, 1, 17);
     window->model().mapsEdited();
     EXPECT_EQ(window->windowTitle(), "KYR Tuner *");
     click("spWrite");

@@ -30,10 +30,10 @@ protected:
     /// A timing point 20° above both its neighbours, as a slip of the hand makes it.
     void addSpike()
     {
-        table::MapArrays& maps = window->model().mutableMaps();
+        const table::MapArrays& maps = window->model().maps();
         const int high = std::max(maps.at(table::MapId::TimingRpm, SpikeAt - 1),
                                   maps.at(table::MapId::TimingRpm, SpikeAt + 1));
-        maps.set(table::MapId::TimingRpm, SpikeAt, high + 20);
+        window->model().applyMapPoint(table::MapId::TimingRpm, SpikeAt, high + 20);
         window->model().mapsEdited();
     }
     std::size_t tableWrites() const { return unit->writesStartingWith(link::CmdWriteTable).size(); }
@@ -90,9 +90,9 @@ TEST_F(WriteCheckTest, TheTunerCanTurnTheCheckOffAndSetTheTimingLimit)
     app::WriteCheck low;
     low.timingLimit = app::WriteCheck::LowestTimingLimit;
     low.save();
-    window->model().mutableMaps().set(table::MapId::TimingRpm, SpikeAt, 30);
+    window->model().applyMapPoint(table::MapId::TimingRpm, SpikeAt, 30);
     for (int i = 1; i <= 40; ++i)
-        window->model().mutableMaps().set(table::MapId::TimingRpm, i, 30);
+        window->model().applyMapPoint(table::MapId::TimingRpm, i, 30);
     window->model().mapsEdited();
     sink->choice = 1;
     click("spWrite");
@@ -111,8 +111,9 @@ TEST_F(WriteCheckTest, AStoredZeroIsNeverWritten)
     connectedWindow();
     const table::SetupDef* coil = table::setupByControl("Edit12");
     ASSERT_NE(coil, nullptr);
-    window->model().mutableState().setup[static_cast<std::size_t>(coil->offset)] = 0;
-    window->model().stateEdited();
+    session::TuneState s = window->model().state();
+    s.setup[static_cast<std::size_t>(coil->offset)] = 0;
+    window->model().apply(s, {});
     unit->device.clearWritten();
     click("spWrite");
     waitIdle();
@@ -137,8 +138,9 @@ TEST_F(WriteCheckTest, ALimitEditedOutOfRangeByHandIsTheDefault)
 TEST_F(WriteCheckTest, DisconnectWithAChangedSetupAsksFirst)
 {
     connectedWindow();
-    window->model().mutableState().flags.ImageChanged = true;
-    window->model().stateEdited();
+    session::TuneState s = window->model().state();
+    s.flags.ImageChanged = true;
+    window->model().apply(s, {});
     click("spDisconnect");
     waitIdle();
     QDialog* asked = nullptr;

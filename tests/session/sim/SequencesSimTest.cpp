@@ -38,8 +38,8 @@ TEST_F(PortSearch, LastUnitWinsAtStartUpFirstOnRefresh)
     EXPECT_EQ(without(o.statuses, "No KYR present"),
               (std::vector<std::string>{"Timing Module found on Com2", "Fuel and Timing Module found on Com5"}));
     EXPECT_EQ(s.status.message, "Fuel and Timing Module found on Com5");
-    EXPECT_TRUE(s.commands.connect);
-    EXPECT_FALSE(s.commands.refreshPorts);
+    EXPECT_TRUE(s.commands().connect);
+    EXPECT_FALSE(s.commands().refreshPorts);
     EXPECT_FALSE(efi().Opened());
 
     auto r = seq().refreshComPort(s);
@@ -56,7 +56,7 @@ TEST_F(PortSearch, SilentPortIsListedButNotTaken)
     auto o = seq().portSearch(s);
     EXPECT_EQ(s.ports, std::vector<int>{3});
     EXPECT_TRUE(s.port.empty());
-    EXPECT_FALSE(s.commands.connect);
+    EXPECT_FALSE(s.commands().connect);
     EXPECT_EQ(s.status.message, "No KYR present");
     ASSERT_EQ(o.probes.size(), 1u);
     EXPECT_FALSE(o.probes[0].unit.has_value());
@@ -77,10 +77,10 @@ TEST_F(Connect, UnitPathReadsSetupAndTableAndEnablesWrite)
     EXPECT_TRUE(s.flags.EditsLive);
     EXPECT_TRUE(o.setupDecoded);
     EXPECT_TRUE(o.mapsDecoded);
-    EXPECT_TRUE(s.commands.writeTable);
-    EXPECT_FALSE(s.commands.connect);
-    EXPECT_FALSE(s.commands.choosePort);
-    EXPECT_FALSE(s.commands.readTable);
+    EXPECT_TRUE(s.commands().writeTable);
+    EXPECT_FALSE(s.commands().connect);
+    EXPECT_FALSE(s.commands().choosePort);
+    EXPECT_FALSE(s.commands().readTable);
     EXPECT_TRUE(s.pollRunning);
     // A minor version of 0 is still a unit: the identity is copied by count.
     EXPECT_EQ(s.unit.versionText, "3.0");
@@ -90,7 +90,7 @@ TEST_F(Connect, UnitPathReadsSetupAndTableAndEnablesWrite)
     auto expected = simTable(sim);
     for (int i = 0; i < 481; ++i)
         ASSERT_EQ(s.image[i], expected[i]) << i;
-    EXPECT_TRUE(s.commands.calibrateThrottle); // the demo tune has the throttle sensor on
+    EXPECT_TRUE(s.commands().calibrateThrottle); // the demo tune has the throttle sensor on
 }
 
 // The wire timeline: each command waits its pause before the next one goes.
@@ -140,7 +140,7 @@ TEST_F(Connect, ShortTableReplyIsReportedAndNeverWritable)
     EXPECT_EQ(s.status.message, "Incomplete read from KYR: 312 of 481 bytes");
     EXPECT_FALSE(o.mapsDecoded);
     EXPECT_FALSE(s.imageWhole);
-    EXPECT_FALSE(s.commands.writeTable);
+    EXPECT_FALSE(s.commands().writeTable);
     EXPECT_EQ(std::vector<uint8_t>(s.image.begin() + 101, s.image.end()),
               std::vector<uint8_t>(before.begin() + 101, before.end()));
     auto w = seq().tableWrite(s, table::encode(s.setup, table::decodeMaps(s.image)));
@@ -173,7 +173,7 @@ TEST_F(Connect, FileThenUnit)
     auto c = seq().connect(s);
     EXPECT_EQ(c.statuses, (std::vector<std::string>{"Searching ComPorts...", "KYR Connected"}));
     EXPECT_TRUE(s.flags.UnitConnected);
-    EXPECT_TRUE(s.commands.writeTable);
+    EXPECT_TRUE(s.commands().writeTable);
     EXPECT_EQ(s.image, file.value().image);
     EXPECT_EQ(commands(sim), std::vector<std::string>{"ReadIdentity"});
 
