@@ -236,9 +236,7 @@ void Simulator::cutWrite(double now)
     Json entry{{"cmd", std::string(commandName(c.kind))}, {"bytes", hexBytes(std::span(c.bytes).first(1))},
                {"first_ms", logMs(c.firstMs)}};
     entry.update(out.details);
-    m_log.write(entry, now);
-    if (out.changed)
-        storeMemory(now);
+    logStored(entry, now, out.changed, now);
     dropLine(now); // at once: no reply is owed, and the rest of the image is lost
 }
 
@@ -270,9 +268,7 @@ void Simulator::handle(const Command& c, double now)
     if (c.bytes.size() > 1)
         entry["first_ms"] = logMs(c.firstMs);
     entry.update(out.details);
-    m_log.write(entry, c.lastMs);
-    if (out.changed)
-        storeMemory(now);
+    logStored(entry, c.lastMs, out.changed, now);
     if (out.reply)
         queueReply(c, std::move(*out.reply), now);
     if (c.kind == CommandKind::WriteTable && m_cfg.busyAfterWriteMs > 0)
@@ -352,12 +348,31 @@ void Simulator::readThrottleFile()
 
 void Simulator::storeMemory(double now)
 {
+    reportStoreFailure(saveTable(), now);
+}
+
+Status Simulator::saveTable()
+{
     auto s = saveMemory(m_cfg.memory, m_unit->raw());
     m_unsaved = !s;
+    return s;
+}
+
+void Simulator::reportStoreFailure(const Status& s, double now)
+{
     if (!s) {
         m_log.write({{"event", "error"}, {"message", s.error().message}}, now);
         std::cerr << "kyr-sim: " << s.error().message << "\n";
     }
+}
+
+void Simulator::logStored(const Json& entry, double at, bool changed, double now)
+{
+    // The memory file holds a change before its command's line is logged, so
+    // whoever reads the line finds the table stored.
+    const Status s = changed ? saveTable() : okStatus();
+    m_log.write(entry, at);
+    reportStoreFailure(s, now);
 }
 
 void Simulator::finish()

@@ -75,6 +75,10 @@ private:
     void pump(double now);
     void readThrottleFile();
     void storeMemory(double now);
+    Status saveTable();
+    void reportStoreFailure(const Status& s, double now);
+    /// Logs a command's entry (at its time) after storing the table it changed.
+    void logStored(const Json& entry, double at, bool changed, double now);
 
     SimConfig m_cfg;
     EventLog m_log;

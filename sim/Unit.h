@@ -56,6 +56,10 @@ public:
     /// The table as ReadTable sends it: raw + 1 in 8 bits.
     table::ImageBytes plusOne() const;
     Engine& engine() { return m_engine; }
+    /// Someone else changed the unit: it now holds this table and answers
+    /// with this identity.
+    void setRaw(const table::ImageBytes& raw) { m_raw = raw; }
+    void setIdentity(Identity identity) { m_identity = identity; }
 
     /// Fault: every WriteTable stores the byte at this offset with its lowest
     /// bit flipped, so a read-back after a table write finds exactly one

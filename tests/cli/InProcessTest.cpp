@@ -11,6 +11,7 @@
 
 #include "FakeClock.h"
 #include "FakeSerialDevice.h"
+#include "SimResponder.h"
 #include "link/Protocol.h"
 
 #include <gmock/gmock.h>
@@ -134,37 +135,16 @@ TEST(CliPort, ComNamesAndDevicePaths)
 
 namespace {
 
-/// A unit on the fake device: answers the identity, keeps what WriteTable
-/// sends, and answers ReadTable with it, except that it alters `spoil`.
-struct FakeUnit {
+/// The simulated unit on the fake device, holding a table of zeros.
+struct UnitOnDevice {
     link::FakeSerialDevice device;
     link::FakeClock clock;
-    table::ImageBytes raw{};
-    std::vector<int> spoil;
-    bool expectPayload = false;
+    test::SimResponder unit;
 
-    FakeUnit()
+    UnitOnDevice()
     {
-        device.setResponder([this](const link::Bytes& w) -> link::Bytes {
-            if (expectPayload) {
-                expectPayload = false;
-                std::copy_n(w.begin(), std::min<std::size_t>(w.size(), raw.size()), raw.begin());
-                return {};
-            }
-            if (w == link::Bytes{link::CmdReadIdentity})
-                return {3, 3, 2, 7, 1, 5, 6};
-            if (w == link::Bytes{link::CmdWriteTable})
-                expectPayload = true;
-            if (w == link::Bytes{link::CmdReadTable}) {
-                link::Bytes reply;
-                for (int off = 0; off < table::TableSize; ++off)
-                    reply.push_back(static_cast<uint8_t>(raw[off] + 1));
-                for (int off : spoil)
-                    reply[off] += 1;
-                return reply;
-            }
-            return {};
-        });
+        unit.table.fill(1);
+        device.setResponder([this](const link::Bytes& w) { return unit.answer(w); });
     }
     LinkEnv env() { return LinkEnv{device.factory(), &clock, link::PortEnv::withVariables({}), {}}; }
 };
@@ -173,8 +153,8 @@ struct FakeUnit {
 
 TEST(CliWrite, ReadBackThatDiffersNamesTheOffsets)
 {
-    FakeUnit unit;
-    unit.spoil = {12, 300};
+    UnitOnDevice unit;
+    unit.unit.corruptAt = {12, 300}; // the unit stores these two wrong
     std::ostringstream out, err;
     Io io{out, err};
     const int code = runWrite({"COM2", test::demoTune().string()}, io, unit.env());
@@ -208,7 +188,7 @@ TEST(CliWrite, ReadBackThatDiffersNamesTheOffsets)
 
 TEST(CliWrite, MatchingReadBackPassesAndADevicePathIsOpenedAsGiven)
 {
-    FakeUnit unit;
+    UnitOnDevice unit;
     std::ostringstream out, err;
     Io io{out, err};
     const int code = runWrite({"/dev/ttyKYR", test::demoTune().string()}, io, unit.env());

@@ -3,7 +3,6 @@
 
 #include <cstdio>
 #include <unistd.h>
-#include <utility>
 
 namespace kyr::sessiontest {
 
@@ -14,65 +13,6 @@ files::MapFile demoFile()
     auto loaded = files::loadMapFile(KYR_SOURCE_DIR "/examples/demo.kyr");
     EXPECT_TRUE(loaded.ok()) << loaded.error().message;
     return loaded.ok() ? loaded.value() : files::MapFile{};
-}
-
-// ---------------------------------------------------------------- FakeUnit
-
-Bytes FakeUnit::answer(const Bytes& written)
-{
-    // The write after a WriteTable byte is its image, whatever it holds.
-    if (std::exchange(m_expectImage, false)) {
-        store(written);
-        return {};
-    }
-    if (silent)
-        return {};
-    if (written.size() == 3) {
-        storeSingle(written);
-        return {};
-    }
-    if (written.size() != 1)
-        return {};
-    switch (written[0]) {
-    case link::CmdReadIdentity:
-        return Bytes(identity.begin(), identity.end());
-    case link::CmdReadTable:
-        return tableReply();
-    case link::CmdWriteTable:
-        m_expectImage = true;
-        return {};
-    case link::CmdReadLive:
-        return live;
-    default:
-        return {};
-    }
-}
-
-Bytes FakeUnit::tableReply()
-{
-    ++tableReads;
-    Bytes reply(table.begin(), table.end());
-    if (auto it = cutRead.find(tableReads); it != cutRead.end())
-        reply.resize(std::min(it->second, reply.size()));
-    if (tableCut)
-        reply.resize(std::min(*tableCut, reply.size()));
-    return reply;
-}
-
-void FakeUnit::store(const Bytes& payload)
-{
-    if (payload.size() != table.size())
-        return; // a cut image is never taken
-    for (std::size_t i = 0; i < payload.size(); ++i)
-        table[i] = static_cast<uint8_t>(payload[i] + 1 + (static_cast<int>(i) == corruptAt ? 1 : 0));
-}
-
-// A single write sets one table place: bank and index give the offset.
-void FakeUnit::storeSingle(const Bytes& write)
-{
-    const auto offset = table::bankOffset(write[0], write[1]);
-    if (offset && *offset >= 0 && *offset < table::TrailerOffset)
-        table[static_cast<std::size_t>(*offset)] = static_cast<uint8_t>(write[2] + 1);
 }
 
 // ---------------------------------------------------------------- TempFolder

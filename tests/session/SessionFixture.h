@@ -6,6 +6,7 @@
 
 #include "FakeClock.h"
 #include "FakeSerialDevice.h"
+#include "SimResponder.h"
 #include "files/MapFile.h"
 #include "link/Protocol.h"
 #include "session/TuneSession.h"
@@ -13,10 +14,7 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
 #include <filesystem>
-#include <map>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,31 +26,6 @@ inline const std::string UnitPath = "/fakedev/ttyS2"; // COM3 under DevRoot
 
 /// The example tune, loaded from the source tree.
 files::MapFile demoFile();
-
-/// A unit as the session sees it: answers ReadIdentity, ReadTable and
-/// ReadLive, and keeps the image of a WriteTable and each single write
-/// (WritePoint, WriteByte) in plus-one form, as the real one does.
-class FakeUnit {
-public:
-    /// Model 3, type 3 (Fuel and Timing), minor 2, the unit signature 5, 6.
-    std::array<uint8_t, link::IdentitySize> identity{3, 3, 2, 7, 1, 5, 6};
-    table::ImageBytes table{}; ///< plus-one, as ReadTable gives it
-    bool silent = false;       ///< answers nothing at all
-    std::optional<std::size_t> tableCut; ///< every ReadTable reply cut to this many bytes
-    std::map<int, std::size_t> cutRead;  ///< the n-th ReadTable reply (from 1) cut to this many bytes
-    int corruptAt = -1;        ///< a stored WriteTable holds this offset one too high
-    int tableReads = 0;        ///< ReadTables answered so far
-    link::Bytes live;          ///< the LiveRecord a ReadLive gets (empty: none comes)
-
-    link::Bytes answer(const link::Bytes& written);
-
-private:
-    link::Bytes tableReply();
-    void store(const link::Bytes& payload);
-    void storeSingle(const link::Bytes& write);
-
-    bool m_expectImage = false;
-};
 
 /// A folder of the running test's own below the temporary folder, removed at the end.
 class TempFolder {
@@ -92,7 +65,7 @@ protected:
     link::FakeClock clock{1000};
     link::FakeSerialDevice device{&clock};
     link::TQCCom32 efi{device.factory(), clock, link::PortEnv::withVariables({}, DevRoot)};
-    FakeUnit unit;
+    test::SimResponder unit; ///< the simulated unit on COM3
     session::TuneSession session{efi, clock};
     session::TuneState s = session::TuneState::initial();
 };

@@ -97,7 +97,7 @@ TEST_F(TableWrite, JoinedFileGoesToTheUnit)
 TEST_F(TableWrite, AByteTheUnitStoresWrongIsNotVerified)
 {
     connectUnit();
-    unit.corruptAt = 200;
+    unit.corruptAt = {200};
     s.flags.ImageChanged = true;
     auto r = session.tableWrite(s, editedImage());
     ASSERT_TRUE(r.error.has_value());

@@ -117,7 +117,7 @@ TEST_F(ReadBack, NoReplyAtAllIsNotVerifiedYetAndTheLinkStays)
 TEST_F(ReadBack, ATrailerStoredWrongIsNotVerified)
 {
     connectUnit();
-    unit.corruptAt = table::TrailerOffset;
+    unit.corruptAt = {table::TrailerOffset};
     auto r = session.tableWrite(s, edited());
     ASSERT_TRUE(r.error.has_value());
     EXPECT_EQ(r.error->kind, ErrorKind::VerifyMismatch);

@@ -102,8 +102,10 @@ TEST_F(SimPty, WriteTableArrivingInPiecesAfterAPauseIsTakenWhole)
         payload[i] = static_cast<uint8_t>(i % 7 == 0 ? 0 : 255 - i % 200); // zeros and command bytes as data
     payload[table::TrailerOffset] = table::TrailerRaw;
 
+    // These pauses shape what is sent (the program's pause before the image,
+    // a gap inside it); they wait for nothing from the unit.
     c.send({WriteTable});
-    std::this_thread::sleep_for(std::chrono::milliseconds(120)); // the program's pause before the image
+    std::this_thread::sleep_for(std::chrono::milliseconds(120));
     c.send(Bytes(payload.begin(), payload.begin() + 300));
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
     c.send(Bytes(payload.begin() + 300, payload.end()));

@@ -34,7 +34,7 @@ protected:
         worker->connectUnit();
     }
 
-    FakeUnit unit{3};
+    UnitPort unit{3};
     app::TuneModel model;
     std::unique_ptr<app::LinkWorker> worker;
 };

@@ -80,7 +80,7 @@ protected:
         waitIdle();
     }
 
-    FakeUnit unit{3};
+    UnitPort unit{3};
     link::Bytes record;
     std::atomic<int> reads{0};
     std::atomic<int> mutedReads{0};

@@ -75,7 +75,7 @@ TEST_F(LiveSimTest, TheSimulatedEngineReachesTheMonitorAndTheCharts)
     waitIdle();
     ASSERT_TRUE(m_sim->waitForLog("cmd", "ReadLive"));
     const std::size_t stopped = liveCommands();
-    QTest::qWait(150);
+    QTest::qWait(150); // a check that nothing comes: there is no log line to wait for
     EXPECT_EQ(liveCommands(), stopped) << "Analog Signals off: the unit is left alone";
 }
 

@@ -121,7 +121,7 @@ protected:
 
     static link::Bytes wb(int offset, int value) { return link::writeByte(offset, value); }
 
-    FakeUnit unit{3};
+    UnitPort unit{3};
     RecordingSink sink;
     app::TuneModel model;
     std::unique_ptr<app::LinkWorker> link;

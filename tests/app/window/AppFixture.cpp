@@ -11,9 +11,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <chrono>
 #include <utility>
-#include <thread>
+
 
 namespace kyr::apptest {
 
@@ -52,54 +51,27 @@ files::MapFile demoTune()
     return file.ok() ? file.value() : files::MapFile{};
 }
 
-// ---------------------------------------------------------------- FakeUnit
+// ---------------------------------------------------------------- UnitPort
 
-FakeUnit::FakeUnit(int port) : device(&clock)
+UnitPort::UnitPort(int port) : SimResponder(demoTune().image), device(&clock)
 {
-    table = demoTune().image;
+    live = {10, 20, 30, 40, 50, 60, 70, 80, 90, 100};
     device.setOpenable(false);
     device.setOpenable(pathOf(port), true);
-    device.setResponder([this](const link::Bytes& w) -> link::Bytes {
-        // A WriteTable's image is kept, plus-one, as the unit keeps it.
-        if (std::exchange(expectImage, false) && w.size() == table.size()) {
-            for (std::size_t i = 0; i < w.size(); ++i)
-                table[i] = static_cast<uint8_t>(w[i] + 1 + (static_cast<int>(i) == corruptWrite ? 1 : 0));
-            return {};
-        }
-        if (silent || w.size() != 1)
-            return {};
-        expectImage = w[0] == link::CmdWriteTable;
-        switch (w[0]) {
-        case link::CmdReadIdentity:
-            return link::Bytes(identity.begin(), identity.end());
-        case link::CmdReadTable: {
-            link::Bytes reply(table.begin(), table.end());
-            if (tableCut)
-                reply.resize(std::min(*tableCut, reply.size()));
-            return reply;
-        }
-        case link::CmdReadLive:
-            ++liveReads;
-            while (holdLive)
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            return live;
-        default:
-            return {};
-        }
-    });
+    device.setResponder([this](const link::Bytes& w) { return answer(w); });
 }
 
-app::LinkSetup FakeUnit::setup()
+app::LinkSetup UnitPort::setup()
 {
     return app::LinkSetup{device.factory(), &clock, link::PortEnv::withVariables({}, FakeDevRoot), backupRoot};
 }
 
-std::string FakeUnit::pathOf(int port)
+std::string UnitPort::pathOf(int port)
 {
     return *link::fixedDevicePath(port, link::PortEnv::withVariables({}, FakeDevRoot));
 }
 
-std::vector<link::Bytes> FakeUnit::writesStartingWith(uint8_t b) const
+std::vector<link::Bytes> UnitPort::writesStartingWith(uint8_t b) const
 {
     std::vector<link::Bytes> out;
     for (const auto& w : device.writes())

@@ -8,6 +8,7 @@
 #include "files/MapFile.h"
 #include "FakeClock.h"
 #include "FakeSerialDevice.h"
+#include "SimResponder.h"
 
 #include <QString>
 #include <QTemporaryDir>
@@ -15,7 +16,6 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -105,14 +105,12 @@ void writeText(const QString& path, const QByteArray& text);
 files::MapFile demoTune();
 QString demoTunePath();
 
-/// A KYR unit as an in-memory device on one COM port: it answers ReadIdentity,
-/// ReadTable and ReadLive; every other port fails to open. The fake device and
-/// clock are used on the link thread: inspect them only while the link is idle.
-class FakeUnit {
+/// The simulated unit as an in-memory device on one COM port, holding the
+/// demo tune; every other port fails to open. The fake device and clock are
+/// used on the link thread: inspect them only while the link is idle.
+class UnitPort : public test::SimResponder {
 public:
-    explicit FakeUnit(int port = 3);
-    FakeUnit(const FakeUnit&) = delete;
-    FakeUnit& operator=(const FakeUnit&) = delete;
+    explicit UnitPort(int port = 3);
 
     /// The link of a window that talks to this unit.
     app::LinkSetup setup();
@@ -123,16 +121,7 @@ public:
 
     link::FakeClock clock;
     link::FakeSerialDevice device;
-    std::array<uint8_t, 7> identity{3, 3, 2, 7, 1, 5, 6};
-    table::ImageBytes table{};            ///< plus-one, what ReadTable answers
-    std::optional<std::size_t> tableCut;  ///< answer only this many table bytes
-    bool silent = false;                  ///< answer nothing
-    link::Bytes live{10, 20, 30, 40, 50, 60, 70, 80, 90, 100}; ///< what ReadLive answers (set before the link runs)
-    std::atomic<int> liveReads{0};        ///< ReadLive commands taken, safe to read while the link runs
-    std::atomic<bool> holdLive{false};    ///< ReadLive waits for this to clear before it answers
-    std::filesystem::path backupRoot;     ///< where the window keeps backups (none when empty)
-    int corruptWrite = -1;                ///< a table write keeps this offset one higher
-    bool expectImage = false;             ///< the last command was WriteTable
+    std::filesystem::path backupRoot; ///< where the window keeps backups (none when empty)
 };
 
 /// The main window on a recording sink, fixed files and a fake unit.
@@ -159,7 +148,7 @@ protected:
     std::shared_ptr<RecordingSink> sink = std::make_shared<RecordingSink>();
     std::shared_ptr<FixedFiles> files = std::make_shared<FixedFiles>();
     std::shared_ptr<KeptSheets> printer = std::make_shared<KeptSheets>();
-    std::unique_ptr<FakeUnit> unit = std::make_unique<FakeUnit>(3);
+    std::unique_ptr<UnitPort> unit = std::make_unique<UnitPort>(3);
     /// Timer1 of the window made next: off, so that only the tests of the
     /// real-time poll see ReadLive among the commands they check.
     int livePollMs = 0;

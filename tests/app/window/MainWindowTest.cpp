@@ -322,21 +322,21 @@ TEST_F(WindowTest, NoUnitMeansNoKyrPresentAndConnectStaysDisabled)
 TEST_F(WindowTest, ConnectSaysWhyThePortWouldNotOpen)
 {
     showWindow();
-    unit->device.setOpenable(FakeUnit::pathOf(3), false);
+    unit->device.setOpenable(UnitPort::pathOf(3), false);
     click("spConnect");
     waitIdle();
     EXPECT_EQ(panel(0), "KYR not connected");
     EXPECT_FALSE(window->model().state().flags.UnitConnected);
-    EXPECT_EQ(sink->texts("warning"), QStringList{QString::fromStdString(FakeUnit::pathOf(3) + " does not exist")});
+    EXPECT_EQ(sink->texts("warning"), QStringList{QString::fromStdString(UnitPort::pathOf(3) + " does not exist")});
 }
 
 TEST_F(WindowTest, ChoosingAPortOpensIt)
 {
     showWindow();
-    unit->device.setOpenable(FakeUnit::pathOf(12), true);
+    unit->device.setOpenable(UnitPort::pathOf(12), true);
     emit qobject_cast<QComboBox*>(control("ComboBox1"))->textActivated("Com12");
     waitIdle();
-    EXPECT_EQ(unit->device.openPath(), FakeUnit::pathOf(12));
+    EXPECT_EQ(unit->device.openPath(), UnitPort::pathOf(12));
     EXPECT_EQ(window->model().state().port.com, 12);
 }
 

@@ -114,7 +114,7 @@ TEST_F(TuneSafetyTest, AFailedOpenWithNoEarlierFileStillReadsTheUnitsSetup)
 
 TEST_F(TuneSafetyTest, AWriteTheUnitDoesNotHoldNamesTheOffset)
 {
-    unit->corruptWrite = 200;
+    unit->corruptAt = {200};
     connectedWindow();
     click("spWrite");
     waitIdle();

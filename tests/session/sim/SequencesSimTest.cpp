@@ -182,7 +182,7 @@ TEST_F(Connect, FileThenUnit)
     EXPECT_EQ(s.status.message, "Data table written to KYR");
     EXPECT_FALSE(s.flags.ImageChanged);
     ASSERT_TRUE(sim.waitForLog("cmd", "WriteTable"));
-    auto table = simTableWith(sim, 110, 30);
+    auto table = simTable(sim);
     EXPECT_EQ(table[110], 30);
     EXPECT_EQ(table[481], 56);
 }
@@ -221,7 +221,7 @@ TEST_F(Transfer, WriteSendsTheWholeImageAfterItsPause)
     EXPECT_EQ((*w)["length"].get<int>(), 482);
     EXPECT_EQ((*w)["trailer"].get<int>(), 55);
     EXPECT_GE(num(*w, "payload_first_ms") - num(*w, "first_ms"), 100 - 5);
-    EXPECT_EQ(simTableWith(sim, 105, 22)[105], 22);
+    EXPECT_EQ(simTable(sim)[105], 22);
 }
 
 TEST_F(Transfer, ReadForSaveGivesTheTableWithAZeroTerminator)

@@ -46,6 +46,8 @@ protected:
     }
 
     /// The simulator's table in plus-one form, as a ReadTable would give it.
+    /// kyr-sim stores a change before it logs the command, so after a wait on
+    /// the log this holds it.
     static table::ImageBytes simTable(const SimProcess& sim)
     {
         auto raw = kyr::sim::loadMemory(sim.memoryPath());
@@ -54,18 +56,6 @@ protected:
         for (int i = 0; i < table::TableSize; ++i)
             plusOne[i] = static_cast<uint8_t>(raw.value()[i] + 1);
         return plusOne;
-    }
-
-    /// The simulator's table once its byte at offset holds plusOne (the unit
-    /// stores a write a moment after it logs it), or as it stands after 3 s.
-    static table::ImageBytes simTableWith(const SimProcess& sim, int offset, uint8_t plusOne)
-    {
-        table::ImageBytes t = simTable(sim);
-        for (int i = 0; i < 300 && t[offset] != plusOne; ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-            t = simTable(sim);
-        }
-        return t;
     }
 
     /// Commands the simulator took, by name, in order.
