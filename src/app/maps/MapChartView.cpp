@@ -184,18 +184,21 @@ void MapChartView::setBar(QLineSeries* bar, double x, double low, double high)
 
 QPointF MapChartView::valueAt(const QPointF& viewportPos) const
 {
+    ensureCurrent();
     const QPointF scene = mapToScene(viewportPos.toPoint());
     return chart()->mapToValue(chart()->mapFromScene(scene), m_firstCurve);
 }
 
 QPointF MapChartView::positionOf(const QPointF& value) const
 {
+    ensureCurrent();
     const QPointF item = chart()->mapToPosition(value, m_firstCurve);
     return mapFromScene(chart()->mapToScene(item));
 }
 
 void MapChartView::setBottomAxis(const maps::AxisRange& range)
 {
+    ensureCurrent();
     m_bottomIncrement = range.increment;
     m_bottom->setRange(range.min, range.max);
     m_bottom->setTickType(QValueAxis::TicksDynamic);
@@ -213,6 +216,30 @@ void MapChartView::fitTicks(const QSize& room)
                                                 : niceInterval(m_bottom->max() - m_bottom->min(), columns));
 }
 
+// A table arriving redraws the charts in view at once; the others wait
+// until they are shown or read, so that its turn of the event loop stays short.
+void MapChartView::redrawWhenShown(std::function<void()> redraw)
+{
+    m_pendingRedraw = std::move(redraw);
+    if (isVisible())
+        ensureCurrent();
+}
+
+void MapChartView::ensureCurrent() const
+{
+    if (!m_pendingRedraw)
+        return;
+    const auto redraw = std::move(m_pendingRedraw);
+    m_pendingRedraw = nullptr; // the redraw's own calls find none kept
+    redraw();
+}
+
+void MapChartView::showEvent(QShowEvent* event)
+{
+    ensureCurrent();
+    QChartView::showEvent(event);
+}
+
 void MapChartView::resizeEvent(QResizeEvent* event)
 {
     QChartView::resizeEvent(event);
@@ -221,6 +248,7 @@ void MapChartView::resizeEvent(QResizeEvent* event)
 
 void MapChartView::setCurve(table::MapId map, const std::vector<maps::CurvePoint>& points)
 {
+    ensureCurrent();
     QXYSeries* s = curve(map);
     if (!s)
         return;
@@ -233,6 +261,7 @@ void MapChartView::setCurve(table::MapId map, const std::vector<maps::CurvePoint
 
 void MapChartView::setOtherCurve(table::MapId map, const std::vector<maps::CurvePoint>& points, const QString& name)
 {
+    ensureCurrent();
     QXYSeries* s = otherCurve(map);
     if (!s)
         return;
@@ -257,6 +286,7 @@ QString MapChartView::curveCaption(table::MapId map) const
 
 QXYSeries* MapChartView::otherCurve(table::MapId map) const
 {
+    ensureCurrent();
     for (std::size_t i = 0; i < m_def.curves.size(); ++i)
         if (m_def.curves[i].map == map)
             return m_others[i];
@@ -265,12 +295,14 @@ QXYSeries* MapChartView::otherCurve(table::MapId map) const
 
 void MapChartView::clearCurves()
 {
+    ensureCurrent();
     for (const auto& c : m_def.curves)
         m_series[c.series]->clear();
 }
 
 QXYSeries* MapChartView::curve(table::MapId map) const
 {
+    ensureCurrent();
     for (const auto& c : m_def.curves)
         if (c.map == map)
             return m_series[c.series];
@@ -279,15 +311,21 @@ QXYSeries* MapChartView::curve(table::MapId map) const
 
 QXYSeries* MapChartView::seriesAt(int index) const
 {
+    ensureCurrent();
     return index >= 0 && index < static_cast<int>(m_series.size()) ? m_series[index] : nullptr;
 }
 
 void MapChartView::showKeyBar(double x, double height)
 {
+    ensureCurrent();
     setBar(static_cast<QLineSeries*>(m_series[m_def.cursorSeries]), x, 0, height);
 }
 
-void MapChartView::clearKeyBar() { m_series[m_def.cursorSeries]->clear(); }
+void MapChartView::clearKeyBar()
+{
+    ensureCurrent();
+    m_series[m_def.cursorSeries]->clear();
+}
 
 void MapChartView::showLiveBar(double x, double height)
 {
@@ -306,12 +344,17 @@ void MapChartView::showVacuumMarker(bool high, double x)
 
 void MapChartView::setNote(const QString& text)
 {
+    ensureCurrent();
     m_note->setText(text);
     m_note->setVisible(!text.isEmpty());
     placeNote();
 }
 
-QString MapChartView::note() const { return m_note->isVisible() ? m_note->text() : QString(); }
+QString MapChartView::note() const
+{
+    ensureCurrent();
+    return m_note->isVisible() ? m_note->text() : QString();
+}
 
 void MapChartView::placeNote()
 {
@@ -323,6 +366,7 @@ void MapChartView::hidePointer() { viewport()->setCursor(Qt::BlankCursor); }
 
 QPicture MapChartView::printSheet()
 {
+    ensureCurrent();
     QChart* c = chart();
     c->setMargins(QMargins(PrintMargin, PrintMargin, PrintMargin, PrintMargin));
     const QRectF shown = c->geometry();

@@ -8,6 +8,10 @@
 // a value axis would put its bars at 0, 1, 2... whatever x they stand for.
 // Pixels are mapped through the chart each time, never cached, so a resize
 // or a new axis range is always taken into account.
+//
+// A hidden chart keeps the redraw it was given (redrawWhenShown()) until it
+// is shown or read: every accessor and every change below runs it first, so
+// what a reader sees is always the table as it stands.
 
 #include "maps/Charts.h"
 #include "maps/PointRules.h"
@@ -16,6 +20,7 @@
 #include <QPicture>
 #include <QPointF>
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -35,6 +40,14 @@ public:
     maps::ChartId chartId() const { return m_def.id; }
     const maps::ChartDef& def() const { return m_def; }
 
+    /// Runs redraw now when the chart is shown; a hidden chart keeps it (in
+    /// place of any it kept before) until it is shown or read.
+    void redrawWhenShown(std::function<void()> redraw);
+    /// Whether a redraw is kept for when the chart is shown.
+    bool redrawPending() const { return static_cast<bool>(m_pendingRedraw); }
+    /// Runs the redraw kept, if any.
+    void ensureCurrent() const;
+
     /// Axis values under a viewport position.
     QPointF valueAt(const QPointF& viewportPos) const;
     /// The viewport position of axis values (for tests and tools that point at a value).
@@ -43,8 +56,16 @@ public:
     /// Sets the bottom axis (range and, when given, the tick increment).
     void setBottomAxis(const maps::AxisRange& range);
     /// The bottom axis as shown.
-    QValueAxis* bottomAxis() const { return m_bottom; }
-    QValueAxis* leftAxis() const { return m_left; }
+    QValueAxis* bottomAxis() const
+    {
+        ensureCurrent();
+        return m_bottom;
+    }
+    QValueAxis* leftAxis() const
+    {
+        ensureCurrent();
+        return m_left;
+    }
     /// The value axis title follows the map being edited (degrees or percent).
     void showValueAxisOf(table::MapId map);
 
@@ -100,6 +121,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void fitTicks(const QSize& room);
@@ -121,6 +143,7 @@ private:
     QGraphicsSimpleTextItem* m_note = nullptr;
     std::optional<double> m_bottomIncrement;
     bool m_dragging = false;
+    mutable std::function<void()> m_pendingRedraw;
 };
 
 /// The colour of a curve by its colour name ("navy").

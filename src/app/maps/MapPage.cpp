@@ -142,41 +142,48 @@ void MapPage::showEditedUnits()
 }
 
 // The maps of a group the unit lacks are not drawn: their bytes stay in the
-// image, so that Write gives them back as read, but they are no maps.
+// image, so that Write gives them back as read, but they are no maps. The
+// charts of a hidden page are redrawn when shown or read.
 void MapPage::redrawAll()
 {
+    for (MapChartView* c : m_charts)
+        if (c)
+            c->redrawWhenShown([this, c] { redrawChart(c); });
+}
+
+void MapPage::redrawChart(MapChartView* c)
+{
     const auto& editor = m_session.editor();
-    for (MapChartView* c : m_charts) {
-        if (!c)
-            continue;
-        c->setBottomAxis(maps::bottomAxis(c->chartId(), editor.axes()));
-        c->clearKeyBar();
-        const bool lacking = m_session.hasTable() && !m_session.chartEnabled(c->chartId());
-        c->setNote(lacking ? missingMapsNote(c->def()) : QString());
-        if (!m_session.chartEnabled(c->chartId())) {
-            c->clearCurves();
-            c->clearLiveBar();
-            continue;
-        }
+    c->setBottomAxis(maps::bottomAxis(c->chartId(), editor.axes()));
+    c->clearKeyBar();
+    const bool lacking = m_session.hasTable() && !m_session.chartEnabled(c->chartId());
+    c->setNote(lacking ? missingMapsNote(c->def()) : QString());
+    if (!m_session.chartEnabled(c->chartId())) {
+        c->clearCurves();
+        c->clearLiveBar();
+    } else {
         for (const auto& curve : c->def().curves)
             c->setCurve(curve.map, editor.pointsOf(curve.map));
     }
-    redrawCompared();
+    drawCompared(c);
 }
 
 // The compared tune's curves on the charts that show maps; none while no
-// tune is compared.
+// tune is compared. A chart with a redraw kept draws them with it.
 void MapPage::redrawCompared()
 {
+    for (MapChartView* c : m_charts)
+        if (c && !c->redrawPending())
+            drawCompared(c);
+}
+
+void MapPage::drawCompared(MapChartView* c)
+{
     const TuneComparer& comparer = TuneComparer::of(model());
-    for (MapChartView* c : m_charts) {
-        if (!c)
-            continue;
-        const bool shown = comparer.active() && m_session.chartEnabled(c->chartId());
-        for (const auto& curve : c->def().curves)
-            c->setOtherCurve(curve.map, shown ? comparer.otherCurve(curve.map) : std::vector<maps::CurvePoint>{},
-                             comparer.otherName());
-    }
+    const bool shown = comparer.active() && m_session.chartEnabled(c->chartId());
+    for (const auto& curve : c->def().curves)
+        c->setOtherCurve(curve.map, shown ? comparer.otherCurve(curve.map) : std::vector<maps::CurvePoint>{},
+                         comparer.otherName());
 }
 
 void MapPage::redrawCurve(table::MapId map)

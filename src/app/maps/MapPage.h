@@ -53,8 +53,10 @@ protected:
 
 private:
     void redrawAll();
+    void redrawChart(MapChartView* chart);
     void redrawCurve(table::MapId map);
     void redrawCompared();
+    void drawCompared(MapChartView* chart);
     void applyEnabled();
     void showEditedUnits();
     void showLive(const live::LiveValues& values);

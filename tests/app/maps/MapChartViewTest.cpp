@@ -143,6 +143,37 @@ TEST_F(ChartViewTest, AnIncrementIsTakenForTheSmallVacuumRange)
     EXPECT_NEAR(v.bottomAxis()->tickInterval(), 0.1, 1e-9);
 }
 
+// A hidden chart keeps the last redraw it was given and runs it once, when
+// it is read, changed or shown; a shown chart runs it at once.
+TEST_F(ChartViewTest, AHiddenChartRedrawsWhenReadChangedOrShown)
+{
+    MapChartView hidden(maps::chartDef(ChartId::Timing));
+    int first = 0, second = 0;
+    hidden.redrawWhenShown([&] { ++first; });
+    hidden.redrawWhenShown([&] { ++second; hidden.setCurve(MapId::TimingRpm, {{1, 2}, {3, 4}}); });
+    EXPECT_TRUE(hidden.redrawPending());
+    EXPECT_EQ(first + second, 0);
+    EXPECT_EQ(hidden.curve(MapId::TimingRpm)->count(), 2) << "reading runs the redraw first";
+    EXPECT_EQ(first, 0) << "the later redraw replaced the earlier";
+    EXPECT_EQ(second, 1);
+    EXPECT_FALSE(hidden.redrawPending());
+    hidden.curve(MapId::TimingRpm);
+    EXPECT_EQ(second, 1) << "a redraw runs once";
+
+    // A change made after the redraw was kept lands after it, not under it.
+    hidden.redrawWhenShown([&] { hidden.setCurve(MapId::TimingRpm, {{1, 2}}); });
+    hidden.setCurve(MapId::TimingRpm, {{5, 6}, {7, 8}, {9, 10}});
+    EXPECT_EQ(hidden.curve(MapId::TimingRpm)->count(), 3);
+
+    hidden.redrawWhenShown([&] { ++first; });
+    hidden.show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(&hidden));
+    EXPECT_EQ(first, 1) << "showing runs the redraw";
+    hidden.redrawWhenShown([&] { ++first; });
+    EXPECT_EQ(first, 2) << "a shown chart redraws at once";
+    EXPECT_FALSE(hidden.redrawPending());
+}
+
 TEST(ChartReadoutTest, FieldsAreNamedByTheRowAndShowOnlyWhatIsGiven)
 {
     app::ChartReadout r(maps::chartDef(ChartId::Timing));

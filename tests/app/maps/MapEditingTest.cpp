@@ -424,6 +424,30 @@ TEST_F(TimingUnitTest, ChartsOfMapsTheUnitLacksStayEmpty)
         ASSERT_EQ((*image)[i], unit->table[i] - 1) << "offset " << i;
 }
 
+// A table arriving draws the shown page's charts at once; a hidden page's
+// charts are drawn when shown, or at once when anything reads them.
+TEST_F(MapEditTest, AHiddenPageTakesTheNewTableWhenShownOrRead)
+{
+    showPageOf(chart(ChartId::Timing));
+    clickAt(ChartId::FuelRpm, xOf(MapId::FuelCruise, 20), 7);
+    clickAt(ChartId::Timing, xOf(MapId::TimingRpm, 30), 33);
+    files->openName = QString::fromUtf8(KYR_SOURCE_DIR "/examples/demo.kyr");
+    click(QStringLiteral("spOpen"));
+    waitIdle();
+    EXPECT_FALSE(chart(ChartId::Timing)->redrawPending());
+    EXPECT_EQ(curveY(MapId::TimingRpm, 30), modelValue(MapId::TimingRpm, 30));
+    app::MapChartView* fuelVac = chart(ChartId::FuelVac);
+    app::MapChartView* fuelRpm = chart(ChartId::FuelRpm);
+    EXPECT_TRUE(fuelVac->redrawPending());
+    EXPECT_TRUE(fuelRpm->redrawPending());
+    EXPECT_EQ(curveY(MapId::FuelCruise, 20), modelValue(MapId::FuelCruise, 20)) << "read: drawn";
+    EXPECT_NE(modelValue(MapId::FuelCruise, 20), 7) << "the file's value, not the edit";
+    EXPECT_FALSE(fuelRpm->redrawPending());
+    showPageOf(fuelVac);
+    EXPECT_FALSE(fuelVac->redrawPending()) << "shown: drawn";
+    EXPECT_EQ(fuelVac->curve(MapId::FuelVac)->count(), maps::pointCount(MapId::FuelVac, editor().axes()));
+}
+
 // Opening a tune (which runs Connect) starts again on the fuel air-temperature map.
 TEST_F(MapEditTest, OpeningATuneSelectsTheFuelAirTemperatureMap)
 {
