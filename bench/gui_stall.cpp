@@ -19,7 +19,7 @@
 #include "app/live/LivePoll.h"
 #include "app/maps/MapChartView.h"
 #include "app/window/EFICom.h"
-#include "app/window/TuneModel.h"
+#include "app/common/TuneModel.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -24,7 +24,7 @@
 #include "app/live/LoggerPage.h"
 #include "app/live/StripChart.h"
 #include "app/window/EFICom.h"
-#include "app/window/TuneModel.h"
+#include "app/common/TuneModel.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -3,7 +3,7 @@
 
 #include "app/compare/TuneComparer.h"
 #include "app/maps/MapEditSession.h"
-#include "app/window/TuneModel.h"
+#include "app/common/TuneModel.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -6,7 +6,7 @@
 // through the page's own editing, so it is sent to a connected unit and a
 // map point can be undone; "Stop comparing" ends the comparison.
 
-#include "app/window/AppContext.h"
+#include "app/common/AppContext.h"
 #include "table/Layout.h"
 
 #include <QDockWidget>

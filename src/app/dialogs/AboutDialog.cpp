@@ -2,7 +2,7 @@
 #include "app/dialogs/AboutDialog.h"
 
 #include "app/dialogs/SerialDialog.h"
-#include "app/window/TuneModel.h"
+#include "app/common/TuneModel.h"
 #include "tools/ProgramInfo.h"
 #include "tools/SerialNumber.h"
 

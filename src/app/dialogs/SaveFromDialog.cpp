@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/dialogs/SaveFromDialog.h"
 
-#include "app/window/TuneModel.h"
+#include "app/common/TuneModel.h"
 
 #include <QHBoxLayout>
 #include <QPushButton>

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/dialogs/SerialDialog.h"
 
-#include "app/window/MessageSink.h"
+#include "app/common/MessageSink.h"
 #include "app/setup/SetupCommit.h"
-#include "app/window/TuneModel.h"
+#include "app/common/TuneModel.h"
 #include "tools/SerialNumber.h"
 
 #include <QGridLayout>

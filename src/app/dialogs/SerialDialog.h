@@ -4,7 +4,7 @@
 // its access code was accepted; the about box is disabled while it shows.
 // Update checks all six fields first: a refused one sends nothing at all.
 
-#include "app/window/AppContext.h"
+#include "app/common/AppContext.h"
 #include "app/dialogs/OwnedDialog.h"
 
 #include <array>

@@ -3,7 +3,7 @@
 
 #include "app/dialogs/FixedGrid.h"
 #include "app/dialogs/TimingChart3D.h"
-#include "app/window/TuneModel.h"
+#include "app/common/TuneModel.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>

@@ -2,7 +2,7 @@
 #include "app/dialogs/TpsCalDialog.h"
 
 #include "app/setup/TpsCalibrationPanel.h"
-#include "app/window/TuneModel.h"
+#include "app/common/TuneModel.h"
 
 #include <QHBoxLayout>
 #include <QHideEvent>

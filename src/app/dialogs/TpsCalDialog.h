@@ -5,7 +5,7 @@
 // Timer2 polls the throttle reading and F1 takes the released and the wide
 // open point (TpsCalibrationPanel does the work).
 
-#include "app/window/AppContext.h"
+#include "app/common/AppContext.h"
 #include "app/dialogs/OwnedDialog.h"
 
 namespace kyr::app {

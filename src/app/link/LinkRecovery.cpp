@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/link/LinkRecovery.h"
 
-#include "app/window/MessageSink.h"
-#include "app/window/TuneModel.h"
+#include "app/common/MessageSink.h"
+#include "app/common/TuneModel.h"
 #include "session/WriteRules.h"
 
 namespace kyr::app {

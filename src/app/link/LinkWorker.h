@@ -15,7 +15,7 @@
 // Every request returns a ticket that its signal carries, so that the one
 // who asked can tell its own answer.
 
-#include "app/window/TuneModel.h"
+#include "app/common/TuneModel.h"
 #include "files/MapFile.h"
 #include "link/TQCCom32.h"
 #include "session/Backups.h"

@@ -5,7 +5,7 @@
 
 #include "app/link/LinkWorker.h"
 #include "app/maps/MapEditSession.h"
-#include "app/window/TuneModel.h"
+#include "app/common/TuneModel.h"
 #include "live/LiveState.h"
 
 namespace kyr::app {

@@ -3,9 +3,9 @@
 
 #include "app/live/LivePoll.h"
 #include "app/live/StripChart.h"
-#include "app/window/FileChooser.h"
-#include "app/window/MessageSink.h"
-#include "app/window/TuneModel.h"
+#include "app/common/FileChooser.h"
+#include "app/common/MessageSink.h"
+#include "app/common/TuneModel.h"
 #include "files/MapFile.h"
 #include "live/LogTrace.h"
 #include "tools/SerialNumber.h"

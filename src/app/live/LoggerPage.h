@@ -13,7 +13,7 @@
 // Of a log with many channels the chart shows StripChart::MaxShown at once,
 // and the page says which.
 
-#include "app/window/Page.h"
+#include "app/common/Page.h"
 #include "live/DataLog.h"
 #include "live/LogFile.h"
 #include "live/LogTrace.h"

@@ -4,7 +4,7 @@
 #include "app/live/GaugeLimitsDialog.h"
 #include "app/live/LivePoll.h"
 #include "app/live/RoundGauge.h"
-#include "app/window/TuneModel.h"
+#include "app/common/TuneModel.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>

@@ -7,7 +7,7 @@
 // gauges' warning and danger zones, kept across runs.
 
 #include "app/live/GaugeLimitStore.h"
-#include "app/window/Page.h"
+#include "app/common/Page.h"
 #include "link/Clock.h"
 #include "live/LiveState.h"
 

@@ -2,7 +2,7 @@
 #include "app/live/RTFrame.h"
 
 #include "app/live/LivePoll.h"
-#include "app/window/TuneModel.h"
+#include "app/common/TuneModel.h"
 #include "setup/Switches.h"
 
 #include <QEvent>

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/maps/FuelPage.h"
 
-#include "app/window/ChoiceGroup.h"
+#include "app/common/ChoiceGroup.h"
 #include "app/maps/JetControls.h"
 #include "app/maps/MapChartView.h"
 #include "app/maps/MapEditSession.h"
 #include "app/setup/SetupBinder.h"
-#include "app/window/TuneModel.h"
+#include "app/common/TuneModel.h"
 #include "maps/Jets.h"
 
 #include <QFrame>

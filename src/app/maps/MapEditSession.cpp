@@ -3,7 +3,7 @@
 
 #include "app/link/LinkWorker.h"
 #include "app/maps/MapUndo.h"
-#include "app/window/TuneModel.h"
+#include "app/common/TuneModel.h"
 #include "link/Protocol.h"
 
 #include <QAbstractSpinBox>

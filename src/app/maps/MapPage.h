@@ -5,7 +5,7 @@
 // read-outs, and the keys: undo and redo of the page's map edits, then the
 // map keys of the key target.
 
-#include "app/window/Page.h"
+#include "app/common/Page.h"
 #include "live/LiveRecord.h"
 #include "maps/Charts.h"
 

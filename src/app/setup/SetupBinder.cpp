@@ -4,7 +4,7 @@
 #include "app/setup/PendingEdits.h"
 #include "app/setup/SetupCommit.h"
 #include "app/setup/SetupPanels.h"
-#include "app/window/TuneModel.h"
+#include "app/common/TuneModel.h"
 #include "setup/Fields.h"
 #include "setup/Switches.h"
 #include "tools/TuneCompare.h"

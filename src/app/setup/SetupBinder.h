@@ -16,7 +16,7 @@
 // signals blocked, and the switches report states the engine already holds,
 // which it answers with nothing.
 
-#include "app/window/AppContext.h"
+#include "app/common/AppContext.h"
 #include "setup/SetupEngine.h"
 
 #include <QObject>

@@ -4,7 +4,7 @@
 #include "session/LinkKeeper.h"
 
 #include "app/link/LinkWorker.h"
-#include "app/window/TuneModel.h"
+#include "app/common/TuneModel.h"
 #include "link/Protocol.h"
 
 namespace kyr::app {

@@ -4,7 +4,7 @@
 #include "app/live/RTFrame.h"
 #include "app/setup/SetupBinder.h"
 #include "app/setup/SetupPanels.h"
-#include "app/window/TuneModel.h"
+#include "app/common/TuneModel.h"
 #include "files/MapFile.h"
 
 #include <QGridLayout>

@@ -4,7 +4,7 @@
 // fields, and the setup parameter fields and option switches, bound to the
 // model's setup engine.
 
-#include "app/window/Page.h"
+#include "app/common/Page.h"
 
 class QGridLayout;
 class QLineEdit;

@@ -3,7 +3,7 @@
 
 #include "app/link/LinkWorker.h"
 #include "app/setup/SetupCommit.h"
-#include "app/window/TuneModel.h"
+#include "app/common/TuneModel.h"
 #include "live/LiveRecord.h"
 #include "table/Rounding.h"
 

@@ -6,7 +6,7 @@
 // steps, shows their texts, and sends the two calibration bytes 200 ms
 // apart, keeping them in the setup copy.
 
-#include "app/window/AppContext.h"
+#include "app/common/AppContext.h"
 #include "link/Bytes.h"
 #include "setup/SetupEngine.h"
 #include "setup/TpsCalibration.h"

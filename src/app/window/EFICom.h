@@ -4,17 +4,17 @@
 // the tool bar handlers with their enable/disable rules. The pages and
 // dialogs are separate classes; the window only composes them.
 
-#include "app/window/AppContext.h"
-#include "app/window/FileChooser.h"
+#include "app/common/AppContext.h"
+#include "app/common/FileChooser.h"
 #include "app/link/LinkRecovery.h"
 #include "app/link/LinkWorker.h"
 #include "app/live/LivePoll.h"
-#include "app/window/MessageSink.h"
+#include "app/common/MessageSink.h"
 #include "app/window/Presenter.h"
 #include "app/window/PrintTarget.h"
 #include "app/dialogs/SaveFromDialog.h"
 #include "app/dialogs/SetupChangedDialog.h"
-#include "app/window/TuneModel.h"
+#include "app/common/TuneModel.h"
 
 #include <QMainWindow>
 

@@ -7,7 +7,7 @@
 
 #include "app/maps/MapChartView.h"
 #include "app/maps/TimingPage.h"
-#include "app/window/Page.h"
+#include "app/common/Page.h"
 #include "files/Cp1252.h"
 #include "files/MapFile.h"
 #include "session/Backups.h"

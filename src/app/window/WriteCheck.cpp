@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/window/WriteCheck.h"
 
-#include "app/window/MessageSink.h"
+#include "app/common/MessageSink.h"
 
 #include <QSettings>
 

@@ -5,7 +5,7 @@
 
 #include "window/AppFixture.h"
 
-#include "app/window/Page.h"
+#include "app/common/Page.h"
 #include "link/Protocol.h"
 
 #include <QSignalSpy>

@@ -10,7 +10,7 @@
 #include "app/live/LivePoll.h"
 #include "app/live/MonitorPage.h"
 #include "app/live/RoundGauge.h"
-#include "app/window/TuneModel.h"
+#include "app/common/TuneModel.h"
 #include "live/LiveRecord.h"
 
 #include <QLabel>

@@ -4,7 +4,7 @@
 // MapEditingTest.cpp.
 
 #include "app/maps/ChartReadout.h"
-#include "app/window/ChoiceGroup.h"
+#include "app/common/ChoiceGroup.h"
 #include "app/maps/JetControls.h"
 #include "app/maps/MapChartView.h"
 #include "app/maps/MapUndo.h"

@@ -11,7 +11,7 @@
 #include "app/live/RTFrame.h"
 #include "app/setup/SetupBinder.h"
 #include "app/setup/SetupPanels.h"
-#include "app/window/TuneModel.h"
+#include "app/common/TuneModel.h"
 #include "link/Protocol.h"
 #include "setup/SetupEngine.h"
 

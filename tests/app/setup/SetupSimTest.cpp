@@ -13,7 +13,7 @@
 #include "app/setup/SetupBinder.h"
 #include "app/setup/SetupPanels.h"
 #include "app/setup/TpsCalibrationPanel.h"
-#include "app/window/TuneModel.h"
+#include "app/common/TuneModel.h"
 #include "link/PosixSerialDevice.h"
 #include "setup/Fields.h"
 #include "setup/Switches.h"

@@ -6,7 +6,7 @@
 // LinkWorker. Controls keep their form names as object names ("Edit12"),
 // because the link sequences enable and check them by name.
 
-#include "app/window/AppContext.h"
+#include "app/common/AppContext.h"
 
 #include <QString>
 #include <QWidget>
