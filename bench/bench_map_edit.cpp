@@ -158,7 +158,7 @@ int main(int argc, char** argv)
         return 1;
     }
     window.model().setMouseTuning(true);
-    app::LivePoll& poll = app::LivePoll::of(window.model(), window.linkWorker());
+    app::LivePoll& poll = window.livePoll();
     if (mode == "fast")
         poll.setFastPoll(true);
 

@@ -293,7 +293,7 @@ int main(int argc, char** argv)
         return 1;
     }
     showPageOf(logOn, tabs);
-    kyr::app::LivePoll& poll = kyr::app::LivePoll::of(window.model(), window.linkWorker());
+    kyr::app::LivePoll& poll = window.livePoll();
     const quint64 recordsBefore = poll.records();
     const Stall live = measure(
         window,

@@ -75,7 +75,7 @@ Round runRound()
         {{"KYR_PORT_DIR", kyr::test::SimProcess::portDirOf(dir.path()).string()}}, (dir / "dev").string());
     kyr::app::EFICom window(kyr::app::EFIComServices{
         nullptr, nullptr, kyr::app::LinkSetup{kyr::link::posixDeviceFactory(), &kyr::link::systemClock(), env, {}}});
-    auto& poll = kyr::app::LivePoll::of(window.model(), window.linkWorker());
+    auto& poll = window.livePoll();
     double lostAt = -1, liveAt = -1;
     QObject::connect(&window.linkWorker(), &kyr::app::LinkWorker::linkLost, [&] {
         lostAt = nowMs();

@@ -97,7 +97,7 @@ int main(int argc, char** argv)
             if (tabs->widget(i)->isAncestorOf(chart))
                 tabs->setCurrentIndex(i);
 
-    kyr::app::LivePoll& poll = kyr::app::LivePoll::of(window.model(), window.linkWorker());
+    kyr::app::LivePoll& poll = window.livePoll();
     if (!poll.running()) {
         std::fprintf(stderr, "the real-time poll does not run\n");
         return 1;

@@ -223,7 +223,7 @@ int main(int argc, char** argv)
     window.resize(1280, 860);
     window.show();
     auto& link = window.linkWorker();
-    auto& poll = kyr::app::LivePoll::of(window.model(), link);
+    auto& poll = window.livePoll();
     auto* connect = qobject_cast<QToolButton*>(window.control(QStringLiteral("spConnect")));
     if (!connect || !waitUntil([&] { return connect->isEnabled() && link.idle(); }, 20000)) {
         std::fprintf(stderr, "bench_monitor_cpu: no unit found\n");

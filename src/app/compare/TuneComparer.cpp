@@ -5,25 +5,10 @@
 
 namespace kyr::app {
 
-namespace {
-
-const char* const kComparerName = "TuneComparer";
-
-} // namespace
-
 TuneComparer::TuneComparer(TuneModel& model, QObject* parent) : QObject(parent), m_model(model)
 {
     connect(&m_model, &TuneModel::stateChanged, this, &TuneComparer::refresh);
     connect(&m_model, &TuneModel::mapsChanged, this, &TuneComparer::refresh);
-}
-
-TuneComparer& TuneComparer::of(TuneModel& model)
-{
-    if (auto* c = model.findChild<TuneComparer*>(QLatin1String(kComparerName), Qt::FindDirectChildrenOnly))
-        return *c;
-    auto* c = new TuneComparer(model, &model);
-    c->setObjectName(QLatin1String(kComparerName));
-    return *c;
 }
 
 void TuneComparer::compareWith(const table::ImageBytes& otherPlusOne, int otherTypeCode, const QString& name)

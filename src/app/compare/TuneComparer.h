@@ -24,9 +24,6 @@ class TuneComparer : public QObject {
 public:
     explicit TuneComparer(TuneModel& model, QObject* parent = nullptr);
 
-    /// The comparer of a window: a child of its model, made on first use, so
-    /// that the pages and the panel share one.
-    static TuneComparer& of(TuneModel& model);
 
     /// Compares the shown tune with another plus-one image; name is what the
     /// list calls it ("other.kyr", "the KYR").

@@ -1,20 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/live/LivePoll.h"
 
-#include <QWidget> // MapEditSession.h keeps QPointer<QWidget>, which needs the whole class
-
 #include "app/link/LinkWorker.h"
-#include "app/maps/MapEditSession.h"
 #include "app/common/TuneModel.h"
 #include "live/LiveState.h"
 
 namespace kyr::app {
-
-namespace {
-
-constexpr char kPollName[] = "LivePoll";
-
-} // namespace
 
 LivePoll::LivePoll(TuneModel& model, LinkWorker& link, QObject* parent)
     : QObject(parent), m_model(model), m_link(&link)
@@ -38,15 +29,6 @@ LivePoll::LivePoll(TuneModel& model, LinkWorker& link, QObject* parent)
         m_timer.stop();
     });
     follow();
-}
-
-LivePoll& LivePoll::of(TuneModel& model, LinkWorker& link)
-{
-    if (auto* p = model.findChild<LivePoll*>(QLatin1String(kPollName), Qt::FindDirectChildrenOnly))
-        return *p;
-    auto* p = new LivePoll(model, link, &model);
-    p->setObjectName(QLatin1String(kPollName));
-    return *p;
 }
 
 void LivePoll::setInterval(int ms)
@@ -173,10 +155,9 @@ void LivePoll::show()
 void LivePoll::showPoint(const live::LiveValues& values)
 {
     if (tracking() && m_link) {
-        MapEditSession& session = MapEditSession::of(m_model, *m_link);
         for (table::ChartId chart : live::trackedCharts())
             if (auto x = live::trackingCursorX(chart, values))
-                session.trackCursor(chart, *x);
+                emit trackingCursor(chart, *x);
     }
     emit operatingPoint(values);
 }

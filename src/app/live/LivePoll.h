@@ -20,6 +20,7 @@
 
 #include "app/link/LinkWorker.h"
 #include "live/LiveRecord.h"
+#include "table/Layout.h"
 
 #include <QObject>
 #include <QTimer>
@@ -39,10 +40,6 @@ public:
 
     /// Follows the model's link state; sends through link.
     LivePoll(TuneModel& model, LinkWorker& link, QObject* parent = nullptr);
-
-    /// The poll of a window: a child of its model, made on first use, so that
-    /// the pages and the logger all see the same one.
-    static LivePoll& of(TuneModel& model, LinkWorker& link);
 
     /// Timer1's interval; 0 switches the poll off for good (a window that
     /// must not talk to the unit unasked).
@@ -95,6 +92,9 @@ signals:
     /// Where the map charts' live bars stand: the newest record, the replayed
     /// row of a log, or no values (the bars go).
     void operatingPoint(const kyr::live::LiveValues& values);
+    /// With "Realtime Tracking": the key cursor of chart goes to x (the map
+    /// edit session follows it), before operatingPoint.
+    void trackingCursor(kyr::table::ChartId chart, double x);
 
 private:
     void follow();

@@ -67,10 +67,10 @@ QString clockText(double seconds)
 
 } // namespace
 
-LoggerPage::LoggerPage(AppContext context, std::shared_ptr<FileChooser> files, QWidget* parent)
+LoggerPage::LoggerPage(AppContext context, LivePoll& poll, std::shared_ptr<FileChooser> files, QWidget* parent)
     : Page(context, QStringLiteral("TabSheet5"), QStringLiteral("Data Logger"), parent),
       m_files(files ? std::move(files) : std::make_shared<QtFileChooser>(this)),
-      m_poll(LivePoll::of(context.model, context.link))
+      m_poll(poll)
 {
     m_elapsed.start();
     m_clock = [this] { return m_elapsed.elapsed(); };

@@ -47,7 +47,7 @@ public:
     static constexpr int IntervalMs = 250; ///< DataLogTimer: the recording's read-out
 
     /// files picks the log file (the file dialogs when empty).
-    explicit LoggerPage(AppContext context, std::shared_ptr<FileChooser> files = {}, QWidget* parent = nullptr);
+    LoggerPage(AppContext context, LivePoll& poll, std::shared_ptr<FileChooser> files = {}, QWidget* parent = nullptr);
     ~LoggerPage() override;
 
     /// The logger runs ("On" was pressed and not "Off").

@@ -57,10 +57,10 @@ private:
 
 } // namespace
 
-MonitorPage::MonitorPage(AppContext context, QWidget* parent, link::Clock& clock,
+MonitorPage::MonitorPage(AppContext context, LivePoll& poll, QWidget* parent, link::Clock& clock,
                          std::unique_ptr<QSettings> settings)
     : Page(context, QStringLiteral("TabSheet6"), QStringLiteral("Engine Monitor"), parent),
-      m_poll(LivePoll::of(context.model, context.link)), m_limitStore(std::move(settings))
+      m_poll(poll), m_limitStore(std::move(settings))
 {
     auto* column = new QVBoxLayout(this);
     auto* switches = new QHBoxLayout;

@@ -30,7 +30,7 @@ class MonitorPage : public Page {
 public:
     /// clock times the records for the gauges' stale check; settings keep the
     /// limits (the user's settings of the program by default).
-    explicit MonitorPage(AppContext context, QWidget* parent = nullptr, link::Clock& clock = link::systemClock(),
+    MonitorPage(AppContext context, LivePoll& poll, QWidget* parent = nullptr, link::Clock& clock = link::systemClock(),
                          std::unique_ptr<QSettings> settings = nullptr);
 
     /// The text a gauge shows now ("--" without a reading).

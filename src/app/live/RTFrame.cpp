@@ -105,8 +105,8 @@ void LambdaTargetStrip::place()
 
 // ---------------------------------------------------------------- RTFrame
 
-RTFrame::RTFrame(TuneModel& model, LinkWorker& link, const QString& name, QWidget* parent)
-    : QFrame(parent), m_poll(LivePoll::of(model, link))
+RTFrame::RTFrame(LivePoll& poll, RealTimeFrames& frames, const QString& name, QWidget* parent)
+    : QFrame(parent), m_poll(poll)
 {
     setObjectName(name);
     setFrameStyle(QFrame::StyledPanel | QFrame::Raised);
@@ -148,7 +148,7 @@ RTFrame::RTFrame(TuneModel& model, LinkWorker& link, const QString& name, QWidge
             show(std::nullopt);
         }
     });
-    RealTimeFrames::of(model).add(this);
+    frames.add(this);
 }
 
 QLabel* RTFrame::addValue(live::LiveField field, const QString& caption)
@@ -204,15 +204,6 @@ void RTFrame::setTargetEditing(bool editing)
 }
 
 // ---------------------------------------------------------------- RealTimeFrames
-
-RealTimeFrames& RealTimeFrames::of(TuneModel& model)
-{
-    if (auto* f = model.findChild<RealTimeFrames*>(QLatin1String(kFramesName), Qt::FindDirectChildrenOnly))
-        return *f;
-    auto* f = new RealTimeFrames(&model);
-    f->setObjectName(QLatin1String(kFramesName));
-    return *f;
-}
 
 void RealTimeFrames::add(RTFrame* frame)
 {

@@ -27,8 +27,7 @@ class QSlider;
 namespace kyr::app {
 
 class LivePoll;
-class TuneModel;
-class LinkWorker;
+class RealTimeFrames;
 
 /// The lambda panel (`Panel1`): the live lambda bar, and the target marker
 /// (`Shape1`) with its label (`Label6`, whose text the setup engine gives)
@@ -69,7 +68,8 @@ public:
     static constexpr int RefreshMs = 33; ///< at most this often, newest record wins
 
     /// name is the frame's form name ("RT1" to "RT4").
-    RTFrame(TuneModel& model, LinkWorker& link, const QString& name, QWidget* parent = nullptr);
+    /// The frame shows what poll reads and joins frames (the window's four).
+    RTFrame(LivePoll& poll, RealTimeFrames& frames, const QString& name, QWidget* parent = nullptr);
 
     /// The text shown for a value ("3500 RPM", "--" without a reading).
     QString valueText(live::LiveField field) const;
@@ -101,8 +101,8 @@ private:
 class RealTimeFrames : public QObject {
     Q_OBJECT
 public:
-    /// The frames of a window: a child of its model, made on first use.
-    static RealTimeFrames& of(TuneModel& model);
+    /// The window makes one and hands it to every page with a frame.
+    explicit RealTimeFrames(QObject* parent = nullptr) : QObject(parent) {}
 
     void add(RTFrame* frame);
     /// The frames in the order they were added (a frame taken down is left out).
@@ -114,7 +114,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    explicit RealTimeFrames(QObject* parent) : QObject(parent) {}
     void targetMoved(int position);
     void placeEverywhere(int position, bool home);
 

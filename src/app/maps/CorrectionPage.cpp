@@ -6,8 +6,8 @@
 
 namespace kyr::app {
 
-CorrectionPage::CorrectionPage(AppContext context, QWidget* parent)
-    : MapPage(context, QStringLiteral("TabSheet4"), QStringLiteral("Correction Maps"), QStringLiteral("Panel26"),
+CorrectionPage::CorrectionPage(AppContext context, MapServices services, QWidget* parent)
+    : MapPage(context, services, QStringLiteral("TabSheet4"), QStringLiteral("Correction Maps"), QStringLiteral("Panel26"),
               QStringLiteral("RT4"), parent)
 {
     auto* grid = new QGridLayout(panel());

@@ -11,7 +11,7 @@ namespace kyr::app {
 class CorrectionPage : public MapPage {
     Q_OBJECT
 public:
-    explicit CorrectionPage(AppContext context, QWidget* parent = nullptr);
+    CorrectionPage(AppContext context, MapServices services, QWidget* parent = nullptr);
 };
 
 } // namespace kyr::app

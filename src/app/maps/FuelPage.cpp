@@ -16,8 +16,8 @@
 
 namespace kyr::app {
 
-FuelPage::FuelPage(AppContext context, QWidget* parent)
-    : MapPage(context, QStringLiteral("TabSheet3"), QStringLiteral("Fuel Maps"), QStringLiteral("Panel4"),
+FuelPage::FuelPage(AppContext context, MapServices services, QWidget* parent)
+    : MapPage(context, services, QStringLiteral("TabSheet3"), QStringLiteral("Fuel Maps"), QStringLiteral("Panel4"),
               QStringLiteral("RT3"), parent)
 {
     auto* row = new QHBoxLayout(panel());

@@ -17,7 +17,7 @@ class SetupBinder;
 class FuelPage : public MapPage {
     Q_OBJECT
 public:
-    explicit FuelPage(AppContext context, QWidget* parent = nullptr);
+    FuelPage(AppContext context, MapServices services, QWidget* parent = nullptr);
     ~FuelPage() override;
 
     JetControls* jets() const { return m_jets; }

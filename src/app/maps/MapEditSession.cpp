@@ -74,15 +74,6 @@ MapEditSession::MapEditSession(TuneModel& model, LinkWorker& link, QObject* pare
 
 MapEditSession::~MapEditSession() { qApp->removeEventFilter(this); }
 
-MapEditSession& MapEditSession::of(TuneModel& model, LinkWorker& link)
-{
-    if (auto* s = model.findChild<MapEditSession*>(QLatin1String(kSessionName), Qt::FindDirectChildrenOnly))
-        return *s;
-    auto* s = new MapEditSession(model, link, &model);
-    s->setObjectName(QLatin1String(kSessionName));
-    return *s;
-}
-
 bool MapEditSession::hasTable() const { return m_model.mapsShown(); }
 
 void MapEditSession::setView(maps::ChartId chart, QWidget* view) { m_views[static_cast<int>(chart)] = view; }

@@ -40,9 +40,6 @@ public:
     MapEditSession(TuneModel& model, LinkWorker& link, QObject* parent = nullptr);
     ~MapEditSession() override;
 
-    /// The session of a window: a child of its model, made on first use, so
-    /// that every map page of the window edits through the same one.
-    static MapEditSession& of(TuneModel& model, LinkWorker& link);
 
     const maps::MapEditor& editor() const { return m_editor; }
     /// Whether a table is shown (the charts draw nothing before).

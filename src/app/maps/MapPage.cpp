@@ -43,9 +43,10 @@ QString missingMapsNote(const maps::ChartDef& def)
 
 } // namespace
 
-MapPage::MapPage(AppContext context, const QString& objectName, const QString& caption, const QString& panelName,
+MapPage::MapPage(AppContext context, MapServices services, const QString& objectName, const QString& caption, const QString& panelName,
                  const QString& frameName, QWidget* parent)
-    : Page(context, objectName, caption, parent), m_session(MapEditSession::of(context.model, context.link)),
+    : Page(context, objectName, caption, parent), m_session(services.session),
+      m_comparer(services.comparer),
       m_panel(new QFrame(this))
 {
     m_panel->setObjectName(panelName);
@@ -54,7 +55,7 @@ MapPage::MapPage(AppContext context, const QString& objectName, const QString& c
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
     outer->addWidget(m_panel, 1);
-    outer->addWidget(new RTFrame(context.model, context.link, frameName, this));
+    outer->addWidget(new RTFrame(services.poll, services.frames, frameName, this));
 
     connect(&m_session, &MapEditSession::tableShown, this, &MapPage::redrawAll);
     connect(&m_session, &MapEditSession::curveChanged, this, &MapPage::redrawCurve);
@@ -79,8 +80,8 @@ MapPage::MapPage(AppContext context, const QString& objectName, const QString& c
             c->hidePointer();
     });
     connect(&m_session, &MapEditSession::selectionChanged, this, &MapPage::showEditedUnits);
-    connect(&TuneComparer::of(context.model), &TuneComparer::changed, this, &MapPage::redrawCompared);
-    LivePoll& poll = LivePoll::of(context.model, context.link);
+    connect(&m_comparer, &TuneComparer::changed, this, &MapPage::redrawCompared);
+    LivePoll& poll = services.poll;
     // The bars follow at display rate, not with every record, and stand at a
     // replayed log's cursor while one is shown.
     connect(&poll, &LivePoll::operatingPoint, this, &MapPage::showLive);
@@ -168,7 +169,7 @@ void MapPage::redrawAll()
 // tune is compared.
 void MapPage::redrawCompared()
 {
-    const TuneComparer& comparer = TuneComparer::of(model());
+    const TuneComparer& comparer = m_comparer;
     for (MapChartView* c : m_charts) {
         if (!c)
             continue;

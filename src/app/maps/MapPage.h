@@ -17,15 +17,26 @@ class QUndoStack;
 namespace kyr::app {
 
 class ChartReadout;
+class LivePoll;
 class MapChartView;
 class MapEditSession;
+class RealTimeFrames;
+class TuneComparer;
+
+/// The window's objects a map page works with.
+struct MapServices {
+    MapEditSession& session;   ///< the one map edit session of the window
+    TuneComparer& comparer;    ///< the tune compared with, drawn as other curves
+    LivePoll& poll;            ///< the live bars and the real-time frame
+    RealTimeFrames& frames;    ///< the window's real-time frames
+};
 
 class MapPage : public Page {
     Q_OBJECT
 public:
     /// panelName names the page's background panel ("Panel3"), frameName
     /// the real-time frame below it ("RT1").
-    MapPage(AppContext context, const QString& objectName, const QString& caption, const QString& panelName,
+    MapPage(AppContext context, MapServices services, const QString& objectName, const QString& caption, const QString& panelName,
             const QString& frameName, QWidget* parent = nullptr);
 
     /// The chart of this page, or null for a chart of another page.
@@ -60,6 +71,7 @@ private:
     void showLive(const live::LiveValues& values);
 
     MapEditSession& m_session;
+    TuneComparer& m_comparer;
     QFrame* m_panel;
     std::array<MapChartView*, table::ChartCount> m_charts{};
     std::array<ChartReadout*, table::ChartCount> m_readouts{};

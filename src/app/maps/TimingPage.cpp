@@ -6,8 +6,8 @@
 
 namespace kyr::app {
 
-TimingPage::TimingPage(AppContext context, QWidget* parent)
-    : MapPage(context, QStringLiteral("TabSheet2"), QStringLiteral("Timing Map"), QStringLiteral("Panel3"),
+TimingPage::TimingPage(AppContext context, MapServices services, QWidget* parent)
+    : MapPage(context, services, QStringLiteral("TabSheet2"), QStringLiteral("Timing Map"), QStringLiteral("Panel3"),
               QStringLiteral("RT1"), parent)
 {
     auto* column = new QVBoxLayout(panel());

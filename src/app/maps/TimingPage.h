@@ -9,7 +9,7 @@ namespace kyr::app {
 class TimingPage : public MapPage {
     Q_OBJECT
 public:
-    explicit TimingPage(AppContext context, QWidget* parent = nullptr);
+    TimingPage(AppContext context, MapServices services, QWidget* parent = nullptr);
 
     /// The timing chart, which "Print" puts on paper from every page.
     MapChartView* timingChart() const { return chart(maps::ChartId::Timing); }

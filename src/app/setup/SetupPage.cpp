@@ -21,7 +21,7 @@
 
 namespace kyr::app {
 
-SetupPage::SetupPage(AppContext context, QWidget* parent)
+SetupPage::SetupPage(AppContext context, LivePoll& poll, RealTimeFrames& frames, QWidget* parent)
     : Page(context, QStringLiteral("TabSheet1"), QStringLiteral("Setup"), parent)
 {
     // Everything scrolls together when the window is smaller than the page.
@@ -39,10 +39,10 @@ SetupPage::SetupPage(AppContext context, QWidget* parent)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(scroll);
     // The real-time frame stays in view below the panels as they scroll.
-    auto* frame = new RTFrame(model(), link(), QStringLiteral("RT2"), this);
+    auto* frame = new RTFrame(poll, frames, QStringLiteral("RT2"), this);
     layout->addWidget(frame);
     if (auto* target = content->findChild<QSlider*>(QStringLiteral("TrackBar7")))
-        RealTimeFrames::of(model()).watchTarget(target, frame);
+        frames.watchTarget(target, frame);
 
     // The whole page: the target label the engine gives a text is in the frame.
     m_binder = new SetupBinder(context, model().setupEngine(), this, this);

@@ -12,12 +12,15 @@ class QPushButton;
 
 namespace kyr::app {
 
+class LivePoll;
+class RealTimeFrames;
 class SetupBinder;
 
 class SetupPage : public Page {
     Q_OBJECT
 public:
-    explicit SetupPage(AppContext context, QWidget* parent = nullptr);
+    /// The page's real-time frame shows what poll reads and joins frames.
+    SetupPage(AppContext context, LivePoll& poll, RealTimeFrames& frames, QWidget* parent = nullptr);
     ~SetupPage() override;
 
     /// The binding of the fields and switches to the setup engine.

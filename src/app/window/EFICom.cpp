@@ -5,6 +5,9 @@
 #include "app/window/WriteCheck.h"
 
 #include "app/dialogs/AboutDialog.h"
+#include "app/compare/TuneComparer.h"
+#include "app/maps/MapEditSession.h"
+#include "app/live/RTFrame.h"
 #include "app/maps/CorrectionPage.h"
 #include "app/maps/FuelPage.h"
 #include "app/live/LivePoll.h"
@@ -62,7 +65,12 @@ EFICom::EFICom(EFIComServices services, QWidget* parent)
     m_link = std::make_unique<LinkWorker>(m_model, std::move(services.link));
     setObjectName(QStringLiteral("EFICom"));
     setWindowTitle(QStringLiteral("KYR Tuner"));
-    LivePoll::of(m_model, *m_link).setInterval(services.livePollMs);
+    m_poll = new LivePoll(m_model, *m_link, &m_model);
+    m_poll->setInterval(services.livePollMs);
+    m_frames = new RealTimeFrames(&m_model);
+    m_session = new MapEditSession(m_model, *m_link, &m_model);
+    m_comparer = new TuneComparer(m_model, &m_model);
+    connect(m_poll, &LivePoll::trackingCursor, m_session, &MapEditSession::trackCursor);
     m_recovery = std::make_unique<LinkRecovery>(m_model, *m_link, *m_messages, services.reconnectMs);
     buildToolBar();
     buildPages();
@@ -289,8 +297,10 @@ void EFICom::buildPages()
     const AppContext context{m_model, *m_link, *m_messages};
     m_pageControl = new QTabWidget(this);
     m_pageControl->setObjectName(QStringLiteral("PageControl1"));
-    m_pages = {new SetupPage(context), new TimingPage(context), new FuelPage(context),
-               new CorrectionPage(context), new LoggerPage(context, m_files), new MonitorPage(context)};
+    const MapServices maps{*m_session, *m_comparer, *m_poll, *m_frames};
+    m_pages = {new SetupPage(context, *m_poll, *m_frames), new TimingPage(context, maps), new FuelPage(context, maps),
+               new CorrectionPage(context, maps), new LoggerPage(context, *m_poll, m_files),
+               new MonitorPage(context, *m_poll)};
     for (Page* p : m_pages) {
         m_pageControl->addTab(p, p->caption());
         connect(p, &Page::statusText, this, &EFICom::showStatus);

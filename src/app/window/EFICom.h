@@ -34,7 +34,10 @@ class QToolButton;
 namespace kyr::app {
 
 class ComparePanel;
+class MapEditSession;
 class Page;
+class RealTimeFrames;
+class TuneComparer;
 
 /// What the window is given; anything left empty takes the program's own.
 struct EFIComServices {
@@ -55,6 +58,14 @@ public:
     TuneModel& model() { return m_model; }
     LinkWorker& linkWorker() { return *m_link; }
     LinkRecovery& linkRecovery() { return *m_recovery; }
+    /// The real-time poll the pages and the logger share.
+    LivePoll& livePoll() { return *m_poll; }
+    /// The real-time frames of the pages and the target marker they share.
+    RealTimeFrames& realTimeFrames() { return *m_frames; }
+    /// The map edit session every map page edits through.
+    MapEditSession& mapEditSession() { return *m_session; }
+    /// The tune compared with, shared by the map pages and the compare panel.
+    TuneComparer& tuneComparer() { return *m_comparer; }
     /// The pages in tab order.
     const std::vector<Page*>& pages() const { return m_pages; }
     /// The dialogs in the order they were created.
@@ -163,6 +174,11 @@ private:
     std::unique_ptr<LinkWorker> m_link;
     std::unique_ptr<Presenter> m_presenter;
     std::unique_ptr<LinkRecovery> m_recovery;
+    // Children of the model, made before the pages and handed to them.
+    LivePoll* m_poll = nullptr;
+    RealTimeFrames* m_frames = nullptr;
+    MapEditSession* m_session = nullptr;
+    TuneComparer* m_comparer = nullptr;
     std::filesystem::path m_backupRoot;
 
     QToolBar* m_toolBar = nullptr;

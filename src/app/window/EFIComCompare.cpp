@@ -7,6 +7,7 @@
 
 #include "app/compare/ComparePanel.h"
 #include "app/compare/TuneComparer.h"
+#include "app/maps/MapEditSession.h"
 #include "app/maps/FuelPage.h"
 #include "app/setup/SetupBinder.h"
 #include "app/setup/SetupPage.h"
@@ -38,8 +39,10 @@ void EFICom::buildCompare()
             binders.push_back(&fuel->jetBinder());
     }
     const AppContext context{m_model, *m_link, *m_messages};
+    MapEditSession* session = m_session;
     m_compare = new ComparePanel(
-        context,
+        context, *m_comparer,
+        [session](table::MapId map, int index, double value) { return session->setPointValue(map, index, value); },
         [binders](const table::SetupDef& def, const table::ImageBytes& other) {
             return std::any_of(binders.begin(), binders.end(),
                                [&](SetupBinder* b) { return b->takeValue(def, other); });
@@ -56,7 +59,7 @@ void EFICom::buildCompare()
     file->setObjectName(QStringLiteral("CompareFile"));
     QAction* unit = menu->addAction(QStringLiteral("Compare with the KYR's table"), this, &EFICom::compareWithUnit);
     unit->setObjectName(QStringLiteral("CompareUnit"));
-    QAction* stop = menu->addAction(QStringLiteral("Stop comparing"), &TuneComparer::of(m_model), &TuneComparer::stop);
+    QAction* stop = menu->addAction(QStringLiteral("Stop comparing"), m_comparer, &TuneComparer::stop);
     stop->setObjectName(QStringLiteral("StopComparing"));
     button->setMenu(menu);
     button->setPopupMode(QToolButton::MenuButtonPopup);
@@ -68,7 +71,7 @@ void EFICom::fillCompareMenu()
     auto* menu = findChild<QMenu*>(QStringLiteral("CompareMenu"));
     const bool connected = m_model.state().flags.UnitConnected && !m_model.busy();
     menu->findChild<QAction*>(QStringLiteral("CompareUnit"))->setEnabled(connected && m_model.mapsShown());
-    menu->findChild<QAction*>(QStringLiteral("StopComparing"))->setEnabled(TuneComparer::of(m_model).active());
+    menu->findChild<QAction*>(QStringLiteral("StopComparing"))->setEnabled(m_comparer->active());
 }
 
 // A comparison needs a tune shown to compare with.
@@ -102,7 +105,7 @@ void EFICom::compareWithFile(const std::filesystem::path& path)
         return;
     }
     const files::MapFile& file = loaded.value();
-    TuneComparer::of(m_model).compareWith(file.image, file.identity[1], name);
+    m_comparer->compareWith(file.image, file.identity[1], name);
 }
 
 // The unit's table as it holds it now, read on the link thread.
@@ -123,8 +126,7 @@ void EFICom::compareWithUnit()
         table::ImageBytes unitTable = read.value();
         const table::EncodedImage shown = table::encode(m_model.state().setup, m_model.maps());
         unitTable[table::TrailerOffset] = shown.plusOne[table::TrailerOffset];
-        TuneComparer::of(m_model).compareWith(unitTable, m_model.state().unitIdentity.typeCode(),
-                                              QStringLiteral("the KYR"));
+        m_comparer->compareWith(unitTable, m_model.state().unitIdentity.typeCode(), QStringLiteral("the KYR"));
     });
 }
 

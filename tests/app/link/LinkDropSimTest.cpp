@@ -75,7 +75,7 @@ TEST_F(LinkDropSimTest, ALostLinkIsShownAndTheEditsMadeMeanwhileReachTheUnitWhen
     EXPECT_EQ(panel(0), "Link lost");
     EXPECT_TRUE(indicator().startsWith("Link lost ")) << indicator().toStdString();
     EXPECT_FALSE(button("spWrite")->isEnabled()) << "nothing may be written into a missing port";
-    EXPECT_FALSE(app::LivePoll::of(window->model(), window->linkWorker()).running());
+    EXPECT_FALSE(window->livePoll().running());
 
     // Two map edits while the unit is away: kept, not dropped.
     clickAt(ChartId::Timing, xOf(MapId::TimingRpm, 25), 31);
@@ -93,7 +93,7 @@ TEST_F(LinkDropSimTest, ALostLinkIsShownAndTheEditsMadeMeanwhileReachTheUnitWhen
         return raw[table::pointOffset(timing, 25)] == 31 + timing.bias;
     }));
     EXPECT_TRUE(unitHoldsTheTune());
-    EXPECT_TRUE(waitFor([&] { return app::LivePoll::of(window->model(), window->linkWorker()).running(); }));
+    EXPECT_TRUE(waitFor([&] { return window->livePoll().running(); }));
 }
 
 // The unit came back holding something the program never sent: neither side

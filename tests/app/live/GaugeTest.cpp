@@ -179,7 +179,7 @@ TEST_F(GaugeSettingsTest, ABadLimitIsNamedAndNothingIsSaved)
 class MonitorGaugeTest : public WindowTest {
 protected:
     void SetUp() override { livePollMs = app::LivePoll::IntervalMs; }
-    app::LivePoll& poll() const { return app::LivePoll::of(window->model(), window->linkWorker()); }
+    app::LivePoll& poll() const { return window->livePoll(); }
 };
 
 TEST_F(MonitorGaugeTest, ThePageShowsARecordGreysOutWhenItStopsAndTakesItsSavedLimits)
@@ -193,7 +193,7 @@ TEST_F(MonitorGaugeTest, ThePageShowsARecordGreysOutWhenItStopsAndTakesItsSavedL
         s.setValue(QStringLiteral("GaugeLimits/water"), QStringLiteral("bad")); // edited by hand: defaults
     }
     link::FakeClock clock;
-    app::MonitorPage page({window->model(), window->linkWorker(), *sink}, nullptr, clock,
+    app::MonitorPage page({window->model(), window->linkWorker(), *sink}, window->livePoll(), nullptr, clock,
                           std::make_unique<QSettings>(ini, QSettings::IniFormat));
     EXPECT_EQ(page.gauge(Gauge::Volts)->limits(), (live::GaugeLimits{std::nullopt, 13, std::nullopt, std::nullopt}));
     EXPECT_EQ(page.gauge(Gauge::Celsius)->limits(), live::gaugeDef(Gauge::Celsius).limits);

@@ -64,7 +64,7 @@ protected:
         WindowTest::TearDown();
     }
 
-    app::LivePoll& poll() const { return app::LivePoll::of(window->model(), window->linkWorker()); }
+    app::LivePoll& poll() const { return window->livePoll(); }
     QCheckBox* box(const QString& name) const
     {
         auto* b = qobject_cast<QCheckBox*>(control(name));
@@ -300,7 +300,7 @@ protected:
         connectedWindow();
         QApplication::setActiveWindow(window.get());
     }
-    app::LivePoll& poll() const { return app::LivePoll::of(window->model(), window->linkWorker()); }
+    app::LivePoll& poll() const { return window->livePoll(); }
     QCheckBox* box(const char* name) const { return qobject_cast<QCheckBox*>(control(QString::fromLatin1(name))); }
 };
 

@@ -69,7 +69,7 @@ TEST_F(LiveSimTest, TheSimulatedEngineReachesTheMonitorAndTheCharts)
     ASSERT_GT(timing->seriesAt(def.liveSeries)->count(), 0);
     EXPECT_DOUBLE_EQ(timing->seriesAt(def.liveSeries)->at(0).x(), 9.0);
 
-    auto& poll = app::LivePoll::of(window->model(), window->linkWorker());
+    auto& poll = window->livePoll();
     qobject_cast<QCheckBox*>(control(QStringLiteral("AnalogEn")))->click();
     ASSERT_TRUE(waitFor([&] { return !poll.pending(); }));
     waitIdle();
@@ -103,7 +103,7 @@ protected:
         ASSERT_TRUE(poll().fastPoll());
         EXPECT_TRUE(fast->isChecked());
     }
-    app::LivePoll& poll() const { return app::LivePoll::of(window->model(), window->linkWorker()); }
+    app::LivePoll& poll() const { return window->livePoll(); }
 
     test::TempFolder m_dir{"kyr-fastpoll"};
     std::unique_ptr<test::SimProcess> m_sim;

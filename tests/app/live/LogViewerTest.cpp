@@ -60,7 +60,7 @@ live::LogData climbingLog()
 class LogViewerTest : public WindowTest {
 protected:
     app::LoggerPage* page() const { return window->findChild<app::LoggerPage*>(); }
-    app::LivePoll& poll() const { return app::LivePoll::of(window->model(), window->linkWorker()); }
+    app::LivePoll& poll() const { return window->livePoll(); }
     app::StripChart* strip() const { return page()->chart(); }
     /// The poll hands on a record, as it does for each ReadLive answered.
     void feed(const live::LiveValues& v) { emit poll().liveUpdated(v); }

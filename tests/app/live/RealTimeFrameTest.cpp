@@ -40,7 +40,7 @@ protected:
     app::RTFrame* frame(const char* name) const { return window->findChild<app::RTFrame*>(QLatin1String(name)); }
     std::vector<app::RTFrame*> frames() const
     {
-        return app::RealTimeFrames::of(window->model()).frames();
+        return window->realTimeFrames().frames();
     }
     QSlider* target() const { return qobject_cast<QSlider*>(control(QStringLiteral("TrackBar7"))); }
     /// Where a label stands after the slider let go: one pixel left of its place while sliding.

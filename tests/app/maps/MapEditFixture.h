@@ -44,7 +44,7 @@ protected:
     }
     const maps::MapEditor& editor() const
     {
-        return app::MapEditSession::of(window->model(), window->linkWorker()).editor();
+        return window->mapEditSession().editor();
     }
     /// Shows the page that holds a widget.
     void showPageOf(QWidget* w)

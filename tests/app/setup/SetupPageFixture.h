@@ -8,6 +8,7 @@
 
 #include "app/link/LinkWorker.h"
 #include "app/setup/PendingEdits.h"
+#include "app/live/LivePoll.h"
 #include "app/live/RTFrame.h"
 #include "app/setup/SetupBinder.h"
 #include "app/setup/SetupPanels.h"
@@ -34,9 +35,11 @@ protected:
         auto* layout = new QVBoxLayout(page.get());
         layout->addWidget(app::buildSetupPanels(page.get()));
         // The real-time frame below the panels holds the target marker.
-        auto* frame = new app::RTFrame(model, *link, QStringLiteral("RT2"), page.get());
+        auto* poll = new app::LivePoll(model, *link, &model);
+        auto* frames = new app::RealTimeFrames(&model);
+        auto* frame = new app::RTFrame(*poll, *frames, QStringLiteral("RT2"), page.get());
         layout->addWidget(frame);
-        app::RealTimeFrames::of(model).watchTarget(page->findChild<QSlider*>(QStringLiteral("TrackBar7")), frame);
+        frames->watchTarget(page->findChild<QSlider*>(QStringLiteral("TrackBar7")), frame);
         binder = std::make_unique<app::SetupBinder>(context(), engine, page.get());
         page->resize(1400, 800);
         page->show();

@@ -183,7 +183,7 @@ TEST_F(SimWindowTest, ComparingWithTheUnitTakesItsPointBack)
     auto* menu = window->findChild<QMenu*>("CompareMenu");
     emit menu->aboutToShow();
     menu->findChild<QAction*>("CompareUnit")->trigger();
-    ASSERT_TRUE(waitFor([&] { return app::TuneComparer::of(window->model()).active(); }));
+    ASSERT_TRUE(waitFor([&] { return window->tuneComparer().active(); }));
     app::ComparePanel& panel = *window->comparePanel();
     ASSERT_EQ(panel.list()->count(), 1);
     EXPECT_TRUE(panel.list()->item(0)->text().startsWith("Timing Map point 40")) << panel.list()->item(0)->text().toStdString();
