@@ -59,7 +59,7 @@ public:
 
     /// The one setup rule engine: the Setup page fields and the Fuel Maps
     /// jet edits both go through it. Decimals use the system's separator.
-    setup::SetupEngine& setupEngine() { return m_setupEngine; }
+    kyr::setup::SetupEngine& setupEngine() { return m_setupEngine; }
     void setMouseTuning(bool on);
 
     /// Call after changing mutableState() in place.
@@ -93,7 +93,7 @@ private:
     VehicleInfo m_vehicle;
     bool m_busy = false;
     bool m_mouseTuning = false;
-    setup::SetupEngine m_setupEngine;
+    kyr::setup::SetupEngine m_setupEngine;
 };
 
 } // namespace kyr::app

@@ -12,7 +12,7 @@
 
 #include <algorithm>
 
-namespace kyr::app {
+namespace kyr::app::compare {
 
 namespace {
 
@@ -168,4 +168,4 @@ bool ComparePanel::useSelected()
     }
 }
 
-} // namespace kyr::app
+} // namespace kyr::app::compare

@@ -17,7 +17,7 @@ class QLabel;
 class QListWidget;
 class QPushButton;
 
-namespace kyr::app {
+namespace kyr::app::compare {
 
 class TuneComparer;
 
@@ -62,4 +62,4 @@ private:
     QPushButton* m_stop;
 };
 
-} // namespace kyr::app
+} // namespace kyr::app::compare

@@ -3,7 +3,7 @@
 
 #include "app/common/TuneModel.h"
 
-namespace kyr::app {
+namespace kyr::app::compare {
 
 TuneComparer::TuneComparer(TuneModel& model, QObject* parent) : QObject(parent), m_model(model)
 {
@@ -46,11 +46,11 @@ void TuneComparer::refresh()
     emit changed();
 }
 
-std::vector<maps::CurvePoint> TuneComparer::otherCurve(table::MapId map) const
+std::vector<kyr::maps::CurvePoint> TuneComparer::otherCurve(table::MapId map) const
 {
     if (!m_other)
         return {};
-    return maps::curvePoints(map, m_otherMaps, m_otherAxes);
+    return kyr::maps::curvePoints(map, m_otherMaps, m_otherAxes);
 }
 
-} // namespace kyr::app
+} // namespace kyr::app::compare

@@ -16,14 +16,15 @@
 #include <vector>
 
 namespace kyr::app {
-
 class TuneModel;
+}
+
+namespace kyr::app::compare {
 
 class TuneComparer : public QObject {
     Q_OBJECT
 public:
     explicit TuneComparer(TuneModel& model, QObject* parent = nullptr);
-
 
     /// Compares the shown tune with another plus-one image; name is what the
     /// list calls it ("other.kyr", "the KYR").
@@ -39,7 +40,7 @@ public:
     const tools::TuneComparison& comparison() const { return m_comparison; }
     /// The other tune's curve of a map, each point at the x of its own axes;
     /// empty while not active.
-    std::vector<maps::CurvePoint> otherCurve(table::MapId map) const;
+    std::vector<kyr::maps::CurvePoint> otherCurve(table::MapId map) const;
 
 signals:
     /// A comparison started, stopped, or the shown tune changed under it.
@@ -57,4 +58,4 @@ private:
     tools::TuneComparison m_comparison;
 };
 
-} // namespace kyr::app
+} // namespace kyr::app::compare

@@ -9,7 +9,7 @@
 #include <QShowEvent>
 #include <QVBoxLayout>
 
-namespace kyr::app {
+namespace kyr::app::dialogs {
 
 SaveFromDialog::SaveFromDialog(const TuneModel& model, QWidget* owner)
     : OwnedDialog(owner, QStringLiteral("TSaveFrm"), QStringLiteral("Save From?")), m_model(model)
@@ -62,4 +62,4 @@ void SaveFromDialog::okClick()
     emit saveChosen(source);
 }
 
-} // namespace kyr::app
+} // namespace kyr::app::dialogs

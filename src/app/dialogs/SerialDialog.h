@@ -12,7 +12,7 @@
 class QLineEdit;
 class QPushButton;
 
-namespace kyr::app {
+namespace kyr::app::dialogs {
 
 class SerialDialog : public OwnedDialog {
     Q_OBJECT
@@ -42,4 +42,4 @@ private:
     QPushButton* m_update;                // Button1
 };
 
-} // namespace kyr::app
+} // namespace kyr::app::dialogs

@@ -5,7 +5,7 @@
 #include "app/common/TuneModel.h"
 #include "session/WriteRules.h"
 
-namespace kyr::app {
+namespace kyr::app::link {
 
 namespace {
 
@@ -147,4 +147,4 @@ void LinkRecovery::offerLeftovers(const session::SessionResult& result)
         m_link.settleLeftovers(answer == 0);
 }
 
-} // namespace kyr::app
+} // namespace kyr::app::link

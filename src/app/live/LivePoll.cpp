@@ -5,9 +5,9 @@
 #include "app/common/TuneModel.h"
 #include "live/LiveState.h"
 
-namespace kyr::app {
+namespace kyr::app::live {
 
-LivePoll::LivePoll(TuneModel& model, LinkWorker& link, QObject* parent)
+LivePoll::LivePoll(TuneModel& model, link::LinkWorker& link, QObject* parent)
     : QObject(parent), m_model(model), m_link(&link)
 {
     m_timer.setObjectName(QStringLiteral("Timer1"));
@@ -19,7 +19,7 @@ LivePoll::LivePoll(TuneModel& model, LinkWorker& link, QObject* parent)
     connect(&m_frame, &QTimer::timeout, this, &LivePoll::showFrame);
     connect(&model, &TuneModel::stateChanged, this, &LivePoll::follow);
     connect(&model, &TuneModel::busyChanged, this, &LivePoll::follow);
-    connect(&link, &LinkWorker::liveRead, this, [this](Ticket t, const link::Bytes& reply) {
+    connect(&link, &link::LinkWorker::liveRead, this, [this](link::Ticket t, const kyr::link::Bytes& reply) {
         if (m_pending && t == m_ticket)
             received(reply);
     });
@@ -110,7 +110,7 @@ void LivePoll::received(const std::vector<uint8_t>& reply)
     // The fast poll asks again before anything else is done with this record.
     if (fastPoll() && m_timer.isActive())
         tick();
-    auto decoded = live::decodeLive(reply);
+    auto decoded = kyr::live::decodeLive(reply);
     if (!decoded.ok()) {
         // Old values must not pass for the engine's present state.
         m_latest.reset();
@@ -152,17 +152,17 @@ void LivePoll::show()
 }
 
 // The bars stand at the point, and with "Realtime Tracking" the key cursors go there.
-void LivePoll::showPoint(const live::LiveValues& values)
+void LivePoll::showPoint(const kyr::live::LiveValues& values)
 {
     if (tracking() && m_link) {
-        for (table::ChartId chart : live::trackedCharts())
-            if (auto x = live::trackingCursorX(chart, values))
+        for (table::ChartId chart : kyr::live::trackedCharts())
+            if (auto x = kyr::live::trackingCursorX(chart, values))
                 emit trackingCursor(chart, *x);
     }
     emit operatingPoint(values);
 }
 
-void LivePoll::showReplay(const live::LiveValues& values)
+void LivePoll::showReplay(const kyr::live::LiveValues& values)
 {
     m_replaying = true;
     showPoint(values);
@@ -174,7 +174,7 @@ void LivePoll::endReplay()
     if (!m_replaying)
         return;
     m_replaying = false;
-    emit operatingPoint(m_latest.value_or(live::LiveValues{}));
+    emit operatingPoint(m_latest.value_or(kyr::live::LiveValues{}));
 }
 
-} // namespace kyr::app
+} // namespace kyr::app::live

@@ -24,7 +24,7 @@
 class QLabel;
 class QSlider;
 
-namespace kyr::app {
+namespace kyr::app::live {
 
 class LivePoll;
 class RealTimeFrames;
@@ -72,7 +72,7 @@ public:
     RTFrame(LivePoll& poll, RealTimeFrames& frames, const QString& name, QWidget* parent = nullptr);
 
     /// The text shown for a value ("3500 RPM", "--" without a reading).
-    QString valueText(live::LiveField field) const;
+    QString valueText(kyr::live::LiveField field) const;
     LambdaTargetStrip* lambda() const { return m_lambda; }
     QLabel* lambdaCaption() const { return m_caption; } // Label46
     QLabel* lambdaValue() const { return m_lambdaValue; } // Label56
@@ -84,14 +84,14 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    void received(const live::LiveValues& values);
-    void show(const std::optional<live::LiveValues>& values);
-    QLabel* addValue(live::LiveField field, const QString& caption);
+    void received(const kyr::live::LiveValues& values);
+    void show(const std::optional<kyr::live::LiveValues>& values);
+    QLabel* addValue(kyr::live::LiveField field, const QString& caption);
 
     LivePoll& m_poll;
     QTimer m_refresh;
-    std::optional<live::LiveValues> m_next;
-    std::vector<std::pair<live::LiveField, QLabel*>> m_values;
+    std::optional<kyr::live::LiveValues> m_next;
+    std::vector<std::pair<kyr::live::LiveField, QLabel*>> m_values;
     LambdaTargetStrip* m_lambda = nullptr;
     QLabel* m_caption = nullptr;
     QLabel* m_lambdaValue = nullptr;
@@ -122,4 +122,4 @@ private:
     QPointer<RTFrame> m_home;
 };
 
-} // namespace kyr::app
+} // namespace kyr::app::live

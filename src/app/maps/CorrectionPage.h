@@ -6,7 +6,7 @@
 
 #include "app/maps/MapPage.h"
 
-namespace kyr::app {
+namespace kyr::app::maps {
 
 class CorrectionPage : public MapPage {
     Q_OBJECT
@@ -14,4 +14,4 @@ public:
     CorrectionPage(AppContext context, MapServices services, QWidget* parent = nullptr);
 };
 
-} // namespace kyr::app
+} // namespace kyr::app::maps

@@ -19,9 +19,9 @@
 #include <QSlider>
 #include <QVBoxLayout>
 
-namespace kyr::app {
+namespace kyr::app::setup {
 
-SetupPage::SetupPage(AppContext context, LivePoll& poll, RealTimeFrames& frames, QWidget* parent)
+SetupPage::SetupPage(AppContext context, live::LivePoll& poll, live::RealTimeFrames& frames, QWidget* parent)
     : Page(context, QStringLiteral("TabSheet1"), QStringLiteral("Setup"), parent)
 {
     // Everything scrolls together when the window is smaller than the page.
@@ -39,7 +39,7 @@ SetupPage::SetupPage(AppContext context, LivePoll& poll, RealTimeFrames& frames,
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(scroll);
     // The real-time frame stays in view below the panels as they scroll.
-    auto* frame = new RTFrame(poll, frames, QStringLiteral("RT2"), this);
+    auto* frame = new live::RTFrame(poll, frames, QStringLiteral("RT2"), this);
     layout->addWidget(frame);
     if (auto* target = content->findChild<QSlider*>(QStringLiteral("TrackBar7")))
         frames.watchTarget(target, frame);
@@ -139,7 +139,7 @@ void SetupPage::showIdentity()
             e->clear();
         return;
     }
-    const link::UnitIdentity& id = model().state().unit.identity;
+    const kyr::link::UnitIdentity& id = model().state().unit.identity;
     m_unitModel->setText(QString::number(id.model()));
     m_major->setText(QString::number(id.major()));
     m_minor->setText(QString::number(id.minor()));
@@ -147,4 +147,4 @@ void SetupPage::showIdentity()
 
 void SetupPage::takeVehicle() { model().setVehicle({m_make->text(), m_model->text(), m_engine->text()}); }
 
-} // namespace kyr::app
+} // namespace kyr::app::setup

@@ -10,17 +10,20 @@ class QGridLayout;
 class QLineEdit;
 class QPushButton;
 
-namespace kyr::app {
-
+namespace kyr::app::live {
 class LivePoll;
 class RealTimeFrames;
+}
+
+namespace kyr::app::setup {
+
 class SetupBinder;
 
 class SetupPage : public Page {
     Q_OBJECT
 public:
     /// The page's real-time frame shows what poll reads and joins frames.
-    SetupPage(AppContext context, LivePoll& poll, RealTimeFrames& frames, QWidget* parent = nullptr);
+    SetupPage(AppContext context, live::LivePoll& poll, live::RealTimeFrames& frames, QWidget* parent = nullptr);
     ~SetupPage() override;
 
     /// The binding of the fields and switches to the setup engine.
@@ -47,4 +50,4 @@ private:
     SetupBinder* m_binder = nullptr;
 };
 
-} // namespace kyr::app
+} // namespace kyr::app::setup

@@ -19,7 +19,7 @@
 #include <QToolBar>
 #include <QToolButton>
 
-namespace kyr::app {
+namespace kyr::app::window {
 
 namespace {
 
@@ -31,21 +31,21 @@ void EFICom::buildCompare()
 {
     // A setting goes in through the binder of the page that holds its field:
     // the Setup page, or the Fuel Maps page for the jets.
-    std::vector<SetupBinder*> binders;
+    std::vector<setup::SetupBinder*> binders;
     for (Page* page : m_pages) {
-        if (auto* setup = qobject_cast<SetupPage*>(page))
+        if (auto* setup = qobject_cast<setup::SetupPage*>(page))
             binders.push_back(&setup->binder());
-        else if (auto* fuel = qobject_cast<FuelPage*>(page))
+        else if (auto* fuel = qobject_cast<maps::FuelPage*>(page))
             binders.push_back(&fuel->jetBinder());
     }
     const AppContext context{m_model, *m_link, *m_messages};
-    MapEditSession* session = m_session;
-    m_compare = new ComparePanel(
+    maps::MapEditSession* session = m_session;
+    m_compare = new compare::ComparePanel(
         context, *m_comparer,
         [session](table::MapId map, int index, double value) { return session->setPointValue(map, index, value); },
         [binders](const table::SetupDef& def, const table::ImageBytes& other) {
             return std::any_of(binders.begin(), binders.end(),
-                               [&](SetupBinder* b) { return b->takeValue(def, other); });
+                               [&](setup::SetupBinder* b) { return b->takeValue(def, other); });
         },
         this);
     addDockWidget(Qt::RightDockWidgetArea, m_compare);
@@ -59,7 +59,7 @@ void EFICom::buildCompare()
     file->setObjectName(QStringLiteral("CompareFile"));
     QAction* unit = menu->addAction(QStringLiteral("Compare with the KYR's table"), this, &EFICom::compareWithUnit);
     unit->setObjectName(QStringLiteral("CompareUnit"));
-    QAction* stop = menu->addAction(QStringLiteral("Stop comparing"), m_comparer, &TuneComparer::stop);
+    QAction* stop = menu->addAction(QStringLiteral("Stop comparing"), m_comparer, &compare::TuneComparer::stop);
     stop->setObjectName(QStringLiteral("StopComparing"));
     button->setMenu(menu);
     button->setPopupMode(QToolButton::MenuButtonPopup);
@@ -117,7 +117,7 @@ void EFICom::compareWithUnit()
         m_messages->warning(CompareTitle, QStringLiteral("No KYR is connected."));
         return;
     }
-    onAnswer(&LinkWorker::readForSaveDone, m_link->readForSave(), [this](const Result<table::ImageBytes>& read) {
+    onAnswer(&link::LinkWorker::readForSaveDone, m_link->readForSave(), [this](const Result<table::ImageBytes>& read) {
         if (!read) {
             m_messages->warning(CompareTitle, QString::fromStdString(read.error().message));
             return;
@@ -130,4 +130,4 @@ void EFICom::compareWithUnit()
     });
 }
 
-} // namespace kyr::app
+} // namespace kyr::app::window

@@ -5,7 +5,7 @@
 
 #include <QSettings>
 
-namespace kyr::app {
+namespace kyr::app::window {
 
 namespace {
 
@@ -70,4 +70,4 @@ bool WriteCheck::confirm(MessageSink& messages, const std::vector<tools::Finding
     return messages.choose(QStringLiteral("Write to KYR"), findingsText(findings), choices, 1) == 0;
 }
 
-} // namespace kyr::app
+} // namespace kyr::app::window

@@ -25,9 +25,9 @@
 
 using namespace kyr;
 using namespace kyr::apptest;
-using app::FuelPage;
-using app::MapChartView;
-using app::TimingPage;
+using app::maps::FuelPage;
+using app::maps::MapChartView;
+using app::maps::TimingPage;
 
 namespace {
 
@@ -70,7 +70,7 @@ protected:
                 return found;
         return nullptr;
     }
-    app::ComparePanel& comparePanel() const { return *window->comparePanel(); }
+    app::compare::ComparePanel& comparePanel() const { return *window->comparePanel(); }
     QStringList rows() const
     {
         QStringList out;
