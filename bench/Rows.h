@@ -4,7 +4,7 @@
 // per figure ({"id": ..., "unit": ..., "samples": [...]}), and a file chooser
 // that always answers with one file (the Data Logger's "Record to File").
 
-#include "app/window/FileChooser.h"
+#include "app/common/FileChooser.h"
 
 #include <cstdio>
 #include <cstring>

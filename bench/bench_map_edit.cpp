@@ -144,9 +144,9 @@ int main(int argc, char** argv)
     test::SimProcess sim(dir.path(), {.port = 1});
     const auto env = link::PortEnv::withVariables({{"KYR_PORT_DIR", test::SimProcess::portDirOf(dir.path()).string()}},
                                                   (dir / "dev").string());
-    app::EFICom window(app::EFIComServices{nullptr, nullptr,
-                                           app::LinkSetup{link::posixDeviceFactory(), &link::systemClock(), env, {}},
-                                           mode == "idle" ? 0 : app::LivePoll::IntervalMs});
+    app::window::EFICom window(app::window::EFIComServices{nullptr, nullptr,
+                                           app::link::LinkSetup{link::posixDeviceFactory(), &link::systemClock(), env, {}},
+                                           mode == "idle" ? 0 : app::live::LivePoll::IntervalMs});
     window.resize(1200, 800);
     window.show(); // the start-up search finds the unit on COM1
     waitUntil([&] { return window.linkWorker().idle(); }, 10000);
@@ -158,11 +158,11 @@ int main(int argc, char** argv)
         return 1;
     }
     window.model().setMouseTuning(true);
-    app::LivePoll& poll = app::LivePoll::of(window.model(), window.linkWorker());
+    app::live::LivePoll& poll = window.livePoll();
     if (mode == "fast")
         poll.setFastPoll(true);
 
-    auto* chart = window.findChild<app::MapChartView*>(QStringLiteral("TimingChart"));
+    auto* chart = window.findChild<app::maps::MapChartView*>(QStringLiteral("TimingChart"));
     auto* tabs = window.findChild<QTabWidget*>(QStringLiteral("PageControl1"));
     if (!chart || !tabs) {
         std::fprintf(stderr, "no TimingChart\n");
@@ -189,8 +189,8 @@ int main(int argc, char** argv)
     const quint64 recordsBefore = poll.records();
     int missed = 0, lost = 0; // a unit that stalls (a busy machine) shows here
     int unsent = 0;           // edits whose WritePoint never came
-    QObject::connect(&poll, &app::LivePoll::liveMissed, [&] { ++missed; });
-    QObject::connect(&window.linkWorker(), &app::LinkWorker::linkLost, [&] { ++lost; });
+    QObject::connect(&poll, &app::live::LivePoll::liveMissed, [&] { ++missed; });
+    QObject::connect(&window.linkWorker(), &app::link::LinkWorker::linkLost, [&] { ++lost; });
     for (int i = 0; i < rounds + 5; ++i) {
         pause(gap(random));
         const QPointF at = chart->positionOf({10.0 + i % 50, 5.0 + i % 35});

@@ -19,7 +19,7 @@
 #include "app/live/LivePoll.h"
 #include "app/maps/MapChartView.h"
 #include "app/window/EFICom.h"
-#include "app/window/TuneModel.h"
+#include "app/common/TuneModel.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -72,12 +72,12 @@ Options parse(int argc, char** argv)
     return o;
 }
 
-bool waitIdle(kyr::app::EFICom& w, int timeoutMs = 20000)
+bool waitIdle(kyr::app::window::EFICom& w, int timeoutMs = 20000)
 {
     if (w.linkWorker().idle())
         return true;
     QEventLoop loop;
-    QObject::connect(&w.linkWorker(), &kyr::app::LinkWorker::drained, &loop, &QEventLoop::quit);
+    QObject::connect(&w.linkWorker(), &kyr::app::link::LinkWorker::drained, &loop, &QEventLoop::quit);
     QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
     loop.exec();
     return w.linkWorker().idle();
@@ -98,7 +98,7 @@ public:
 
 // Runs action, then wait (by default: until the link is idle), timing the
 // loop; with from, only the gaps that begin after *from is true count.
-Stall measure(kyr::app::EFICom& w, const std::function<void()>& action, std::function<void()> wait = {},
+Stall measure(kyr::app::window::EFICom& w, const std::function<void()>& action, std::function<void()> wait = {},
               const bool* from = nullptr)
 {
     Stall s;
@@ -162,7 +162,7 @@ private:
 
 // Connect, timed from the click to the first paint of the shown chart after
 // the unit's table reached the charts.
-double timedConnect(kyr::app::EFICom& window, QAbstractButton* connect, kyr::app::MapChartView* chart, Stall& stall,
+double timedConnect(kyr::app::window::EFICom& window, QAbstractButton* connect, kyr::app::maps::MapChartView* chart, Stall& stall,
                     const Options& o, bool quick)
 {
     QElapsedTimer clock;
@@ -197,7 +197,7 @@ double timedConnect(kyr::app::EFICom& window, QAbstractButton* connect, kyr::app
 
 // Mouse tuning on: a press on TimingChart, a sweep across twenty points at a
 // hand's pace, and the release.
-void drag(kyr::app::MapChartView* chart)
+void drag(kyr::app::maps::MapChartView* chart)
 {
     auto send = [chart](QEvent::Type type, const QPointF& at, Qt::MouseButtons buttons) {
         QMouseEvent e(type, at, chart->viewport()->mapToGlobal(at), Qt::LeftButton, buttons, Qt::NoModifier);
@@ -230,18 +230,18 @@ int main(int argc, char** argv)
     // Each Connect runs in a fresh window (a connected window's Connect is
     // disabled), after its start-up search has found the unit.
     auto makeWindow = [&] {
-        auto w = std::make_unique<kyr::app::EFICom>(kyr::app::EFIComServices{
+        auto w = std::make_unique<kyr::app::window::EFICom>(kyr::app::window::EFIComServices{
             nullptr, std::make_shared<kyr::bench::FixedSaveFile>(logFile),
-            kyr::app::LinkSetup{kyr::link::posixDeviceFactory(), &kyr::link::systemClock(), env, {}},
-            kyr::app::LivePoll::IntervalMs});
+            kyr::app::link::LinkSetup{kyr::link::posixDeviceFactory(), &kyr::link::systemClock(), env, {}},
+            kyr::app::live::LivePoll::IntervalMs});
         w->resize(1200, 800);
         return w;
     };
-    std::unique_ptr<kyr::app::EFICom> shown;
+    std::unique_ptr<kyr::app::window::EFICom> shown;
     Stall search, connects;
     std::vector<double> connectMs, quickMs;
     QCheckBox* analog = nullptr;
-    kyr::app::MapChartView* chart = nullptr;
+    kyr::app::maps::MapChartView* chart = nullptr;
     QTabWidget* tabs = nullptr;
     for (int i = 0; i < opt.connects + opt.quickConnects; ++i) {
         const bool quick = i >= opt.connects;
@@ -249,7 +249,7 @@ int main(int argc, char** argv)
         shown = makeWindow();
         analog = shown->findChild<QCheckBox*>(QStringLiteral("AnalogEn"));
         auto* connect = qobject_cast<QAbstractButton*>(shown->control(QStringLiteral("spConnect")));
-        chart = shown->findChild<kyr::app::MapChartView*>(QStringLiteral("TimingChart"));
+        chart = shown->findChild<kyr::app::maps::MapChartView*>(QStringLiteral("TimingChart"));
         tabs = shown->findChild<QTabWidget*>(QStringLiteral("PageControl1"));
         if (!analog || !connect || !chart || !tabs) {
             std::fprintf(stderr, "bench_gui_stall: the window lacks AnalogEn, spConnect or TimingChart\n");
@@ -273,7 +273,7 @@ int main(int argc, char** argv)
         }
         (quick ? quickMs : connectMs).push_back(timedConnect(*shown, connect, chart, connects, opt, quick));
     }
-    kyr::app::EFICom& window = *shown;
+    kyr::app::window::EFICom& window = *shown;
     if (!window.model().state().flags.UnitConnected) {
         std::fprintf(stderr, "bench_gui_stall: the window did not connect\n");
         return 1;
@@ -293,7 +293,7 @@ int main(int argc, char** argv)
         return 1;
     }
     showPageOf(logOn, tabs);
-    kyr::app::LivePoll& poll = kyr::app::LivePoll::of(window.model(), window.linkWorker());
+    kyr::app::live::LivePoll& poll = window.livePoll();
     const quint64 recordsBefore = poll.records();
     const Stall live = measure(
         window,

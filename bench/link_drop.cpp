@@ -73,16 +73,16 @@ Round runRound()
                                                                 std::to_string(DownMs)}});
     const auto env = kyr::link::PortEnv::withVariables(
         {{"KYR_PORT_DIR", kyr::test::SimProcess::portDirOf(dir.path()).string()}}, (dir / "dev").string());
-    kyr::app::EFICom window(kyr::app::EFIComServices{
-        nullptr, nullptr, kyr::app::LinkSetup{kyr::link::posixDeviceFactory(), &kyr::link::systemClock(), env, {}}});
-    auto& poll = kyr::app::LivePoll::of(window.model(), window.linkWorker());
+    kyr::app::window::EFICom window(kyr::app::window::EFIComServices{
+        nullptr, nullptr, kyr::app::link::LinkSetup{kyr::link::posixDeviceFactory(), &kyr::link::systemClock(), env, {}}});
+    auto& poll = window.livePoll();
     double lostAt = -1, liveAt = -1;
-    QObject::connect(&window.linkWorker(), &kyr::app::LinkWorker::linkLost, [&] {
+    QObject::connect(&window.linkWorker(), &kyr::app::link::LinkWorker::linkLost, [&] {
         lostAt = nowMs();
         const double cpuAtLoss = cpuMs();
         QTimer::singleShot(CpuWindowMs, [&r, cpuAtLoss] { r.cpuPercent = 100.0 * (cpuMs() - cpuAtLoss) / CpuWindowMs; });
     });
-    QObject::connect(&poll, &kyr::app::LivePoll::liveUpdated, [&] {
+    QObject::connect(&poll, &kyr::app::live::LivePoll::liveUpdated, [&] {
         if (lostAt > 0 && liveAt < 0)
             liveAt = nowMs();
     });

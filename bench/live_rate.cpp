@@ -40,12 +40,12 @@ constexpr double LineRecordsPerSecond = 1920.0 / 11.0;
 
 bool rows = false;
 
-double measure(const char* what, kyr::app::LivePoll& poll, double seconds)
+double measure(const char* what, kyr::app::live::LivePoll& poll, double seconds)
 {
     runUntil([] { return false; }, 500); // the first records settle the pace
     int frames = 0, missed = 0;
-    auto shown = QObject::connect(&poll, &kyr::app::LivePoll::liveShown, [&] { ++frames; });
-    auto miss = QObject::connect(&poll, &kyr::app::LivePoll::liveMissed, [&] { ++missed; });
+    auto shown = QObject::connect(&poll, &kyr::app::live::LivePoll::liveShown, [&] { ++frames; });
+    auto miss = QObject::connect(&poll, &kyr::app::live::LivePoll::liveMissed, [&] { ++missed; });
     const quint64 before = poll.records();
     QElapsedTimer clock;
     clock.start();
@@ -77,9 +77,9 @@ int main(int argc, char** argv)
     kyr::test::SimProcess sim(dir.path(), {.port = 3});
     const auto env = kyr::link::PortEnv::withVariables(
         {{"KYR_PORT_DIR", kyr::test::SimProcess::portDirOf(dir.path()).string()}}, (dir / "dev").string());
-    kyr::app::EFICom window(kyr::app::EFIComServices{
-        nullptr, nullptr, kyr::app::LinkSetup{kyr::link::posixDeviceFactory(), &kyr::link::systemClock(), env, {}},
-        kyr::app::LivePoll::IntervalMs});
+    kyr::app::window::EFICom window(kyr::app::window::EFIComServices{
+        nullptr, nullptr, kyr::app::link::LinkSetup{kyr::link::posixDeviceFactory(), &kyr::link::systemClock(), env, {}},
+        kyr::app::live::LivePoll::IntervalMs});
     window.resize(1200, 800);
     window.show();
     runUntil([&] { return window.linkWorker().idle(); }, 10000);
@@ -90,14 +90,14 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "the window did not connect\n");
         return 1;
     }
-    auto* chart = window.findChild<kyr::app::MapChartView*>(QStringLiteral("TimingChart"));
+    auto* chart = window.findChild<kyr::app::maps::MapChartView*>(QStringLiteral("TimingChart"));
     auto* tabs = window.findChild<QTabWidget*>(QStringLiteral("PageControl1"));
     if (chart && tabs)
         for (int i = 0; i < tabs->count(); ++i)
             if (tabs->widget(i)->isAncestorOf(chart))
                 tabs->setCurrentIndex(i);
 
-    kyr::app::LivePoll& poll = kyr::app::LivePoll::of(window.model(), window.linkWorker());
+    kyr::app::live::LivePoll& poll = window.livePoll();
     if (!poll.running()) {
         std::fprintf(stderr, "the real-time poll does not run\n");
         return 1;

@@ -24,7 +24,7 @@
 #include "app/live/LoggerPage.h"
 #include "app/live/StripChart.h"
 #include "app/window/EFICom.h"
-#include "app/window/TuneModel.h"
+#include "app/common/TuneModel.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -143,10 +143,10 @@ std::pair<double, double> chartMb(const kyr::live::LogData& log)
 // An hour (or minutes) of logging at the line's rate, simulated: the records
 // go to liveUpdated in batches, the event loop running between them, the
 // logger's clock following the records' own times.
-int soak(kyr::app::EFICom& window, kyr::app::LivePoll& poll, const Options& opt, const QString& logFile)
+int soak(kyr::app::window::EFICom& window, kyr::app::live::LivePoll& poll, const Options& opt, const QString& logFile)
 {
     constexpr double RecordsPerSecond = 175;
-    auto* logger = window.findChild<kyr::app::LoggerPage*>();
+    auto* logger = window.findChild<kyr::app::live::LoggerPage*>();
     auto* record = window.findChild<QCheckBox*>(QStringLiteral("RecordToFile"));
     if (!logger || !record) {
         std::fprintf(stderr, "bench_monitor_cpu: no Data Logger page\n");
@@ -216,14 +216,14 @@ int main(int argc, char** argv)
     const auto env = kyr::link::PortEnv::withVariables(
         {{"KYR_PORT_DIR", kyr::test::SimProcess::portDirOf(dir.path()).string()}}, (dir / "dev").string());
 
-    const int pollMs = opt.feed > 0 || opt.soakMinutes > 0 ? 0 : kyr::app::LivePoll::IntervalMs;
-    kyr::app::EFICom window(kyr::app::EFIComServices{
-        nullptr, std::make_shared<kyr::bench::FixedSaveFile>(logFile), kyr::app::LinkSetup{kyr::link::posixDeviceFactory(), &kyr::link::systemClock(), env, {}},
+    const int pollMs = opt.feed > 0 || opt.soakMinutes > 0 ? 0 : kyr::app::live::LivePoll::IntervalMs;
+    kyr::app::window::EFICom window(kyr::app::window::EFIComServices{
+        nullptr, std::make_shared<kyr::bench::FixedSaveFile>(logFile), kyr::app::link::LinkSetup{kyr::link::posixDeviceFactory(), &kyr::link::systemClock(), env, {}},
         pollMs});
     window.resize(1280, 860);
     window.show();
     auto& link = window.linkWorker();
-    auto& poll = kyr::app::LivePoll::of(window.model(), link);
+    auto& poll = window.livePoll();
     auto* connect = qobject_cast<QToolButton*>(window.control(QStringLiteral("spConnect")));
     if (!connect || !waitUntil([&] { return connect->isEnabled() && link.idle(); }, 20000)) {
         std::fprintf(stderr, "bench_monitor_cpu: no unit found\n");
@@ -261,7 +261,7 @@ int main(int argc, char** argv)
     runFor(2000); // settle: first paints, caches
 
     int fed = 0;
-    QObject::connect(&poll, &kyr::app::LivePoll::liveUpdated, [&fed] { ++fed; });
+    QObject::connect(&poll, &kyr::app::live::LivePoll::liveUpdated, [&fed] { ++fed; });
     rusage before{}, after{};
     getrusage(RUSAGE_SELF, &before);
     QElapsedTimer wall;

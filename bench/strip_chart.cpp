@@ -48,7 +48,7 @@ live::LogData hourLog()
 }
 
 // Milliseconds per repaint, the best of five.
-double paintMs(app::StripChart& chart)
+double paintMs(app::live::StripChart& chart)
 {
     QImage image(chart.size(), QImage::Format_ARGB32_Premultiplied);
     double best = 1e9;
@@ -66,7 +66,7 @@ double paintMs(app::StripChart& chart)
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    app::StripChart chart;
+    app::live::StripChart chart;
     chart.resize(1200, 700);
     chart.setLog(hourLog());
     std::printf("rows: %zu, channels: %zu, chart 1200x700\n", chart.log().rows(), chart.log().channels.size());
@@ -76,7 +76,7 @@ int main(int argc, char** argv)
     chart.setView(1800, 30);
     std::printf("30 s mid-log in view:  %.1f ms per repaint\n", paintMs(chart));
 
-    app::StripChart live;
+    app::live::StripChart live;
     live.resize(1200, 700);
     std::vector<live::LogChannel> channels;
     for (live::LogColumn c : kColumns)

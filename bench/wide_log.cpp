@@ -64,7 +64,7 @@ int main(int argc, char** argv)
         std::printf("%s\n", read.error().message.c_str());
         return 1;
     }
-    app::StripChart chart;
+    app::live::StripChart chart;
     chart.resize(1200, 700);
     QImage image(chart.size(), QImage::Format_ARGB32_Premultiplied);
     start = Clock::now();

@@ -26,20 +26,20 @@ int main(int argc, char** argv)
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Tuning program for the KYR engine management unit."));
     parser.addHelpOption();
-    kyr::app::addDemoOptions(parser);
+    kyr::app::demo::addDemoOptions(parser);
     parser.process(app);
     QString error;
-    const auto demo = kyr::app::demoOptions(parser, &error);
+    const auto demo = kyr::app::demo::demoOptions(parser, &error);
     if (!demo) {
         std::fprintf(stderr, "kyr-tuner: %s\n", qPrintable(error));
         return 2;
     }
 
-    kyr::app::EFICom window;
-    kyr::app::WindowMemory::restore(window);
-    kyr::app::runDemo(window, *demo); // before the first show, which --startup-time watches
+    kyr::app::window::EFICom window;
+    kyr::app::window::WindowMemory::restore(window);
+    kyr::app::demo::runDemo(window, *demo); // before the first show, which --startup-time watches
     window.show();
     const int code = app.exec();
-    kyr::app::WindowMemory::remember(window);
+    kyr::app::window::WindowMemory::remember(window);
     return code;
 }

@@ -2,8 +2,7 @@
 #include "app/compare/ComparePanel.h"
 
 #include "app/compare/TuneComparer.h"
-#include "app/maps/MapEditSession.h"
-#include "app/window/TuneModel.h"
+#include "app/common/TuneModel.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -13,7 +12,7 @@
 
 #include <algorithm>
 
-namespace kyr::app {
+namespace kyr::app::compare {
 
 namespace {
 
@@ -39,9 +38,10 @@ std::string shortName(const std::string& name, const std::string& unit)
 
 } // namespace
 
-ComparePanel::ComparePanel(AppContext context, SettingTaker takeSetting, QWidget* parent)
+ComparePanel::ComparePanel(AppContext context, TuneComparer& comparer, PointSetter setPoint,
+                           SettingTaker takeSetting, QWidget* parent)
     : QDockWidget(QStringLiteral("Compare"), parent), m_context(context), m_takeSetting(std::move(takeSetting)),
-      m_comparer(TuneComparer::of(context.model))
+      m_setPoint(std::move(setPoint)), m_comparer(comparer)
 {
     setObjectName(QStringLiteral("CompareDialog"));
     setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
@@ -160,11 +160,11 @@ bool ComparePanel::useSelected()
     case PointRow: {
         // The edit compares again, which replaces the list this row is of.
         const tools::PointDifference p = c.points[index];
-        return MapEditSession::of(m_context.model, m_context.link).setPointValue(p.map, p.index, p.other);
+        return m_setPoint && m_setPoint(p.map, p.index, p.other);
     }
     default:
         return false;
     }
 }
 
-} // namespace kyr::app
+} // namespace kyr::app::compare

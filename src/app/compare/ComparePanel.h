@@ -6,7 +6,7 @@
 // through the page's own editing, so it is sent to a connected unit and a
 // map point can be undone; "Stop comparing" ends the comparison.
 
-#include "app/window/AppContext.h"
+#include "app/common/AppContext.h"
 #include "table/Layout.h"
 
 #include <QDockWidget>
@@ -17,7 +17,7 @@ class QLabel;
 class QListWidget;
 class QPushButton;
 
-namespace kyr::app {
+namespace kyr::app::compare {
 
 class TuneComparer;
 
@@ -28,7 +28,13 @@ public:
     /// when the page has no control for it that takes edits now.
     using SettingTaker = std::function<bool(const table::SetupDef& def, const table::ImageBytes& otherPlusOne)>;
 
-    ComparePanel(AppContext context, SettingTaker takeSetting, QWidget* parent = nullptr);
+    /// Sets a map point to the other tune's value (through the map edit
+    /// session, so that it can be undone); false when the point takes no edit.
+    using PointSetter = std::function<bool(table::MapId map, int index, double value)>;
+
+    /// Lists what comparer finds.
+    ComparePanel(AppContext context, TuneComparer& comparer, PointSetter setPoint, SettingTaker takeSetting,
+                 QWidget* parent = nullptr);
 
     QListWidget* list() const { return m_list; }
     QLabel* summary() const { return m_summary; }
@@ -48,6 +54,7 @@ private:
 
     AppContext m_context;
     SettingTaker m_takeSetting;
+    PointSetter m_setPoint;
     TuneComparer& m_comparer;
     QLabel* m_summary;
     QListWidget* m_list;
@@ -55,4 +62,4 @@ private:
     QPushButton* m_stop;
 };
 
-} // namespace kyr::app
+} // namespace kyr::app::compare

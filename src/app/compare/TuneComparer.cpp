@@ -1,29 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/compare/TuneComparer.h"
 
-#include "app/window/TuneModel.h"
+#include "app/common/TuneModel.h"
 
-namespace kyr::app {
-
-namespace {
-
-const char* const kComparerName = "TuneComparer";
-
-} // namespace
+namespace kyr::app::compare {
 
 TuneComparer::TuneComparer(TuneModel& model, QObject* parent) : QObject(parent), m_model(model)
 {
     connect(&m_model, &TuneModel::stateChanged, this, &TuneComparer::refresh);
     connect(&m_model, &TuneModel::mapsChanged, this, &TuneComparer::refresh);
-}
-
-TuneComparer& TuneComparer::of(TuneModel& model)
-{
-    if (auto* c = model.findChild<TuneComparer*>(QLatin1String(kComparerName), Qt::FindDirectChildrenOnly))
-        return *c;
-    auto* c = new TuneComparer(model, &model);
-    c->setObjectName(QLatin1String(kComparerName));
-    return *c;
 }
 
 void TuneComparer::compareWith(const table::ImageBytes& otherPlusOne, int otherTypeCode, const QString& name)
@@ -61,11 +46,11 @@ void TuneComparer::refresh()
     emit changed();
 }
 
-std::vector<maps::CurvePoint> TuneComparer::otherCurve(table::MapId map) const
+std::vector<kyr::maps::CurvePoint> TuneComparer::otherCurve(table::MapId map) const
 {
     if (!m_other)
         return {};
-    return maps::curvePoints(map, m_otherMaps, m_otherAxes);
+    return kyr::maps::curvePoints(map, m_otherMaps, m_otherAxes);
 }
 
-} // namespace kyr::app
+} // namespace kyr::app::compare

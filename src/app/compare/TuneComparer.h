@@ -16,17 +16,15 @@
 #include <vector>
 
 namespace kyr::app {
-
 class TuneModel;
+}
+
+namespace kyr::app::compare {
 
 class TuneComparer : public QObject {
     Q_OBJECT
 public:
     explicit TuneComparer(TuneModel& model, QObject* parent = nullptr);
-
-    /// The comparer of a window: a child of its model, made on first use, so
-    /// that the pages and the panel share one.
-    static TuneComparer& of(TuneModel& model);
 
     /// Compares the shown tune with another plus-one image; name is what the
     /// list calls it ("other.kyr", "the KYR").
@@ -42,7 +40,7 @@ public:
     const tools::TuneComparison& comparison() const { return m_comparison; }
     /// The other tune's curve of a map, each point at the x of its own axes;
     /// empty while not active.
-    std::vector<maps::CurvePoint> otherCurve(table::MapId map) const;
+    std::vector<kyr::maps::CurvePoint> otherCurve(table::MapId map) const;
 
 signals:
     /// A comparison started, stopped, or the shown tune changed under it.
@@ -60,4 +58,4 @@ private:
     tools::TuneComparison m_comparison;
 };
 
-} // namespace kyr::app
+} // namespace kyr::app::compare

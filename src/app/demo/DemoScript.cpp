@@ -23,7 +23,7 @@
 #include <unistd.h>
 #endif
 
-namespace kyr::app {
+namespace kyr::app::demo {
 
 namespace {
 
@@ -92,13 +92,13 @@ private:
     bool m_seen = false;
 };
 
-void reportFirstFrame(EFICom& window)
+void reportFirstFrame(window::EFICom& window)
 {
     window.winId(); // makes the native window, so its expose can be watched
     window.windowHandle()->installEventFilter(new FirstFrame(&window));
 }
 
-void showPage(EFICom& window, const QString& caption)
+void showPage(window::EFICom& window, const QString& caption)
 {
     auto* tabs = window.findChild<QTabWidget*>(QStringLiteral("PageControl1"));
     for (int i = 0; tabs && !caption.isEmpty() && i < tabs->count(); ++i)
@@ -109,7 +109,7 @@ void showPage(EFICom& window, const QString& caption)
 // The search runs on the first show; Connect is enabled once it found a unit.
 // The search's end shows the first page, so the chosen page is shown again
 // with Connect (a slow search, as under Wine, ends after the first showing).
-void pressConnectWhenFound(EFICom& window, const QString& caption)
+void pressConnectWhenFound(window::EFICom& window, const QString& caption)
 {
     auto* poll = new QTimer(&window);
     QObject::connect(poll, &QTimer::timeout, &window, [&window, poll, caption] {
@@ -125,7 +125,7 @@ void pressConnectWhenFound(EFICom& window, const QString& caption)
 }
 
 // Compares as soon as a tune is shown (a file opened, a unit read).
-void compareWhenShown(EFICom& window, const std::filesystem::path& file)
+void compareWhenShown(window::EFICom& window, const std::filesystem::path& file)
 {
     auto* poll = new QTimer(&window);
     QObject::connect(poll, &QTimer::timeout, &window, [&window, poll, file] {
@@ -179,7 +179,7 @@ std::optional<DemoOptions> demoOptions(const QCommandLineParser& parser, QString
     return o;
 }
 
-void runDemo(EFICom& window, const DemoOptions& options)
+void runDemo(window::EFICom& window, const DemoOptions& options)
 {
     // The start-up search shows the first page when it ends; the chosen page
     // is shown after it, and again just before a screenshot.
@@ -208,4 +208,4 @@ void runDemo(EFICom& window, const DemoOptions& options)
     });
 }
 
-} // namespace kyr::app
+} // namespace kyr::app::demo

@@ -10,9 +10,11 @@
 
 class QCommandLineParser;
 
-namespace kyr::app {
-
+namespace kyr::app::window {
 class EFICom;
+}
+
+namespace kyr::app::demo {
 
 struct DemoOptions {
     bool connect = false;          ///< press Connect as soon as it is enabled
@@ -29,6 +31,6 @@ void addDemoOptions(QCommandLineParser& parser);
 /// The options as given; an error text for a value that cannot be used.
 std::optional<DemoOptions> demoOptions(const QCommandLineParser& parser, QString* error);
 /// Starts the timers that carry the options out on the window.
-void runDemo(EFICom& window, const DemoOptions& options);
+void runDemo(window::EFICom& window, const DemoOptions& options);
 
-} // namespace kyr::app
+} // namespace kyr::app::demo

@@ -2,7 +2,7 @@
 #include "app/dialogs/AboutDialog.h"
 
 #include "app/dialogs/SerialDialog.h"
-#include "app/window/TuneModel.h"
+#include "app/common/TuneModel.h"
 #include "tools/ProgramInfo.h"
 #include "tools/SerialNumber.h"
 
@@ -14,7 +14,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-namespace kyr::app {
+namespace kyr::app::dialogs {
 
 namespace {
 
@@ -153,4 +153,4 @@ void AboutDialog::button2Click()
         m_serial->show(); // disables this box until it closes
 }
 
-} // namespace kyr::app
+} // namespace kyr::app::dialogs

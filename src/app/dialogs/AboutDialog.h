@@ -11,8 +11,10 @@ class QPlainTextEdit;
 class QPushButton;
 
 namespace kyr::app {
-
 class TuneModel;
+}
+
+namespace kyr::app::dialogs {
 
 class AboutDialog : public OwnedDialog {
     Q_OBJECT
@@ -50,4 +52,4 @@ private:
     QDialog* m_serial = nullptr;
 };
 
-} // namespace kyr::app
+} // namespace kyr::app::dialogs

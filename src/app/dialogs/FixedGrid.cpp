@@ -5,7 +5,7 @@
 #include <QScrollBar>
 #include <QWheelEvent>
 
-namespace kyr::app {
+namespace kyr::app::dialogs {
 
 FixedGrid::FixedGrid(int rows, int columns, int fixedRows, int fixedColumns, QWidget* parent)
     : QTableWidget(rows, columns, parent), m_fixedRows(fixedRows), m_fixedColumns(fixedColumns)
@@ -133,4 +133,4 @@ bool FixedGrid::eventFilter(QObject* watched, QEvent* event)
     return QTableWidget::eventFilter(watched, event);
 }
 
-} // namespace kyr::app
+} // namespace kyr::app::dialogs

@@ -9,7 +9,7 @@
 
 #include <QTableWidget>
 
-namespace kyr::app {
+namespace kyr::app::dialogs {
 
 class FixedGrid : public QTableWidget {
     Q_OBJECT
@@ -39,4 +39,4 @@ private:
     QTableView* m_corner = nullptr; // where they meet
 };
 
-} // namespace kyr::app
+} // namespace kyr::app::dialogs

@@ -4,7 +4,7 @@
 #include <QHideEvent>
 #include <QShowEvent>
 
-namespace kyr::app {
+namespace kyr::app::dialogs {
 
 OwnedDialog::OwnedDialog(QWidget* owner, const QString& objectName, const QString& title)
     : QDialog(owner), m_owner(owner)
@@ -35,4 +35,4 @@ void OwnedDialog::hideEvent(QHideEvent* event)
         m_owner->setEnabled(true);
 }
 
-} // namespace kyr::app
+} // namespace kyr::app::dialogs

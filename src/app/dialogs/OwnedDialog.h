@@ -7,7 +7,7 @@
 
 #include <QDialog>
 
-namespace kyr::app {
+namespace kyr::app::dialogs {
 
 class OwnedDialog : public QDialog {
     Q_OBJECT
@@ -25,4 +25,4 @@ private:
     QWidget* m_owner;
 };
 
-} // namespace kyr::app
+} // namespace kyr::app::dialogs

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/dialogs/SaveFromDialog.h"
 
-#include "app/window/TuneModel.h"
+#include "app/common/TuneModel.h"
 
 #include <QHBoxLayout>
 #include <QPushButton>
@@ -9,7 +9,7 @@
 #include <QShowEvent>
 #include <QVBoxLayout>
 
-namespace kyr::app {
+namespace kyr::app::dialogs {
 
 SaveFromDialog::SaveFromDialog(const TuneModel& model, QWidget* owner)
     : OwnedDialog(owner, QStringLiteral("TSaveFrm"), QStringLiteral("Save From?")), m_model(model)
@@ -62,4 +62,4 @@ void SaveFromDialog::okClick()
     emit saveChosen(source);
 }
 
-} // namespace kyr::app
+} // namespace kyr::app::dialogs

@@ -9,8 +9,10 @@ class QPushButton;
 class QRadioButton;
 
 namespace kyr::app {
-
 class TuneModel;
+}
+
+namespace kyr::app::dialogs {
 
 class SaveFromDialog : public OwnedDialog {
     Q_OBJECT
@@ -21,7 +23,7 @@ public:
 
 signals:
     /// OK with a source chosen; the dialog is closed by now.
-    void saveChosen(kyr::app::SaveFromDialog::Source source);
+    void saveChosen(kyr::app::dialogs::SaveFromDialog::Source source);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -35,4 +37,4 @@ private:
     QPushButton* m_ok;       // Button1
 };
 
-} // namespace kyr::app
+} // namespace kyr::app::dialogs

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/dialogs/SerialDialog.h"
 
-#include "app/window/MessageSink.h"
+#include "app/common/MessageSink.h"
 #include "app/setup/SetupCommit.h"
-#include "app/window/TuneModel.h"
+#include "app/common/TuneModel.h"
 #include "tools/SerialNumber.h"
 
 #include <QGridLayout>
@@ -16,7 +16,7 @@
 
 #include <algorithm>
 
-namespace kyr::app {
+namespace kyr::app::dialogs {
 
 namespace {
 
@@ -125,9 +125,9 @@ void SerialDialog::button1Click()
     // change to offer for them.
     TuneModel& model = m_context.model;
     for (const tools::SerialWrite& w : plan.value().writes) {
-        const setup::ByteWrite write{w.offset, w.value};
+        const kyr::setup::ByteWrite write{w.offset, w.value};
         model.setupEngine().recordSent(write);
-        sendUnitRecord(model, m_context.link, write);
+        setup::sendUnitRecord(model, m_context.link, write);
     }
     for (int i = 0; i < tools::SerialFieldCount; ++i)
         m_fields[i]->setText(QString::fromStdString(plan.value().texts[i]));
@@ -145,4 +145,4 @@ void SerialDialog::centreOnMainWindow()
     move(main->frameGeometry().center() - QPoint(width() / 2, height() / 2));
 }
 
-} // namespace kyr::app
+} // namespace kyr::app::dialogs

@@ -4,7 +4,7 @@
 // its access code was accepted; the about box is disabled while it shows.
 // Update checks all six fields first: a refused one sends nothing at all.
 
-#include "app/window/AppContext.h"
+#include "app/common/AppContext.h"
 #include "app/dialogs/OwnedDialog.h"
 
 #include <array>
@@ -12,7 +12,7 @@
 class QLineEdit;
 class QPushButton;
 
-namespace kyr::app {
+namespace kyr::app::dialogs {
 
 class SerialDialog : public OwnedDialog {
     Q_OBJECT
@@ -42,4 +42,4 @@ private:
     QPushButton* m_update;                // Button1
 };
 
-} // namespace kyr::app
+} // namespace kyr::app::dialogs

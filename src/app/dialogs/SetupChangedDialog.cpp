@@ -6,7 +6,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-namespace kyr::app {
+namespace kyr::app::dialogs {
 
 SetupChangedDialog::SetupChangedDialog(QWidget* owner)
     : OwnedDialog(owner, QStringLiteral("savesetup"), QStringLiteral("KYR Setup"))
@@ -40,4 +40,4 @@ void SetupChangedDialog::setMapsOnly(bool mapsOnly)
                               : QStringLiteral("You have changed the KYR setup."));
 }
 
-} // namespace kyr::app
+} // namespace kyr::app::dialogs

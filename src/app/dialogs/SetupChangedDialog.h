@@ -9,7 +9,7 @@
 
 class QLabel;
 
-namespace kyr::app {
+namespace kyr::app::dialogs {
 
 class SetupChangedDialog : public OwnedDialog {
     Q_OBJECT
@@ -24,10 +24,10 @@ public:
 
 signals:
     /// The user answered; the owner is enabled again by now.
-    void answered(kyr::app::SetupChangedDialog::Choice choice);
+    void answered(kyr::app::dialogs::SetupChangedDialog::Choice choice);
 
 private:
     QLabel* m_line1 = nullptr;
 };
 
-} // namespace kyr::app
+} // namespace kyr::app::dialogs

@@ -3,7 +3,7 @@
 
 #include "app/dialogs/FixedGrid.h"
 #include "app/dialogs/TimingChart3D.h"
-#include "app/window/TuneModel.h"
+#include "app/common/TuneModel.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -15,7 +15,7 @@
 
 #include <algorithm>
 
-namespace kyr::app {
+namespace kyr::app::dialogs {
 
 namespace {
 
@@ -117,4 +117,4 @@ void TimingAnalysisDialog::fillGrid()
 // "View 3D"
 void TimingAnalysisDialog::button1Click() { m_chart->setFrame(tools::wireFrame(m_grid)); }
 
-} // namespace kyr::app
+} // namespace kyr::app::dialogs

@@ -11,9 +11,12 @@ class QLabel;
 class QTableWidget;
 
 namespace kyr::app {
+class TuneModel;
+}
+
+namespace kyr::app::dialogs {
 
 class TimingChart3D;
-class TuneModel;
 
 class TimingAnalysisDialog : public OwnedDialog {
     Q_OBJECT
@@ -45,4 +48,4 @@ private:
     TimingChart3D* m_chart;  // TimingDChart
 };
 
-} // namespace kyr::app
+} // namespace kyr::app::dialogs

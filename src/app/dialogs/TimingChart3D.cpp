@@ -5,7 +5,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 
-namespace kyr::app {
+namespace kyr::app::dialogs {
 
 namespace {
 
@@ -89,4 +89,4 @@ void TimingChart3D::drawFrame(QPainter& p, const QRectF& area) const
     }
 }
 
-} // namespace kyr::app
+} // namespace kyr::app::dialogs

@@ -9,7 +9,7 @@
 
 #include <QWidget>
 
-namespace kyr::app {
+namespace kyr::app::dialogs {
 
 class TimingChart3D : public QWidget {
     Q_OBJECT
@@ -36,4 +36,4 @@ private:
     tools::View3D m_view;
 };
 
-} // namespace kyr::app
+} // namespace kyr::app::dialogs

@@ -2,7 +2,7 @@
 #include "app/dialogs/TpsCalDialog.h"
 
 #include "app/setup/TpsCalibrationPanel.h"
-#include "app/window/TuneModel.h"
+#include "app/common/TuneModel.h"
 
 #include <QHBoxLayout>
 #include <QHideEvent>
@@ -10,11 +10,11 @@
 #include <QShowEvent>
 #include <QVBoxLayout>
 
-namespace kyr::app {
+namespace kyr::app::dialogs {
 
 TpsCalDialog::TpsCalDialog(AppContext context, QWidget* owner)
     : OwnedDialog(owner, QStringLiteral("TPSCal"), QStringLiteral("Throttle Position Sensor Calibration")),
-      m_context(context), m_panel(new TpsCalibrationPanel(context, context.model.setupEngine(), this))
+      m_context(context), m_panel(new setup::TpsCalibrationPanel(context, context.model.setupEngine(), this))
 {
     // The texts ask for OK when done and CANCEL to give up; Exit does as Cancel.
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
@@ -56,4 +56,4 @@ void TpsCalDialog::hideEvent(QHideEvent* event)
         m_panel->stop();
 }
 
-} // namespace kyr::app
+} // namespace kyr::app::dialogs

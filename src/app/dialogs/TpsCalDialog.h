@@ -5,19 +5,21 @@
 // Timer2 polls the throttle reading and F1 takes the released and the wide
 // open point (TpsCalibrationPanel does the work).
 
-#include "app/window/AppContext.h"
+#include "app/common/AppContext.h"
 #include "app/dialogs/OwnedDialog.h"
 
-namespace kyr::app {
-
+namespace kyr::app::setup {
 class TpsCalibrationPanel;
+}
+
+namespace kyr::app::dialogs {
 
 class TpsCalDialog : public OwnedDialog {
     Q_OBJECT
 public:
     TpsCalDialog(AppContext context, QWidget* owner);
 
-    TpsCalibrationPanel& panel() const { return *m_panel; }
+    setup::TpsCalibrationPanel& panel() const { return *m_panel; }
 
 protected:
     const AppContext& context() const { return m_context; }
@@ -26,7 +28,7 @@ protected:
 
 private:
     AppContext m_context;
-    TpsCalibrationPanel* m_panel;
+    setup::TpsCalibrationPanel* m_panel;
 };
 
-} // namespace kyr::app
+} // namespace kyr::app::dialogs

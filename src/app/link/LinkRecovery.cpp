@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/link/LinkRecovery.h"
 
-#include "app/window/MessageSink.h"
-#include "app/window/TuneModel.h"
+#include "app/common/MessageSink.h"
+#include "app/common/TuneModel.h"
 #include "session/WriteRules.h"
 
-namespace kyr::app {
+namespace kyr::app::link {
 
 namespace {
 
@@ -145,4 +145,4 @@ void LinkRecovery::offerLeftovers(const session::SessionResult& result)
         m_link.settleLeftovers(answer == 0);
 }
 
-} // namespace kyr::app
+} // namespace kyr::app::link

@@ -15,9 +15,11 @@
 #include <QTimer>
 
 namespace kyr::app {
-
 class MessageSink;
 class TuneModel;
+}
+
+namespace kyr::app::link {
 
 class LinkRecovery : public QObject {
     Q_OBJECT
@@ -60,4 +62,4 @@ private:
     bool m_powerCycleAsked = false; // the user was asked to switch the unit off and on
 };
 
-} // namespace kyr::app
+} // namespace kyr::app::link

@@ -5,7 +5,7 @@
 
 #include <iterator>
 
-namespace kyr::app {
+namespace kyr::app::link {
 
 // ---------------------------------------------------------------- link thread
 
@@ -190,7 +190,7 @@ Ticket LinkWorker::disconnectUnit()
                            .deliver = [this](Ticket t, const LinkReply& r) { emit disconnected(t, r.result); }});
 }
 
-Ticket LinkWorker::send(link::Bytes bytes)
+Ticket LinkWorker::send(kyr::link::Bytes bytes)
 {
     Job job = [bytes = std::move(bytes)](LinkExecutor::Context& c, LinkReply& r) {
         r.sent = c.keeper.send(bytes) != session::SendOutcome::Refused;
@@ -353,4 +353,4 @@ void LinkWorker::updateBusy()
     m_model.setBusy(tunePending);
 }
 
-} // namespace kyr::app
+} // namespace kyr::app::link

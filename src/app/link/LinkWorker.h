@@ -15,7 +15,7 @@
 // Every request returns a ticket that its signal carries, so that the one
 // who asked can tell its own answer.
 
-#include "app/window/TuneModel.h"
+#include "app/common/TuneModel.h"
 #include "files/MapFile.h"
 #include "link/TQCCom32.h"
 #include "session/Backups.h"
@@ -32,13 +32,13 @@
 #include <map>
 #include <optional>
 
-namespace kyr::app {
+namespace kyr::app::link {
 
 /// How the link reaches the unit; the defaults are the program's.
 struct LinkSetup {
-    link::DeviceFactory factory = link::systemDeviceFactory(); ///< makes the device of each Open
-    link::Clock* clock = &link::systemClock();                ///< times the pauses
-    link::PortEnv env = link::PortEnv::system();              ///< resolves "COMn" to a device
+    kyr::link::DeviceFactory factory = kyr::link::systemDeviceFactory(); ///< makes the device of each Open
+    kyr::link::Clock* clock = &kyr::link::systemClock();                ///< times the pauses
+    kyr::link::PortEnv env = kyr::link::PortEnv::system();              ///< resolves "COMn" to a device
     std::filesystem::path backupRoot = session::defaultBackupRoot(); ///< empty: no backups
 };
 
@@ -50,7 +50,7 @@ struct LinkReply {
     session::TuneState state;       ///< a tune request: the state as it left it
     session::SessionResult result;  ///< a tune request: what it did
     std::optional<Result<table::ImageBytes>> saved; ///< Save From KYR: the unit's table
-    link::Bytes reply;              ///< ReadLive: what arrived
+    kyr::link::Bytes reply;              ///< ReadLive: what arrived
     bool sent = false;              ///< a single send: every byte went out, or it waits in the journal
     session::ProbeOutcome probe = session::ProbeOutcome::NoAnswer; ///< a probe of the lost unit's port
     session::RejoinResult rejoin;   ///< rejoining the unit
@@ -63,9 +63,9 @@ class LinkExecutor : public QObject, private session::SessionObserver {
     Q_OBJECT
 public:
     struct Context {
-        link::TQCCom32& efi;
+        kyr::link::TQCCom32& efi;
         session::TuneSession& session;
-        link::Clock& clock;
+        kyr::link::Clock& clock;
         session::LinkKeeper& keeper;
     };
     using Job = std::function<void(Context&, LinkReply&)>;
@@ -80,13 +80,13 @@ public:
 signals:
     /// A status text, the moment a use case shows it.
     void statusShown(const QString& text);
-    void finished(kyr::app::Ticket id, const kyr::app::LinkReply& reply);
+    void finished(kyr::app::link::Ticket id, const kyr::app::link::LinkReply& reply);
 
 private:
     void status(const std::string& text) override;
 
-    link::Clock& m_clock;
-    link::TQCCom32 m_efi;
+    kyr::link::Clock& m_clock;
+    kyr::link::TQCCom32 m_efi;
     std::optional<session::BackupStore> m_backups;
     session::TuneSession m_session;
     session::LinkKeeper m_keeper;
@@ -129,7 +129,7 @@ public:
     // ---- single commands
     /// WriteByte, WritePoint, calibration: dropped, with sent(false), while no
     /// unit is connected; kept in the journal while its link is lost.
-    Ticket send(link::Bytes bytes);              ///< sent
+    Ticket send(kyr::link::Bytes bytes);              ///< sent
     /// The real-time poll's ReadLive: with its 20 ms pause, or (fast) taken
     /// as soon as the whole record is in.
     Ticket readLive(session::LivePace pace = session::LivePace::Normal); ///< liveRead
@@ -140,23 +140,23 @@ public:
     int pending() const { return static_cast<int>(m_queue.size()) + m_inFlight; }
 
 signals:
-    void portsSearched(kyr::app::Ticket t, const kyr::session::SessionResult& result);
-    void portChosen(kyr::app::Ticket t, const kyr::session::SessionResult& result);
-    void connected(kyr::app::Ticket t, const kyr::session::SessionResult& result);
-    void tableRead(kyr::app::Ticket t, const kyr::session::SessionResult& result);
-    void tableWritten(kyr::app::Ticket t, const kyr::session::SessionResult& result);
-    void fileOpened(kyr::app::Ticket t, const kyr::session::SessionResult& result);
-    void closedAll(kyr::app::Ticket t, const kyr::session::SessionResult& result);
-    void readForSaveDone(kyr::app::Ticket t, const kyr::Result<kyr::table::ImageBytes>& table);
-    void portClosed(kyr::app::Ticket t);
-    void disconnected(kyr::app::Ticket t, const kyr::session::SessionResult& result);
-    void unitProbed(kyr::app::Ticket t, kyr::session::ProbeOutcome outcome);
-    void rejoined(kyr::app::Ticket t, const kyr::session::RejoinResult& result);
-    void leftoversSettled(kyr::app::Ticket t, const kyr::session::SessionResult& result);
+    void portsSearched(kyr::app::link::Ticket t, const kyr::session::SessionResult& result);
+    void portChosen(kyr::app::link::Ticket t, const kyr::session::SessionResult& result);
+    void connected(kyr::app::link::Ticket t, const kyr::session::SessionResult& result);
+    void tableRead(kyr::app::link::Ticket t, const kyr::session::SessionResult& result);
+    void tableWritten(kyr::app::link::Ticket t, const kyr::session::SessionResult& result);
+    void fileOpened(kyr::app::link::Ticket t, const kyr::session::SessionResult& result);
+    void closedAll(kyr::app::link::Ticket t, const kyr::session::SessionResult& result);
+    void readForSaveDone(kyr::app::link::Ticket t, const kyr::Result<kyr::table::ImageBytes>& table);
+    void portClosed(kyr::app::link::Ticket t);
+    void disconnected(kyr::app::link::Ticket t, const kyr::session::SessionResult& result);
+    void unitProbed(kyr::app::link::Ticket t, kyr::session::ProbeOutcome outcome);
+    void rejoined(kyr::app::link::Ticket t, const kyr::session::RejoinResult& result);
+    void leftoversSettled(kyr::app::link::Ticket t, const kyr::session::SessionResult& result);
     /// The link to the connected unit was lost (the state says so already).
     void linkLost();
-    void sent(kyr::app::Ticket t, bool ok);
-    void liveRead(kyr::app::Ticket t, const kyr::link::Bytes& reply);
+    void sent(kyr::app::link::Ticket t, bool ok);
+    void liveRead(kyr::app::link::Ticket t, const kyr::link::Bytes& reply);
 
     /// A status text, in the order the use cases show them.
     void status(const QString& text);
@@ -203,4 +203,4 @@ private:
     bool m_pumping = false;
 };
 
-} // namespace kyr::app
+} // namespace kyr::app::link

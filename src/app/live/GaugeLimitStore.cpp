@@ -3,11 +3,11 @@
 
 #include <QSettings>
 
-namespace kyr::app {
+namespace kyr::app::live {
 
 namespace {
 
-QString keyOf(const live::GaugeDef& d)
+QString keyOf(const kyr::live::GaugeDef& d)
 {
     return QStringLiteral("GaugeLimits/") + QString::fromUtf8(d.key.data(), static_cast<qsizetype>(d.key.size()));
 }
@@ -17,8 +17,8 @@ QString keyOf(const live::GaugeDef& d)
 GaugeLimitSet defaultGaugeLimits()
 {
     GaugeLimitSet set;
-    for (int i = 0; i < live::GaugeCount; ++i)
-        set[i] = live::gaugeTable()[i].limits;
+    for (int i = 0; i < kyr::live::GaugeCount; ++i)
+        set[i] = kyr::live::gaugeTable()[i].limits;
     return set;
 }
 
@@ -32,13 +32,13 @@ GaugeLimitStore::~GaugeLimitStore() = default;
 GaugeLimitSet GaugeLimitStore::load() const
 {
     GaugeLimitSet set = defaultGaugeLimits();
-    for (int i = 0; i < live::GaugeCount; ++i) {
-        const live::GaugeDef& d = live::gaugeTable()[i];
+    for (int i = 0; i < kyr::live::GaugeCount; ++i) {
+        const kyr::live::GaugeDef& d = kyr::live::gaugeTable()[i];
         const QVariant v = m_settings->value(keyOf(d));
         if (!v.isValid())
             continue;
         // An entry edited by hand into nonsense leaves the defaults.
-        if (auto parsed = live::parseLimits(d.scale(), v.toString().toStdString()); parsed.ok())
+        if (auto parsed = kyr::live::parseLimits(d.scale(), v.toString().toStdString()); parsed.ok())
             set[i] = parsed.value();
     }
     return set;
@@ -46,9 +46,9 @@ GaugeLimitSet GaugeLimitStore::load() const
 
 void GaugeLimitStore::save(const GaugeLimitSet& limits)
 {
-    for (int i = 0; i < live::GaugeCount; ++i)
-        m_settings->setValue(keyOf(live::gaugeTable()[i]), QString::fromStdString(live::limitsText(limits[i])));
+    for (int i = 0; i < kyr::live::GaugeCount; ++i)
+        m_settings->setValue(keyOf(kyr::live::gaugeTable()[i]), QString::fromStdString(kyr::live::limitsText(limits[i])));
     m_settings->sync();
 }
 
-} // namespace kyr::app
+} // namespace kyr::app::live

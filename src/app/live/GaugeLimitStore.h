@@ -12,9 +12,9 @@
 
 #include <QSettings>
 
-namespace kyr::app {
+namespace kyr::app::live {
 
-using GaugeLimitSet = std::array<live::GaugeLimits, live::GaugeCount>;
+using GaugeLimitSet = std::array<kyr::live::GaugeLimits, kyr::live::GaugeCount>;
 
 /// The default limits of every gauge, in table order.
 GaugeLimitSet defaultGaugeLimits();
@@ -33,4 +33,4 @@ private:
     std::unique_ptr<QSettings> m_settings;
 };
 
-} // namespace kyr::app
+} // namespace kyr::app::live

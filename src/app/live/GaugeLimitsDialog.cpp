@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/live/GaugeLimitsDialog.h"
 
-#include "app/window/MessageSink.h"
+#include "app/common/MessageSink.h"
 
 #include <QDialogButtonBox>
 #include <QGridLayout>
@@ -11,7 +11,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-namespace kyr::app {
+namespace kyr::app::live {
 
 namespace {
 
@@ -19,7 +19,7 @@ const QString Title = QStringLiteral("Gauge Limits");
 
 QString fromView(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
-std::array<std::optional<double>*, GaugeLimitsDialog::ColumnCount> limitSlots(live::GaugeLimits& l)
+std::array<std::optional<double>*, GaugeLimitsDialog::ColumnCount> limitSlots(kyr::live::GaugeLimits& l)
 {
     return {&l.lowDanger, &l.lowWarning, &l.highWarning, &l.highDanger};
 }
@@ -39,8 +39,8 @@ GaugeLimitsDialog::GaugeLimitsDialog(GaugeLimitStore& store, MessageSink& messag
                             QStringLiteral("High danger")};
     for (int c = 0; c < heads.size(); ++c)
         grid->addWidget(new QLabel(QStringLiteral("<b>%1</b>").arg(heads[c]), this), 0, c);
-    for (int i = 0; i < live::GaugeCount; ++i) {
-        const live::GaugeDef& d = live::gaugeTable()[i];
+    for (int i = 0; i < kyr::live::GaugeCount; ++i) {
+        const kyr::live::GaugeDef& d = kyr::live::gaugeTable()[i];
         grid->addWidget(new QLabel(fromView(d.name) + QStringLiteral(" (") + fromView(d.unit) + QStringLiteral(")"),
                                    this), i + 1, 0);
         grid->addWidget(new QLabel(QStringLiteral("%1 to %2").arg(d.min).arg(d.max), this), i + 1, 1);
@@ -63,18 +63,18 @@ GaugeLimitsDialog::GaugeLimitsDialog(GaugeLimitStore& store, MessageSink& messag
     fill(m_limits);
 }
 
-QLineEdit* GaugeLimitsDialog::field(live::Gauge gauge, Column column) const
+QLineEdit* GaugeLimitsDialog::field(kyr::live::Gauge gauge, Column column) const
 {
-    for (int i = 0; i < live::GaugeCount; ++i)
-        if (live::gaugeTable()[i].gauge == gauge)
+    for (int i = 0; i < kyr::live::GaugeCount; ++i)
+        if (kyr::live::gaugeTable()[i].gauge == gauge)
             return m_fields[i][column];
     return nullptr;
 }
 
 void GaugeLimitsDialog::fill(const GaugeLimitSet& set)
 {
-    for (int i = 0; i < live::GaugeCount; ++i) {
-        live::GaugeLimits l = set[i];
+    for (int i = 0; i < kyr::live::GaugeCount; ++i) {
+        kyr::live::GaugeLimits l = set[i];
         const auto values = limitSlots(l);
         for (int c = 0; c < ColumnCount; ++c)
             m_fields[i][c]->setText(*values[c] ? QString::number(**values[c]) : QString());
@@ -86,8 +86,8 @@ void GaugeLimitsDialog::restoreDefaults() { fill(defaultGaugeLimits()); }
 void GaugeLimitsDialog::accept()
 {
     GaugeLimitSet set;
-    for (int i = 0; i < live::GaugeCount; ++i) {
-        const live::GaugeDef& d = live::gaugeTable()[i];
+    for (int i = 0; i < kyr::live::GaugeCount; ++i) {
+        const kyr::live::GaugeDef& d = kyr::live::gaugeTable()[i];
         const auto values = limitSlots(set[i]);
         for (int c = 0; c < ColumnCount; ++c) {
             QLineEdit* edit = m_fields[i][c];
@@ -103,7 +103,7 @@ void GaugeLimitsDialog::accept()
             }
             *values[c] = v;
         }
-        if (auto valid = live::validateLimits(d.scale(), set[i]); !valid.ok()) {
+        if (auto valid = kyr::live::validateLimits(d.scale(), set[i]); !valid.ok()) {
             m_messages.warning(Title, QString::fromStdString(valid.error().message) + QLatin1Char('.'));
             m_fields[i][0]->setFocus();
             return;
@@ -114,4 +114,4 @@ void GaugeLimitsDialog::accept()
     QDialog::accept();
 }
 
-} // namespace kyr::app
+} // namespace kyr::app::live

@@ -13,8 +13,10 @@
 class QLineEdit;
 
 namespace kyr::app {
-
 class MessageSink;
+}
+
+namespace kyr::app::live {
 
 class GaugeLimitsDialog : public QDialog {
     Q_OBJECT
@@ -25,7 +27,7 @@ public:
     /// Shows the limits store holds and saves the accepted ones there.
     GaugeLimitsDialog(GaugeLimitStore& store, MessageSink& messages, QWidget* parent = nullptr);
 
-    QLineEdit* field(live::Gauge gauge, Column column) const;
+    QLineEdit* field(kyr::live::Gauge gauge, Column column) const;
     /// The limits the dialog accepted last.
     const GaugeLimitSet& limits() const { return m_limits; }
 
@@ -40,7 +42,7 @@ private:
     GaugeLimitStore& m_store;
     MessageSink& m_messages;
     GaugeLimitSet m_limits;
-    std::array<std::array<QLineEdit*, ColumnCount>, live::GaugeCount> m_fields{};
+    std::array<std::array<QLineEdit*, ColumnCount>, kyr::live::GaugeCount> m_fields{};
 };
 
-} // namespace kyr::app
+} // namespace kyr::app::live

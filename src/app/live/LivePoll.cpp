@@ -1,22 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/live/LivePoll.h"
 
-#include <QWidget> // MapEditSession.h keeps QPointer<QWidget>, which needs the whole class
-
 #include "app/link/LinkWorker.h"
-#include "app/maps/MapEditSession.h"
-#include "app/window/TuneModel.h"
+#include "app/common/TuneModel.h"
 #include "live/LiveState.h"
 
-namespace kyr::app {
+namespace kyr::app::live {
 
-namespace {
-
-constexpr char kPollName[] = "LivePoll";
-
-} // namespace
-
-LivePoll::LivePoll(TuneModel& model, LinkWorker& link, QObject* parent)
+LivePoll::LivePoll(TuneModel& model, link::LinkWorker& link, QObject* parent)
     : QObject(parent), m_model(model), m_link(&link)
 {
     m_timer.setObjectName(QStringLiteral("Timer1"));
@@ -28,7 +19,7 @@ LivePoll::LivePoll(TuneModel& model, LinkWorker& link, QObject* parent)
     connect(&m_frame, &QTimer::timeout, this, &LivePoll::showFrame);
     connect(&model, &TuneModel::stateChanged, this, &LivePoll::follow);
     connect(&model, &TuneModel::busyChanged, this, &LivePoll::follow);
-    connect(&link, &LinkWorker::liveRead, this, [this](Ticket t, const link::Bytes& reply) {
+    connect(&link, &link::LinkWorker::liveRead, this, [this](link::Ticket t, const kyr::link::Bytes& reply) {
         if (m_pending && t == m_ticket)
             received(reply);
     });
@@ -38,15 +29,6 @@ LivePoll::LivePoll(TuneModel& model, LinkWorker& link, QObject* parent)
         m_timer.stop();
     });
     follow();
-}
-
-LivePoll& LivePoll::of(TuneModel& model, LinkWorker& link)
-{
-    if (auto* p = model.findChild<LivePoll*>(QLatin1String(kPollName), Qt::FindDirectChildrenOnly))
-        return *p;
-    auto* p = new LivePoll(model, link, &model);
-    p->setObjectName(QLatin1String(kPollName));
-    return *p;
 }
 
 void LivePoll::setInterval(int ms)
@@ -123,7 +105,7 @@ void LivePoll::received(const std::vector<uint8_t>& reply)
     // The fast poll asks again before anything else is done with this record.
     if (fastPoll() && m_timer.isActive())
         tick();
-    auto decoded = live::decodeLive(reply);
+    auto decoded = kyr::live::decodeLive(reply);
     if (!decoded.ok()) {
         // Old values must not pass for the engine's present state.
         m_latest.reset();
@@ -165,18 +147,17 @@ void LivePoll::show()
 }
 
 // The bars stand at the point, and with "Realtime Tracking" the key cursors go there.
-void LivePoll::showPoint(const live::LiveValues& values)
+void LivePoll::showPoint(const kyr::live::LiveValues& values)
 {
     if (tracking() && m_link) {
-        MapEditSession& session = MapEditSession::of(m_model, *m_link);
-        for (table::ChartId chart : live::trackedCharts())
-            if (auto x = live::trackingCursorX(chart, values))
-                session.trackCursor(chart, *x);
+        for (table::ChartId chart : kyr::live::trackedCharts())
+            if (auto x = kyr::live::trackingCursorX(chart, values))
+                emit trackingCursor(chart, *x);
     }
     emit operatingPoint(values);
 }
 
-void LivePoll::showReplay(const live::LiveValues& values)
+void LivePoll::showReplay(const kyr::live::LiveValues& values)
 {
     m_replaying = true;
     showPoint(values);
@@ -188,7 +169,7 @@ void LivePoll::endReplay()
     if (!m_replaying)
         return;
     m_replaying = false;
-    emit operatingPoint(m_latest.value_or(live::LiveValues{}));
+    emit operatingPoint(m_latest.value_or(kyr::live::LiveValues{}));
 }
 
-} // namespace kyr::app
+} // namespace kyr::app::live

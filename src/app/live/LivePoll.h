@@ -20,6 +20,7 @@
 
 #include "app/link/LinkWorker.h"
 #include "live/LiveRecord.h"
+#include "table/Layout.h"
 
 #include <QObject>
 #include <QTimer>
@@ -27,9 +28,13 @@
 #include <optional>
 
 namespace kyr::app {
-
-class LinkWorker;
 class TuneModel;
+}
+namespace kyr::app::link {
+class LinkWorker;
+}
+
+namespace kyr::app::live {
 
 class LivePoll : public QObject {
     Q_OBJECT
@@ -38,11 +43,7 @@ public:
     static constexpr int FrameMs = 33;    ///< the charts follow the engine at most this often
 
     /// Follows the model's link state; sends through link.
-    LivePoll(TuneModel& model, LinkWorker& link, QObject* parent = nullptr);
-
-    /// The poll of a window: a child of its model, made on first use, so that
-    /// the pages and the logger all see the same one.
-    static LivePoll& of(TuneModel& model, LinkWorker& link);
+    LivePoll(TuneModel& model, link::LinkWorker& link, QObject* parent = nullptr);
 
     /// Timer1's interval; 0 switches the poll off for good (a window that
     /// must not talk to the unit unasked).
@@ -53,7 +54,7 @@ public:
     /// A ReadLive is queued or running.
     bool pending() const { return m_pending; }
     /// The last record decoded since the poll started, if any.
-    const std::optional<live::LiveValues>& latest() const { return m_latest; }
+    const std::optional<kyr::live::LiveValues>& latest() const { return m_latest; }
     /// Counts every record decoded: a logger tick knows whether it has news.
     quint64 records() const { return m_records; }
 
@@ -79,7 +80,7 @@ public:
     /// A log is replayed: the live bars and tracking follow these values, not
     /// the poll's records, until endReplay(). The poll's records still reach
     /// liveUpdated (the monitor, the logger).
-    void showReplay(const live::LiveValues& values);
+    void showReplay(const kyr::live::LiveValues& values);
     void endReplay();
     bool replaying() const { return m_replaying; }
 
@@ -95,25 +96,28 @@ signals:
     /// Where the map charts' live bars stand: the newest record, the replayed
     /// row of a log, or no values (the bars go).
     void operatingPoint(const kyr::live::LiveValues& values);
+    /// With "Realtime Tracking": the key cursor of chart goes to x (the map
+    /// edit session follows it), before operatingPoint.
+    void trackingCursor(kyr::table::ChartId chart, double x);
 
 private:
     void follow();
     void received(const std::vector<uint8_t>& reply);
     void show();
     bool wanted() const;
-    void showPoint(const live::LiveValues& values);
+    void showPoint(const kyr::live::LiveValues& values);
 
     TuneModel& m_model;
-    LinkWorker* m_link; // null once the link is gone
+    link::LinkWorker* m_link; // null once the link is gone
     QTimer m_timer;
     QTimer m_frame;     // runs for a frame after each liveShown
     bool m_unshown = false; // a record came in during the frame
     bool m_pending = false;
-    Ticket m_ticket = 0; // the ReadLive this poll waits for
-    std::optional<live::LiveValues> m_latest;
+    link::Ticket m_ticket = 0; // the ReadLive this poll waits for
+    std::optional<kyr::live::LiveValues> m_latest;
     quint64 m_records = 0;
     bool m_off = false;
     bool m_replaying = false;
 };
 
-} // namespace kyr::app
+} // namespace kyr::app::live

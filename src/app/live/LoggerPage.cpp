@@ -3,9 +3,9 @@
 
 #include "app/live/LivePoll.h"
 #include "app/live/StripChart.h"
-#include "app/window/FileChooser.h"
-#include "app/window/MessageSink.h"
-#include "app/window/TuneModel.h"
+#include "app/common/FileChooser.h"
+#include "app/common/MessageSink.h"
+#include "app/common/TuneModel.h"
 #include "files/MapFile.h"
 #include "live/LogTrace.h"
 #include "tools/SerialNumber.h"
@@ -27,7 +27,7 @@
 #include <algorithm>
 #include <initializer_list>
 
-namespace kyr::app {
+namespace kyr::app::live {
 
 const QString LogSaveFilter = QStringLiteral(
     "MLG binary logs (*.mlg);;MSL text logs (*.msl);;CSV logs (*.csv)");
@@ -38,9 +38,9 @@ namespace {
 const QString Title = QStringLiteral("Data Logger");
 const QString ChoiceKey = QStringLiteral("DataLogger/values");
 
-QString captionOf(live::LogColumn c)
+QString captionOf(kyr::live::LogColumn c)
 {
-    const std::string_view caption = live::logColumnDef(c).caption;
+    const std::string_view caption = kyr::live::logColumnDef(c).caption;
     return QString::fromUtf8(caption.data(), static_cast<int>(caption.size()));
 }
 
@@ -67,10 +67,10 @@ QString clockText(double seconds)
 
 } // namespace
 
-LoggerPage::LoggerPage(AppContext context, std::shared_ptr<FileChooser> files, QWidget* parent)
+LoggerPage::LoggerPage(AppContext context, LivePoll& poll, std::shared_ptr<FileChooser> files, QWidget* parent)
     : Page(context, QStringLiteral("TabSheet5"), QStringLiteral("Data Logger"), parent),
       m_files(files ? std::move(files) : std::make_shared<QtFileChooser>(this)),
-      m_poll(LivePoll::of(context.model, context.link))
+      m_poll(poll)
 {
     m_elapsed.start();
     m_clock = [this] { return m_elapsed.elapsed(); };
@@ -144,7 +144,7 @@ QWidget* LoggerPage::buildValues(QWidget* parent)
 {
     auto* values = new QGroupBox(QStringLiteral("Values"), parent);
     auto* grid = new QGridLayout(values);
-    for (const live::LogColumnDef& d : live::logColumnTable()) {
+    for (const kyr::live::LogColumnDef& d : kyr::live::logColumnTable()) {
         const int i = static_cast<int>(d.column);
         m_boxes[i] = new QCheckBox(captionOf(d.column), values);
         m_boxes[i]->setObjectName(QStringLiteral("LogValue%1").arg(i));
@@ -165,10 +165,10 @@ QString LoggerPage::recordingFile() const
     return m_writer ? QString::fromStdString(m_writer->path()) : QString();
 }
 
-std::vector<live::LogColumn> LoggerPage::chosen() const
+std::vector<kyr::live::LogColumn> LoggerPage::chosen() const
 {
-    std::vector<live::LogColumn> out;
-    for (const live::LogColumnDef& d : live::logColumnTable())
+    std::vector<kyr::live::LogColumn> out;
+    for (const kyr::live::LogColumnDef& d : kyr::live::logColumnTable())
         if (columnBox(d.column)->isChecked())
             out.push_back(d.column);
     return out;
@@ -178,8 +178,8 @@ std::vector<live::LogColumn> LoggerPage::chosen() const
 void LoggerPage::loadChoice()
 {
     QSettings settings;
-    const QStringList saved = settings.value(ChoiceKey, QStringList{captionOf(live::LogColumn::Rpm)}).toStringList();
-    for (const live::LogColumnDef& d : live::logColumnTable())
+    const QStringList saved = settings.value(ChoiceKey, QStringList{captionOf(kyr::live::LogColumn::Rpm)}).toStringList();
+    for (const kyr::live::LogColumnDef& d : kyr::live::logColumnTable())
         columnBox(d.column)->setChecked(saved.contains(captionOf(d.column)));
     for (QCheckBox* b : m_boxes)
         connect(b, &QCheckBox::toggled, this, &LoggerPage::saveChoice);
@@ -188,7 +188,7 @@ void LoggerPage::loadChoice()
 void LoggerPage::saveChoice() const
 {
     QStringList captions;
-    for (live::LogColumn c : chosen())
+    for (kyr::live::LogColumn c : chosen())
         captions << captionOf(c);
     QSettings settings;
     settings.setValue(ChoiceKey, captions);
@@ -198,7 +198,7 @@ void LoggerPage::OnClick()
 {
     if (logging())
         return;
-    const std::vector<live::LogColumn> columns = chosen();
+    const std::vector<kyr::live::LogColumn> columns = chosen();
     if (columns.empty()) {
         messages().warning(Title, QStringLiteral("Choose at least one value to log."));
         return;
@@ -208,12 +208,12 @@ void LoggerPage::OnClick()
     if (m_record->isChecked() && !startRecording(columns))
         return;
     m_columns = columns;
-    m_cal = live::throttleCalOf(model().state().setup);
+    m_cal = kyr::live::throttleCalOf(model().state().setup);
     m_markers = 0;
     m_rows = 0;
-    std::vector<live::LogChannel> channels;
-    for (live::LogColumn c : columns)
-        channels.push_back(live::channelOf(c));
+    std::vector<kyr::live::LogChannel> channels;
+    for (kyr::live::LogColumn c : columns)
+        channels.push_back(kyr::live::channelOf(c));
     m_chart->startLive(std::move(channels));
     m_started = m_clock();
     m_timer.start();
@@ -237,7 +237,7 @@ void LoggerPage::OffClick()
 
 // The file is chosen and its header written before the logger runs, so a
 // place that cannot be written is known at once, not at the first record.
-bool LoggerPage::startRecording(const std::vector<live::LogColumn>& columns)
+bool LoggerPage::startRecording(const std::vector<kyr::live::LogColumn>& columns)
 {
     const QString path = m_files->saveFileName(QStringLiteral("Record to File"), LogSaveFilter);
     if (path.isEmpty())
@@ -248,7 +248,7 @@ bool LoggerPage::startRecording(const std::vector<live::LogColumn>& columns)
                                       .arg(QFileInfo(path).fileName()));
         return false;
     }
-    auto writer = live::LogWriter::create(path.toStdString(), columns, logInfo());
+    auto writer = kyr::live::LogWriter::create(path.toStdString(), columns, logInfo());
     if (!writer.ok()) {
         messages().warning(Title, QString::fromStdString(writer.error().message));
         return false;
@@ -258,10 +258,10 @@ bool LoggerPage::startRecording(const std::vector<live::LogColumn>& columns)
 }
 
 // The tune the log runs on: the unit, its serial number, the open file and the table.
-live::LogInfo LoggerPage::logInfo() const
+kyr::live::LogInfo LoggerPage::logInfo() const
 {
     const session::TuneState& s = model().state();
-    live::LogInfo info;
+    kyr::live::LogInfo info;
     info.unit = s.status.unitLine.empty() ? "KYR " + s.unit.modelText + " v" + s.unit.versionText
                                           : s.status.unitLine;
     if (!s.unit.typeName.empty())
@@ -269,7 +269,7 @@ live::LogInfo LoggerPage::logInfo() const
     if (s.flags.UnitConnected)
         info.serial = tools::serialText(s.setup);
     info.tuneFile = s.filePath.filename().string();
-    info.tableHash = live::tableHash(s.image);
+    info.tableHash = kyr::live::tableHash(s.image);
     info.started = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toStdString();
     return info;
 }
@@ -285,16 +285,16 @@ void LoggerPage::stopRecording()
 }
 
 // One row per record, at the poll's full rate.
-void LoggerPage::record(const live::LiveValues& values)
+void LoggerPage::record(const kyr::live::LiveValues& values)
 {
     if (!logging())
         return;
     const double at = seconds();
     std::vector<float> row;
     row.reserve(m_columns.size());
-    for (live::LogColumn c : m_columns) {
-        const auto v = live::logValue(c, values, m_cal);
-        row.push_back(v ? static_cast<float>(*v) : live::LogData::missing());
+    for (kyr::live::LogColumn c : m_columns) {
+        const auto v = kyr::live::logValue(c, values, m_cal);
+        row.push_back(v ? static_cast<float>(*v) : kyr::live::LogData::missing());
     }
     m_chart->appendRow(at, row);
     ++m_rows;
@@ -358,7 +358,7 @@ void LoggerPage::openLog()
     const QString path = m_files->openFileName(QStringLiteral("Open log"), LogOpenFilter);
     if (path.isEmpty())
         return;
-    auto read = live::readLog(path.toStdString());
+    auto read = kyr::live::readLog(path.toStdString());
     if (!read.ok()) {
         messages().warning(Title, QStringLiteral("Cannot show the log %1: %2")
                                       .arg(QFileInfo(path).fileName(), QString::fromStdString(read.error().message)));
@@ -367,7 +367,7 @@ void LoggerPage::openLog()
     if (!m_viewing)
         m_liveLog = m_chart->takeLog();
     m_viewing = true;
-    live::LogData& log = read.value();
+    kyr::live::LogData& log = read.value();
     const double duration = log.times.empty() ? 0.0 : log.times.back() - log.times.front();
     m_shownName = QFileInfo(path).fileName();
     QString text = QStringLiteral("Log shown: %1\n%2, %3 records").arg(m_shownName, clockText(duration)).arg(log.rows());
@@ -375,7 +375,7 @@ void LoggerPage::openLog()
         if (!value.empty())
             text += QStringLiteral("\n%1: %2").arg(QString::fromStdString(key), QString::fromStdString(value));
     m_shown->setText(text);
-    m_logFields = live::liveFieldsOf(log);
+    m_logFields = kyr::live::liveFieldsOf(log);
     m_chart->setLog(std::move(log));
     m_chart->setFocus();
     setRunning(false);
@@ -401,7 +401,7 @@ void LoggerPage::showLive()
 void LoggerPage::cursorMoved(std::size_t row)
 {
     if (m_viewing)
-        m_poll.showReplay(live::liveValuesAt(m_chart->log(), m_logFields, row));
+        m_poll.showReplay(kyr::live::liveValuesAt(m_chart->log(), m_logFields, row));
 }
 
 // While the logger runs its columns and file are fixed.
@@ -417,4 +417,4 @@ void LoggerPage::setRunning(bool on)
         b->setEnabled(!on);
 }
 
-} // namespace kyr::app
+} // namespace kyr::app::live

@@ -13,7 +13,7 @@
 // Of a log with many channels the chart shows StripChart::MaxShown at once,
 // and the page says which.
 
-#include "app/window/Page.h"
+#include "app/common/Page.h"
 #include "live/DataLog.h"
 #include "live/LogFile.h"
 #include "live/LogTrace.h"
@@ -32,8 +32,11 @@ class QLabel;
 class QPushButton;
 
 namespace kyr::app {
-
 class FileChooser;
+}
+
+namespace kyr::app::live {
+
 class LivePoll;
 class StripChart;
 
@@ -47,13 +50,13 @@ public:
     static constexpr int IntervalMs = 250; ///< DataLogTimer: the recording's read-out
 
     /// files picks the log file (the file dialogs when empty).
-    explicit LoggerPage(AppContext context, std::shared_ptr<FileChooser> files = {}, QWidget* parent = nullptr);
+    LoggerPage(AppContext context, LivePoll& poll, std::shared_ptr<FileChooser> files = {}, QWidget* parent = nullptr);
     ~LoggerPage() override;
 
     /// The logger runs ("On" was pressed and not "Off").
     bool logging() const { return m_timer.isActive(); }
     /// The box of a value.
-    QCheckBox* columnBox(live::LogColumn c) const { return m_boxes[static_cast<int>(c)]; }
+    QCheckBox* columnBox(kyr::live::LogColumn c) const { return m_boxes[static_cast<int>(c)]; }
     StripChart* chart() const { return m_chart; }
     /// The file being recorded, empty when none.
     QString recordingFile() const;
@@ -86,13 +89,13 @@ public:
 private:
     QWidget* buildControls();
     QWidget* buildValues(QWidget* parent);
-    std::vector<live::LogColumn> chosen() const;
+    std::vector<kyr::live::LogColumn> chosen() const;
     void loadChoice();
     void saveChoice() const;
-    bool startRecording(const std::vector<live::LogColumn>& columns);
+    bool startRecording(const std::vector<kyr::live::LogColumn>& columns);
     void stopRecording();
-    live::LogInfo logInfo() const;
-    void record(const live::LiveValues& values);
+    kyr::live::LogInfo logInfo() const;
+    void record(const kyr::live::LiveValues& values);
     void cursorMoved(std::size_t row);
     double seconds() const;
     void setRunning(bool on);
@@ -103,8 +106,8 @@ private:
     QElapsedTimer m_elapsed;
     std::function<qint64()> m_clock; // "Time (s)" counts from On
     qint64 m_started = 0;
-    std::vector<live::LogColumn> m_columns; // what the running logger takes
-    live::ThrottleCal m_cal;
+    std::vector<kyr::live::LogColumn> m_columns; // what the running logger takes
+    kyr::live::ThrottleCal m_cal;
     int m_markers = 0;
     long m_rows = 0;
     QPushButton* m_on = nullptr;
@@ -118,13 +121,13 @@ private:
     QLabel* m_recording = nullptr;
     QLabel* m_shown = nullptr;
     QLabel* m_channels = nullptr; // which channels of a wide log the chart shows
-    std::array<QCheckBox*, live::LogColumnCount> m_boxes{};
+    std::array<QCheckBox*, kyr::live::LogColumnCount> m_boxes{};
     StripChart* m_chart = nullptr;
-    std::unique_ptr<live::LogWriter> m_writer;
+    std::unique_ptr<kyr::live::LogWriter> m_writer;
     bool m_viewing = false;
-    live::LogData m_liveLog; // the live rows, kept while a log file is shown
-    live::ChannelFields m_logFields; // the live field of each channel of the log shown
+    kyr::live::LogData m_liveLog; // the live rows, kept while a log file is shown
+    kyr::live::ChannelFields m_logFields; // the live field of each channel of the log shown
     QString m_shownName;
 };
 
-} // namespace kyr::app
+} // namespace kyr::app::live

@@ -4,7 +4,7 @@
 #include "app/live/GaugeLimitsDialog.h"
 #include "app/live/LivePoll.h"
 #include "app/live/RoundGauge.h"
-#include "app/window/TuneModel.h"
+#include "app/common/TuneModel.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>
@@ -15,7 +15,7 @@
 
 #include <algorithm>
 
-namespace kyr::app {
+namespace kyr::app::live {
 
 namespace {
 
@@ -57,10 +57,10 @@ private:
 
 } // namespace
 
-MonitorPage::MonitorPage(AppContext context, QWidget* parent, link::Clock& clock,
+MonitorPage::MonitorPage(AppContext context, LivePoll& poll, QWidget* parent, kyr::link::Clock& clock,
                          std::unique_ptr<QSettings> settings)
     : Page(context, QStringLiteral("TabSheet6"), QStringLiteral("Engine Monitor"), parent),
-      m_poll(LivePoll::of(context.model, context.link)), m_limitStore(std::move(settings))
+      m_poll(poll), m_limitStore(std::move(settings))
 {
     auto* column = new QVBoxLayout(this);
     auto* switches = new QHBoxLayout;
@@ -108,17 +108,17 @@ MonitorPage::MonitorPage(AppContext context, QWidget* parent, link::Clock& clock
     showIdle();
 }
 
-QWidget* MonitorPage::buildGauges(link::Clock& clock)
+QWidget* MonitorPage::buildGauges(kyr::link::Clock& clock)
 {
     auto* grid = new GaugeGrid(this);
-    for (int i = 0; i < live::GaugeCount; ++i) {
-        m_gauge[i] = new RoundGauge(live::gaugeTable()[i], clock, grid);
+    for (int i = 0; i < kyr::live::GaugeCount; ++i) {
+        m_gauge[i] = new RoundGauge(kyr::live::gaugeTable()[i], clock, grid);
         grid->add(m_gauge[i]);
     }
     return grid;
 }
 
-RoundGauge* MonitorPage::gauge(live::Gauge g) const
+RoundGauge* MonitorPage::gauge(kyr::live::Gauge g) const
 {
     for (RoundGauge* w : m_gauge)
         if (w->def().gauge == g)
@@ -128,7 +128,7 @@ RoundGauge* MonitorPage::gauge(live::Gauge g) const
 
 void MonitorPage::applyLimits(const GaugeLimitSet& limits)
 {
-    for (int i = 0; i < live::GaugeCount; ++i)
+    for (int i = 0; i < kyr::live::GaugeCount; ++i)
         m_gauge[i]->setLimits(limits[i]);
 }
 
@@ -145,7 +145,7 @@ void MonitorPage::checkStale()
         g->checkStale();
 }
 
-void MonitorPage::showValues(const live::LiveValues& values)
+void MonitorPage::showValues(const kyr::live::LiveValues& values)
 {
     // Text and enabled state change only when they must: each change would
     // lay out and repaint the whole page.
@@ -155,9 +155,9 @@ void MonitorPage::showValues(const live::LiveValues& values)
         m_gauges->setEnabled(true);
     if (!m_staleCheck.isActive())
         m_staleCheck.start();
-    const live::ThrottleCal cal = live::throttleCalOf(model().state().setup);
+    const kyr::live::ThrottleCal cal = kyr::live::throttleCalOf(model().state().setup);
     for (RoundGauge* g : m_gauge)
-        g->setValue(live::gaugeValue(g->def().gauge, values, cal));
+        g->setValue(kyr::live::gaugeValue(g->def().gauge, values, cal));
 }
 
 void MonitorPage::showIdle()
@@ -171,6 +171,6 @@ void MonitorPage::showIdle()
                                                : QStringLiteral("No live data"));
 }
 
-QString MonitorPage::gaugeText(live::Gauge g) const { return gauge(g)->text(); }
+QString MonitorPage::gaugeText(kyr::live::Gauge g) const { return gauge(g)->text(); }
 
-} // namespace kyr::app
+} // namespace kyr::app::live

@@ -7,7 +7,7 @@
 // gauges' warning and danger zones, kept across runs.
 
 #include "app/live/GaugeLimitStore.h"
-#include "app/window/Page.h"
+#include "app/common/Page.h"
 #include "link/Clock.h"
 #include "live/LiveState.h"
 
@@ -20,7 +20,7 @@ class QCheckBox;
 class QLabel;
 #include <QSettings>
 
-namespace kyr::app {
+namespace kyr::app::live {
 
 class LivePoll;
 class RoundGauge;
@@ -30,12 +30,12 @@ class MonitorPage : public Page {
 public:
     /// clock times the records for the gauges' stale check; settings keep the
     /// limits (the user's settings of the program by default).
-    explicit MonitorPage(AppContext context, QWidget* parent = nullptr, link::Clock& clock = link::systemClock(),
+    MonitorPage(AppContext context, LivePoll& poll, QWidget* parent = nullptr, kyr::link::Clock& clock = kyr::link::systemClock(),
                          std::unique_ptr<QSettings> settings = nullptr);
 
     /// The text a gauge shows now ("--" without a reading).
-    QString gaugeText(live::Gauge gauge) const;
-    RoundGauge* gauge(live::Gauge gauge) const;
+    QString gaugeText(kyr::live::Gauge gauge) const;
+    RoundGauge* gauge(kyr::live::Gauge gauge) const;
 
     /// "Gauge Limits…": the dialog, and its limits on the gauges when accepted.
     void editLimits();
@@ -43,9 +43,9 @@ public:
     void checkStale();
 
 private:
-    QWidget* buildGauges(link::Clock& clock);
+    QWidget* buildGauges(kyr::link::Clock& clock);
     void applyLimits(const GaugeLimitSet& limits);
-    void showValues(const live::LiveValues& values);
+    void showValues(const kyr::live::LiveValues& values);
     void showIdle();
 
     LivePoll& m_poll;
@@ -54,8 +54,8 @@ private:
     QCheckBox* m_track = nullptr;
     QLabel* m_state = nullptr;
     QWidget* m_gauges = nullptr;
-    std::array<RoundGauge*, live::GaugeCount> m_gauge{};
+    std::array<RoundGauge*, kyr::live::GaugeCount> m_gauge{};
     QTimer m_staleCheck;
 };
 
-} // namespace kyr::app
+} // namespace kyr::app::live

@@ -2,7 +2,7 @@
 #include "app/live/RTFrame.h"
 
 #include "app/live/LivePoll.h"
-#include "app/window/TuneModel.h"
+#include "app/common/TuneModel.h"
 #include "setup/Switches.h"
 
 #include <QEvent>
@@ -13,7 +13,7 @@
 
 #include <cmath>
 
-namespace kyr::app {
+namespace kyr::app::live {
 
 namespace {
 
@@ -21,22 +21,22 @@ constexpr char kFramesName[] = "RealTimeFrames";
 constexpr char kLambdaCaption[] = "Lambda";
 constexpr char kSetTarget[] = "Set Target";
 
-QString unitText(live::LiveField f)
+QString unitText(kyr::live::LiveField f)
 {
-    const std::string_view unit = live::liveFieldDef(f).unit;
+    const std::string_view unit = kyr::live::liveFieldDef(f).unit;
     return unit == "deg" ? QStringLiteral("\u00B0") : QStringLiteral(" ") + QString::fromUtf8(unit.data(), unit.size());
 }
 
-int placesOf(live::LiveField f)
+int placesOf(kyr::live::LiveField f)
 {
     switch (f) {
-    case live::LiveField::Timing: return 1;
-    case live::LiveField::Lambda: return 2;
+    case kyr::live::LiveField::Timing: return 1;
+    case kyr::live::LiveField::Lambda: return 2;
     default: return 0;
     }
 }
 
-QString formatted(live::LiveField f, const std::optional<live::LiveValues>& values)
+QString formatted(kyr::live::LiveField f, const std::optional<kyr::live::LiveValues>& values)
 {
     const std::optional<double> v = values ? values->get(f) : std::nullopt;
     if (!v)
@@ -89,11 +89,11 @@ void LambdaTargetStrip::resizeEvent(QResizeEvent* event)
 // placed right whichever order the text and the position change in.
 void LambdaTargetStrip::place()
 {
-    const QString text = QString::fromStdString(setup::lambdaLabelText(m_position));
+    const QString text = QString::fromStdString(kyr::setup::lambdaLabelText(m_position));
     m_label->resize(m_label->fontMetrics().horizontalAdvance(text) + 2, m_label->fontMetrics().height());
     const int width = m_panel->width();
-    m_marker->move(setup::lambdaMarkerLeft(width, m_position, m_marker->width()), 2);
-    m_label->move(setup::lambdaMarkerLeft(width, m_position, m_label->width()) + m_labelShift,
+    m_marker->move(kyr::setup::lambdaMarkerLeft(width, m_position, m_marker->width()), 2);
+    m_label->move(kyr::setup::lambdaMarkerLeft(width, m_position, m_label->width()) + m_labelShift,
                   2 + m_marker->height());
     // The bar ends where the marker would stand for the same volts (1 V across).
     if (m_live) {
@@ -105,16 +105,16 @@ void LambdaTargetStrip::place()
 
 // ---------------------------------------------------------------- RTFrame
 
-RTFrame::RTFrame(TuneModel& model, LinkWorker& link, const QString& name, QWidget* parent)
-    : QFrame(parent), m_poll(LivePoll::of(model, link))
+RTFrame::RTFrame(LivePoll& poll, RealTimeFrames& frames, const QString& name, QWidget* parent)
+    : QFrame(parent), m_poll(poll)
 {
     setObjectName(name);
     setFrameStyle(QFrame::StyledPanel | QFrame::Raised);
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(6, 2, 6, 2);
-    row->addWidget(addValue(live::LiveField::Rpm, QStringLiteral("Speed")));
-    row->addWidget(addValue(live::LiveField::Timing, QStringLiteral("Timing")));
-    row->addWidget(addValue(live::LiveField::Vacuum, QStringLiteral("Vacuum")));
+    row->addWidget(addValue(kyr::live::LiveField::Rpm, QStringLiteral("Speed")));
+    row->addWidget(addValue(kyr::live::LiveField::Timing, QStringLiteral("Timing")));
+    row->addWidget(addValue(kyr::live::LiveField::Vacuum, QStringLiteral("Vacuum")));
 
     auto* lambdaBox = new QWidget(this);
     auto* column = new QVBoxLayout(lambdaBox);
@@ -148,10 +148,10 @@ RTFrame::RTFrame(TuneModel& model, LinkWorker& link, const QString& name, QWidge
             show(std::nullopt);
         }
     });
-    RealTimeFrames::of(model).add(this);
+    frames.add(this);
 }
 
-QLabel* RTFrame::addValue(live::LiveField field, const QString& caption)
+QLabel* RTFrame::addValue(kyr::live::LiveField field, const QString& caption)
 {
     auto* label = new QLabel(caption + QStringLiteral(" --"), this);
     label->setObjectName(QStringLiteral("RT") + caption);
@@ -161,17 +161,17 @@ QLabel* RTFrame::addValue(live::LiveField field, const QString& caption)
     return label;
 }
 
-QString RTFrame::valueText(live::LiveField field) const
+QString RTFrame::valueText(kyr::live::LiveField field) const
 {
     for (const auto& [f, label] : m_values)
         if (f == field)
             return label->text().section(QLatin1Char(' '), 1);
-    return field == live::LiveField::Lambda ? m_lambdaValue->text() : QString();
+    return field == kyr::live::LiveField::Lambda ? m_lambdaValue->text() : QString();
 }
 
 // Records may come far faster than a screen shows them: the newest waits
 // for the next refresh, and a hidden frame draws nothing.
-void RTFrame::received(const live::LiveValues& values)
+void RTFrame::received(const kyr::live::LiveValues& values)
 {
     m_next = values;
     if (isVisible() && !m_refresh.isActive())
@@ -184,17 +184,17 @@ void RTFrame::showEvent(QShowEvent* event)
     show(m_poll.running() ? m_poll.latest() : std::nullopt);
 }
 
-void RTFrame::show(const std::optional<live::LiveValues>& values)
+void RTFrame::show(const std::optional<kyr::live::LiveValues>& values)
 {
     for (const auto& [field, label] : m_values) {
         const QString text = label->text().section(QLatin1Char(' '), 0, 0) + QLatin1Char(' ') + formatted(field, values);
         if (label->text() != text)
             label->setText(text);
     }
-    const QString lambda = formatted(live::LiveField::Lambda, values);
+    const QString lambda = formatted(kyr::live::LiveField::Lambda, values);
     if (m_lambdaValue->text() != lambda)
         m_lambdaValue->setText(lambda);
-    m_lambda->setLive(values ? values->get(live::LiveField::Lambda) : std::nullopt);
+    m_lambda->setLive(values ? values->get(kyr::live::LiveField::Lambda) : std::nullopt);
 }
 
 void RTFrame::setTargetEditing(bool editing)
@@ -204,15 +204,6 @@ void RTFrame::setTargetEditing(bool editing)
 }
 
 // ---------------------------------------------------------------- RealTimeFrames
-
-RealTimeFrames& RealTimeFrames::of(TuneModel& model)
-{
-    if (auto* f = model.findChild<RealTimeFrames*>(QLatin1String(kFramesName), Qt::FindDirectChildrenOnly))
-        return *f;
-    auto* f = new RealTimeFrames(&model);
-    f->setObjectName(QLatin1String(kFramesName));
-    return *f;
-}
 
 void RealTimeFrames::add(RTFrame* frame)
 {
@@ -256,7 +247,7 @@ void RealTimeFrames::placeEverywhere(int position, bool home)
     // The setup engine gives the label beside the slider its text, or none
     // for a unit without lambda control; the other frames show the same.
     const bool shown = !m_home || !m_home->lambda()->label()->text().isEmpty();
-    const QString text = shown ? QString::fromStdString(setup::lambdaLabelText(position)) : QString();
+    const QString text = shown ? QString::fromStdString(kyr::setup::lambdaLabelText(position)) : QString();
     for (RTFrame* f : frames()) {
         if (f != m_home)
             f->lambda()->label()->setText(text);
@@ -278,4 +269,4 @@ bool RealTimeFrames::eventFilter(QObject* watched, QEvent* event)
     return QObject::eventFilter(watched, event);
 }
 
-} // namespace kyr::app
+} // namespace kyr::app::live

@@ -24,11 +24,10 @@
 class QLabel;
 class QSlider;
 
-namespace kyr::app {
+namespace kyr::app::live {
 
 class LivePoll;
-class TuneModel;
-class LinkWorker;
+class RealTimeFrames;
 
 /// The lambda panel (`Panel1`): the live lambda bar, and the target marker
 /// (`Shape1`) with its label (`Label6`, whose text the setup engine gives)
@@ -69,10 +68,11 @@ public:
     static constexpr int RefreshMs = 33; ///< at most this often, newest record wins
 
     /// name is the frame's form name ("RT1" to "RT4").
-    RTFrame(TuneModel& model, LinkWorker& link, const QString& name, QWidget* parent = nullptr);
+    /// The frame shows what poll reads and joins frames (the window's four).
+    RTFrame(LivePoll& poll, RealTimeFrames& frames, const QString& name, QWidget* parent = nullptr);
 
     /// The text shown for a value ("3500 RPM", "--" without a reading).
-    QString valueText(live::LiveField field) const;
+    QString valueText(kyr::live::LiveField field) const;
     LambdaTargetStrip* lambda() const { return m_lambda; }
     QLabel* lambdaCaption() const { return m_caption; } // Label46
     QLabel* lambdaValue() const { return m_lambdaValue; } // Label56
@@ -84,14 +84,14 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    void received(const live::LiveValues& values);
-    void show(const std::optional<live::LiveValues>& values);
-    QLabel* addValue(live::LiveField field, const QString& caption);
+    void received(const kyr::live::LiveValues& values);
+    void show(const std::optional<kyr::live::LiveValues>& values);
+    QLabel* addValue(kyr::live::LiveField field, const QString& caption);
 
     LivePoll& m_poll;
     QTimer m_refresh;
-    std::optional<live::LiveValues> m_next;
-    std::vector<std::pair<live::LiveField, QLabel*>> m_values;
+    std::optional<kyr::live::LiveValues> m_next;
+    std::vector<std::pair<kyr::live::LiveField, QLabel*>> m_values;
     LambdaTargetStrip* m_lambda = nullptr;
     QLabel* m_caption = nullptr;
     QLabel* m_lambdaValue = nullptr;
@@ -101,8 +101,8 @@ private:
 class RealTimeFrames : public QObject {
     Q_OBJECT
 public:
-    /// The frames of a window: a child of its model, made on first use.
-    static RealTimeFrames& of(TuneModel& model);
+    /// The window makes one and hands it to every page with a frame.
+    explicit RealTimeFrames(QObject* parent = nullptr) : QObject(parent) {}
 
     void add(RTFrame* frame);
     /// The frames in the order they were added (a frame taken down is left out).
@@ -114,7 +114,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    explicit RealTimeFrames(QObject* parent) : QObject(parent) {}
     void targetMoved(int position);
     void placeEverywhere(int position, bool home);
 
@@ -123,4 +122,4 @@ private:
     QPointer<RTFrame> m_home;
 };
 
-} // namespace kyr::app
+} // namespace kyr::app::live

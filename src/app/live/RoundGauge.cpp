@@ -10,7 +10,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace kyr::app {
+namespace kyr::app::live {
 
 namespace {
 
@@ -27,14 +27,14 @@ constexpr double NumberRadius = 0.62, NeedleLength = 0.80;
 const QColor Face(0x20, 0x22, 0x26), Rim(0x60, 0x64, 0x6c), Ink(0xee, 0xee, 0xee), Dim(0x80, 0x80, 0x80);
 const QColor Amber(0xff, 0xb0, 0x00), Red(0xe0, 0x28, 0x28), Needle(0xff, 0x60, 0x20);
 
-QColor zoneColour(live::GaugeZone z)
+QColor zoneColour(kyr::live::GaugeZone z)
 {
     switch (z) {
-    case live::GaugeZone::Warning:
+    case kyr::live::GaugeZone::Warning:
         return Amber;
-    case live::GaugeZone::Danger:
+    case kyr::live::GaugeZone::Danger:
         return Red;
-    case live::GaugeZone::Normal:
+    case kyr::live::GaugeZone::Normal:
         break;
     }
     return Ink;
@@ -52,7 +52,7 @@ QString fromView(std::string_view s) { return QString::fromUtf8(s.data(), static
 
 } // namespace
 
-RoundGauge::RoundGauge(const live::GaugeDef& def, link::Clock& clock, QWidget* parent)
+RoundGauge::RoundGauge(const kyr::live::GaugeDef& def, kyr::link::Clock& clock, QWidget* parent)
     : QWidget(parent), m_def(def), m_limits(def.limits), m_clock(clock)
 {
     setObjectName(QStringLiteral("Gauge_%1").arg(fromView(def.key)));
@@ -63,13 +63,13 @@ RoundGauge::RoundGauge(const live::GaugeDef& def, link::Clock& clock, QWidget* p
     m_shown = shownFor(std::nullopt, false);
 }
 
-void RoundGauge::setLimits(const live::GaugeLimits& limits)
+void RoundGauge::setLimits(const kyr::live::GaugeLimits& limits)
 {
     if (limits == m_limits)
         return;
     m_limits = limits;
     m_dial = {};
-    m_shown.zone = m_shown.live && m_value ? live::zoneOf(m_limits, *m_value) : live::GaugeZone::Normal;
+    m_shown.zone = m_shown.live && m_value ? kyr::live::zoneOf(m_limits, *m_value) : kyr::live::GaugeZone::Normal;
     update();
 }
 
@@ -100,7 +100,7 @@ RoundGauge::Shown RoundGauge::shownFor(std::optional<double> value, bool live) c
     s.tip = pointAt(angleOf(at), NeedleLength).toPoint();
     if (s.live) {
         s.text = QString::number(roundTo(*value, m_def.decimals), 'f', m_def.decimals);
-        s.zone = live::zoneOf(m_limits, *value);
+        s.zone = kyr::live::zoneOf(m_limits, *value);
     }
     return s;
 }
@@ -241,7 +241,7 @@ void RoundGauge::drawZones(QPainter& p) const
         const double a = angleOf(*from), b = angleOf(*to);
         p.drawArc(arc, static_cast<int>(a * 16), static_cast<int>((b - a) * 16));
     };
-    const live::GaugeLimits& l = m_limits;
+    const kyr::live::GaugeLimits& l = m_limits;
     const std::optional<double> lo = m_def.min, hi = m_def.max;
     band(lo, l.lowDanger, Red);
     band(l.lowDanger ? l.lowDanger : lo, l.lowWarning, Amber);
@@ -299,4 +299,4 @@ void RoundGauge::paintEvent(QPaintEvent*)
     p.drawText(digitsRect(), Qt::AlignCenter, live ? m_shown.text : QStringLiteral("--"));
 }
 
-} // namespace kyr::app
+} // namespace kyr::app::live

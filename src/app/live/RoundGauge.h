@@ -20,7 +20,7 @@
 
 #include <optional>
 
-namespace kyr::app {
+namespace kyr::app::live {
 
 class RoundGauge : public QWidget {
     Q_OBJECT
@@ -29,13 +29,13 @@ public:
     static constexpr int FrameMs = 33;  ///< at most one repaint per frame
 
     /// clock times the values for the stale check.
-    explicit RoundGauge(const live::GaugeDef& def, link::Clock& clock = link::systemClock(),
+    explicit RoundGauge(const kyr::live::GaugeDef& def, kyr::link::Clock& clock = kyr::link::systemClock(),
                         QWidget* parent = nullptr);
 
-    const live::GaugeDef& def() const { return m_def; }
+    const kyr::live::GaugeDef& def() const { return m_def; }
     /// The warning and danger limits drawn and used for the digits' colour.
-    void setLimits(const live::GaugeLimits& limits);
-    const live::GaugeLimits& limits() const { return m_limits; }
+    void setLimits(const kyr::live::GaugeLimits& limits);
+    const kyr::live::GaugeLimits& limits() const { return m_limits; }
 
     /// A record arrived: the value it gives (empty: the unit gave no reading).
     void setValue(std::optional<double> value);
@@ -49,7 +49,7 @@ public:
     /// Whether the gauge shows a present value (not greyed out).
     bool live() const { return m_shown.live; }
     /// The zone of the value shown (Normal when none).
-    live::GaugeZone zone() const { return m_shown.zone; }
+    kyr::live::GaugeZone zone() const { return m_shown.zone; }
     /// Repaints asked for so far (each one at most a frame after the last).
     int repaints() const { return m_repaints; }
     /// A repaint was made less than a frame ago: a change now waits for the frame's end.
@@ -67,7 +67,7 @@ private:
     struct Shown {
         QString text = QStringLiteral("--");
         QPoint tip;          // needle tip, in whole pixels
-        live::GaugeZone zone = live::GaugeZone::Normal;
+        kyr::live::GaugeZone zone = kyr::live::GaugeZone::Normal;
         bool live = false;
         bool operator==(const Shown&) const = default;
     };
@@ -85,9 +85,9 @@ private:
     void drawZones(class QPainter& p) const;
     void drawScale(class QPainter& p) const;
 
-    live::GaugeDef m_def;
-    live::GaugeLimits m_limits;
-    link::Clock& m_clock;
+    kyr::live::GaugeDef m_def;
+    kyr::live::GaugeLimits m_limits;
+    kyr::link::Clock& m_clock;
     std::optional<double> m_value; // the newest value given
     uint32_t m_valueAt = 0;        // when it came (clock ticks)
     Shown m_shown;                 // what the next paint draws
@@ -98,4 +98,4 @@ private:
     int m_repaints = 0;
 };
 
-} // namespace kyr::app
+} // namespace kyr::app::live

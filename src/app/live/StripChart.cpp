@@ -12,7 +12,7 @@
 #include <cmath>
 #include <limits>
 
-namespace kyr::app {
+namespace kyr::app::live {
 
 namespace {
 
@@ -48,7 +48,7 @@ QString number(double v, int places) { return QString::number(v, 'f', std::max(0
 int placesOf(double step) { return step >= 1 ? 0 : clampedInt(std::ceil(-std::log10(step) - 1e-9), 0, 12); }
 
 // A scale a little wider than the readings, never empty.
-live::ValueSpan padded(std::optional<live::ValueSpan> span)
+kyr::live::ValueSpan padded(std::optional<kyr::live::ValueSpan> span)
 {
     if (!span)
         return {0, 1};
@@ -74,12 +74,12 @@ StripChart::StripChart(QWidget* parent) : QWidget(parent), m_scroll(new QScrollB
     syncScrollBar();
 }
 
-void StripChart::setLog(live::LogData log)
+void StripChart::setLog(kyr::live::LogData log)
 {
     m_log = std::move(log);
     m_spans.clear();
-    for (const live::LogChannel& ch : m_log.channels)
-        m_spans.push_back(live::channelSpan(ch));
+    for (const kyr::live::LogChannel& ch : m_log.channels)
+        m_spans.push_back(kyr::live::channelSpan(ch));
     m_live = false;
     m_follow = false;
     m_cursor.reset();
@@ -90,9 +90,9 @@ void StripChart::setLog(live::LogData log)
         setCursorTime(m_log.times.front());
 }
 
-live::LogData StripChart::takeLog()
+kyr::live::LogData StripChart::takeLog()
 {
-    live::LogData out = std::move(m_log);
+    kyr::live::LogData out = std::move(m_log);
     m_log = {};
     m_spans.clear();
     m_cursor.reset();
@@ -102,9 +102,9 @@ live::LogData StripChart::takeLog()
     return out;
 }
 
-void StripChart::startLive(std::vector<live::LogChannel> channels)
+void StripChart::startLive(std::vector<kyr::live::LogChannel> channels)
 {
-    live::LogData log;
+    kyr::live::LogData log;
     log.channels = std::move(channels);
     m_log = std::move(log);
     m_spans.assign(m_log.channels.size(), std::nullopt);
@@ -128,14 +128,14 @@ void StripChart::appendRow(double seconds, const std::vector<float>& values)
         seconds = std::max(seconds, m_log.times.back());
     m_log.times.push_back(seconds);
     for (std::size_t i = 0; i < m_log.channels.size(); ++i) {
-        const float v = i < values.size() ? values[i] : live::LogData::missing();
+        const float v = i < values.size() ? values[i] : kyr::live::LogData::missing();
         m_log.channels[i].values.push_back(v);
-        if (live::LogData::isMissing(v))
+        if (kyr::live::LogData::isMissing(v))
             continue;
         if (m_spans[i])
             m_spans[i]->include(v);
         else
-            m_spans[i] = live::ValueSpan{v, v};
+            m_spans[i] = kyr::live::ValueSpan{v, v};
     }
     if (m_follow)
         m_start = std::max(firstTime(), seconds - m_seconds);
@@ -229,7 +229,7 @@ void StripChart::scheduleRepaint()
 
 void StripChart::setCursorTime(double t)
 {
-    const auto row = live::nearestRow(m_log.times, t);
+    const auto row = kyr::live::nearestRow(m_log.times, t);
     if (!row)
         return;
     m_cursor = row;
@@ -249,7 +249,7 @@ void StripChart::stepCursor(int steps)
         return;
     const std::size_t from = m_cursor.value_or(0);
     const double perPixel = m_seconds / std::max(1, plotRect().width());
-    auto row = live::nearestRow(m_log.times, m_log.times[from] + steps * perPixel).value_or(from);
+    auto row = kyr::live::nearestRow(m_log.times, m_log.times[from] + steps * perPixel).value_or(from);
     if (row == from)
         row = steps > 0 ? std::min(from + 1, m_log.rows() - 1) : (from > 0 ? from - 1 : 0);
     setCursorTime(m_log.times[row]);
@@ -283,8 +283,8 @@ QString StripChart::shownText() const
 
 QString StripChart::valueText(std::size_t channel, std::size_t row) const
 {
-    const live::LogChannel& ch = m_log.channels.at(channel);
-    if (row >= ch.values.size() || live::LogData::isMissing(ch.values[row]))
+    const kyr::live::LogChannel& ch = m_log.channels.at(channel);
+    if (row >= ch.values.size() || kyr::live::LogData::isMissing(ch.values[row]))
         return QStringLiteral("--");
     const QString unit = QString::fromStdString(ch.unit);
     const QString value = number(ch.values[row], ch.digits);
@@ -347,8 +347,8 @@ void StripChart::paintEvent(QPaintEvent*)
 
 void StripChart::drawStrip(QPainter& p, std::size_t channel, const QRect& strip)
 {
-    const live::LogChannel& ch = m_log.channels[channel];
-    const live::ValueSpan scale = padded(m_spans[channel]);
+    const kyr::live::LogChannel& ch = m_log.channels[channel];
+    const kyr::live::ValueSpan scale = padded(m_spans[channel]);
     // The top of the strip holds the channel's name; the trace keeps below it.
     const QRect trace = strip.adjusted(0, std::min(TitleHeight, strip.height() / 3), 0, 0);
     auto yOf = [&](double v) { return trace.bottom() - (v - scale.lo) * trace.height() / (scale.hi - scale.lo); };
@@ -356,11 +356,11 @@ void StripChart::drawStrip(QPainter& p, std::size_t channel, const QRect& strip)
     p.setPen(QColor(0xd8, 0xd8, 0xd8));
     p.drawRect(strip.adjusted(0, 0, -1, -1));
     const int most = std::max(2, trace.height() / 20);
-    const double step = live::niceStep(scale.lo, scale.hi, most);
+    const double step = kyr::live::niceStep(scale.lo, scale.hi, most);
     QFont small = font();
     small.setPointSizeF(small.pointSizeF() * 0.85);
     p.setFont(small);
-    for (double v : live::niceTicks(scale.lo, scale.hi, most)) {
+    for (double v : kyr::live::niceTicks(scale.lo, scale.hi, most)) {
         const int y = pixel(yOf(v));
         p.setPen(QColor(0xee, 0xee, 0xee));
         p.drawLine(strip.left() + 1, y, strip.right() - 1, y);
@@ -373,8 +373,8 @@ void StripChart::drawStrip(QPainter& p, std::size_t channel, const QRect& strip)
     p.setPen(color);
     p.drawText(strip.adjusted(6, 2, -6, -2), Qt::AlignLeft | Qt::AlignTop, stripTitle(channel));
 
-    const std::vector<live::PixelSpan> spans =
-        live::pixelSpans(m_log.times, ch.values, m_start, m_seconds / strip.width(), strip.width());
+    const std::vector<kyr::live::PixelSpan> spans =
+        kyr::live::pixelSpans(m_log.times, ch.values, m_start, m_seconds / strip.width(), strip.width());
     p.save();
     p.setClipRect(strip);
     p.setRenderHint(QPainter::Antialiasing, false);
@@ -382,7 +382,7 @@ void StripChart::drawStrip(QPainter& p, std::size_t channel, const QRect& strip)
     QPainterPath path;
     bool open = false;
     for (std::size_t x = 0; x < spans.size(); ++x) {
-        const live::PixelSpan& s = spans[x];
+        const kyr::live::PixelSpan& s = spans[x];
         if (s.gap)
             open = false;
         if (!s.any)
@@ -402,7 +402,7 @@ void StripChart::drawStrip(QPainter& p, std::size_t channel, const QRect& strip)
 // A channel's caption: its name, with its unit unless the name carries it.
 QString StripChart::stripTitle(std::size_t channel) const
 {
-    const live::LogChannel& ch = m_log.channels[channel];
+    const kyr::live::LogChannel& ch = m_log.channels[channel];
     const QString name = QString::fromStdString(ch.name), unit = QString::fromStdString(ch.unit);
     const bool named = unit.isEmpty() || name == unit || name.endsWith(QLatin1Char(' ') + unit)
         || name.contains(QStringLiteral("(%1)").arg(unit));
@@ -413,8 +413,8 @@ void StripChart::drawTimeAxis(QPainter& p, const QRect& plot)
 {
     p.setPen(palette().color(QPalette::Text));
     const int most = std::max(2, plot.width() / 90);
-    const double step = live::niceStep(m_start, m_start + m_seconds, most);
-    for (double t : live::niceTicks(m_start, m_start + m_seconds, most)) {
+    const double step = kyr::live::niceStep(m_start, m_start + m_seconds, most);
+    for (double t : kyr::live::niceTicks(m_start, m_start + m_seconds, most)) {
         const int x = pixel(xOf(t));
         p.drawLine(x, plot.bottom() + 1, x, plot.bottom() + 5);
         p.drawText(QRect(x - 40, plot.bottom() + 5, 80, 16), Qt::AlignCenter, number(t, placesOf(step)));
@@ -424,7 +424,7 @@ void StripChart::drawTimeAxis(QPainter& p, const QRect& plot)
 
 void StripChart::drawMarkers(QPainter& p, const QRect& plot)
 {
-    for (const live::LogMarker& m : m_log.markers) {
+    for (const kyr::live::LogMarker& m : m_log.markers) {
         if (m.seconds < m_start || m.seconds > m_start + m_seconds)
             continue;
         const int x = pixel(xOf(m.seconds));
@@ -505,4 +505,4 @@ void StripChart::keyPressEvent(QKeyEvent* e)
     e->accept();
 }
 
-} // namespace kyr::app
+} // namespace kyr::app::live

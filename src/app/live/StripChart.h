@@ -21,7 +21,7 @@
 
 class QScrollBar;
 
-namespace kyr::app {
+namespace kyr::app::live {
 
 class StripChart : public QWidget {
     Q_OBJECT
@@ -33,12 +33,12 @@ public:
     explicit StripChart(QWidget* parent = nullptr);
 
     /// Shows a whole log, all of it in view, cursor on its first row.
-    void setLog(live::LogData log);
+    void setLog(kyr::live::LogData log);
     /// Gives up the log shown (the chart is left empty).
-    live::LogData takeLog();
-    const live::LogData& log() const { return m_log; }
+    kyr::live::LogData takeLog();
+    const kyr::live::LogData& log() const { return m_log; }
     /// Starts an empty live log of these channels; the view follows the newest row.
-    void startLive(std::vector<live::LogChannel> channels);
+    void startLive(std::vector<kyr::live::LogChannel> channels);
     /// Appends one row (a value per channel, NaN for a missing reading).
     void appendRow(double seconds, const std::vector<float>& values);
     void addMarker(double seconds, const std::string& text);
@@ -103,8 +103,8 @@ private:
     void drawMarkers(QPainter& p, const QRect& plot);
     void drawCursor(QPainter& p, const QRect& plot);
 
-    live::LogData m_log;
-    std::vector<std::optional<live::ValueSpan>> m_spans; // per channel, all rows seen
+    kyr::live::LogData m_log;
+    std::vector<std::optional<kyr::live::ValueSpan>> m_spans; // per channel, all rows seen
     QScrollBar* m_scroll;
     QTimer m_repaint;
     double m_start = 0;
@@ -117,4 +117,4 @@ private:
     std::size_t m_firstShown = 0;
 };
 
-} // namespace kyr::app
+} // namespace kyr::app::live

@@ -5,14 +5,14 @@
 #include <QLabel>
 #include <QLineEdit>
 
-namespace kyr::app {
+namespace kyr::app::maps {
 
 namespace {
 
 QString text(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
 // What the value read-out holds, by the chart's maps.
-QString valueCaption(const maps::ChartDef& def)
+QString valueCaption(const kyr::maps::ChartDef& def)
 {
     if (def.page == "Correction Maps")
         return QStringLiteral("Correction");
@@ -47,14 +47,14 @@ QLabel* makeLabel(std::string_view field, const QString& caption, QWidget* paren
 
 } // namespace
 
-ChartReadout::ChartReadout(const maps::ChartDef& def, QWidget* parent)
+ChartReadout::ChartReadout(const kyr::maps::ChartDef& def, QWidget* parent)
     : QWidget(parent),
       m_value(makeField(def.readout.valueField, this)),
       m_position(makeField(def.readout.positionField, this)),
       m_valueLabel(makeLabel(def.readout.valueField, valueCaption(def), this)),
       m_positionLabel(makeLabel(def.readout.positionField, QStringLiteral("at"), this)),
-      m_valueUnit(makeLabel(def.readout.valueField, text(maps::valueUnit(def.curves.front().map)), this, "Unit")),
-      m_positionUnit(makeLabel(def.readout.positionField, text(maps::positionUnit(def.id)), this, "Unit"))
+      m_valueUnit(makeLabel(def.readout.valueField, text(kyr::maps::valueUnit(def.curves.front().map)), this, "Unit")),
+      m_positionUnit(makeLabel(def.readout.positionField, text(kyr::maps::positionUnit(def.id)), this, "Unit"))
 {
     setObjectName(text(def.object) + QStringLiteral("Readout"));
     auto* row = new QHBoxLayout(this);
@@ -77,7 +77,7 @@ ChartReadout::ChartReadout(const maps::ChartDef& def, QWidget* parent)
     hideAll();
 }
 
-void ChartReadout::showReadout(const maps::Readout& readout)
+void ChartReadout::showReadout(const kyr::maps::Readout& readout)
 {
     if (readout.value)
         m_value->setText(QString::fromStdString(*readout.value));
@@ -102,7 +102,7 @@ std::array<QWidget*, 6> ChartReadout::parts() const
     return {m_valueLabel, m_value, m_valueUnit, m_positionLabel, m_position, m_positionUnit};
 }
 
-void ChartReadout::showValueUnitOf(table::MapId map) { m_valueUnit->setText(text(maps::valueUnit(map))); }
+void ChartReadout::showValueUnitOf(table::MapId map) { m_valueUnit->setText(text(kyr::maps::valueUnit(map))); }
 
 QString ChartReadout::readoutText() const
 {
@@ -112,4 +112,4 @@ QString ChartReadout::readoutText() const
 
 bool ChartReadout::shown() const { return !m_value->isHidden(); }
 
-} // namespace kyr::app
+} // namespace kyr::app::maps

@@ -15,16 +15,16 @@
 class QLabel;
 class QLineEdit;
 
-namespace kyr::app {
+namespace kyr::app::maps {
 
 class ChartReadout : public QWidget {
     Q_OBJECT
 public:
     /// The read-outs of a chart; the labels are "<field>Label".
-    explicit ChartReadout(const maps::ChartDef& def, QWidget* parent = nullptr);
+    explicit ChartReadout(const kyr::maps::ChartDef& def, QWidget* parent = nullptr);
 
     /// Shows both fields and their labels; a text that is nullopt leaves its field as it was.
-    void showReadout(const maps::Readout& readout);
+    void showReadout(const kyr::maps::Readout& readout);
     /// Hides both fields and their labels.
     void hideAll();
     /// Whether the fields are shown.
@@ -48,4 +48,4 @@ private:
     QLabel* m_positionUnit;
 };
 
-} // namespace kyr::app
+} // namespace kyr::app::maps

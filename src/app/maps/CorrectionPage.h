@@ -6,12 +6,12 @@
 
 #include "app/maps/MapPage.h"
 
-namespace kyr::app {
+namespace kyr::app::maps {
 
 class CorrectionPage : public MapPage {
     Q_OBJECT
 public:
-    explicit CorrectionPage(AppContext context, QWidget* parent = nullptr);
+    CorrectionPage(AppContext context, MapServices services, QWidget* parent = nullptr);
 };
 
-} // namespace kyr::app
+} // namespace kyr::app::maps

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/maps/FuelPage.h"
 
-#include "app/window/ChoiceGroup.h"
+#include "app/common/ChoiceGroup.h"
 #include "app/maps/JetControls.h"
 #include "app/maps/MapChartView.h"
 #include "app/maps/MapEditSession.h"
 #include "app/setup/SetupBinder.h"
-#include "app/window/TuneModel.h"
+#include "app/common/TuneModel.h"
 #include "maps/Jets.h"
 
 #include <QFrame>
@@ -14,22 +14,22 @@
 #include <QKeyEvent>
 #include <QVBoxLayout>
 
-namespace kyr::app {
+namespace kyr::app::maps {
 
-FuelPage::FuelPage(AppContext context, QWidget* parent)
-    : MapPage(context, QStringLiteral("TabSheet3"), QStringLiteral("Fuel Maps"), QStringLiteral("Panel4"),
+FuelPage::FuelPage(AppContext context, MapServices services, QWidget* parent)
+    : MapPage(context, services, QStringLiteral("TabSheet3"), QStringLiteral("Fuel Maps"), QStringLiteral("Panel4"),
               QStringLiteral("RT3"), parent)
 {
     auto* row = new QHBoxLayout(panel());
     auto* charts = new QVBoxLayout();
-    charts->addWidget(addChart(maps::ChartId::FuelVac), 1);
-    charts->addWidget(addChart(maps::ChartId::FuelRpm), 1);
+    charts->addWidget(addChart(kyr::maps::ChartId::FuelVac), 1);
+    charts->addWidget(addChart(kyr::maps::ChartId::FuelRpm), 1);
     row->addLayout(charts, 1);
     row->addWidget(buildSide());
 
     // Edit28 and Edit32 are setup fields: the setup engine judges, sends and stores them.
-    m_jetBinder = new SetupBinder(context, model().setupEngine(), m_jets, this);
-    connect(m_jetBinder, &SetupBinder::entryRefused, this, &Page::statusText);
+    m_jetBinder = new setup::SetupBinder(context, model().setupEngine(), m_jets, this);
+    connect(m_jetBinder, &setup::SetupBinder::entryRefused, this, &Page::statusText);
     // The markers follow "Low throttle vacuum " and "High throttle vacuum" of the Setup page.
     connect(&model(), &TuneModel::vacuumMarkerMoved, this, &FuelPage::showVacuumMarker);
     connect(&session(), &MapEditSession::selectionChanged, this, &FuelPage::showSelection);
@@ -38,7 +38,7 @@ FuelPage::FuelPage(AppContext context, QWidget* parent)
     // Connect (and opening a file, which runs it) starts on the fuel air-temperature map.
     connect(&model(), &TuneModel::stateApplied, this, [this](const session::SessionResult& outcome) {
         if (outcome.setupDecoded)
-            session().selectAirTemp(maps::AirTempMap::Fuel);
+            session().selectAirTemp(kyr::maps::AirTempMap::Fuel);
     });
     followUnit();
 }
@@ -55,19 +55,19 @@ QWidget* FuelPage::buildSide()
                                 {{QStringLiteral("RadioLow"), QStringLiteral("Low")},
                                  {QStringLiteral("RadioCruise"), QStringLiteral("Cruise")},
                                  {QStringLiteral("RadioHigh"), QStringLiteral("High")}},
-                                static_cast<int>(maps::FuelRpmMap::Cruise), side);
+                                static_cast<int>(kyr::maps::FuelRpmMap::Cruise), side);
     m_airTemp = new ChoiceGroup(QStringLiteral("Air Temp Map"),
                                 {{QStringLiteral("RadioFuel"), QStringLiteral("Fuel")},
                                  {QStringLiteral("RadioTiming"), QStringLiteral("Timing")}},
-                                static_cast<int>(maps::AirTempMap::Fuel), side);
+                                static_cast<int>(kyr::maps::AirTempMap::Fuel), side);
     column->addWidget(m_jets, 1);
     column->addWidget(m_fuelRpm);
     column->addWidget(m_airTemp);
 
     connect(m_fuelRpm, &ChoiceGroup::choiceMade, this,
-            [this](int i) { session().selectFuelRpm(static_cast<maps::FuelRpmMap>(i)); });
+            [this](int i) { session().selectFuelRpm(static_cast<kyr::maps::FuelRpmMap>(i)); });
     connect(m_airTemp, &ChoiceGroup::choiceMade, this,
-            [this](int i) { session().selectAirTemp(static_cast<maps::AirTempMap>(i)); });
+            [this](int i) { session().selectAirTemp(static_cast<kyr::maps::AirTempMap>(i)); });
     return side;
 }
 
@@ -81,10 +81,10 @@ void FuelPage::showJets()
     followUnit();
     if (!model().setupShown())
         return;
-    for (maps::Jet jet : {maps::Jet::Main, maps::Jet::Idle}) {
-        const uint8_t plusOne = model().state().setup[maps::jetOffset(jet)];
+    for (kyr::maps::Jet jet : {kyr::maps::Jet::Main, kyr::maps::Jet::Idle}) {
+        const uint8_t plusOne = model().state().setup[kyr::maps::jetOffset(jet)];
         if (plusOne != table::AbsentPlusOne)
-            m_jets->setPosition(jet, setup::JetPositionBase - (plusOne - 1));
+            m_jets->setPosition(jet, kyr::setup::JetPositionBase - (plusOne - 1));
     }
 }
 
@@ -94,9 +94,9 @@ void FuelPage::showSelection()
     m_airTemp->setChosen(static_cast<int>(session().editor().airTemp()));
 }
 
-void FuelPage::showVacuumMarker(setup::VacuumMarkerId which, double x)
+void FuelPage::showVacuumMarker(kyr::setup::VacuumMarkerId which, double x)
 {
-    chart(maps::ChartId::FuelVac)->showVacuumMarker(which == setup::VacuumMarkerId::High, x);
+    chart(kyr::maps::ChartId::FuelVac)->showVacuumMarker(which == kyr::setup::VacuumMarkerId::High, x);
 }
 
 bool FuelPage::pageKey(QKeyEvent* event)
@@ -110,4 +110,4 @@ bool FuelPage::pageKey(QKeyEvent* event)
     return true;
 }
 
-} // namespace kyr::app
+} // namespace kyr::app::maps

@@ -9,25 +9,30 @@
 #include "setup/SetupEngine.h"
 
 namespace kyr::app {
-
 class ChoiceGroup;
-class JetControls;
+}
+namespace kyr::app::setup {
 class SetupBinder;
+}
+
+namespace kyr::app::maps {
+
+class JetControls;
 
 class FuelPage : public MapPage {
     Q_OBJECT
 public:
-    explicit FuelPage(AppContext context, QWidget* parent = nullptr);
+    FuelPage(AppContext context, MapServices services, QWidget* parent = nullptr);
     ~FuelPage() override;
 
     JetControls* jets() const { return m_jets; }
     /// The setup binder of the jet edits.
-    SetupBinder& jetBinder() const { return *m_jetBinder; }
+    setup::SetupBinder& jetBinder() const { return *m_jetBinder; }
     ChoiceGroup* fuelRpmChoice() const { return m_fuelRpm; }
     ChoiceGroup* airTempChoice() const { return m_airTemp; }
 
     /// Moves a throttle vacuum marker of `FuelVacChart` to x bar.
-    void showVacuumMarker(setup::VacuumMarkerId which, double x);
+    void showVacuumMarker(kyr::setup::VacuumMarkerId which, double x);
 
 protected:
     /// The jet letters: Q A W S the main jet, D C F V the idle jet.
@@ -40,9 +45,9 @@ private:
     void showSelection();
 
     JetControls* m_jets = nullptr;
-    SetupBinder* m_jetBinder = nullptr;
+    setup::SetupBinder* m_jetBinder = nullptr;
     ChoiceGroup* m_fuelRpm = nullptr;
     ChoiceGroup* m_airTemp = nullptr;
 };
 
-} // namespace kyr::app
+} // namespace kyr::app::maps

@@ -9,14 +9,14 @@
 #include <QSignalBlocker>
 #include <QSlider>
 
-namespace kyr::app {
+namespace kyr::app::maps {
 
 namespace {
 
 constexpr int StartPosition = 127;
 constexpr int PageStep = 10;
 
-int slot(maps::Jet jet) { return jet == maps::Jet::Main ? 0 : 1; }
+int slot(kyr::maps::Jet jet) { return jet == kyr::maps::Jet::Main ? 0 : 1; }
 
 } // namespace
 
@@ -24,17 +24,17 @@ JetControls::JetControls(QWidget* parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("JetControls"));
     new QGridLayout(this);
-    m_trims[0] = makeTrim(maps::Jet::Main, QStringLiteral("Main Jet"), 0);
-    m_trims[1] = makeTrim(maps::Jet::Idle, QStringLiteral("Idle Jet"), 1);
+    m_trims[0] = makeTrim(kyr::maps::Jet::Main, QStringLiteral("Main Jet"), 0);
+    m_trims[1] = makeTrim(kyr::maps::Jet::Idle, QStringLiteral("Idle Jet"), 1);
     setEnabled(false);
 }
 
-JetControls::Trim JetControls::makeTrim(maps::Jet jet, const QString& caption, int column)
+JetControls::Trim JetControls::makeTrim(kyr::maps::Jet jet, const QString& caption, int column)
 {
-    const bool main = jet == maps::Jet::Main;
+    const bool main = jet == kyr::maps::Jet::Main;
     auto* bar = new QSlider(Qt::Vertical, this);
     bar->setObjectName(main ? QStringLiteral("MainJetAdjust") : QStringLiteral("IdleJetAdjust"));
-    bar->setRange(setup::JetTrackBarMin, maps::JetPositionMax);
+    bar->setRange(kyr::setup::JetTrackBarMin, kyr::maps::JetPositionMax);
     bar->setPageStep(PageStep);
     // Position 2 (the largest value) is at the top, and the Up key moves up.
     bar->setInvertedAppearance(true);
@@ -46,7 +46,7 @@ JetControls::Trim JetControls::makeTrim(maps::Jet jet, const QString& caption, i
     auto* edit = new QLineEdit(this);
     edit->setObjectName(main ? QStringLiteral("Edit28") : QStringLiteral("Edit32"));
     edit->setMaximumWidth(60);
-    edit->setText(QString::fromStdString(setup::jetTextForPosition(StartPosition)));
+    edit->setText(QString::fromStdString(kyr::setup::jetTextForPosition(StartPosition)));
     auto* label = new QLabel(caption, this);
     label->setBuddy(edit);
 
@@ -57,35 +57,35 @@ JetControls::Trim JetControls::makeTrim(maps::Jet jet, const QString& caption, i
     grid->setRowStretch(1, 1);
 
     connect(bar, &QSlider::valueChanged, edit, [edit](int position) {
-        edit->setText(QString::fromStdString(setup::jetTextForPosition(position)));
+        edit->setText(QString::fromStdString(kyr::setup::jetTextForPosition(position)));
     });
     return {bar, edit};
 }
 
-QSlider* JetControls::trackBar(maps::Jet jet) const { return m_trims[slot(jet)].bar; }
+QSlider* JetControls::trackBar(kyr::maps::Jet jet) const { return m_trims[slot(jet)].bar; }
 
-QLineEdit* JetControls::edit(maps::Jet jet) const { return m_trims[slot(jet)].edit; }
+QLineEdit* JetControls::edit(kyr::maps::Jet jet) const { return m_trims[slot(jet)].edit; }
 
-std::optional<maps::Jet> JetControls::jetOf(const QString& control)
+std::optional<kyr::maps::Jet> JetControls::jetOf(const QString& control)
 {
     if (control == QLatin1String("Edit28") || control == QLatin1String("MainJetAdjust"))
-        return maps::Jet::Main;
+        return kyr::maps::Jet::Main;
     if (control == QLatin1String("Edit32") || control == QLatin1String("IdleJetAdjust"))
-        return maps::Jet::Idle;
+        return kyr::maps::Jet::Idle;
     return std::nullopt;
 }
 
-void JetControls::move(const maps::JetMove& move)
+void JetControls::move(const kyr::maps::JetMove& move)
 {
     QSlider* bar = trackBar(move.jet);
-    bar->setValue(maps::movedJetPosition(bar->value(), move.positionDelta));
+    bar->setValue(kyr::maps::movedJetPosition(bar->value(), move.positionDelta));
 }
 
-void JetControls::setPosition(maps::Jet jet, int position)
+void JetControls::setPosition(kyr::maps::Jet jet, int position)
 {
     QSlider* bar = trackBar(jet);
     const QSignalBlocker block(bar);
     bar->setValue(position);
 }
 
-} // namespace kyr::app
+} // namespace kyr::app::maps

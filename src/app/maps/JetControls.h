@@ -15,7 +15,7 @@
 class QLineEdit;
 class QSlider;
 
-namespace kyr::app {
+namespace kyr::app::maps {
 
 class JetControls : public QWidget {
     Q_OBJECT
@@ -23,24 +23,24 @@ public:
     /// Both bars at position 127 (value 128), disabled.
     explicit JetControls(QWidget* parent = nullptr);
 
-    QSlider* trackBar(maps::Jet jet) const;
-    QLineEdit* edit(maps::Jet jet) const;
+    QSlider* trackBar(kyr::maps::Jet jet) const;
+    QLineEdit* edit(kyr::maps::Jet jet) const;
     /// The jet of a control name ("Edit28", "MainJetAdjust"), or nullopt.
-    static std::optional<maps::Jet> jetOf(const QString& control);
+    static std::optional<kyr::maps::Jet> jetOf(const QString& control);
 
     /// A letter key's move of a bar's position; the edit follows and reports.
-    void move(const maps::JetMove& move);
+    void move(const kyr::maps::JetMove& move);
     /// Puts a bar at a position without touching its edit (the engine already shows the value).
-    void setPosition(maps::Jet jet, int position);
+    void setPosition(kyr::maps::Jet jet, int position);
 
 private:
     struct Trim {
         QSlider* bar;
         QLineEdit* edit;
     };
-    Trim makeTrim(maps::Jet jet, const QString& caption, int column);
+    Trim makeTrim(kyr::maps::Jet jet, const QString& caption, int column);
 
     Trim m_trims[2];
 };
 
-} // namespace kyr::app
+} // namespace kyr::app::maps

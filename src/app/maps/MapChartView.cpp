@@ -15,7 +15,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace kyr::app {
+namespace kyr::app::maps {
 
 namespace {
 
@@ -48,9 +48,9 @@ double niceInterval(double span, int ticks)
 
 } // namespace
 
-QColor curveColour(const maps::CurveDef& curve) { return QColor(text(curve.colour)); }
+QColor curveColour(const kyr::maps::CurveDef& curve) { return QColor(text(curve.colour)); }
 
-MapChartView::MapChartView(const maps::ChartDef& def, QWidget* parent) : QChartView(parent), m_def(def)
+MapChartView::MapChartView(const kyr::maps::ChartDef& def, QWidget* parent) : QChartView(parent), m_def(def)
 {
     setObjectName(text(def.object));
     auto* chart = new QChart();
@@ -72,20 +72,20 @@ MapChartView::MapChartView(const maps::ChartDef& def, QWidget* parent) : QChartV
     m_note->setZValue(10);
     m_note->hide();
     connect(chart, &QChart::plotAreaChanged, this, &MapChartView::placeNote);
-    setBottomAxis(maps::bottomAxis(def.id, table::Axes{}));
+    setBottomAxis(kyr::maps::bottomAxis(def.id, table::Axes{}));
     setEnabled(false);
 }
 
 void MapChartView::buildAxes()
 {
     m_left = new QValueAxis(chart());
-    m_left->setTitleText(QString::fromStdString(maps::valueAxisTitle(m_def.id, m_def.curves.front().map)));
+    m_left->setTitleText(QString::fromStdString(kyr::maps::valueAxisTitle(m_def.id, m_def.curves.front().map)));
     m_left->setRange(m_def.leftMin, m_def.leftMax);
     m_left->setLabelFormat(QStringLiteral("%g"));
     m_left->setTickType(QValueAxis::TicksDynamic);
     m_left->setTickAnchor(0);
     m_bottom = new QValueAxis(chart());
-    m_bottom->setTitleText(QString::fromStdString(maps::bottomAxisTitle(m_def.id)));
+    m_bottom->setTitleText(QString::fromStdString(kyr::maps::bottomAxisTitle(m_def.id)));
     m_bottom->setLabelFormat(QStringLiteral("%g"));
     chart()->addAxis(m_left, Qt::AlignLeft);
     chart()->addAxis(m_bottom, Qt::AlignBottom);
@@ -93,7 +93,7 @@ void MapChartView::buildAxes()
 
 void MapChartView::showValueAxisOf(table::MapId map)
 {
-    m_left->setTitleText(QString::fromStdString(maps::valueAxisTitle(m_def.id, map)));
+    m_left->setTitleText(QString::fromStdString(kyr::maps::valueAxisTitle(m_def.id, map)));
 }
 
 // Every series in its place of the row's order, then added to the chart in that order.
@@ -196,7 +196,7 @@ QPointF MapChartView::positionOf(const QPointF& value) const
     return mapFromScene(chart()->mapToScene(item));
 }
 
-void MapChartView::setBottomAxis(const maps::AxisRange& range)
+void MapChartView::setBottomAxis(const kyr::maps::AxisRange& range)
 {
     ensureCurrent();
     m_bottomIncrement = range.increment;
@@ -246,7 +246,7 @@ void MapChartView::resizeEvent(QResizeEvent* event)
     fitTicks(size());
 }
 
-void MapChartView::setCurve(table::MapId map, const std::vector<maps::CurvePoint>& points)
+void MapChartView::setCurve(table::MapId map, const std::vector<kyr::maps::CurvePoint>& points)
 {
     ensureCurrent();
     QXYSeries* s = curve(map);
@@ -259,7 +259,7 @@ void MapChartView::setCurve(table::MapId map, const std::vector<maps::CurvePoint
     s->replace(list);
 }
 
-void MapChartView::setOtherCurve(table::MapId map, const std::vector<maps::CurvePoint>& points, const QString& name)
+void MapChartView::setOtherCurve(table::MapId map, const std::vector<kyr::maps::CurvePoint>& points, const QString& name)
 {
     ensureCurrent();
     QXYSeries* s = otherCurve(map);
@@ -420,4 +420,4 @@ void MapChartView::mouseReleaseEvent(QMouseEvent* event)
 // The wheel would scroll or zoom; over a map chart it does nothing.
 void MapChartView::wheelEvent(QWheelEvent* event) { event->accept(); }
 
-} // namespace kyr::app
+} // namespace kyr::app::maps

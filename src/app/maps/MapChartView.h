@@ -29,16 +29,16 @@ class QLineSeries;
 class QValueAxis;
 class QXYSeries;
 
-namespace kyr::app {
+namespace kyr::app::maps {
 
 class MapChartView : public QChartView {
     Q_OBJECT
 public:
     /// The chart of a row; starts disabled with no points.
-    explicit MapChartView(const maps::ChartDef& def, QWidget* parent = nullptr);
+    explicit MapChartView(const kyr::maps::ChartDef& def, QWidget* parent = nullptr);
 
-    maps::ChartId chartId() const { return m_def.id; }
-    const maps::ChartDef& def() const { return m_def; }
+    kyr::maps::ChartId chartId() const { return m_def.id; }
+    const kyr::maps::ChartDef& def() const { return m_def; }
 
     /// Runs redraw now when the chart is shown; a hidden chart keeps it (in
     /// place of any it kept before) until it is shown or read.
@@ -54,7 +54,7 @@ public:
     QPointF positionOf(const QPointF& value) const;
 
     /// Sets the bottom axis (range and, when given, the tick increment).
-    void setBottomAxis(const maps::AxisRange& range);
+    void setBottomAxis(const kyr::maps::AxisRange& range);
     /// The bottom axis as shown.
     QValueAxis* bottomAxis() const
     {
@@ -70,14 +70,14 @@ public:
     void showValueAxisOf(table::MapId map);
 
     /// Replaces the points of a map's curve.
-    void setCurve(table::MapId map, const std::vector<maps::CurvePoint>& points);
+    void setCurve(table::MapId map, const std::vector<kyr::maps::CurvePoint>& points);
     /// Empties every curve (no table shown).
     void clearCurves();
     /// The curve series of a map (null when the map is not on this chart).
     QXYSeries* curve(table::MapId map) const;
     /// Draws another tune's curve of a map, faint, beside the map's own, with
     /// the tune's name in the legend; an empty list takes it away. It takes no edits.
-    void setOtherCurve(table::MapId map, const std::vector<maps::CurvePoint>& points, const QString& name = {});
+    void setOtherCurve(table::MapId map, const std::vector<kyr::maps::CurvePoint>& points, const QString& name = {});
     /// The faint curve of a map (null when the map is not on this chart).
     QXYSeries* otherCurve(table::MapId map) const;
     /// The series at an index of the chart's series order.
@@ -134,7 +134,7 @@ private:
     void setBar(QLineSeries* bar, double x, double low, double high);
     void placeNote();
 
-    const maps::ChartDef& m_def;
+    const kyr::maps::ChartDef& m_def;
     QValueAxis* m_bottom = nullptr;
     QValueAxis* m_left = nullptr;
     std::vector<QXYSeries*> m_series; // by series index
@@ -147,6 +147,6 @@ private:
 };
 
 /// The colour of a curve by its colour name ("navy").
-QColor curveColour(const maps::CurveDef& curve);
+QColor curveColour(const kyr::maps::CurveDef& curve);
 
-} // namespace kyr::app
+} // namespace kyr::app::maps

@@ -3,7 +3,7 @@
 
 #include "app/link/LinkWorker.h"
 #include "app/maps/MapUndo.h"
-#include "app/window/TuneModel.h"
+#include "app/common/TuneModel.h"
 #include "link/Protocol.h"
 
 #include <QAbstractSpinBox>
@@ -17,7 +17,7 @@
 
 #include <algorithm>
 
-namespace kyr::app {
+namespace kyr::app::maps {
 
 namespace {
 
@@ -32,16 +32,16 @@ int pageSlot(std::string_view page)
     return 0;
 }
 
-maps::Key mapKey(int key)
+kyr::maps::Key mapKey(int key)
 {
     switch (key) {
-    case Qt::Key_Left: return maps::Key::Left;
-    case Qt::Key_Right: return maps::Key::Right;
-    case Qt::Key_Up: return maps::Key::Up;
-    case Qt::Key_Down: return maps::Key::Down;
-    case Qt::Key_PageUp: return maps::Key::PageUp;
-    case Qt::Key_PageDown: return maps::Key::PageDown;
-    default: return maps::Key::Other;
+    case Qt::Key_Left: return kyr::maps::Key::Left;
+    case Qt::Key_Right: return kyr::maps::Key::Right;
+    case Qt::Key_Up: return kyr::maps::Key::Up;
+    case Qt::Key_Down: return kyr::maps::Key::Down;
+    case Qt::Key_PageUp: return kyr::maps::Key::PageUp;
+    case Qt::Key_PageDown: return kyr::maps::Key::PageDown;
+    default: return kyr::maps::Key::Other;
     }
 }
 
@@ -53,7 +53,7 @@ bool modifierOnly(int key)
 
 } // namespace
 
-MapEditSession::MapEditSession(TuneModel& model, LinkWorker& link, QObject* parent)
+MapEditSession::MapEditSession(TuneModel& model, link::LinkWorker& link, QObject* parent)
     : QObject(parent), m_model(model), m_link(link)
 {
     for (auto& s : m_stacks)
@@ -74,18 +74,9 @@ MapEditSession::MapEditSession(TuneModel& model, LinkWorker& link, QObject* pare
 
 MapEditSession::~MapEditSession() { qApp->removeEventFilter(this); }
 
-MapEditSession& MapEditSession::of(TuneModel& model, LinkWorker& link)
-{
-    if (auto* s = model.findChild<MapEditSession*>(QLatin1String(kSessionName), Qt::FindDirectChildrenOnly))
-        return *s;
-    auto* s = new MapEditSession(model, link, &model);
-    s->setObjectName(QLatin1String(kSessionName));
-    return *s;
-}
-
 bool MapEditSession::hasTable() const { return m_model.mapsShown(); }
 
-void MapEditSession::setView(maps::ChartId chart, QWidget* view) { m_views[static_cast<int>(chart)] = view; }
+void MapEditSession::setView(kyr::maps::ChartId chart, QWidget* view) { m_views[static_cast<int>(chart)] = view; }
 
 void MapEditSession::showModelTable()
 {
@@ -104,7 +95,7 @@ void MapEditSession::updateEnabled()
     const bool shown = m_model.mapsShown();
     const bool timing = unit.timing && shown;
     const bool fuel = unit.fuel && shown;
-    const bool was[2] = {m_editor.isEnabled(maps::ChartId::Timing), m_editor.isEnabled(maps::ChartId::FuelVac)};
+    const bool was[2] = {m_editor.isEnabled(kyr::maps::ChartId::Timing), m_editor.isEnabled(kyr::maps::ChartId::FuelVac)};
     m_editor.enableGroups(timing, fuel);
     if (was[0] != timing || was[1] != fuel)
         emit chartsEnabledChanged();
@@ -120,20 +111,20 @@ void MapEditSession::keepInModel(table::MapId map, int index)
         m_model.applyMapPoint(map, index, m_editor.maps().at(map, index));
 }
 
-void MapEditSession::send(const maps::WritePoint& write)
+void MapEditSession::send(const kyr::maps::WritePoint& write)
 {
-    m_link.send(link::writePoint(write.bank, write.index, write.value));
+    m_link.send(kyr::link::writePoint(write.bank, write.index, write.value));
 }
 
-void MapEditSession::push(std::vector<maps::PointChange> changes, maps::ChartId chart, quint64 drag)
+void MapEditSession::push(std::vector<kyr::maps::PointChange> changes, kyr::maps::ChartId chart, quint64 drag)
 {
     if (std::all_of(changes.begin(), changes.end(),
-                    [](const maps::PointChange& c) { return c.oldValue == c.newValue; }))
+                    [](const kyr::maps::PointChange& c) { return c.oldValue == c.newValue; }))
         return;
     const table::MapId map = changes.front().map;
     auto* cmd = new MapPointCommand(
         std::move(changes), [this](const auto& c, bool toNew) { restore(c, toNew); }, undoText(map), drag);
-    m_stacks[pageSlot(maps::chartDef(chart).page)]->push(cmd);
+    m_stacks[pageSlot(kyr::maps::chartDef(chart).page)]->push(cmd);
 }
 
 QString MapEditSession::undoText(table::MapId map)
@@ -142,7 +133,7 @@ QString MapEditSession::undoText(table::MapId map)
     return QStringLiteral("Edit %1").arg(QString::fromUtf8(title.data(), static_cast<qsizetype>(title.size())));
 }
 
-void MapEditSession::restore(const std::vector<maps::PointChange>& changes, bool toNew)
+void MapEditSession::restore(const std::vector<kyr::maps::PointChange>& changes, bool toNew)
 {
     std::vector<table::MapId> touched;
     for (const auto& c : changes) {
@@ -165,7 +156,7 @@ void MapEditSession::restore(const std::vector<maps::PointChange>& changes, bool
 
 void MapEditSession::beginDrag() { ++m_drag; }
 
-void MapEditSession::drag(maps::ChartId chart, QPointF value)
+void MapEditSession::drag(kyr::maps::ChartId chart, QPointF value)
 {
     const auto edit = m_editor.drag(chart, value.x(), value.y());
     if (!edit)
@@ -182,7 +173,7 @@ void MapEditSession::drag(maps::ChartId chart, QPointF value)
 
 bool MapEditSession::setPointValue(table::MapId map, int index, double value)
 {
-    const maps::ChartId chart = table::mapDef(map).chart;
+    const kyr::maps::ChartId chart = table::mapDef(map).chart;
     if (!m_editor.isEnabled(chart) || !m_editor.writePointBytes(map, index).ok())
         return false;
     const double old = m_editor.maps().at(map, index);
@@ -199,7 +190,7 @@ bool MapEditSession::setPointValue(table::MapId map, int index, double value)
     return true;
 }
 
-void MapEditSession::mouseMove(maps::ChartId chart, QPointF value)
+void MapEditSession::mouseMove(kyr::maps::ChartId chart, QPointF value)
 {
     const auto readout = m_editor.mouseMove(chart, value.x(), value.y());
     if (!readout)
@@ -230,10 +221,10 @@ bool MapEditSession::keyPress(const QKeyEvent& event)
 {
     if (modifierOnly(event.key()) || textFieldFocused() || !keyTargetShown())
         return false;
-    const maps::Key key = mapKey(event.key());
+    const kyr::maps::Key key = mapKey(event.key());
     auto edit = m_editor.keyDown(key);
     if (!edit)
-        return key != maps::Key::Other;
+        return key != kyr::maps::Key::Other;
     const bool changed = !edit->changes.empty();
     for (const auto& c : edit->changes)
         keepInModel(c.map, c.index);
@@ -248,7 +239,7 @@ bool MapEditSession::keyPress(const QKeyEvent& event)
     emit readoutShown(edit->chart, edit->readout);
     emit pointerHidden(edit->chart);
     // Other keys re-set the point but still do their own work (Tab, letters).
-    return key != maps::Key::Other;
+    return key != kyr::maps::Key::Other;
 }
 
 void MapEditSession::keyRelease()
@@ -257,7 +248,7 @@ void MapEditSession::keyRelease()
         send(w);
 }
 
-std::optional<maps::JetMove> MapEditSession::jetKey(const QKeyEvent& event) const
+std::optional<kyr::maps::JetMove> MapEditSession::jetKey(const QKeyEvent& event) const
 {
     // By the key, not its text: Shift, Ctrl and Alt are ignored.
     if (textFieldFocused() || event.key() < Qt::Key_A || event.key() > Qt::Key_Z)
@@ -274,7 +265,7 @@ bool MapEditSession::eventFilter(QObject* watched, QEvent* event)
     return QObject::eventFilter(watched, event);
 }
 
-void MapEditSession::selectFuelRpm(maps::FuelRpmMap map)
+void MapEditSession::selectFuelRpm(kyr::maps::FuelRpmMap map)
 {
     if (m_editor.fuelRpm() == map)
         return;
@@ -282,7 +273,7 @@ void MapEditSession::selectFuelRpm(maps::FuelRpmMap map)
     emit selectionChanged();
 }
 
-void MapEditSession::selectAirTemp(maps::AirTempMap map)
+void MapEditSession::selectAirTemp(kyr::maps::AirTempMap map)
 {
     if (m_editor.airTemp() == map)
         return;
@@ -292,4 +283,4 @@ void MapEditSession::selectAirTemp(maps::AirTempMap map)
 
 QUndoStack* MapEditSession::undoStack(std::string_view page) const { return m_stacks[pageSlot(page)]; }
 
-} // namespace kyr::app
+} // namespace kyr::app::maps

@@ -29,39 +29,39 @@ class QUndoStack;
 class QWidget;
 
 namespace kyr::app {
-
-class LinkWorker;
 class TuneModel;
+}
+namespace kyr::app::link {
+class LinkWorker;
+}
+
+namespace kyr::app::maps {
 
 class MapEditSession : public QObject {
     Q_OBJECT
 public:
     /// Follows the model's maps, unit and mouse tuning; sends through link.
-    MapEditSession(TuneModel& model, LinkWorker& link, QObject* parent = nullptr);
+    MapEditSession(TuneModel& model, link::LinkWorker& link, QObject* parent = nullptr);
     ~MapEditSession() override;
 
-    /// The session of a window: a child of its model, made on first use, so
-    /// that every map page of the window edits through the same one.
-    static MapEditSession& of(TuneModel& model, LinkWorker& link);
-
-    const maps::MapEditor& editor() const { return m_editor; }
+    const kyr::maps::MapEditor& editor() const { return m_editor; }
     /// Whether a table is shown (the charts draw nothing before).
     bool hasTable() const;
     /// Whether a chart takes edits: its map group is the unit's and a table is shown.
-    bool chartEnabled(maps::ChartId chart) const { return m_editor.isEnabled(chart); }
+    bool chartEnabled(kyr::maps::ChartId chart) const { return m_editor.isEnabled(chart); }
 
     /// The widget that shows a chart: map keys act only while it is visible and enabled.
-    void setView(maps::ChartId chart, QWidget* view);
+    void setView(kyr::maps::ChartId chart, QWidget* view);
     /// The widget that shows a chart, or null.
-    QWidget* view(maps::ChartId chart) const { return m_views[static_cast<int>(chart)]; }
+    QWidget* view(kyr::maps::ChartId chart) const { return m_views[static_cast<int>(chart)]; }
 
     // ---- the mouse
     /// The left button went down on a chart: the drag steps that follow form one undo step.
     void beginDrag();
     /// A drag step over a chart at axis values; applied when the editor accepts it.
-    void drag(maps::ChartId chart, QPointF value);
+    void drag(kyr::maps::ChartId chart, QPointF value);
     /// The mouse moved over a chart: read-outs, key target, keyboard focus.
-    void mouseMove(maps::ChartId chart, QPointF value);
+    void mouseMove(kyr::maps::ChartId chart, QPointF value);
 
     // ---- the keys
     /// A key went down in the window. Acts on the key target when its chart
@@ -71,7 +71,7 @@ public:
     /// A key came up: sends what the last key-down changed.
     void keyRelease();
     /// A jet letter key while the fuel maps are enabled and no text field has the focus.
-    std::optional<maps::JetMove> jetKey(const QKeyEvent& event) const;
+    std::optional<kyr::maps::JetMove> jetKey(const QKeyEvent& event) const;
 
     /// Sets one point to a value as an edit of the user's: kept in the model,
     /// sent as its WritePoint, one undo step. False when the point's chart
@@ -79,12 +79,12 @@ public:
     bool setPointValue(table::MapId map, int index, double value);
 
     // ---- the map choices
-    void selectFuelRpm(maps::FuelRpmMap map);
-    void selectAirTemp(maps::AirTempMap map);
+    void selectFuelRpm(kyr::maps::FuelRpmMap map);
+    void selectAirTemp(kyr::maps::AirTempMap map);
 
     /// Realtime tracking: a chart's key cursor moves to x (the vacuum charts
     /// share theirs). The next key edits the point there.
-    void trackCursor(maps::ChartId chart, double x) { m_editor.setCursorX(chart, x); }
+    void trackCursor(kyr::maps::ChartId chart, double x) { m_editor.setCursorX(chart, x); }
 
     /// The undo stack of a page's maps ("Timing Map", "Fuel Maps", "Correction Maps").
     QUndoStack* undoStack(std::string_view page) const;
@@ -115,19 +115,19 @@ private:
     void showModelTable();
     void updateEnabled();
     void keepInModel(table::MapId map, int index);
-    void send(const maps::WritePoint& write);
-    void restore(const std::vector<maps::PointChange>& changes, bool toNew);
-    void push(std::vector<maps::PointChange> changes, maps::ChartId chart, quint64 drag);
+    void send(const kyr::maps::WritePoint& write);
+    void restore(const std::vector<kyr::maps::PointChange>& changes, bool toNew);
+    void push(std::vector<kyr::maps::PointChange> changes, kyr::maps::ChartId chart, quint64 drag);
     bool keyTargetShown() const;
     static QString undoText(table::MapId map);
 
     TuneModel& m_model;
-    LinkWorker& m_link;
-    maps::MapEditor m_editor;
+    link::LinkWorker& m_link;
+    kyr::maps::MapEditor m_editor;
     std::array<QPointer<QWidget>, table::ChartCount> m_views;
     std::array<QUndoStack*, 3> m_stacks{};
     quint64 m_drag = 0;
     bool m_copying = false; // our own copy into the model raised mapsChanged
 };
 
-} // namespace kyr::app
+} // namespace kyr::app::maps

@@ -15,7 +15,7 @@
 #include <QUndoStack>
 #include <QVBoxLayout>
 
-namespace kyr::app {
+namespace kyr::app::maps {
 
 namespace {
 
@@ -33,7 +33,7 @@ bool isUndo(const QKeyEvent& e)
 }
 
 // What an empty chart says when the unit has no maps of its group.
-QString missingMapsNote(const maps::ChartDef& def)
+QString missingMapsNote(const kyr::maps::ChartDef& def)
 {
     if (def.group == table::MapGroup::Timing)
         return QStringLiteral("This unit has no timing maps");
@@ -43,9 +43,10 @@ QString missingMapsNote(const maps::ChartDef& def)
 
 } // namespace
 
-MapPage::MapPage(AppContext context, const QString& objectName, const QString& caption, const QString& panelName,
+MapPage::MapPage(AppContext context, MapServices services, const QString& objectName, const QString& caption, const QString& panelName,
                  const QString& frameName, QWidget* parent)
-    : Page(context, objectName, caption, parent), m_session(MapEditSession::of(context.model, context.link)),
+    : Page(context, objectName, caption, parent), m_session(services.session),
+      m_comparer(services.comparer),
       m_panel(new QFrame(this))
 {
     m_panel->setObjectName(panelName);
@@ -54,7 +55,7 @@ MapPage::MapPage(AppContext context, const QString& objectName, const QString& c
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
     outer->addWidget(m_panel, 1);
-    outer->addWidget(new RTFrame(context.model, context.link, frameName, this));
+    outer->addWidget(new live::RTFrame(services.poll, services.frames, frameName, this));
 
     connect(&m_session, &MapEditSession::tableShown, this, &MapPage::redrawAll);
     connect(&m_session, &MapEditSession::curveChanged, this, &MapPage::redrawCurve);
@@ -62,38 +63,38 @@ MapPage::MapPage(AppContext context, const QString& objectName, const QString& c
         applyEnabled();
         redrawAll();
     });
-    connect(&m_session, &MapEditSession::keyBarShown, this, [this](maps::ChartId id, double x, double height) {
+    connect(&m_session, &MapEditSession::keyBarShown, this, [this](kyr::maps::ChartId id, double x, double height) {
         if (MapChartView* c = chart(id))
             c->showKeyBar(x, height);
     });
-    connect(&m_session, &MapEditSession::keyBarCleared, this, [this](maps::ChartId id) {
+    connect(&m_session, &MapEditSession::keyBarCleared, this, [this](kyr::maps::ChartId id) {
         if (MapChartView* c = chart(id))
             c->clearKeyBar();
     });
-    connect(&m_session, &MapEditSession::readoutShown, this, [this](maps::ChartId id, const maps::Readout& r) {
+    connect(&m_session, &MapEditSession::readoutShown, this, [this](kyr::maps::ChartId id, const kyr::maps::Readout& r) {
         if (ChartReadout* out = readout(id))
             out->showReadout(r);
     });
-    connect(&m_session, &MapEditSession::pointerHidden, this, [this](maps::ChartId id) {
+    connect(&m_session, &MapEditSession::pointerHidden, this, [this](kyr::maps::ChartId id) {
         if (MapChartView* c = chart(id))
             c->hidePointer();
     });
     connect(&m_session, &MapEditSession::selectionChanged, this, &MapPage::showEditedUnits);
-    connect(&TuneComparer::of(context.model), &TuneComparer::changed, this, &MapPage::redrawCompared);
-    LivePoll& poll = LivePoll::of(context.model, context.link);
+    connect(&m_comparer, &compare::TuneComparer::changed, this, &MapPage::redrawCompared);
+    live::LivePoll& poll = services.poll;
     // The bars follow at display rate, not with every record, and stand at a
     // replayed log's cursor while one is shown.
-    connect(&poll, &LivePoll::operatingPoint, this, &MapPage::showLive);
+    connect(&poll, &live::LivePoll::operatingPoint, this, &MapPage::showLive);
 }
 
 // The live bar stands at the engine's operating point, as tall as the key
 // cursor; a chart without that reading, or without maps, shows none.
-void MapPage::showLive(const live::LiveValues& values)
+void MapPage::showLive(const kyr::live::LiveValues& values)
 {
     for (MapChartView* c : m_charts) {
         if (!c)
             continue;
-        const auto x = live::liveChartX(c->chartId(), values);
+        const auto x = kyr::live::liveChartX(c->chartId(), values);
         if (x && m_session.chartEnabled(c->chartId()))
             c->showLiveBar(*x, c->def().keyBarHeight);
         else
@@ -103,9 +104,9 @@ void MapPage::showLive(const live::LiveValues& values)
 
 QUndoStack* MapPage::undoStack() const { return m_session.undoStack(caption().toStdString()); }
 
-QWidget* MapPage::addChart(maps::ChartId id)
+QWidget* MapPage::addChart(kyr::maps::ChartId id)
 {
-    const maps::ChartDef& def = maps::chartDef(id);
+    const kyr::maps::ChartDef& def = kyr::maps::chartDef(id);
     auto* box = new QWidget(m_panel);
     auto* column = new QVBoxLayout(box);
     column->setContentsMargins(0, 0, 0, 0);
@@ -154,7 +155,7 @@ void MapPage::redrawAll()
 void MapPage::redrawChart(MapChartView* c)
 {
     const auto& editor = m_session.editor();
-    c->setBottomAxis(maps::bottomAxis(c->chartId(), editor.axes()));
+    c->setBottomAxis(kyr::maps::bottomAxis(c->chartId(), editor.axes()));
     c->clearKeyBar();
     const bool lacking = m_session.hasTable() && !m_session.chartEnabled(c->chartId());
     c->setNote(lacking ? missingMapsNote(c->def()) : QString());
@@ -179,10 +180,10 @@ void MapPage::redrawCompared()
 
 void MapPage::drawCompared(MapChartView* c)
 {
-    const TuneComparer& comparer = TuneComparer::of(model());
+    const compare::TuneComparer& comparer = m_comparer;
     const bool shown = comparer.active() && m_session.chartEnabled(c->chartId());
     for (const auto& curve : c->def().curves)
-        c->setOtherCurve(curve.map, shown ? comparer.otherCurve(curve.map) : std::vector<maps::CurvePoint>{},
+        c->setOtherCurve(curve.map, shown ? comparer.otherCurve(curve.map) : std::vector<kyr::maps::CurvePoint>{},
                          comparer.otherName());
 }
 
@@ -236,4 +237,4 @@ bool MapPage::eventFilter(QObject* watched, QEvent* event)
     return Page::eventFilter(watched, event);
 }
 
-} // namespace kyr::app
+} // namespace kyr::app::maps

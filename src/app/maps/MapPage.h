@@ -5,7 +5,7 @@
 // read-outs, and the keys: undo and redo of the page's map edits, then the
 // map keys of the key target.
 
-#include "app/window/Page.h"
+#include "app/common/Page.h"
 #include "live/LiveRecord.h"
 #include "maps/Charts.h"
 
@@ -14,23 +14,39 @@
 class QFrame;
 class QUndoStack;
 
-namespace kyr::app {
+namespace kyr::app::compare {
+class TuneComparer;
+}
+namespace kyr::app::live {
+class LivePoll;
+class RealTimeFrames;
+}
+
+namespace kyr::app::maps {
 
 class ChartReadout;
 class MapChartView;
 class MapEditSession;
+
+/// The window's objects a map page works with.
+struct MapServices {
+    MapEditSession& session;          ///< the one map edit session of the window
+    compare::TuneComparer& comparer;  ///< the tune compared with, drawn as other curves
+    live::LivePoll& poll;             ///< the live bars and the real-time frame
+    live::RealTimeFrames& frames;     ///< the window's real-time frames
+};
 
 class MapPage : public Page {
     Q_OBJECT
 public:
     /// panelName names the page's background panel ("Panel3"), frameName
     /// the real-time frame below it ("RT1").
-    MapPage(AppContext context, const QString& objectName, const QString& caption, const QString& panelName,
+    MapPage(AppContext context, MapServices services, const QString& objectName, const QString& caption, const QString& panelName,
             const QString& frameName, QWidget* parent = nullptr);
 
     /// The chart of this page, or null for a chart of another page.
-    MapChartView* chart(maps::ChartId id) const { return m_charts[static_cast<int>(id)]; }
-    ChartReadout* readout(maps::ChartId id) const { return m_readouts[static_cast<int>(id)]; }
+    MapChartView* chart(kyr::maps::ChartId id) const { return m_charts[static_cast<int>(id)]; }
+    ChartReadout* readout(kyr::maps::ChartId id) const { return m_readouts[static_cast<int>(id)]; }
     /// The background panel that holds the page's controls.
     QFrame* panel() const { return m_panel; }
     /// The undo stack of this page's maps.
@@ -46,7 +62,7 @@ public:
 
 protected:
     /// Builds a chart and its read-outs, bound to the session; returns a widget holding both.
-    QWidget* addChart(maps::ChartId id);
+    QWidget* addChart(kyr::maps::ChartId id);
     /// A key of this page's own (the jet letters); true when taken.
     virtual bool pageKey(QKeyEvent*) { return false; }
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -59,12 +75,13 @@ private:
     void drawCompared(MapChartView* chart);
     void applyEnabled();
     void showEditedUnits();
-    void showLive(const live::LiveValues& values);
+    void showLive(const kyr::live::LiveValues& values);
 
     MapEditSession& m_session;
+    compare::TuneComparer& m_comparer;
     QFrame* m_panel;
     std::array<MapChartView*, table::ChartCount> m_charts{};
     std::array<ChartReadout*, table::ChartCount> m_readouts{};
 };
 
-} // namespace kyr::app
+} // namespace kyr::app::maps

@@ -3,9 +3,9 @@
 
 #include <algorithm>
 
-namespace kyr::app {
+namespace kyr::app::maps {
 
-MapPointCommand::MapPointCommand(std::vector<maps::PointChange> changes, PointRestorer restorer,
+MapPointCommand::MapPointCommand(std::vector<kyr::maps::PointChange> changes, PointRestorer restorer,
                                  const QString& text, quint64 drag)
     : QUndoCommand(text), m_changes(std::move(changes)), m_restorer(std::move(restorer)), m_drag(drag)
 {
@@ -34,7 +34,7 @@ bool MapPointCommand::mergeWith(const QUndoCommand* other)
         return false;
     for (const auto& c : next->m_changes) {
         auto same = std::find_if(m_changes.begin(), m_changes.end(),
-                                 [&](const maps::PointChange& p) { return p.map == c.map && p.index == c.index; });
+                                 [&](const kyr::maps::PointChange& p) { return p.map == c.map && p.index == c.index; });
         if (same == m_changes.end())
             m_changes.push_back(c);
         else
@@ -42,9 +42,9 @@ bool MapPointCommand::mergeWith(const QUndoCommand* other)
     }
     // A drag that ended where it began leaves nothing to undo.
     const bool unchanged = std::all_of(m_changes.begin(), m_changes.end(),
-                                       [](const maps::PointChange& p) { return p.oldValue == p.newValue; });
+                                       [](const kyr::maps::PointChange& p) { return p.oldValue == p.newValue; });
     setObsolete(unchanged);
     return true;
 }
 
-} // namespace kyr::app
+} // namespace kyr::app::maps

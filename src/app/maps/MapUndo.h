@@ -13,10 +13,10 @@
 #include <functional>
 #include <vector>
 
-namespace kyr::app {
+namespace kyr::app::maps {
 
 /// Puts the old (false) or the new (true) values of the changes.
-using PointRestorer = std::function<void(const std::vector<maps::PointChange>& changes, bool toNew)>;
+using PointRestorer = std::function<void(const std::vector<kyr::maps::PointChange>& changes, bool toNew)>;
 
 class MapPointCommand : public QUndoCommand {
 public:
@@ -25,7 +25,7 @@ public:
 
     /// A step of the changes already made; drag is the serial of the drag it
     /// belongs to, or 0 for a key press (which never merges).
-    MapPointCommand(std::vector<maps::PointChange> changes, PointRestorer restorer, const QString& text,
+    MapPointCommand(std::vector<kyr::maps::PointChange> changes, PointRestorer restorer, const QString& text,
                     quint64 drag = 0);
 
     void undo() override;
@@ -34,13 +34,13 @@ public:
     /// Takes a later step of the same drag: a point changed again keeps its first old value.
     bool mergeWith(const QUndoCommand* other) override;
 
-    const std::vector<maps::PointChange>& changes() const { return m_changes; }
+    const std::vector<kyr::maps::PointChange>& changes() const { return m_changes; }
 
 private:
-    std::vector<maps::PointChange> m_changes;
+    std::vector<kyr::maps::PointChange> m_changes;
     PointRestorer m_restorer;
     quint64 m_drag;
     bool m_done = true; // pushed after the edit was made
 };
 
-} // namespace kyr::app
+} // namespace kyr::app::maps

@@ -4,15 +4,15 @@
 #include <QFrame>
 #include <QVBoxLayout>
 
-namespace kyr::app {
+namespace kyr::app::maps {
 
-TimingPage::TimingPage(AppContext context, QWidget* parent)
-    : MapPage(context, QStringLiteral("TabSheet2"), QStringLiteral("Timing Map"), QStringLiteral("Panel3"),
+TimingPage::TimingPage(AppContext context, MapServices services, QWidget* parent)
+    : MapPage(context, services, QStringLiteral("TabSheet2"), QStringLiteral("Timing Map"), QStringLiteral("Panel3"),
               QStringLiteral("RT1"), parent)
 {
     auto* column = new QVBoxLayout(panel());
-    column->addWidget(addChart(maps::ChartId::Timing), 3);
-    column->addWidget(addChart(maps::ChartId::Vacuum), 2);
+    column->addWidget(addChart(kyr::maps::ChartId::Timing), 3);
+    column->addWidget(addChart(kyr::maps::ChartId::Vacuum), 2);
 }
 
-} // namespace kyr::app
+} // namespace kyr::app::maps

@@ -4,17 +4,17 @@
 
 #include "app/maps/MapPage.h"
 
-namespace kyr::app {
+namespace kyr::app::maps {
 
 class TimingPage : public MapPage {
     Q_OBJECT
 public:
-    explicit TimingPage(AppContext context, QWidget* parent = nullptr);
+    TimingPage(AppContext context, MapServices services, QWidget* parent = nullptr);
 
     /// The timing chart, which "Print" puts on paper from every page.
-    MapChartView* timingChart() const { return chart(maps::ChartId::Timing); }
+    MapChartView* timingChart() const { return chart(kyr::maps::ChartId::Timing); }
     /// Nothing beside the timing chart.
     std::vector<MapChartView*> chartsToPrint() const override { return {}; }
 };
 
-} // namespace kyr::app
+} // namespace kyr::app::maps

@@ -7,7 +7,7 @@
 #include <QLineEdit>
 #include <QVariant>
 
-namespace kyr::app {
+namespace kyr::app::setup {
 
 namespace {
 
@@ -112,4 +112,4 @@ bool PendingEdits::keyPress(QLineEdit* edit, int key)
     return false;
 }
 
-} // namespace kyr::app
+} // namespace kyr::app::setup

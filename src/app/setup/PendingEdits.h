@@ -15,7 +15,7 @@
 class QLineEdit;
 class QWidget;
 
-namespace kyr::app {
+namespace kyr::app::setup {
 
 class PendingEdits : public QObject {
     Q_OBJECT
@@ -62,4 +62,4 @@ private:
     QHash<QLineEdit*, QString> m_tips; // each field's settled tooltip
 };
 
-} // namespace kyr::app
+} // namespace kyr::app::setup

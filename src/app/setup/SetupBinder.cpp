@@ -4,7 +4,7 @@
 #include "app/setup/PendingEdits.h"
 #include "app/setup/SetupCommit.h"
 #include "app/setup/SetupPanels.h"
-#include "app/window/TuneModel.h"
+#include "app/common/TuneModel.h"
 #include "setup/Fields.h"
 #include "setup/Switches.h"
 #include "tools/TuneCompare.h"
@@ -19,10 +19,10 @@
 
 #include <utility>
 
-namespace kyr::app {
+namespace kyr::app::setup {
 
 
-SetupBinder::SetupBinder(AppContext context, setup::SetupEngine& engine, QWidget* root, QObject* parent)
+SetupBinder::SetupBinder(AppContext context, kyr::setup::SetupEngine& engine, QWidget* root, QObject* parent)
     : QObject(parent), m_context(context), m_engine(engine), m_root(root), m_pending(new PendingEdits(this))
 {
     connect(m_pending, &PendingEdits::finished, this, &SetupBinder::finishEdit);
@@ -48,7 +48,7 @@ QLineEdit* SetupBinder::field(const QString& name) const
 
 void SetupBinder::bindFields()
 {
-    for (const auto& f : setup::fieldTable()) {
+    for (const auto& f : kyr::setup::fieldTable()) {
         auto* edit = qobject_cast<QLineEdit*>(control(std::string(f.control)));
         if (!edit)
             continue;
@@ -62,7 +62,7 @@ void SetupBinder::bindFields()
 
 void SetupBinder::bindSwitches()
 {
-    for (const auto& s : setup::switchTable()) {
+    for (const auto& s : kyr::setup::switchTable()) {
         const std::string name(s.control);
         QWidget* w = control(name);
         if (auto* group = qobject_cast<RadioGroup*>(w))
@@ -98,7 +98,7 @@ void SetupBinder::showSetup()
     showFill(m_engine.fill(none));
 }
 
-void SetupBinder::showFill(const setup::FillResult& r)
+void SetupBinder::showFill(const kyr::setup::FillResult& r)
 {
     for (const auto& f : r.fields) {
         if (QLineEdit* edit = field(QString::fromStdString(f.control))) {
@@ -181,13 +181,13 @@ bool SetupBinder::takeValue(const table::SetupDef& def, const table::ImageBytes&
         return true;
     }
     const int raw = (otherPlusOne[def.offset] - 1) & 0xFF;
-    for (const auto& s : setup::switchTable()) {
+    for (const auto& s : kyr::setup::switchTable()) {
         auto it = m_switches.find(std::string(s.control));
         if (s.param != def.param || it == m_switches.end() || !it->second->isEnabled())
             continue;
-        if (s.type == setup::SwitchType::Source && s.value != raw)
+        if (s.type == kyr::setup::SwitchType::Source && s.value != raw)
             continue; // another button of the output's source
-        setSwitchState(it->first, setup::switchState(s, raw));
+        setSwitchState(it->first, kyr::setup::switchState(s, raw));
         return true;
     }
     return false;
@@ -198,7 +198,7 @@ void SetupBinder::switchChanged(const std::string& control, int state)
     apply(m_engine.switchChanged(control, state), nullptr);
 }
 
-void SetupBinder::apply(const setup::Outcome& out, QLineEdit* source)
+void SetupBinder::apply(const kyr::setup::Outcome& out, QLineEdit* source)
 {
     if (out.empty())
         return;
@@ -241,24 +241,24 @@ void SetupBinder::explain(QLineEdit* edit, const QString& why)
 void SetupBinder::showTips()
 {
     for (const auto& [name, edit] : m_fields) {
-        const setup::FieldDef* f = setup::fieldByControl(name);
+        const kyr::setup::FieldDef* f = kyr::setup::fieldByControl(name);
         const int source = m_engine.outputSource(f->output);
         if (auto* unit = qobject_cast<QLabel*>(control(unitLabelName(edit->objectName()).toStdString()))) {
-            const std::string_view u = setup::fieldUnit(*f, source);
+            const std::string_view u = kyr::setup::fieldUnit(*f, source);
             unit->setText(QString::fromUtf8(u.data(), static_cast<qsizetype>(u.size())));
         }
         if (m_refused.count(edit))
             continue;
-        m_pending->setTip(edit, QString::fromStdString(setup::fieldTip(*f, source, m_engine.rpmRange(),
+        m_pending->setTip(edit, QString::fromStdString(kyr::setup::fieldTip(*f, source, m_engine.rpmRange(),
                                                                        m_engine.decimalSeparator())));
     }
     // A track bar and the edit that shows its value share one tip; the
     // other switches say what they do.
     for (const auto& [name, widget] : m_switches) {
-        const setup::SwitchDef* s = setup::switchByControl(name);
-        std::string tip = setup::switchTip(*s, m_engine.decimalSeparator());
+        const kyr::setup::SwitchDef* s = kyr::setup::switchByControl(name);
+        std::string tip = kyr::setup::switchTip(*s, m_engine.decimalSeparator());
         if (tip.empty())
-            tip = setup::switchMeaning(*s);
+            tip = kyr::setup::switchMeaning(*s);
         widget->setToolTip(QString::fromStdString(tip));
         if (QWidget* display = s->display.empty() ? nullptr : control(std::string(s->display)))
             display->setToolTip(widget->toolTip());
@@ -312,11 +312,11 @@ void SetupBinder::setText(const std::string& control, const std::string& text)
         label->setText(t);
 }
 
-void SetupBinder::applyEnables(const std::vector<setup::EnableUpdate>& enables)
+void SetupBinder::applyEnables(const std::vector<kyr::setup::EnableUpdate>& enables)
 {
     for (const auto& e : enables)
         if (QWidget* w = control(e.control))
             w->setEnabled(e.enabled);
 }
 
-} // namespace kyr::app
+} // namespace kyr::app::setup

@@ -16,7 +16,7 @@
 // signals blocked, and the switches report states the engine already holds,
 // which it answers with nothing.
 
-#include "app/window/AppContext.h"
+#include "app/common/AppContext.h"
 #include "setup/SetupEngine.h"
 
 #include <QObject>
@@ -30,7 +30,7 @@
 class QLineEdit;
 class QWidget;
 
-namespace kyr::app {
+namespace kyr::app::setup {
 
 class PendingEdits;
 
@@ -39,7 +39,7 @@ class SetupBinder : public QObject {
 public:
     /// Binds every control of the tables that root holds; the engine must
     /// outlive the binder. Follows the model's setupChanged and stateChanged.
-    SetupBinder(AppContext context, setup::SetupEngine& engine, QWidget* root, QObject* parent = nullptr);
+    SetupBinder(AppContext context, kyr::setup::SetupEngine& engine, QWidget* root, QObject* parent = nullptr);
 
     /// Shows the model's setup copy, or an empty, disabled page when the
     /// model has none (after Close all). Sends nothing.
@@ -47,7 +47,7 @@ public:
     /// Lets the engine act once the model's EditsLive flag is set.
     void followFlags();
 
-    setup::SetupEngine& engine() const { return m_engine; }
+    kyr::setup::SetupEngine& engine() const { return m_engine; }
     /// Takes a setup value of another plus-one image as the user would enter
     /// it: its text into the field, committed as Enter commits typing, or
     /// its state on the switch, as a click sets it. False when no enabled
@@ -75,16 +75,16 @@ private:
     void explain(QLineEdit* edit, const QString& why);
     void showTips();
     void switchChanged(const std::string& control, int state);
-    void apply(const setup::Outcome& out, QLineEdit* source);
-    void showFill(const setup::FillResult& r);
+    void apply(const kyr::setup::Outcome& out, QLineEdit* source);
+    void showFill(const kyr::setup::FillResult& r);
     void setFieldText(QLineEdit* edit, const QString& text);
     void setSwitchState(const std::string& control, int state);
     void setText(const std::string& control, const std::string& text);
-    void applyEnables(const std::vector<setup::EnableUpdate>& enables);
+    void applyEnables(const std::vector<kyr::setup::EnableUpdate>& enables);
     QWidget* control(const std::string& name) const;
 
     AppContext m_context;
-    setup::SetupEngine& m_engine;
+    kyr::setup::SetupEngine& m_engine;
     QPointer<QWidget> m_root;
     std::map<std::string, QLineEdit*> m_fields;
     std::set<QLineEdit*> m_refused; // fields whose tooltip says why their entry was refused
@@ -93,4 +93,4 @@ private:
     QLineEdit* m_typedInto = nullptr; // the field whose text the user is changing
 };
 
-} // namespace kyr::app
+} // namespace kyr::app::setup

@@ -2,22 +2,22 @@
 #include "app/setup/SetupCommit.h"
 
 #include "app/link/LinkWorker.h"
-#include "app/window/TuneModel.h"
+#include "app/common/TuneModel.h"
 #include "link/Protocol.h"
 
-namespace kyr::app {
+namespace kyr::app::setup {
 
 namespace {
 
-link::Bytes wireBytes(const setup::ByteWrite& w)
+kyr::link::Bytes wireBytes(const kyr::setup::ByteWrite& w)
 {
     const auto bytes = w.bytes();
-    return link::Bytes(bytes.begin(), bytes.end());
+    return kyr::link::Bytes(bytes.begin(), bytes.end());
 }
 
 } // namespace
 
-void commitSetupOutcome(TuneModel& model, LinkWorker& link, const setup::Outcome& out)
+void commitSetupOutcome(TuneModel& model, link::LinkWorker& link, const kyr::setup::Outcome& out)
 {
     if (!out.send && !out.store && !out.markWritten)
         return;
@@ -32,20 +32,20 @@ void commitSetupOutcome(TuneModel& model, LinkWorker& link, const setup::Outcome
     model.applySetupEntry(entry);
 }
 
-Ticket sendSetupByte(TuneModel& model, LinkWorker& link, setup::SetupEngine& engine, const setup::ByteWrite& write)
+Ticket sendSetupByte(TuneModel& model, link::LinkWorker& link, kyr::setup::SetupEngine& engine, const kyr::setup::ByteWrite& write)
 {
     engine.recordSent(write);
-    setup::Outcome out;
-    out.store = setup::Store{write.offset, static_cast<uint8_t>(write.value + 1)};
+    kyr::setup::Outcome out;
+    out.store = kyr::setup::Store{write.offset, static_cast<uint8_t>(write.value + 1)};
     out.markWritten = true;
     commitSetupOutcome(model, link, out);
     return link.send(wireBytes(write));
 }
 
-void sendUnitRecord(TuneModel& model, LinkWorker& link, const setup::ByteWrite& write)
+void sendUnitRecord(TuneModel& model, link::LinkWorker& link, const kyr::setup::ByteWrite& write)
 {
     link.send(wireBytes(write));
     model.recordUnitByte(write.offset, write.value);
 }
 
-} // namespace kyr::app
+} // namespace kyr::app::setup

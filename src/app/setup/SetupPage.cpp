@@ -4,7 +4,7 @@
 #include "app/live/RTFrame.h"
 #include "app/setup/SetupBinder.h"
 #include "app/setup/SetupPanels.h"
-#include "app/window/TuneModel.h"
+#include "app/common/TuneModel.h"
 #include "files/MapFile.h"
 
 #include <QGridLayout>
@@ -19,9 +19,9 @@
 #include <QSlider>
 #include <QVBoxLayout>
 
-namespace kyr::app {
+namespace kyr::app::setup {
 
-SetupPage::SetupPage(AppContext context, QWidget* parent)
+SetupPage::SetupPage(AppContext context, live::LivePoll& poll, live::RealTimeFrames& frames, QWidget* parent)
     : Page(context, QStringLiteral("TabSheet1"), QStringLiteral("Setup"), parent)
 {
     // Everything scrolls together when the window is smaller than the page.
@@ -39,10 +39,10 @@ SetupPage::SetupPage(AppContext context, QWidget* parent)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(scroll);
     // The real-time frame stays in view below the panels as they scroll.
-    auto* frame = new RTFrame(model(), link(), QStringLiteral("RT2"), this);
+    auto* frame = new live::RTFrame(poll, frames, QStringLiteral("RT2"), this);
     layout->addWidget(frame);
     if (auto* target = content->findChild<QSlider*>(QStringLiteral("TrackBar7")))
-        RealTimeFrames::of(model()).watchTarget(target, frame);
+        frames.watchTarget(target, frame);
 
     // The whole page: the target label the engine gives a text is in the frame.
     m_binder = new SetupBinder(context, model().setupEngine(), this, this);
@@ -139,7 +139,7 @@ void SetupPage::showIdentity()
             e->clear();
         return;
     }
-    const link::UnitIdentity& id = model().state().unit.identity;
+    const kyr::link::UnitIdentity& id = model().state().unit.identity;
     m_unitModel->setText(QString::number(id.model()));
     m_major->setText(QString::number(id.major()));
     m_minor->setText(QString::number(id.minor()));
@@ -147,4 +147,4 @@ void SetupPage::showIdentity()
 
 void SetupPage::takeVehicle() { model().setVehicle({m_make->text(), m_model->text(), m_engine->text()}); }
 
-} // namespace kyr::app
+} // namespace kyr::app::setup

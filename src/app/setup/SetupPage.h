@@ -4,20 +4,26 @@
 // fields, and the setup parameter fields and option switches, bound to the
 // model's setup engine.
 
-#include "app/window/Page.h"
+#include "app/common/Page.h"
 
 class QGridLayout;
 class QLineEdit;
 class QPushButton;
 
-namespace kyr::app {
+namespace kyr::app::live {
+class LivePoll;
+class RealTimeFrames;
+}
+
+namespace kyr::app::setup {
 
 class SetupBinder;
 
 class SetupPage : public Page {
     Q_OBJECT
 public:
-    explicit SetupPage(AppContext context, QWidget* parent = nullptr);
+    /// The page's real-time frame shows what poll reads and joins frames.
+    SetupPage(AppContext context, live::LivePoll& poll, live::RealTimeFrames& frames, QWidget* parent = nullptr);
     ~SetupPage() override;
 
     /// The binding of the fields and switches to the setup engine.
@@ -44,4 +50,4 @@ private:
     SetupBinder* m_binder = nullptr;
 };
 
-} // namespace kyr::app
+} // namespace kyr::app::setup

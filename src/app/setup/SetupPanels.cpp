@@ -21,13 +21,13 @@
 #include <QVBoxLayout>
 
 
-namespace kyr::app {
+namespace kyr::app::setup {
 
 namespace {
 
-using setup::FieldDef;
-using setup::SwitchDef;
-using setup::SwitchType;
+using kyr::setup::FieldDef;
+using kyr::setup::SwitchDef;
+using kyr::setup::SwitchType;
 
 QString qs(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
@@ -137,7 +137,7 @@ QWidget* PanelBuilder::box(std::string_view title)
         return outputsBox();
     if (title == kPump)
         return pumpBox();
-    for (const auto& s : setup::switchTable())
+    for (const auto& s : kyr::setup::switchTable())
         if (s.type == SwitchType::Choice && s.caption == title)
             return radioGroup(s, m_root);
     return fieldBox(title);
@@ -167,7 +167,7 @@ QGroupBox* PanelBuilder::fieldBox(std::string_view title)
     auto* b = new QGroupBox(qs(title), m_root);
     auto* grid = new QGridLayout(b);
     addFieldRows(grid, title);
-    for (const auto& s : setup::switchTable()) {
+    for (const auto& s : kyr::setup::switchTable()) {
         if (s.type != SwitchType::Sensor || switchPanel(s) != title)
             continue;
         auto* check = new QCheckBox(qs(s.caption), b);
@@ -183,7 +183,7 @@ QGroupBox* PanelBuilder::fieldBox(std::string_view title)
 void PanelBuilder::addFieldRows(QGridLayout* grid, std::string_view panel)
 {
     QWidget* parent = grid->parentWidget();
-    for (const FieldDef& f : setup::fieldTable()) {
+    for (const FieldDef& f : kyr::setup::fieldTable()) {
         if (f.panel != panel)
             continue;
         for (const auto& p : kPrefixes)
@@ -203,7 +203,7 @@ void PanelBuilder::addFieldRows(QGridLayout* grid, std::string_view panel)
 // stay as they are; an output's follows its source (the binder sets it).
 QLabel* PanelBuilder::makeUnitLabel(const FieldDef& f, QWidget* parent)
 {
-    auto* unit = new QLabel(qs(setup::fieldUnit(f, setup::SourceNone)), parent);
+    auto* unit = new QLabel(qs(kyr::setup::fieldUnit(f, kyr::setup::SourceNone)), parent);
     unit->setObjectName(unitLabelName(qs(f.control)));
     return unit;
 }
@@ -212,7 +212,7 @@ QGroupBox* PanelBuilder::sensorsBox()
 {
     auto* b = new QGroupBox(qs(kSensors), m_root);
     auto* grid = new QGridLayout(b);
-    for (const auto& s : setup::switchTable()) {
+    for (const auto& s : kyr::setup::switchTable()) {
         if (s.type != SwitchType::Sensor || switchPanel(s) != kSensors)
             continue;
         const int row = grid->rowCount();
@@ -230,12 +230,12 @@ QGroupBox* PanelBuilder::sensorsBox()
 // hidden field it shows (none for the throttle's, which opens a dialog).
 QWidget* PanelBuilder::sensorButton(const SwitchDef& sensor, QWidget* parent)
 {
-    for (const auto& rule : setup::enableRules()) {
-        if (rule.when != sensor.param || setup::fieldByControl(rule.control) || setup::switchByControl(rule.control))
+    for (const auto& rule : kyr::setup::enableRules()) {
+        if (rule.when != sensor.param || kyr::setup::fieldByControl(rule.control) || kyr::setup::switchByControl(rule.control))
             continue;
         auto* button = new QPushButton(qs(kCalibrate), parent);
         button->setObjectName(qs(rule.control));
-        const FieldDef* field = setup::fieldByControl(rule.needs);
+        const FieldDef* field = kyr::setup::fieldByControl(rule.needs);
         if (!field)
             return button;
         QLineEdit* edit = makeEdit(qs(field->control), parent);
@@ -255,15 +255,15 @@ QGroupBox* PanelBuilder::outputsBox()
 
 QGroupBox* PanelBuilder::outputBox(int output, QWidget* parent)
 {
-    const table::SetupParam source = setup::outputSourceParam(output);
+    const table::SetupParam source = kyr::setup::outputSourceParam(output);
     std::string_view title;
-    for (const FieldDef& f : setup::fieldTable())
+    for (const FieldDef& f : kyr::setup::fieldTable())
         if (f.output == output)
             title = f.panel;
     auto* b = new QGroupBox(qs(title), parent);
     auto* grid = new QGridLayout(b);
     // One parent per output keeps its buttons exclusive among themselves.
-    for (const auto& s : setup::switchTable()) {
+    for (const auto& s : kyr::setup::switchTable()) {
         if (s.type != SwitchType::Source || s.param != source)
             continue;
         auto* radio = new QRadioButton(qs(s.caption), b);
@@ -279,7 +279,7 @@ QWidget* PanelBuilder::pumpBox()
     auto* w = new QWidget(m_root);
     auto* column = new QVBoxLayout(w);
     column->setContentsMargins(0, 0, 0, 0);
-    const SwitchDef* mode = setup::switchByControl(table::setupDef(table::SetupParam::AccPumpMode).control);
+    const SwitchDef* mode = kyr::setup::switchByControl(table::setupDef(table::SetupParam::AccPumpMode).control);
     column->addWidget(radioGroup(*mode, w));
     // One box per pump mode that has track bars, under the mode's choice.
     column->addWidget(sliderBox(1, w));
@@ -294,7 +294,7 @@ QGroupBox* PanelBuilder::sliderBox(int modeItem, QWidget* parent)
     auto* grid = new QGridLayout(b);
     int column = 0;
     for (const auto& place : kSliders) {
-        const SwitchDef* s = setup::switchByControl(place.control);
+        const SwitchDef* s = kyr::setup::switchByControl(place.control);
         if (place.modeItem != modeItem || !s)
             continue;
         auto* slider = new QSlider(Qt::Vertical, b);
@@ -316,7 +316,7 @@ QGroupBox* PanelBuilder::sliderBox(int modeItem, QWidget* parent)
 
 void PanelBuilder::addLambdaTarget(QGroupBox* box, QGridLayout* grid)
 {
-    for (const auto& s : setup::switchTable()) {
+    for (const auto& s : kyr::setup::switchTable()) {
         if (s.type != SwitchType::LambdaTarget)
             continue;
         const int row = grid->rowCount();
@@ -432,4 +432,4 @@ QStringList setupPanelTitles()
     return titles;
 }
 
-} // namespace kyr::app
+} // namespace kyr::app::setup

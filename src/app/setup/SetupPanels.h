@@ -18,7 +18,7 @@ class QLineEdit;
 class QPushButton;
 class QStackedLayout;
 
-namespace kyr::app {
+namespace kyr::app::setup {
 
 /// A captioned box of radio buttons with one item checked, or none.
 class RadioGroup : public QGroupBox {
@@ -79,4 +79,4 @@ QString unitLabelName(const QString& control);
 /// The titles of the panels, in the order they are laid out.
 QStringList setupPanelTitles();
 
-} // namespace kyr::app
+} // namespace kyr::app::setup

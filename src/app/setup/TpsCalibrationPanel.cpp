@@ -3,7 +3,7 @@
 
 #include "app/link/LinkWorker.h"
 #include "app/setup/SetupCommit.h"
-#include "app/window/TuneModel.h"
+#include "app/common/TuneModel.h"
 #include "live/LiveRecord.h"
 #include "table/Rounding.h"
 
@@ -13,9 +13,9 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-namespace kyr::app {
+namespace kyr::app::setup {
 
-TpsCalibrationPanel::TpsCalibrationPanel(AppContext context, setup::SetupEngine& engine, QWidget* parent)
+TpsCalibrationPanel::TpsCalibrationPanel(AppContext context, kyr::setup::SetupEngine& engine, QWidget* parent)
     : QWidget(parent), m_context(context), m_engine(engine), m_timer(new QTimer(this)),
       m_prompt(new QLabel(this)), m_reading(new QLabel(this))
 {
@@ -43,16 +43,16 @@ TpsCalibrationPanel::TpsCalibrationPanel(AppContext context, setup::SetupEngine&
     f1->setContext(Qt::WindowShortcut);
     connect(f1, &QShortcut::activated, this, &TpsCalibrationPanel::pressF1);
 
-    connect(&m_context.link, &LinkWorker::liveRead, this, [this](Ticket t, const link::Bytes& reply) {
+    connect(&m_context.link, &link::LinkWorker::liveRead, this, [this](Ticket t, const kyr::link::Bytes& reply) {
         if (m_polling && t == m_liveTicket)
             takeReply(reply);
     });
-    connect(&m_context.link, &LinkWorker::sent, this, [this](Ticket t, bool) {
+    connect(&m_context.link, &link::LinkWorker::sent, this, [this](Ticket t, bool) {
         if (t != m_sendTicket)
             return;
         m_sendTicket = 0;
         if (!m_writes.empty())
-            QTimer::singleShot(setup::TpsCalibration::WritePauseMs, this, &TpsCalibrationPanel::sendNextWrite);
+            QTimer::singleShot(kyr::setup::TpsCalibration::WritePauseMs, this, &TpsCalibrationPanel::sendNextWrite);
     });
 }
 
@@ -81,12 +81,12 @@ void TpsCalibrationPanel::poll()
     m_liveTicket = m_context.link.readLive();
 }
 
-void TpsCalibrationPanel::takeReply(const link::Bytes& reply)
+void TpsCalibrationPanel::takeReply(const kyr::link::Bytes& reply)
 {
     m_polling = false;
     std::optional<int> counts;
-    if (auto record = live::decodeLive(reply); record.ok())
-        if (auto v = record.value().get(live::LiveField::Throttle))
+    if (auto record = kyr::live::decodeLive(reply); record.ok())
+        if (auto v = record.value().get(kyr::live::LiveField::Throttle))
             counts = roundInt(*v);
     m_calibration.reading(counts);
     m_reading->setText(counts ? QString::number(*counts) : QString());
@@ -94,7 +94,7 @@ void TpsCalibrationPanel::takeReply(const link::Bytes& reply)
 
 void TpsCalibrationPanel::pressF1()
 {
-    const std::vector<setup::ByteWrite> writes = m_calibration.pressF1();
+    const std::vector<kyr::setup::ByteWrite> writes = m_calibration.pressF1();
     showStep();
     if (writes.empty())
         return;
@@ -106,7 +106,7 @@ void TpsCalibrationPanel::pressF1()
 // The unit takes the high point only after a pause behind the low one. The
 // pause runs on a timer from the moment the first has gone out, so the
 // window goes on working and nothing queued before it can shorten it.
-void TpsCalibrationPanel::sendWrites(const std::vector<setup::ByteWrite>& writes)
+void TpsCalibrationPanel::sendWrites(const std::vector<kyr::setup::ByteWrite>& writes)
 {
     m_writes.insert(m_writes.end(), writes.begin(), writes.end());
     sendNextWrite();
@@ -116,7 +116,7 @@ void TpsCalibrationPanel::sendNextWrite()
 {
     if (m_writes.empty())
         return;
-    const setup::ByteWrite write = m_writes.front();
+    const kyr::setup::ByteWrite write = m_writes.front();
     m_writes.pop_front();
     m_sendTicket = sendSetupByte(m_context.model, m_context.link, m_engine, write);
 }
@@ -127,4 +127,4 @@ void TpsCalibrationPanel::showStep()
     m_prompt->setText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
 }
 
-} // namespace kyr::app
+} // namespace kyr::app::setup

@@ -6,7 +6,7 @@
 // steps, shows their texts, and sends the two calibration bytes 200 ms
 // apart, keeping them in the setup copy.
 
-#include "app/window/AppContext.h"
+#include "app/common/AppContext.h"
 #include "link/Bytes.h"
 #include "setup/SetupEngine.h"
 #include "setup/TpsCalibration.h"
@@ -18,7 +18,7 @@
 class QLabel;
 class QTimer;
 
-namespace kyr::app {
+namespace kyr::app::setup {
 
 class TpsCalibrationPanel : public QWidget {
     Q_OBJECT
@@ -27,7 +27,7 @@ public:
     static constexpr int PollMs = 100;
 
     /// The engine keeps the setup copy the calibration bytes go into.
-    TpsCalibrationPanel(AppContext context, setup::SetupEngine& engine, QWidget* parent = nullptr);
+    TpsCalibrationPanel(AppContext context, kyr::setup::SetupEngine& engine, QWidget* parent = nullptr);
 
     /// The dialog is shown: asks for the released throttle and starts Timer2.
     void start();
@@ -36,7 +36,7 @@ public:
     /// F1 (the dialog's key): takes the present reading as the next point.
     void pressF1();
 
-    const setup::TpsCalibration& calibration() const { return m_calibration; }
+    const kyr::setup::TpsCalibration& calibration() const { return m_calibration; }
     QTimer* timer() const { return m_timer; }
 
 signals:
@@ -45,21 +45,21 @@ signals:
 
 private:
     void poll();
-    void takeReply(const link::Bytes& reply);
-    void sendWrites(const std::vector<setup::ByteWrite>& writes);
+    void takeReply(const kyr::link::Bytes& reply);
+    void sendWrites(const std::vector<kyr::setup::ByteWrite>& writes);
     void sendNextWrite();
     void showStep();
 
     AppContext m_context;
-    setup::SetupEngine& m_engine;
-    setup::TpsCalibration m_calibration;
+    kyr::setup::SetupEngine& m_engine;
+    kyr::setup::TpsCalibration m_calibration;
     QTimer* m_timer;   // Timer2
     QLabel* m_prompt;  // Label1
     QLabel* m_reading; // Label2
     bool m_polling = false; // a ReadLive of Timer2 is queued or running
     quint64 m_liveTicket = 0; // that ReadLive
     quint64 m_sendTicket = 0; // the calibration byte the link has yet to take
-    std::deque<setup::ByteWrite> m_writes; // calibration bytes still to send
+    std::deque<kyr::setup::ByteWrite> m_writes; // calibration bytes still to send
 };
 
-} // namespace kyr::app
+} // namespace kyr::app::setup

@@ -5,6 +5,9 @@
 #include "app/window/WriteCheck.h"
 
 #include "app/dialogs/AboutDialog.h"
+#include "app/compare/TuneComparer.h"
+#include "app/maps/MapEditSession.h"
+#include "app/live/RTFrame.h"
 #include "app/maps/CorrectionPage.h"
 #include "app/maps/FuelPage.h"
 #include "app/live/LivePoll.h"
@@ -40,7 +43,7 @@
 #include <QToolBar>
 #include <QToolButton>
 
-namespace kyr::app {
+namespace kyr::app::window {
 
 namespace {
 
@@ -59,11 +62,16 @@ EFICom::EFICom(EFIComServices services, QWidget* parent)
       m_print(orDefault<PrintTarget>(std::move(services.print), std::make_shared<QtPrintTarget>(this))),
       m_backupRoot(services.link.backupRoot)
 {
-    m_link = std::make_unique<LinkWorker>(m_model, std::move(services.link));
+    m_link = std::make_unique<link::LinkWorker>(m_model, std::move(services.link));
     setObjectName(QStringLiteral("EFICom"));
     setWindowTitle(QStringLiteral("KYR Tuner"));
-    LivePoll::of(m_model, *m_link).setInterval(services.livePollMs);
-    m_recovery = std::make_unique<LinkRecovery>(m_model, *m_link, *m_messages, services.reconnectMs);
+    m_poll = new live::LivePoll(m_model, *m_link, &m_model);
+    m_poll->setInterval(services.livePollMs);
+    m_frames = new live::RealTimeFrames(&m_model);
+    m_session = new maps::MapEditSession(m_model, *m_link, &m_model);
+    m_comparer = new compare::TuneComparer(m_model, &m_model);
+    connect(m_poll, &live::LivePoll::trackingCursor, m_session, &maps::MapEditSession::trackCursor);
+    m_recovery = std::make_unique<link::LinkRecovery>(m_model, *m_link, *m_messages, services.reconnectMs);
     buildToolBar();
     buildPages();
     buildStatusBar();
@@ -83,11 +91,11 @@ EFICom::EFICom(EFIComServices services, QWidget* parent)
     m_presenter = std::make_unique<Presenter>(*this, controls, *m_pageControl);
     connect(&m_model, &TuneModel::stateChanged, this, &EFICom::applyControls);
     connect(&m_model, &TuneModel::mapsChanged, this, &EFICom::applyControls);
-    connect(m_link.get(), &LinkWorker::tableWritten, this, &EFICom::tableWritten);
-    connect(m_link.get(), &LinkWorker::connected, this, &EFICom::connectFinished);
+    connect(m_link.get(), &link::LinkWorker::tableWritten, this, &EFICom::tableWritten);
+    connect(m_link.get(), &link::LinkWorker::connected, this, &EFICom::connectFinished);
     connect(&m_model, &TuneModel::busyChanged, this, &EFICom::lockPages);
-    connect(m_link.get(), &LinkWorker::status, this, &EFICom::showStatus);
-    connect(m_link.get(), &LinkWorker::progressChanged, this, &EFICom::setProgress);
+    connect(m_link.get(), &link::LinkWorker::status, this, &EFICom::showStatus);
+    connect(m_link.get(), &link::LinkWorker::progressChanged, this, &EFICom::setProgress);
     applyControls();
     // The window sees every key before the focused control does.
     qApp->installEventFilter(this);
@@ -289,8 +297,10 @@ void EFICom::buildPages()
     const AppContext context{m_model, *m_link, *m_messages};
     m_pageControl = new QTabWidget(this);
     m_pageControl->setObjectName(QStringLiteral("PageControl1"));
-    m_pages = {new SetupPage(context), new TimingPage(context), new FuelPage(context),
-               new CorrectionPage(context), new LoggerPage(context, m_files), new MonitorPage(context)};
+    const maps::MapServices mapServices{*m_session, *m_comparer, *m_poll, *m_frames};
+    m_pages = {new setup::SetupPage(context, *m_poll, *m_frames), new maps::TimingPage(context, mapServices),
+               new maps::FuelPage(context, mapServices), new maps::CorrectionPage(context, mapServices),
+               new live::LoggerPage(context, *m_poll, m_files), new live::MonitorPage(context, *m_poll)};
     for (Page* p : m_pages) {
         m_pageControl->addTab(p, p->caption());
         connect(p, &Page::statusText, this, &EFICom::showStatus);
@@ -325,19 +335,19 @@ void EFICom::buildStatusBar()
 void EFICom::buildDialogs()
 {
     const AppContext context{m_model, *m_link, *m_messages};
-    m_timing = new TimingAnalysisDialog(m_model, this);
-    auto* about = new AboutDialog(m_model, this);
+    m_timing = new dialogs::TimingAnalysisDialog(m_model, this);
+    auto* about = new dialogs::AboutDialog(m_model, this);
     m_about = about;
-    m_setupChanged = new SetupChangedDialog(this);
-    m_tpsCal = new TpsCalDialog(context, this);
-    m_serial = new SerialDialog(context, about);
+    m_setupChanged = new dialogs::SetupChangedDialog(this);
+    m_tpsCal = new dialogs::TpsCalDialog(context, this);
+    m_serial = new dialogs::SerialDialog(context, about);
     about->setSerialDialog(m_serial);
-    m_saveFrom = new SaveFromDialog(m_model, this);
+    m_saveFrom = new dialogs::SaveFromDialog(m_model, this);
     m_dialogs = {m_timing, m_about, m_setupChanged, m_tpsCal, m_serial, m_saveFrom};
-    connect(m_setupChanged, &SetupChangedDialog::answered, this, &EFICom::setupChangedAnswered);
-    connect(m_saveFrom, &SaveFromDialog::saveChosen, this, &EFICom::saveFrom);
-    if (auto* setupPage = qobject_cast<SetupPage*>(m_pages.front()))
-        connect(setupPage, &SetupPage::throttleCalibrationRequested, m_tpsCal, &QDialog::show);
+    connect(m_setupChanged, &dialogs::SetupChangedDialog::answered, this, &EFICom::setupChangedAnswered);
+    connect(m_saveFrom, &dialogs::SaveFromDialog::saveChosen, this, &EFICom::saveFrom);
+    if (auto* setupPage = qobject_cast<setup::SetupPage*>(m_pages.front()))
+        connect(setupPage, &setup::SetupPage::throttleCalibrationRequested, m_tpsCal, &QDialog::show);
 }
 
 QWidget* EFICom::control(const QString& name) const
@@ -364,12 +374,12 @@ bool EFICom::differsFromUnit() const
     if (!s.unitImage || !s.imageWhole || !m_model.mapsShown())
         return false;
     const table::EncodedImage shown = table::encode(s.setup, m_model.maps());
-    return !std::equal(shown.plusOne.begin(), shown.plusOne.begin() + link::ReadTableKeep, s.unitImage->begin());
+    return !std::equal(shown.plusOne.begin(), shown.plusOne.begin() + kyr::link::ReadTableKeep, s.unitImage->begin());
 }
 
 // A field's typing not yet taken is judged before a command acts; a refused
 // entry stops the command, and the field says why.
-bool EFICom::takeTyping() { return PendingEdits::finishTyping(QApplication::focusWidget()); }
+bool EFICom::takeTyping() { return setup::PendingEdits::finishTyping(QApplication::focusWidget()); }
 
 void EFICom::showStatus(const QString& text) { m_panels[0]->setText(text); }
 
@@ -419,7 +429,7 @@ bool EFICom::eventFilter(QObject* watched, QEvent* event)
     // Shift, Ctrl and Alt make no difference to Escape.
     if (key->key() == Qt::Key_Escape) {
         // A field with typing not yet sent takes Escape to put its value back.
-        if (PendingEdits::holds(w))
+        if (setup::PendingEdits::holds(w))
             return false;
         spExitClick();
         return true;
@@ -429,4 +439,4 @@ bool EFICom::eventFilter(QObject* watched, QEvent* event)
     return false;
 }
 
-} // namespace kyr::app
+} // namespace kyr::app::window

@@ -4,18 +4,18 @@
 // the tool bar handlers with their enable/disable rules. The pages and
 // dialogs are separate classes; the window only composes them.
 
-#include "app/window/AppContext.h"
-#include "app/window/FileChooser.h"
+#include "app/common/AppContext.h"
+#include "app/common/FileChooser.h"
 #include "app/link/LinkRecovery.h"
 #include "app/link/LinkWorker.h"
 #include "app/live/LivePoll.h"
-#include "app/window/MessageSink.h"
+#include "app/common/MessageSink.h"
 #include "app/window/Presenter.h"
 #include "app/window/PrintTarget.h"
 #include "session/WriteRules.h"
 #include "app/dialogs/SaveFromDialog.h"
 #include "app/dialogs/SetupChangedDialog.h"
-#include "app/window/TuneModel.h"
+#include "app/common/TuneModel.h"
 
 #include <QMainWindow>
 
@@ -33,17 +33,28 @@ class QToolBar;
 class QToolButton;
 
 namespace kyr::app {
-
-class ComparePanel;
 class Page;
+}
+namespace kyr::app::compare {
+class ComparePanel;
+class TuneComparer;
+}
+namespace kyr::app::live {
+class RealTimeFrames;
+}
+namespace kyr::app::maps {
+class MapEditSession;
+}
+
+namespace kyr::app::window {
 
 /// What the window is given; anything left empty takes the program's own.
 struct EFIComServices {
     std::shared_ptr<MessageSink> messages; ///< default: message boxes over the window
     std::shared_ptr<FileChooser> files;    ///< default: the file dialogs
-    LinkSetup link;                        ///< default: the serial devices, the steady clock
-    int livePollMs = LivePoll::IntervalMs; ///< Timer1's interval; 0 leaves the real-time poll off
-    int reconnectMs = LinkRecovery::RetryMs; ///< how often a lost link is tried again
+    link::LinkSetup link;                        ///< default: the serial devices, the steady clock
+    int livePollMs = live::LivePoll::IntervalMs; ///< Timer1's interval; 0 leaves the real-time poll off
+    int reconnectMs = link::LinkRecovery::RetryMs; ///< how often a lost link is tried again
     std::shared_ptr<PrintTarget> print;    ///< default: the print dialog and its printer
 };
 
@@ -54,8 +65,16 @@ public:
     ~EFICom() override;
 
     TuneModel& model() { return m_model; }
-    LinkWorker& linkWorker() { return *m_link; }
-    LinkRecovery& linkRecovery() { return *m_recovery; }
+    link::LinkWorker& linkWorker() { return *m_link; }
+    link::LinkRecovery& linkRecovery() { return *m_recovery; }
+    /// The real-time poll the pages and the logger share.
+    live::LivePoll& livePoll() { return *m_poll; }
+    /// The real-time frames of the pages and the target marker they share.
+    live::RealTimeFrames& realTimeFrames() { return *m_frames; }
+    /// The map edit session every map page edits through.
+    maps::MapEditSession& mapEditSession() { return *m_session; }
+    /// The tune compared with, shared by the map pages and the compare panel.
+    compare::TuneComparer& tuneComparer() { return *m_comparer; }
     /// The pages in tab order.
     const std::vector<Page*>& pages() const { return m_pages; }
     /// The dialogs in the order they were created.
@@ -69,7 +88,7 @@ public:
     /// is told and changes nothing.
     void compareWithFile(const std::filesystem::path& path);
     /// The list of what differs while a tune is compared.
-    ComparePanel* comparePanel() const { return m_compare; }
+    compare::ComparePanel* comparePanel() const { return m_compare; }
 
 signals:
     /// Exit has closed the port; the window closes next.
@@ -104,10 +123,10 @@ private:
 
     /// Runs then once, with the answer that carries ticket t.
     template <class... Args, class F>
-    void onAnswer(void (LinkWorker::*signal)(Ticket, Args...), Ticket t, F then)
+    void onAnswer(void (link::LinkWorker::*signal)(link::Ticket, Args...), link::Ticket t, F then)
     {
         auto once = std::make_shared<QMetaObject::Connection>();
-        *once = connect(m_link.get(), signal, this, [t, once, then = std::move(then)](Ticket got, Args... args) {
+        *once = connect(m_link.get(), signal, this, [t, once, then = std::move(then)](link::Ticket got, Args... args) {
             if (got != t)
                 return;
             QObject::disconnect(*once);
@@ -127,18 +146,18 @@ private:
     void spWriteClick();
     void spExitClick();
     void writeImage(std::function<void(WriteResult)> then);
-    void tableWritten(Ticket t, const session::SessionResult& result);
-    void connectFinished(Ticket t, const session::SessionResult& result);
+    void tableWritten(link::Ticket t, const session::SessionResult& result);
+    void connectFinished(link::Ticket t, const session::SessionResult& result);
     bool confirmWrite(const session::WritePlan& plan);
     void askSetupChanged(PendingAction action);
-    void setupChangedAnswered(SetupChangedDialog::Choice choice);
+    void setupChangedAnswered(dialogs::SetupChangedDialog::Choice choice);
     void carryOut(PendingAction action);
     void finishExit();
 
     // ---- files and the other buttons (EFIComFiles.cpp)
     void spOpenClick();
     void spSaveClick();
-    void saveFrom(SaveFromDialog::Source source);
+    void saveFrom(dialogs::SaveFromDialog::Source source);
     void storeMapFile(const table::ImageBytes& image, const std::array<uint8_t, 7>& identity);
     void spCloseClick();
     void closeAll();
@@ -160,9 +179,14 @@ private:
     std::shared_ptr<FileChooser> m_files;
     std::shared_ptr<PrintTarget> m_print;
     TuneModel m_model;
-    std::unique_ptr<LinkWorker> m_link;
+    std::unique_ptr<link::LinkWorker> m_link;
     std::unique_ptr<Presenter> m_presenter;
-    std::unique_ptr<LinkRecovery> m_recovery;
+    std::unique_ptr<link::LinkRecovery> m_recovery;
+    // Children of the model, made before the pages and handed to them.
+    live::LivePoll* m_poll = nullptr;
+    live::RealTimeFrames* m_frames = nullptr;
+    maps::MapEditSession* m_session = nullptr;
+    compare::TuneComparer* m_comparer = nullptr;
     std::filesystem::path m_backupRoot;
 
     QToolBar* m_toolBar = nullptr;
@@ -176,18 +200,18 @@ private:
     std::vector<QDialog*> m_dialogs;
     QDialog* m_timing = nullptr;
     QDialog* m_about = nullptr;
-    SetupChangedDialog* m_setupChanged = nullptr;
+    dialogs::SetupChangedDialog* m_setupChanged = nullptr;
     QDialog* m_tpsCal = nullptr;
     QDialog* m_serial = nullptr;
-    SaveFromDialog* m_saveFrom = nullptr;
-    ComparePanel* m_compare = nullptr;
+    dialogs::SaveFromDialog* m_saveFrom = nullptr;
+    compare::ComparePanel* m_compare = nullptr;
 
-    std::map<Ticket, std::function<void(WriteResult)>> m_afterWrite; // writes someone waits for
-    std::map<Ticket, std::function<void()>> m_afterConnect;
+    std::map<link::Ticket, std::function<void(WriteResult)>> m_afterWrite; // writes someone waits for
+    std::map<link::Ticket, std::function<void()>> m_afterConnect;
     bool m_searched = false;   // the start-up port search has run
     PendingAction m_pending = PendingAction::None;
     bool m_exiting = false;    // Exit is closing the port
     bool m_exitDone = false;   // the port is closed: the window may close
 };
 
-} // namespace kyr::app
+} // namespace kyr::app::window

@@ -7,6 +7,7 @@
 
 #include "app/compare/ComparePanel.h"
 #include "app/compare/TuneComparer.h"
+#include "app/maps/MapEditSession.h"
 #include "app/maps/FuelPage.h"
 #include "app/setup/SetupBinder.h"
 #include "app/setup/SetupPage.h"
@@ -18,7 +19,7 @@
 #include <QToolBar>
 #include <QToolButton>
 
-namespace kyr::app {
+namespace kyr::app::window {
 
 namespace {
 
@@ -30,19 +31,21 @@ void EFICom::buildCompare()
 {
     // A setting goes in through the binder of the page that holds its field:
     // the Setup page, or the Fuel Maps page for the jets.
-    std::vector<SetupBinder*> binders;
+    std::vector<setup::SetupBinder*> binders;
     for (Page* page : m_pages) {
-        if (auto* setup = qobject_cast<SetupPage*>(page))
+        if (auto* setup = qobject_cast<setup::SetupPage*>(page))
             binders.push_back(&setup->binder());
-        else if (auto* fuel = qobject_cast<FuelPage*>(page))
+        else if (auto* fuel = qobject_cast<maps::FuelPage*>(page))
             binders.push_back(&fuel->jetBinder());
     }
     const AppContext context{m_model, *m_link, *m_messages};
-    m_compare = new ComparePanel(
-        context,
+    maps::MapEditSession* session = m_session;
+    m_compare = new compare::ComparePanel(
+        context, *m_comparer,
+        [session](table::MapId map, int index, double value) { return session->setPointValue(map, index, value); },
         [binders](const table::SetupDef& def, const table::ImageBytes& other) {
             return std::any_of(binders.begin(), binders.end(),
-                               [&](SetupBinder* b) { return b->takeValue(def, other); });
+                               [&](setup::SetupBinder* b) { return b->takeValue(def, other); });
         },
         this);
     addDockWidget(Qt::RightDockWidgetArea, m_compare);
@@ -56,7 +59,7 @@ void EFICom::buildCompare()
     file->setObjectName(QStringLiteral("CompareFile"));
     QAction* unit = menu->addAction(QStringLiteral("Compare with the KYR's table"), this, &EFICom::compareWithUnit);
     unit->setObjectName(QStringLiteral("CompareUnit"));
-    QAction* stop = menu->addAction(QStringLiteral("Stop comparing"), &TuneComparer::of(m_model), &TuneComparer::stop);
+    QAction* stop = menu->addAction(QStringLiteral("Stop comparing"), m_comparer, &compare::TuneComparer::stop);
     stop->setObjectName(QStringLiteral("StopComparing"));
     button->setMenu(menu);
     button->setPopupMode(QToolButton::MenuButtonPopup);
@@ -68,7 +71,7 @@ void EFICom::fillCompareMenu()
     auto* menu = findChild<QMenu*>(QStringLiteral("CompareMenu"));
     const bool connected = m_model.state().flags.UnitConnected && !m_model.busy();
     menu->findChild<QAction*>(QStringLiteral("CompareUnit"))->setEnabled(connected && m_model.mapsShown());
-    menu->findChild<QAction*>(QStringLiteral("StopComparing"))->setEnabled(TuneComparer::of(m_model).active());
+    menu->findChild<QAction*>(QStringLiteral("StopComparing"))->setEnabled(m_comparer->active());
 }
 
 // A comparison needs a tune shown to compare with.
@@ -102,7 +105,7 @@ void EFICom::compareWithFile(const std::filesystem::path& path)
         return;
     }
     const files::MapFile& file = loaded.value();
-    TuneComparer::of(m_model).compareWith(file.image, file.identity[1], name);
+    m_comparer->compareWith(file.image, file.identity[1], name);
 }
 
 // The unit's table as it holds it now, read on the link thread.
@@ -114,7 +117,7 @@ void EFICom::compareWithUnit()
         m_messages->warning(CompareTitle, QStringLiteral("No KYR is connected."));
         return;
     }
-    onAnswer(&LinkWorker::readForSaveDone, m_link->readForSave(), [this](const Result<table::ImageBytes>& read) {
+    onAnswer(&link::LinkWorker::readForSaveDone, m_link->readForSave(), [this](const Result<table::ImageBytes>& read) {
         if (!read) {
             m_messages->warning(CompareTitle, QString::fromStdString(read.error().message));
             return;
@@ -123,9 +126,8 @@ void EFICom::compareWithUnit()
         table::ImageBytes unitTable = read.value();
         const table::EncodedImage shown = table::encode(m_model.state().setup, m_model.maps());
         unitTable[table::TrailerOffset] = shown.plusOne[table::TrailerOffset];
-        TuneComparer::of(m_model).compareWith(unitTable, m_model.state().unitIdentity.typeCode(),
-                                              QStringLiteral("the KYR"));
+        m_comparer->compareWith(unitTable, m_model.state().unitIdentity.typeCode(), QStringLiteral("the KYR"));
     });
 }
 
-} // namespace kyr::app
+} // namespace kyr::app::window

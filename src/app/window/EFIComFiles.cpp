@@ -7,7 +7,7 @@
 
 #include "app/maps/MapChartView.h"
 #include "app/maps/TimingPage.h"
-#include "app/window/Page.h"
+#include "app/common/Page.h"
 #include "files/Cp1252.h"
 #include "files/MapFile.h"
 #include "session/Backups.h"
@@ -19,7 +19,7 @@
 #include <filesystem>
 #include <tuple>
 
-namespace kyr::app {
+namespace kyr::app::window {
 
 namespace {
 
@@ -99,9 +99,9 @@ void EFICom::spSaveClick() { m_saveFrom->show(); }
 
 // Save From KYR reads the unit's table on the link thread and refuses a short
 // reply; Save From PC encodes what the program shows.
-void EFICom::saveFrom(SaveFromDialog::Source source)
+void EFICom::saveFrom(dialogs::SaveFromDialog::Source source)
 {
-    if (source == SaveFromDialog::Source::Pc) {
+    if (source == dialogs::SaveFromDialog::Source::Pc) {
         if (!m_model.state().imageWhole) {
             m_messages->warning(QStringLiteral("Save settings"),
                                 QStringLiteral("Nothing to save: no table has been read from the KYR or opened."));
@@ -110,7 +110,7 @@ void EFICom::saveFrom(SaveFromDialog::Source source)
         storeMapFile(table::encode(m_model.state().setup, m_model.maps()).plusOne, m_model.state().unit.identity.bytes);
         return;
     }
-    onAnswer(&LinkWorker::readForSaveDone, m_link->readForSave(), [this](const Result<table::ImageBytes>& table) {
+    onAnswer(&link::LinkWorker::readForSaveDone, m_link->readForSave(), [this](const Result<table::ImageBytes>& table) {
         // The unit's table goes with the unit's identity, whatever file is shown.
         if (table)
             storeMapFile(table.value(), m_model.state().unitIdentity.bytes);
@@ -160,7 +160,7 @@ void EFICom::spCloseClick()
 // nothing of the closed file can be written or saved afterwards.
 void EFICom::closeAll()
 {
-    onAnswer(&LinkWorker::closedAll, m_link->closeAll(),
+    onAnswer(&link::LinkWorker::closedAll, m_link->closeAll(),
              [this](const session::SessionResult&) { m_model.setVehicle({}); });
 }
 
@@ -168,16 +168,16 @@ void EFICom::closeAll()
 // (the fuel or the correction maps), one to a sheet.
 void EFICom::spPrintClick()
 {
-    std::vector<MapChartView*> charts;
+    std::vector<maps::MapChartView*> charts;
     for (Page* p : m_pages)
-        if (auto* timing = qobject_cast<TimingPage*>(p))
+        if (auto* timing = qobject_cast<maps::TimingPage*>(p))
             charts.push_back(timing->timingChart());
     if (auto* page = qobject_cast<Page*>(m_pageControl->currentWidget()))
-        for (MapChartView* c : page->chartsToPrint())
+        for (maps::MapChartView* c : page->chartsToPrint())
             if (std::find(charts.begin(), charts.end(), c) == charts.end())
                 charts.push_back(c);
     std::vector<PrintSheet> sheets;
-    for (MapChartView* c : charts)
+    for (maps::MapChartView* c : charts)
         sheets.push_back(c->printSheet());
     m_print->print(sheets);
 }
@@ -188,4 +188,4 @@ void EFICom::sp3DClick() { m_timing->show(); }
 
 void EFICom::spAboutClick() { m_about->show(); }
 
-} // namespace kyr::app
+} // namespace kyr::app::window

@@ -13,7 +13,7 @@
 #include <QSettings>
 #include <QTabWidget>
 
-namespace kyr::app {
+namespace kyr::app::window {
 
 namespace {
 
@@ -26,7 +26,7 @@ void EFICom::FormShow()
     if (QScreen* screen = this->screen())
         move(x(), screen->availableGeometry().top());
     // The page follows the first search only, not a later Refresh.
-    onAnswer(&LinkWorker::portsSearched, m_link->searchPorts(), [this](const session::SessionResult&) {
+    onAnswer(&link::LinkWorker::portsSearched, m_link->searchPorts(), [this](const session::SessionResult&) {
         m_pageControl->setCurrentIndex(m_model.state().unit.typeName == "Gearbox" ? GearboxPage : 0);
     });
 }
@@ -53,7 +53,7 @@ session::ConnectPace EFICom::connectPace()
                                                                                  : session::ConnectPace::UnitPauses;
 }
 
-void EFICom::connectFinished(Ticket t, const session::SessionResult& result)
+void EFICom::connectFinished(link::Ticket t, const session::SessionResult& result)
 {
     // A port that would not open says why ("permission denied on /dev/ttyUSB0: ...").
     if (result.error && isPortFault(result.error->kind))
@@ -122,14 +122,14 @@ void EFICom::writeImage(std::function<void(WriteResult)> then)
             then(plan.refusal && plan.storedZeros.empty() ? WriteResult::Failed : WriteResult::Declined);
         return;
     }
-    const Ticket t = m_link->writeTable();
+    const link::Ticket t = m_link->writeTable();
     if (then)
         m_afterWrite[t] = std::move(then);
 }
 
 // A write the unit does not hold whole is never passed off as done: the user
 // is told which offsets differ.
-void EFICom::tableWritten(Ticket t, const session::SessionResult& result)
+void EFICom::tableWritten(link::Ticket t, const session::SessionResult& result)
 {
     if (result.mapsRedrawn)
         m_model.mapsEdited();
@@ -165,12 +165,12 @@ void EFICom::askSetupChanged(PendingAction action)
 // on with Exit or Close all; a write that did not happen stops there, so
 // that the changed setup is not lost without the user knowing. No goes on
 // without writing; Cancel stays.
-void EFICom::setupChangedAnswered(SetupChangedDialog::Choice choice)
+void EFICom::setupChangedAnswered(dialogs::SetupChangedDialog::Choice choice)
 {
     const PendingAction action = std::exchange(m_pending, PendingAction::None);
-    if (choice == SetupChangedDialog::Cancel || action == PendingAction::None)
+    if (choice == dialogs::SetupChangedDialog::Cancel || action == PendingAction::None)
         return;
-    if (choice == SetupChangedDialog::No) {
+    if (choice == dialogs::SetupChangedDialog::No) {
         carryOut(action);
         return;
     }
@@ -207,11 +207,11 @@ void EFICom::finishExit()
     m_exiting = true;
     for (QDialog* d : m_dialogs)
         d->hide();
-    onAnswer(&LinkWorker::portClosed, m_link->closePort(), [this] {
+    onAnswer(&link::LinkWorker::portClosed, m_link->closePort(), [this] {
         m_exitDone = true;
         emit exitFinished();
         close();
     });
 }
 
-} // namespace kyr::app
+} // namespace kyr::app::window

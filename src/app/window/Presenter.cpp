@@ -6,7 +6,7 @@
 #include <QLabel>
 #include <QMainWindow>
 
-namespace kyr::app {
+namespace kyr::app::window {
 
 namespace {
 
@@ -123,4 +123,4 @@ void Presenter::showPorts(const session::TuneState& state)
     combo->setCurrentIndex(combo->findText(QString::fromStdString(state.port.chooserText())));
 }
 
-} // namespace kyr::app
+} // namespace kyr::app::window

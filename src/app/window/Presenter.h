@@ -18,7 +18,7 @@ class QLabel;
 class QMainWindow;
 class QWidget;
 
-namespace kyr::app {
+namespace kyr::app::window {
 
 class Presenter {
 public:
@@ -61,4 +61,4 @@ private:
     std::vector<Switch> m_switches;
 };
 
-} // namespace kyr::app
+} // namespace kyr::app::window

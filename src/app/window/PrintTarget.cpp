@@ -8,7 +8,7 @@
 
 #include <algorithm>
 
-namespace kyr::app {
+namespace kyr::app::window {
 
 bool QtPrintTarget::print(const std::vector<PrintSheet>& sheets)
 {
@@ -40,4 +40,4 @@ void paintSheets(QPagedPaintDevice& device, const std::vector<PrintSheet>& sheet
     }
 }
 
-} // namespace kyr::app
+} // namespace kyr::app::window

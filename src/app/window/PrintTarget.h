@@ -11,7 +11,7 @@
 class QPagedPaintDevice;
 class QWidget;
 
-namespace kyr::app {
+namespace kyr::app::window {
 
 /// One sheet of paper as painted; its bounding rectangle is the area to fit on the page.
 using PrintSheet = QPicture;
@@ -38,4 +38,4 @@ private:
 /// scaled to fill the page without changing its shape.
 void paintSheets(QPagedPaintDevice& device, const std::vector<PrintSheet>& sheets);
 
-} // namespace kyr::app
+} // namespace kyr::app::window

@@ -8,7 +8,7 @@
 #include <QSettings>
 #include <QTabWidget>
 
-namespace kyr::app {
+namespace kyr::app::window {
 
 namespace {
 
@@ -64,4 +64,4 @@ void WindowMemory::remember(const EFICom& window)
         settings.setValue(PageKey, pages->currentIndex());
 }
 
-} // namespace kyr::app
+} // namespace kyr::app::window

@@ -6,7 +6,7 @@
 #include <QString>
 #include <QStringList>
 
-namespace kyr::app {
+namespace kyr::app::window {
 
 class RecentFiles {
 public:
@@ -26,4 +26,4 @@ public:
     static void remember(const class EFICom& window);
 };
 
-} // namespace kyr::app
+} // namespace kyr::app::window

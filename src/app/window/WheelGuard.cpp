@@ -8,7 +8,7 @@
 #include <QScrollBar>
 #include <QWidget>
 
-namespace kyr::app {
+namespace kyr::app::window {
 
 namespace {
 
@@ -58,4 +58,4 @@ bool WheelGuard::eventFilter(QObject* watched, QEvent* event)
     return true;
 }
 
-} // namespace kyr::app
+} // namespace kyr::app::window

@@ -10,7 +10,7 @@
 
 class QWidget;
 
-namespace kyr::app {
+namespace kyr::app::window {
 
 class WheelGuard : public QObject {
     Q_OBJECT
@@ -24,4 +24,4 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 };
 
-} // namespace kyr::app
+} // namespace kyr::app::window

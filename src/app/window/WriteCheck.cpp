@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/window/WriteCheck.h"
 
-#include "app/window/MessageSink.h"
+#include "app/common/MessageSink.h"
 
 #include <QSettings>
 
-namespace kyr::app {
+namespace kyr::app::window {
 
 namespace {
 
@@ -70,4 +70,4 @@ bool WriteCheck::confirm(MessageSink& messages, const std::vector<tools::Finding
     return messages.choose(QStringLiteral("Write to KYR"), findingsText(findings), choices, 1) == 0;
 }
 
-} // namespace kyr::app
+} // namespace kyr::app::window

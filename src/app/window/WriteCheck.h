@@ -11,8 +11,10 @@
 #include <vector>
 
 namespace kyr::app {
-
 class MessageSink;
+}
+
+namespace kyr::app::window {
 
 struct WriteCheck {
     static constexpr double DefaultTimingLimit = 45;
@@ -36,4 +38,4 @@ struct WriteCheck {
     static bool confirm(MessageSink& messages, const std::vector<tools::Finding>& findings);
 };
 
-} // namespace kyr::app
+} // namespace kyr::app::window

@@ -25,7 +25,7 @@ protected:
     QDialog* openSerial()
     {
         connectedWindow();
-        about = qobject_cast<app::AboutDialog*>(window->dialogs()[1]);
+        about = qobject_cast<app::dialogs::AboutDialog*>(window->dialogs()[1]);
         serial = window->dialogs()[4];
         click("spAbout");
         QTest::mouseClick(about->findChild<QWidget*>("Image4"), Qt::LeftButton,
@@ -54,7 +54,7 @@ protected:
         return out;
     }
 
-    app::AboutDialog* about = nullptr;
+    app::dialogs::AboutDialog* about = nullptr;
     QDialog* serial = nullptr;
 };
 
@@ -130,7 +130,7 @@ TEST_F(SerialDialogTest, AnUpdateLeavesNothingForExitToOffer)
 TEST_F(SerialDialogTest, EnterInTheAccessFieldConfirmsTheCode)
 {
     connectedWindow();
-    about = qobject_cast<app::AboutDialog*>(window->dialogs()[1]);
+    about = qobject_cast<app::dialogs::AboutDialog*>(window->dialogs()[1]);
     serial = window->dialogs()[4];
     click("spAbout");
     QTest::mouseClick(about->findChild<QWidget*>("Image4"), Qt::LeftButton, Qt::AltModifier | Qt::ControlModifier);

@@ -28,10 +28,10 @@ namespace {
 
 class TimingAnalysisTest : public WindowTest {
 protected:
-    app::TimingAnalysisDialog* analyse()
+    app::dialogs::TimingAnalysisDialog* analyse()
     {
         click("sp3D");
-        auto* d = qobject_cast<app::TimingAnalysisDialog*>(window->dialogs()[0]);
+        auto* d = qobject_cast<app::dialogs::TimingAnalysisDialog*>(window->dialogs()[0]);
         EXPECT_NE(d, nullptr);
         EXPECT_TRUE(d && d->isVisible());
         return d;
@@ -93,7 +93,7 @@ TEST_F(TimingAnalysisTest, AnalyseMapsFillsTheGridFromTheModel)
 
     // The fixed rows and columns in the form's colour 15780518 = 0x00F0CAA6, kept as BGR.
     const QColor fixed(0xA6, 0xCA, 0xF0);
-    EXPECT_EQ(app::TimingAnalysisDialog::fixedColour(), fixed);
+    EXPECT_EQ(app::dialogs::TimingAnalysisDialog::fixedColour(), fixed);
     EXPECT_EQ(t->item(0, 50)->background().color(), fixed);
     EXPECT_EQ(t->item(20, 1)->background().color(), fixed);
     EXPECT_NE(t->item(20, 20)->background().color(), fixed);
@@ -183,7 +183,7 @@ TEST_F(TimingAnalysisTest, View3DPaintsTheWireFrame)
 // does not have, on a dark plate, so they can be told from the lines.
 TEST_F(TimingAnalysisTest, RedLabelsStandOutFromTheRedMesh)
 {
-    app::TimingChart3D chart;
+    app::dialogs::TimingChart3D chart;
     chart.resize(400, 300);
     tools::WireFrame frame;
     for (double z = -0.2; z <= 0.2; z += 0.02)
@@ -205,7 +205,7 @@ TEST_F(TimingAnalysisTest, AUnitWithoutTimingMapsHasNothingToAnalyse)
 {
     unit->identity[1] = 2; // "Fuel"
     connectedWindow();
-    auto* timing = window->findChild<app::MapChartView*>("TimingChart");
+    auto* timing = window->findChild<app::maps::MapChartView*>("TimingChart");
     ASSERT_NE(timing, nullptr);
     EXPECT_EQ(timing->curve(MapId::TimingRpm)->count(), 0);
     EXPECT_EQ(timing->note(), "This unit has no timing maps");

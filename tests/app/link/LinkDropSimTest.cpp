@@ -70,12 +70,12 @@ protected:
 
 TEST_F(LinkDropSimTest, ALostLinkIsShownAndTheEditsMadeMeanwhileReachTheUnitWhenItReturns)
 {
-    startWith({"--drop-after", kDropAfterLive, "--reconnect-ms", "2500"}, app::LivePoll::IntervalMs);
+    startWith({"--drop-after", kDropAfterLive, "--reconnect-ms", "2500"}, app::live::LivePoll::IntervalMs);
     ASSERT_TRUE(waitFor([&] { return state().link.lost; }));
     EXPECT_EQ(panel(0), "Link lost");
     EXPECT_TRUE(indicator().startsWith("Link lost ")) << indicator().toStdString();
     EXPECT_FALSE(button("spWrite")->isEnabled()) << "nothing may be written into a missing port";
-    EXPECT_FALSE(app::LivePoll::of(window->model(), window->linkWorker()).running());
+    EXPECT_FALSE(window->livePoll().running());
 
     // Two map edits while the unit is away: kept, not dropped.
     clickAt(ChartId::Timing, xOf(MapId::TimingRpm, 25), 31);
@@ -93,16 +93,16 @@ TEST_F(LinkDropSimTest, ALostLinkIsShownAndTheEditsMadeMeanwhileReachTheUnitWhen
         return raw[table::pointOffset(timing, 25)] == 31 + timing.bias;
     }));
     EXPECT_TRUE(unitHoldsTheTune());
-    EXPECT_TRUE(waitFor([&] { return app::LivePoll::of(window->model(), window->linkWorker()).running(); }));
+    EXPECT_TRUE(waitFor([&] { return window->livePoll().running(); }));
 }
 
 // The unit came back holding something the program never sent: neither side
 // is overwritten until the user chooses; here the program's tune is kept.
 TEST_F(LinkDropSimTest, AUnitChangedWhileAwayIsNotOverwrittenWithoutAsking)
 {
-    sink->choice = app::LinkRecovery::KeepProgram;
+    sink->choice = app::link::LinkRecovery::KeepProgram;
     startWith({"--drop-after", kDropAfterLive, "--reconnect-ms", "1500", "--change-while-down", "200"},
-              app::LivePoll::IntervalMs);
+              app::live::LivePoll::IntervalMs);
     ASSERT_TRUE(waitFor([&] { return state().link.lost; }));
     ASSERT_TRUE(waitFor([&] { return sink->texts("choice").size() == 1; }, 15000)) << panel(0).toStdString();
     EXPECT_TRUE(sink->texts("choice")[0].contains("offset 200")) << sink->texts("choice")[0].toStdString();
@@ -113,9 +113,9 @@ TEST_F(LinkDropSimTest, AUnitChangedWhileAwayIsNotOverwrittenWithoutAsking)
 
 TEST_F(LinkDropSimTest, TheUnitsTableCanBeKeptInstead)
 {
-    sink->choice = app::LinkRecovery::KeepUnit;
+    sink->choice = app::link::LinkRecovery::KeepUnit;
     startWith({"--drop-after", kDropAfterLive, "--reconnect-ms", "1500", "--change-while-down", "200"},
-              app::LivePoll::IntervalMs);
+              app::live::LivePoll::IntervalMs);
     const uint8_t before = state().image[200];
     ASSERT_TRUE(waitFor([&] { return sink->texts("choice").size() == 1; }, 15000)) << panel(0).toStdString();
     ASSERT_TRUE(waitFor([&] { return live() && window->linkWorker().idle(); }, 15000));
@@ -128,7 +128,7 @@ TEST_F(LinkDropSimTest, TheUnitsTableCanBeKeptInstead)
 // table is written again and read back.
 TEST_F(LinkDropSimTest, ATableWriteCutOffWaitsForTheUsersWordThenWritesTheWholeTable)
 {
-    sink->choice = app::LinkRecovery::NotYet;
+    sink->choice = app::link::LinkRecovery::NotYet;
     startWith({"--drop-in-write", "100", "--reconnect-ms", "0"}, 0);
     // A change past the first 100 bytes: the cut-off write cannot have stored it.
     ASSERT_GT(table::pointOffset(table::mapDef(MapId::TimingRpm), 30), 100);

@@ -5,7 +5,7 @@
 
 #include "window/AppFixture.h"
 
-#include "app/window/Page.h"
+#include "app/common/Page.h"
 #include "link/Protocol.h"
 
 #include <QSignalSpy>
@@ -21,7 +21,7 @@ namespace {
 
 class LinkWorkerTest : public ::testing::Test {
 protected:
-    LinkWorkerTest() : worker(std::make_unique<app::LinkWorker>(model, unit.setup())) {}
+    LinkWorkerTest() : worker(std::make_unique<app::link::LinkWorker>(model, unit.setup())) {}
     ~LinkWorkerTest() override { worker.reset(); }
 
     void waitIdle() { ASSERT_TRUE(waitFor([this] { return worker->idle(); })); }
@@ -36,7 +36,7 @@ protected:
 
     UnitPort unit{3};
     app::TuneModel model;
-    std::unique_ptr<app::LinkWorker> worker;
+    std::unique_ptr<app::link::LinkWorker> worker;
 };
 
 } // namespace
@@ -48,7 +48,7 @@ TEST_F(LinkWorkerTest, RequestsRunInTheOrderPostedButSendsGoAheadOfReadLive)
     connect();
     worker->send(link::writeByte(10, 1));
     link::Bytes live;
-    QObject::connect(worker.get(), &app::LinkWorker::liveRead, [&](app::Ticket, const link::Bytes& b) { live = b; });
+    QObject::connect(worker.get(), &app::link::LinkWorker::liveRead, [&](app::link::Ticket, const link::Bytes& b) { live = b; });
     worker->readLive();
     worker->send(link::writePoint(0xE8, 5, 20));
     worker->readTable();
@@ -99,19 +99,19 @@ TEST_F(LinkWorkerTest, RequestTakesTheStateWhenItsTurnComes)
 // Each answer carries the ticket of its request.
 TEST_F(LinkWorkerTest, SignalsCarryTheirRequestsTicket)
 {
-    QSignalSpy sent(worker.get(), &app::LinkWorker::sent);
-    const app::Ticket first = worker->send(link::writeByte(10, 1));
-    const app::Ticket second = worker->send(link::writeByte(11, 1));
+    QSignalSpy sent(worker.get(), &app::link::LinkWorker::sent);
+    const app::link::Ticket first = worker->send(link::writeByte(10, 1));
+    const app::link::Ticket second = worker->send(link::writeByte(11, 1));
     waitIdle();
     ASSERT_EQ(sent.count(), 2);
     EXPECT_NE(first, second);
-    EXPECT_EQ(sent.at(0).at(0).value<app::Ticket>(), first);
-    EXPECT_EQ(sent.at(1).at(0).value<app::Ticket>(), second);
+    EXPECT_EQ(sent.at(0).at(0).value<app::link::Ticket>(), first);
+    EXPECT_EQ(sent.at(1).at(0).value<app::link::Ticket>(), second);
 }
 
 TEST_F(LinkWorkerTest, SendsWithoutAUnitAreDropped)
 {
-    QSignalSpy sent(worker.get(), &app::LinkWorker::sent);
+    QSignalSpy sent(worker.get(), &app::link::LinkWorker::sent);
     worker->send(link::writeByte(10, 1));
     waitIdle();
     ASSERT_EQ(sent.count(), 1);
@@ -122,7 +122,7 @@ TEST_F(LinkWorkerTest, SendsWithoutAUnitAreDropped)
 
 TEST_F(LinkWorkerTest, StatusesArriveInOrderBeforeTheResult)
 {
-    QSignalSpy statuses(worker.get(), &app::LinkWorker::status);
+    QSignalSpy statuses(worker.get(), &app::link::LinkWorker::status);
     QStringList atApply;
     QObject::connect(&model, &app::TuneModel::stateApplied, [&] {
         for (const auto& args : statuses)
@@ -142,7 +142,7 @@ TEST_F(LinkWorkerTest, WindowRunsWhileTheLinkWaits)
     const std::size_t before = unit.device.writes().size();
     app::Page page({model, *worker, *std::make_shared<RecordingSink>()}, "P", "P");
     QObject::connect(&model, &app::TuneModel::busyChanged, &page, [&](bool b) { page.setEnabled(!b); });
-    QSignalSpy progress(worker.get(), &app::LinkWorker::progressChanged);
+    QSignalSpy progress(worker.get(), &app::link::LinkWorker::progressChanged);
 
     unit.holdLive = true;
     worker->readLive();

@@ -55,8 +55,8 @@ protected:
                 return {};
             }
         });
-        worker = std::make_unique<app::LinkWorker>(model, unit.setup());
-        poll = std::make_unique<app::LivePoll>(model, *worker);
+        worker = std::make_unique<app::link::LinkWorker>(model, unit.setup());
+        poll = std::make_unique<app::live::LivePoll>(model, *worker);
         poll->setInterval(OneHour);
         session::TuneState s = model.state();
         s.port = session::PortAddress::comPort(3);
@@ -88,8 +88,8 @@ protected:
     std::atomic<int> tableReads{0};
     std::atomic<bool> holdTable{false};
     app::TuneModel model;
-    std::unique_ptr<app::LinkWorker> worker;
-    std::unique_ptr<app::LivePoll> poll;
+    std::unique_ptr<app::link::LinkWorker> worker;
+    std::unique_ptr<app::live::LivePoll> poll;
 };
 
 } // namespace
@@ -98,7 +98,7 @@ TEST_F(FastPollTest, EachRecordAsksForTheNextAndIsTakenAsSoonAsItIsWhole)
 {
     ASSERT_TRUE(poll->running()) << "Connect checks Analog Signals";
     ASSERT_EQ(reads.load(), 0) << "Timer1 has not ticked";
-    QSignalSpy updated(poll.get(), &app::LivePoll::liveUpdated);
+    QSignalSpy updated(poll.get(), &app::live::LivePoll::liveUpdated);
     const uint32_t start = unit.clock.tickMs();
 
     poll->setFastPoll(true);
@@ -146,8 +146,8 @@ TEST_F(FastPollTest, HoldsOffWhileASequenceRunsAndGoesOnAfter)
 // the link, and nothing more is sent into it.
 TEST_F(FastPollTest, TheThirdMissingRecordLosesTheLink)
 {
-    QSignalSpy missed(poll.get(), &app::LivePoll::liveMissed);
-    QSignalSpy lost(worker.get(), &app::LinkWorker::linkLost);
+    QSignalSpy missed(poll.get(), &app::live::LivePoll::liveMissed);
+    QSignalSpy lost(worker.get(), &app::link::LinkWorker::linkLost);
     poll->setFastPoll(true);
     ASSERT_TRUE(waitFor([this] { return poll->records() >= 3; }));
     mute = true;
@@ -165,7 +165,7 @@ TEST_F(FastPollTest, TheThirdMissingRecordLosesTheLink)
 TEST_F(FastPollTest, TheChartsGetTheNewestRecordOncePerFrame)
 {
     poll->setFrameInterval(OneHour); // the frame ends only when the test says so
-    QSignalSpy shown(poll.get(), &app::LivePoll::liveShown);
+    QSignalSpy shown(poll.get(), &app::live::LivePoll::liveShown);
     poll->setFastPoll(true);
     ASSERT_TRUE(waitFor([this] { return poll->records() >= 10; }));
     EXPECT_EQ(shown.count(), 1) << "the first record at once, the others wait for the end of the frame";

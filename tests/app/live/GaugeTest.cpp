@@ -10,7 +10,7 @@
 #include "app/live/LivePoll.h"
 #include "app/live/MonitorPage.h"
 #include "app/live/RoundGauge.h"
-#include "app/window/TuneModel.h"
+#include "app/common/TuneModel.h"
 #include "live/LiveRecord.h"
 
 #include <QLabel>
@@ -26,7 +26,7 @@ namespace {
 
 using live::Gauge;
 using live::GaugeZone;
-using Column = app::GaugeLimitsDialog::Column;
+using Column = app::live::GaugeLimitsDialog::Column;
 
 const live::GaugeDef& battery() { return live::gaugeDef(Gauge::Volts); }
 
@@ -50,14 +50,14 @@ protected:
 TEST(RoundGaugeTest, GreysOutHalfASecondAfterTheLastValueAndComesBack)
 {
     link::FakeClock clock(0xFFFFFF00u); // across the tick counter's wrap
-    app::RoundGauge gauge(battery(), clock);
+    app::live::RoundGauge gauge(battery(), clock);
     EXPECT_EQ(gauge.text(), QStringLiteral("--"));
     EXPECT_FALSE(gauge.live());
 
     gauge.setValue(13.84);
     EXPECT_EQ(gauge.text(), QStringLiteral("13.8"));
     EXPECT_TRUE(gauge.live());
-    clock.advance(app::RoundGauge::StaleMs - 1);
+    clock.advance(app::live::RoundGauge::StaleMs - 1);
     gauge.checkStale();
     EXPECT_TRUE(gauge.live());
     clock.advance(1);
@@ -78,7 +78,7 @@ TEST(RoundGaugeTest, GreysOutHalfASecondAfterTheLastValueAndComesBack)
 TEST(RoundGaugeTest, DigitsTakeTheZoneOfTheLimits)
 {
     link::FakeClock clock;
-    app::RoundGauge gauge(battery(), clock);
+    app::live::RoundGauge gauge(battery(), clock);
     gauge.setValue(13.8);
     EXPECT_EQ(gauge.zone(), GaugeZone::Normal);
     gauge.setValue(11.6);
@@ -94,7 +94,7 @@ TEST(RoundGaugeTest, DigitsTakeTheZoneOfTheLimits)
 TEST(RoundGaugeTest, RepaintsOnlyAChangeAndAtMostOnceAFrame)
 {
     link::FakeClock clock;
-    app::RoundGauge gauge(battery(), clock);
+    app::live::RoundGauge gauge(battery(), clock);
     gauge.resize(200, 200);
     gauge.setValue(13.8);
     ASSERT_EQ(gauge.repaints(), 1);
@@ -111,15 +111,15 @@ TEST(RoundGaugeTest, RepaintsOnlyAChangeAndAtMostOnceAFrame)
     EXPECT_EQ(gauge.repaints(), first) << "held to the frame";
     EXPECT_EQ(gauge.text(), QStringLiteral("15.0")) << "the newest value wins";
     ASSERT_TRUE(waitFor([&] { return gauge.repaints() == first + 1; }));
-    QTest::qWait(3 * app::RoundGauge::FrameMs);
+    QTest::qWait(3 * app::live::RoundGauge::FrameMs);
     EXPECT_EQ(gauge.repaints(), first + 1) << "one repaint for the values held";
 }
 
 TEST_F(GaugeSettingsTest, LimitsSetInTheDialogAreSavedAndLoadedAgain)
 {
     {
-        app::GaugeLimitStore store(settings());
-        app::GaugeLimitsDialog dialog(store, m_sink);
+        app::live::GaugeLimitStore store(settings());
+        app::live::GaugeLimitsDialog dialog(store, m_sink);
         EXPECT_EQ(dialog.field(Gauge::Volts, Column::LowWarning)->text(), QStringLiteral("12"));
         EXPECT_EQ(dialog.field(Gauge::Celsius, Column::LowWarning)->text(), QString()) << "unused: empty";
         dialog.field(Gauge::Volts, Column::LowWarning)->setText(QStringLiteral("12.4"));
@@ -129,14 +129,14 @@ TEST_F(GaugeSettingsTest, LimitsSetInTheDialogAreSavedAndLoadedAgain)
         EXPECT_EQ(dialog.result(), QDialog::Accepted);
         EXPECT_TRUE(m_sink.entries.empty());
     }
-    app::GaugeLimitStore again(settings());
-    const app::GaugeLimitSet loaded = again.load();
+    app::live::GaugeLimitStore again(settings());
+    const app::live::GaugeLimitSet loaded = again.load();
     const auto at = [&](Gauge g) { return loaded[&live::gaugeDef(g) - live::gaugeTable().data()]; };
     EXPECT_EQ(at(Gauge::Volts), (live::GaugeLimits{11, 12.4, 14.8, std::nullopt}));
     EXPECT_EQ(at(Gauge::Celsius).highWarning, 95);
     EXPECT_EQ(at(Gauge::RpmHundreds), live::gaugeDef(Gauge::RpmHundreds).limits) << "untouched: the defaults";
 
-    app::GaugeLimitsDialog dialog(again, m_sink);
+    app::live::GaugeLimitsDialog dialog(again, m_sink);
     EXPECT_EQ(dialog.field(Gauge::Volts, Column::LowWarning)->text(), QStringLiteral("12.4"));
     dialog.restoreDefaults();
     EXPECT_EQ(dialog.field(Gauge::Volts, Column::LowWarning)->text(), QStringLiteral("12"));
@@ -145,9 +145,9 @@ TEST_F(GaugeSettingsTest, LimitsSetInTheDialogAreSavedAndLoadedAgain)
 
 TEST_F(GaugeSettingsTest, ABadLimitIsNamedAndNothingIsSaved)
 {
-    app::GaugeLimitStore store(settings());
+    app::live::GaugeLimitStore store(settings());
     const QByteArray before = settingsBytes();
-    app::GaugeLimitsDialog dialog(store, m_sink);
+    app::live::GaugeLimitsDialog dialog(store, m_sink);
     dialog.field(Gauge::RpmHundreds, Column::HighWarning)->setText(QStringLiteral("60")); // a good one first
     struct Case {
         Gauge gauge;
@@ -178,8 +178,8 @@ TEST_F(GaugeSettingsTest, ABadLimitIsNamedAndNothingIsSaved)
 
 class MonitorGaugeTest : public WindowTest {
 protected:
-    void SetUp() override { livePollMs = app::LivePoll::IntervalMs; }
-    app::LivePoll& poll() const { return app::LivePoll::of(window->model(), window->linkWorker()); }
+    void SetUp() override { livePollMs = app::live::LivePoll::IntervalMs; }
+    app::live::LivePoll& poll() const { return window->livePoll(); }
 };
 
 TEST_F(MonitorGaugeTest, ThePageShowsARecordGreysOutWhenItStopsAndTakesItsSavedLimits)
@@ -193,7 +193,7 @@ TEST_F(MonitorGaugeTest, ThePageShowsARecordGreysOutWhenItStopsAndTakesItsSavedL
         s.setValue(QStringLiteral("GaugeLimits/water"), QStringLiteral("bad")); // edited by hand: defaults
     }
     link::FakeClock clock;
-    app::MonitorPage page({window->model(), window->linkWorker(), *sink}, nullptr, clock,
+    app::live::MonitorPage page({window->model(), window->linkWorker(), *sink}, window->livePoll(), nullptr, clock,
                           std::make_unique<QSettings>(ini, QSettings::IniFormat));
     EXPECT_EQ(page.gauge(Gauge::Volts)->limits(), (live::GaugeLimits{std::nullopt, 13, std::nullopt, std::nullopt}));
     EXPECT_EQ(page.gauge(Gauge::Celsius)->limits(), live::gaugeDef(Gauge::Celsius).limits);
@@ -207,7 +207,7 @@ TEST_F(MonitorGaugeTest, ThePageShowsARecordGreysOutWhenItStopsAndTakesItsSavedL
     EXPECT_EQ(page.gaugeText(Gauge::Celsius), QStringLiteral("--")) << "no reading in the record";
     EXPECT_TRUE(page.gauge(Gauge::RpmHundreds)->isEnabled());
 
-    clock.advance(app::RoundGauge::StaleMs);
+    clock.advance(app::live::RoundGauge::StaleMs);
     page.checkStale();
     EXPECT_EQ(page.gaugeText(Gauge::RpmHundreds), QStringLiteral("--"));
     EXPECT_FALSE(page.gauge(Gauge::RpmHundreds)->live());
@@ -240,7 +240,7 @@ TEST_F(MonitorGaugeTest, ALostLinkGreysThePageOut)
     const live::LiveBytes b = live::encodeLive(v);
     unit->live = link::Bytes(b.begin(), b.end());
     connectedWindow();
-    auto* page = window->findChild<app::MonitorPage*>();
+    auto* page = window->findChild<app::live::MonitorPage*>();
     ASSERT_TRUE(waitFor([&] { return page->gaugeText(Gauge::RpmHundreds) == QStringLiteral("34.0"); }));
 
     window->model().followLink(std::string("14:03:12"), 0);

@@ -55,7 +55,7 @@ class LiveTest : public WindowTest {
 protected:
     void SetUp() override
     {
-        livePollMs = app::LivePoll::IntervalMs;
+        livePollMs = app::live::LivePoll::IntervalMs;
         unit->live = engineRecord();
     }
     void TearDown() override
@@ -64,15 +64,15 @@ protected:
         WindowTest::TearDown();
     }
 
-    app::LivePoll& poll() const { return app::LivePoll::of(window->model(), window->linkWorker()); }
+    app::live::LivePoll& poll() const { return window->livePoll(); }
     QCheckBox* box(const QString& name) const
     {
         auto* b = qobject_cast<QCheckBox*>(control(name));
         EXPECT_NE(b, nullptr) << name.toStdString();
         return b;
     }
-    app::MonitorPage* monitor() const { return window->findChild<app::MonitorPage*>(); }
-    app::LoggerPage* logger() const { return window->findChild<app::LoggerPage*>(); }
+    app::live::MonitorPage* monitor() const { return window->findChild<app::live::MonitorPage*>(); }
+    app::live::LoggerPage* logger() const { return window->findChild<app::live::LoggerPage*>(); }
     /// Switches "Analog Signals" off and waits until the last ReadLive is answered.
     void stopPoll()
     {
@@ -144,7 +144,7 @@ TEST_F(LiveTest, PollHoldsOffWhileASequenceRuns)
 TEST_F(LiveTest, MonitorShowsTheDecodedValues)
 {
     connectedWindow();
-    app::MonitorPage* page = monitor();
+    app::live::MonitorPage* page = monitor();
     ASSERT_NE(page, nullptr);
     using live::Gauge;
     ASSERT_TRUE(waitFor([&] { return page->gaugeText(Gauge::RpmHundreds) == QStringLiteral("34.0"); }));
@@ -171,7 +171,7 @@ TEST_F(LiveTest, ShortLiveRepliesShowNoValues)
 {
     unit->live = {10, 20, 30};
     connectedWindow();
-    QSignalSpy missed(&poll(), &app::LivePoll::liveMissed);
+    QSignalSpy missed(&poll(), &app::live::LivePoll::liveMissed);
     ASSERT_TRUE(waitFor([&] { return missed.count() >= 2; }));
     EXPECT_EQ(monitor()->gaugeText(live::Gauge::RpmHundreds), QStringLiteral("--"));
     EXPECT_FALSE(poll().latest());
@@ -183,7 +183,7 @@ TEST_F(LiveTest, ShortLiveRepliesShowNoValues)
 TEST_F(LiveTest, LoggerRecordsTheChosenColumnsToCsv)
 {
     connectedWindow();
-    app::LoggerPage* page = logger();
+    app::live::LoggerPage* page = logger();
     ASSERT_NE(page, nullptr);
     files->saveName = tempFile(QStringLiteral("run.csv"));
     page->columnBox(live::LogColumn::Vacuum)->setChecked(true);
@@ -191,7 +191,7 @@ TEST_F(LiveTest, LoggerRecordsTheChosenColumnsToCsv)
     box(QStringLiteral("RecordToFile"))->setChecked(true);
     page->OnClick();
     ASSERT_TRUE(page->logging());
-    EXPECT_EQ(files->lastFilter, app::LogSaveFilter);
+    EXPECT_EQ(files->lastFilter, app::live::LogSaveFilter);
     EXPECT_FALSE(page->columnBox(live::LogColumn::Rpm)->isEnabled()) << "the columns are fixed while it runs";
     ASSERT_TRUE(waitFor([&] { return page->recordedRecords() >= 3; }));
     page->OffClick();
@@ -221,7 +221,7 @@ TEST_F(LiveTest, LoggerRecordsTheChosenColumnsToCsv)
 TEST_F(LiveTest, LoggerReportsAFileItCannotWrite)
 {
     connectedWindow();
-    app::LoggerPage* page = logger();
+    app::live::LoggerPage* page = logger();
     files->saveName = tempFile(QStringLiteral("no-such-folder/run.csv"));
     box(QStringLiteral("RecordToFile"))->setChecked(true);
     page->OnClick();
@@ -240,7 +240,7 @@ TEST_F(LiveTest, LoggerReportsAFileItCannotWrite)
 TEST_F(LiveTest, LoggerNeverWritesOverATune)
 {
     connectedWindow();
-    app::LoggerPage* page = logger();
+    app::live::LoggerPage* page = logger();
     box(QStringLiteral("RecordToFile"))->setChecked(true);
     files->saveName.clear();
     page->OnClick();
@@ -278,7 +278,7 @@ TEST_F(LiveTest, LoggerNeverWritesOverATune)
 TEST_F(LiveTest, LoggerWithoutLiveDataAddsNothing)
 {
     showWindow(); // no unit: no poll
-    app::LoggerPage* page = logger();
+    app::live::LoggerPage* page = logger();
     page->OnClick();
     ASSERT_TRUE(page->logging());
     for (int i = 0; i < 3; ++i)
@@ -293,14 +293,14 @@ class LiveTrackingTest : public MapEditTest {
 protected:
     void SetUp() override
     {
-        livePollMs = app::LivePoll::IntervalMs;
+        livePollMs = app::live::LivePoll::IntervalMs;
         unit->live = engineRecord();
         makeWindow();
         window->resize(1300, 900);
         connectedWindow();
         QApplication::setActiveWindow(window.get());
     }
-    app::LivePoll& poll() const { return app::LivePoll::of(window->model(), window->linkWorker()); }
+    app::live::LivePoll& poll() const { return window->livePoll(); }
     QCheckBox* box(const char* name) const { return qobject_cast<QCheckBox*>(control(QString::fromLatin1(name))); }
 };
 

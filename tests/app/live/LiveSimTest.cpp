@@ -31,7 +31,7 @@ protected:
         // A closed throttle holds the engine at 900 RPM and 30 kPa.
         m_sim = std::make_unique<test::SimProcess>(m_dir.path(),
                                                    test::SimOptions{.port = 3, .args = {"--throttle", "0"}});
-        livePollMs = app::LivePoll::IntervalMs;
+        livePollMs = app::live::LivePoll::IntervalMs;
         makeWindow(ptyLinkSetup(m_dir.path()));
     }
     void TearDown() override
@@ -53,7 +53,7 @@ protected:
 TEST_F(LiveSimTest, TheSimulatedEngineReachesTheMonitorAndTheCharts)
 {
     connectedWindow();
-    auto* monitor = window->findChild<app::MonitorPage*>();
+    auto* monitor = window->findChild<app::live::MonitorPage*>();
     ASSERT_NE(monitor, nullptr);
     ASSERT_TRUE(waitFor([&] { return monitor->gaugeText(live::Gauge::RpmHundreds) == QStringLiteral("9.0"); }))
         << monitor->gaugeText(live::Gauge::RpmHundreds).toStdString();
@@ -64,12 +64,12 @@ TEST_F(LiveSimTest, TheSimulatedEngineReachesTheMonitorAndTheCharts)
     EXPECT_LE(volts, 14.0);
 
     const auto& def = maps::chartDef(maps::ChartId::Timing);
-    auto* timing = window->findChild<app::MapChartView*>(QString::fromUtf8(def.object.data(), def.object.size()));
+    auto* timing = window->findChild<app::maps::MapChartView*>(QString::fromUtf8(def.object.data(), def.object.size()));
     ASSERT_NE(timing, nullptr);
     ASSERT_GT(timing->seriesAt(def.liveSeries)->count(), 0);
     EXPECT_DOUBLE_EQ(timing->seriesAt(def.liveSeries)->at(0).x(), 9.0);
 
-    auto& poll = app::LivePoll::of(window->model(), window->linkWorker());
+    auto& poll = window->livePoll();
     qobject_cast<QCheckBox*>(control(QStringLiteral("AnalogEn")))->click();
     ASSERT_TRUE(waitFor([&] { return !poll.pending(); }));
     waitIdle();
@@ -93,7 +93,7 @@ protected:
     void startFast(std::vector<std::string> simArgs = {})
     {
         m_sim = std::make_unique<test::SimProcess>(m_dir.path(), test::SimOptions{.port = 3, .args = simArgs});
-        livePollMs = app::LivePoll::IntervalMs;
+        livePollMs = app::live::LivePoll::IntervalMs;
         makeWindow(ptyLinkSetup(m_dir.path()));
         start();
         auto* fast = qobject_cast<QCheckBox*>(control(QStringLiteral("FastPoll")));
@@ -103,7 +103,7 @@ protected:
         ASSERT_TRUE(poll().fastPoll());
         EXPECT_TRUE(fast->isChecked());
     }
-    app::LivePoll& poll() const { return app::LivePoll::of(window->model(), window->linkWorker()); }
+    app::live::LivePoll& poll() const { return window->livePoll(); }
 
     test::TempFolder m_dir{"kyr-fastpoll"};
     std::unique_ptr<test::SimProcess> m_sim;

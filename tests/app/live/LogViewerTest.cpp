@@ -59,9 +59,9 @@ live::LogData climbingLog()
 
 class LogViewerTest : public WindowTest {
 protected:
-    app::LoggerPage* page() const { return window->findChild<app::LoggerPage*>(); }
-    app::LivePoll& poll() const { return app::LivePoll::of(window->model(), window->linkWorker()); }
-    app::StripChart* strip() const { return page()->chart(); }
+    app::live::LoggerPage* page() const { return window->findChild<app::live::LoggerPage*>(); }
+    app::live::LivePoll& poll() const { return window->livePoll(); }
+    app::live::StripChart* strip() const { return page()->chart(); }
     /// The poll hands on a record, as it does for each ReadLive answered.
     void feed(const live::LiveValues& v) { emit poll().liveUpdated(v); }
     void choose(std::initializer_list<LogColumn> columns)
@@ -69,10 +69,10 @@ protected:
         for (const live::LogColumnDef& d : live::logColumnTable())
             page()->columnBox(d.column)->setChecked(std::find(columns.begin(), columns.end(), d.column) != columns.end());
     }
-    app::MapChartView* mapChart(maps::ChartId id) const
+    app::maps::MapChartView* mapChart(maps::ChartId id) const
     {
         const auto name = maps::chartDef(id).object;
-        return window->findChild<app::MapChartView*>(QString::fromUtf8(name.data(), static_cast<int>(name.size())));
+        return window->findChild<app::maps::MapChartView*>(QString::fromUtf8(name.data(), static_cast<int>(name.size())));
     }
     double barX(maps::ChartId id) const
     {
@@ -84,7 +84,7 @@ protected:
 TEST_F(LogViewerTest, EveryRecordIsOneRowOnTheChartAndInTheFile)
 {
     showWindow();
-    app::LoggerPage* p = page();
+    app::live::LoggerPage* p = page();
     qint64 now = 1000;
     p->setClock([&] { return now; });
     choose({LogColumn::Rpm, LogColumn::Vacuum});
@@ -92,8 +92,8 @@ TEST_F(LogViewerTest, EveryRecordIsOneRowOnTheChartAndInTheFile)
     p->findChild<QCheckBox*>(QStringLiteral("RecordToFile"))->setChecked(true);
     p->OnClick();
     ASSERT_TRUE(p->logging()) << sink->texts(QStringLiteral("warning")).join('\n').toStdString();
-    EXPECT_EQ(files->lastFilter, app::LogSaveFilter);
-    EXPECT_TRUE(app::LogSaveFilter.startsWith(QStringLiteral("MLG"))) << "the binary log is offered first";
+    EXPECT_EQ(files->lastFilter, app::live::LogSaveFilter);
+    EXPECT_TRUE(app::live::LogSaveFilter.startsWith(QStringLiteral("MLG"))) << "the binary log is offered first";
 
     constexpr int Records = 37; // far more than 85 ms ticks would take in the time
     for (int i = 0; i < Records; ++i) {
@@ -146,12 +146,12 @@ TEST_F(LogViewerTest, TheChoiceOfValuesIsRememberedAcrossRuns)
 TEST_F(LogViewerTest, TheCursorReadsEveryChannelAtTheNearestRow)
 {
     showWindow();
-    app::StripChart* chart = strip();
+    app::live::StripChart* chart = strip();
     chart->resize(800, 400);
     chart->setLog(climbingLog());
     EXPECT_DOUBLE_EQ(chart->viewStart(), 0.0) << "a log opens fitted";
     EXPECT_DOUBLE_EQ(chart->viewSeconds(), 3.0);
-    QSignalSpy moved(chart, &app::StripChart::cursorMoved);
+    QSignalSpy moved(chart, &app::live::StripChart::cursorMoved);
 
     chart->setCursorTime(1.26);
     ASSERT_EQ(chart->cursorRow(), 13u);
@@ -186,7 +186,7 @@ TEST_F(LogViewerTest, TheCursorReadsEveryChannelAtTheNearestRow)
 TEST_F(LogViewerTest, TheCursorReadoutLeavesTheCaptionsReadable)
 {
     showWindow();
-    app::StripChart* chart = strip();
+    app::live::StripChart* chart = strip();
     chart->resize(800, 400);
     chart->setLog(climbingLog());
     chart->setCursorTime(0.0);
@@ -202,19 +202,19 @@ TEST_F(LogViewerTest, TheCursorReadoutLeavesTheCaptionsReadable)
 TEST_F(LogViewerTest, ALiveViewFollowsTheNewestUnlessScrolledBack)
 {
     showWindow();
-    app::StripChart* chart = strip();
+    app::live::StripChart* chart = strip();
     chart->resize(800, 400);
     chart->startLive({live::channelOf(LogColumn::Rpm)});
     for (int i = 0; i < 600; ++i)
         chart->appendRow(i * 0.1, {static_cast<float>(i)});
     EXPECT_TRUE(chart->following());
     EXPECT_NEAR(chart->viewStart() + chart->viewSeconds(), 59.9, 1e-9);
-    QTest::qWait(app::StripChart::RepaintMs * 3); // the coalesced repaint sets the scroll bar
+    QTest::qWait(app::live::StripChart::RepaintMs * 3); // the coalesced repaint sets the scroll bar
     chart->scrollBar()->setValue(0);
     EXPECT_FALSE(chart->following());
     chart->appendRow(60.0, {600});
     EXPECT_DOUBLE_EQ(chart->viewStart(), 0.0) << "scrolled back, the view stays";
-    QTest::qWait(app::StripChart::RepaintMs * 3);
+    QTest::qWait(app::live::StripChart::RepaintMs * 3);
     chart->scrollBar()->setValue(chart->scrollBar()->maximum());
     EXPECT_TRUE(chart->following());
 }
@@ -283,9 +283,9 @@ TEST_F(LogViewerTest, AWideLogShowsAPageOfChannelsAndSaysWhich)
     files->openName = path;
     page()->openLog();
     ASSERT_TRUE(page()->viewingLog()) << sink->texts(QStringLiteral("warning")).join('\n').toStdString();
-    app::StripChart* chart = strip();
+    app::live::StripChart* chart = strip();
     EXPECT_EQ(chart->log().channels.size(), 40u) << "every channel is read";
-    EXPECT_EQ(chart->shownCount(), app::StripChart::MaxShown);
+    EXPECT_EQ(chart->shownCount(), app::live::StripChart::MaxShown);
     EXPECT_EQ(page()->channelsText(), QStringLiteral("Channels 1 to 16 of 40 are shown (at most 16 at once); Page Up "
                                                      "and Page Down on the chart show the others."));
     QTest::keyClick(chart, Qt::Key_PageDown);

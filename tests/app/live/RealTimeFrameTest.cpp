@@ -34,17 +34,17 @@ class RealTimeFrameTest : public WindowTest {
 protected:
     void SetUp() override
     {
-        livePollMs = app::LivePoll::IntervalMs;
+        livePollMs = app::live::LivePoll::IntervalMs;
         unit->live = record(3400, 0.45);
     }
-    app::RTFrame* frame(const char* name) const { return window->findChild<app::RTFrame*>(QLatin1String(name)); }
-    std::vector<app::RTFrame*> frames() const
+    app::live::RTFrame* frame(const char* name) const { return window->findChild<app::live::RTFrame*>(QLatin1String(name)); }
+    std::vector<app::live::RTFrame*> frames() const
     {
-        return app::RealTimeFrames::of(window->model()).frames();
+        return window->realTimeFrames().frames();
     }
     QSlider* target() const { return qobject_cast<QSlider*>(control(QStringLiteral("TrackBar7"))); }
     /// Where a label stands after the slider let go: one pixel left of its place while sliding.
-    static int settledLabelX(app::RTFrame* f, int position)
+    static int settledLabelX(app::live::RTFrame* f, int position)
     {
         QLabel* label = f->lambda()->label();
         return setup::lambdaMarkerLeft(label->parentWidget()->width(), position, label->width()) - 1;
@@ -57,7 +57,7 @@ TEST_F(RealTimeFrameTest, EveryChartPageAndTheSetupPageHasOneAndItShowsTheEngine
     ASSERT_EQ(frames().size(), 4u);
     for (const char* name : {"RT1", "RT2", "RT3", "RT4"})
         EXPECT_NE(frame(name), nullptr) << name;
-    app::RTFrame* rt2 = frame("RT2");
+    app::live::RTFrame* rt2 = frame("RT2");
     ASSERT_TRUE(waitFor([&] { return rt2->valueText(live::LiveField::Rpm) == QStringLiteral("3400 RPM"); }));
     EXPECT_EQ(rt2->valueText(live::LiveField::Timing), QStringLiteral("24.5\u00B0"));
     EXPECT_EQ(rt2->lambdaValue()->text(), QStringLiteral("0.45 V"));
@@ -72,8 +72,8 @@ TEST_F(RealTimeFrameTest, EveryChartPageAndTheSetupPageHasOneAndItShowsTheEngine
 TEST_F(RealTimeFrameTest, TargetMarkerFollowsTheSliderHereAndEverywhereWhenItLetsGo)
 {
     connectedWindow();
-    app::RTFrame* rt2 = frame("RT2");
-    app::RTFrame* rt1 = frame("RT1");
+    app::live::RTFrame* rt2 = frame("RT2");
+    app::live::RTFrame* rt1 = frame("RT1");
     QSlider* slider = target();
     ASSERT_NE(slider, nullptr);
     window->activateWindow();
@@ -96,7 +96,7 @@ TEST_F(RealTimeFrameTest, TargetMarkerFollowsTheSliderHereAndEverywhereWhenItLet
     ASSERT_TRUE(waitFor([&] { return !slider->hasFocus(); }));
     EXPECT_EQ(rt2->lambdaCaption()->text(), QStringLiteral("Lambda"));
     EXPECT_FALSE(rt2->lambdaValue()->isHidden());
-    for (app::RTFrame* f : frames()) {
+    for (app::live::RTFrame* f : frames()) {
         EXPECT_EQ(f->lambda()->position(), 45) << f->objectName().toStdString();
         EXPECT_EQ(f->lambda()->label()->x(), settledLabelX(f, 45)) << f->objectName().toStdString();
     }
@@ -106,7 +106,7 @@ TEST_F(RealTimeFrameTest, TargetSetFromATableReachesEveryFrame)
 {
     connectedWindow();
     target()->setValue(38); // as a table shown sets it: the slider has no focus
-    for (app::RTFrame* f : frames()) {
+    for (app::live::RTFrame* f : frames()) {
         EXPECT_EQ(f->lambda()->position(), 38) << f->objectName().toStdString();
         EXPECT_EQ(f->lambda()->label()->text(), QStringLiteral(".38")) << f->objectName().toStdString();
     }

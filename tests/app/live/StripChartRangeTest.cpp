@@ -32,7 +32,7 @@ live::LogData logAt(std::initializer_list<double> times)
 
 // Zooms in, scrolls to each end, and draws there: the view must stay finite,
 // inside the log, and reach its last row.
-void scrollEnds(app::StripChart& chart, double first, double last)
+void scrollEnds(app::live::StripChart& chart, double first, double last)
 {
     chart.resize(800, 400);
     QImage image(chart.size(), QImage::Format_ARGB32_Premultiplied);
@@ -62,7 +62,7 @@ void scrollEnds(app::StripChart& chart, double first, double last)
 TEST(StripChartRange, ALogLongerThanTheScrollBarCountsInMillisecondsScrollsToItsEnd)
 {
     constexpr double Day = 86400;
-    app::StripChart chart;
+    app::live::StripChart chart;
     chart.setLog(logAt({0, Day, 10 * Day, 30 * Day}));
     scrollEnds(chart, 0, 30 * Day);
 }
@@ -72,7 +72,7 @@ TEST(StripChartRange, HugeTimesKeepTheViewFinite)
     const double big = std::numeric_limits<double>::max() / 2;
     for (auto times : {std::initializer_list<double>{1e300, 1.5e300, 2e300},
                        std::initializer_list<double>{-big, 0, big}}) {
-        app::StripChart chart;
+        app::live::StripChart chart;
         chart.setLog(logAt(times));
         scrollEnds(chart, *times.begin(), *(times.end() - 1));
     }
@@ -80,7 +80,7 @@ TEST(StripChartRange, HugeTimesKeepTheViewFinite)
 
 TEST(StripChartRange, LiveRowsOutOfOrderNeverMakeTheTimesGoBack)
 {
-    app::StripChart chart;
+    app::live::StripChart chart;
     chart.startLive({live::channelOf(live::LogColumn::Rpm)});
     for (double t : {0.1, 0.2, std::nan(""), 0.15, std::numeric_limits<double>::infinity(), 0.3})
         chart.appendRow(t, {1000});

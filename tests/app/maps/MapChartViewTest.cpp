@@ -4,7 +4,7 @@
 // MapEditingTest.cpp.
 
 #include "app/maps/ChartReadout.h"
-#include "app/window/ChoiceGroup.h"
+#include "app/common/ChoiceGroup.h"
 #include "app/maps/JetControls.h"
 #include "app/maps/MapChartView.h"
 #include "app/maps/MapUndo.h"
@@ -23,7 +23,7 @@
 namespace kyr::apptest {
 namespace {
 
-using app::MapChartView;
+using app::maps::MapChartView;
 using maps::ChartId;
 using table::MapId;
 
@@ -60,7 +60,7 @@ TEST_F(ChartViewTest, EveryChartIsBuiltFromItsRow)
         EXPECT_EQ(series.indexOf(v.seriesAt(def.liveSeries)), def.liveSeries);
         for (const auto& c : def.curves) {
             EXPECT_EQ(series.indexOf(v.curve(c.map)), c.series);
-            EXPECT_EQ(v.curve(c.map)->pen().color(), app::curveColour(c));
+            EXPECT_EQ(v.curve(c.map)->pen().color(), app::maps::curveColour(c));
         }
         if (def.lowVacSeries >= 0) {
             EXPECT_EQ(series.indexOf(v.seriesAt(def.lowVacSeries)), def.lowVacSeries);
@@ -176,7 +176,7 @@ TEST_F(ChartViewTest, AHiddenChartRedrawsWhenReadChangedOrShown)
 
 TEST(ChartReadoutTest, FieldsAreNamedByTheRowAndShowOnlyWhatIsGiven)
 {
-    app::ChartReadout r(maps::chartDef(ChartId::Timing));
+    app::maps::ChartReadout r(maps::chartDef(ChartId::Timing));
     EXPECT_FALSE(r.shown());
     EXPECT_EQ(r.valueField()->objectName(), "Edit2");
     EXPECT_EQ(r.positionField()->objectName(), "Edit3");
@@ -209,7 +209,7 @@ TEST(ChoiceGroupTest, TheChosenCaptionIsBold)
 
 TEST(JetControlsTest, TheEditShowsTheValueOfTheBarsPosition)
 {
-    app::JetControls jets;
+    app::maps::JetControls jets;
     QSlider* main = jets.trackBar(maps::Jet::Main);
     EXPECT_EQ(main->objectName(), "MainJetAdjust");
     EXPECT_EQ(jets.trackBar(maps::Jet::Idle)->objectName(), "IdleJetAdjust");
@@ -238,7 +238,7 @@ TEST(JetControlsTest, TheEditShowsTheValueOfTheBarsPosition)
 
 struct Restored {
     std::vector<std::pair<maps::PointChange, bool>> calls;
-    app::PointRestorer fn()
+    app::maps::PointRestorer fn()
     {
         return [this](const std::vector<maps::PointChange>& cs, bool toNew) {
             for (const auto& c : cs)
@@ -251,7 +251,7 @@ TEST(MapUndoTest, PushingDoesNotApplyAgainAndUndoRedoSwap)
 {
     Restored r;
     QUndoStack stack;
-    stack.push(new app::MapPointCommand({{MapId::TimingRpm, 5, 20, 21}}, r.fn(), "key"));
+    stack.push(new app::maps::MapPointCommand({{MapId::TimingRpm, 5, 20, 21}}, r.fn(), "key"));
     EXPECT_TRUE(r.calls.empty()) << "the edit was made before the push";
     stack.undo();
     ASSERT_EQ(r.calls.size(), 1u);
@@ -265,18 +265,18 @@ TEST(MapUndoTest, TheStepsOfOneDragMergeAndKeepTheFirstOldValue)
 {
     Restored r;
     QUndoStack stack;
-    stack.push(new app::MapPointCommand({{MapId::TimingRpm, 5, 20, 25}}, r.fn(), "drag", 1));
-    stack.push(new app::MapPointCommand({{MapId::TimingRpm, 5, 25, 30}}, r.fn(), "drag", 1));
-    stack.push(new app::MapPointCommand({{MapId::TimingRpm, 6, 21, 30}}, r.fn(), "drag", 1));
+    stack.push(new app::maps::MapPointCommand({{MapId::TimingRpm, 5, 20, 25}}, r.fn(), "drag", 1));
+    stack.push(new app::maps::MapPointCommand({{MapId::TimingRpm, 5, 25, 30}}, r.fn(), "drag", 1));
+    stack.push(new app::maps::MapPointCommand({{MapId::TimingRpm, 6, 21, 30}}, r.fn(), "drag", 1));
     ASSERT_EQ(stack.count(), 1);
-    const auto* cmd = static_cast<const app::MapPointCommand*>(stack.command(0));
+    const auto* cmd = static_cast<const app::maps::MapPointCommand*>(stack.command(0));
     ASSERT_EQ(cmd->changes().size(), 2u);
     EXPECT_EQ(cmd->changes()[0].oldValue, 20);
     EXPECT_EQ(cmd->changes()[0].newValue, 30);
 
-    stack.push(new app::MapPointCommand({{MapId::TimingRpm, 5, 30, 31}}, r.fn(), "drag", 2));
-    stack.push(new app::MapPointCommand({{MapId::TimingRpm, 5, 31, 32}}, r.fn(), "key"));
-    stack.push(new app::MapPointCommand({{MapId::TimingRpm, 5, 32, 33}}, r.fn(), "key"));
+    stack.push(new app::maps::MapPointCommand({{MapId::TimingRpm, 5, 30, 31}}, r.fn(), "drag", 2));
+    stack.push(new app::maps::MapPointCommand({{MapId::TimingRpm, 5, 31, 32}}, r.fn(), "key"));
+    stack.push(new app::maps::MapPointCommand({{MapId::TimingRpm, 5, 32, 33}}, r.fn(), "key"));
     EXPECT_EQ(stack.count(), 4) << "another drag and each key press are steps of their own";
 }
 
@@ -284,8 +284,8 @@ TEST(MapUndoTest, ADragBackToWhereItBeganLeavesNoStep)
 {
     Restored r;
     QUndoStack stack;
-    stack.push(new app::MapPointCommand({{MapId::Voltage, 3, 0, 5}}, r.fn(), "drag", 7));
-    stack.push(new app::MapPointCommand({{MapId::Voltage, 3, 5, 0}}, r.fn(), "drag", 7));
+    stack.push(new app::maps::MapPointCommand({{MapId::Voltage, 3, 0, 5}}, r.fn(), "drag", 7));
+    stack.push(new app::maps::MapPointCommand({{MapId::Voltage, 3, 5, 0}}, r.fn(), "drag", 7));
     EXPECT_EQ(stack.count(), 0);
 }
 

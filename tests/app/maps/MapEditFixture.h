@@ -35,16 +35,16 @@ protected:
         unit->device.clearWritten();
     }
 
-    app::MapChartView* chart(maps::ChartId id) const
+    app::maps::MapChartView* chart(maps::ChartId id) const
     {
         const auto name = maps::chartDef(id).object;
-        auto* c = window->findChild<app::MapChartView*>(QString::fromUtf8(name.data(), name.size()));
+        auto* c = window->findChild<app::maps::MapChartView*>(QString::fromUtf8(name.data(), name.size()));
         EXPECT_NE(c, nullptr) << name;
         return c;
     }
     const maps::MapEditor& editor() const
     {
-        return app::MapEditSession::of(window->model(), window->linkWorker()).editor();
+        return window->mapEditSession().editor();
     }
     /// Shows the page that holds a widget.
     void showPageOf(QWidget* w)
@@ -65,7 +65,7 @@ protected:
     /// A press and release at chart values, as a click-drag of one step.
     void clickAt(maps::ChartId id, double x, double y)
     {
-        app::MapChartView* c = chart(id);
+        app::maps::MapChartView* c = chart(id);
         showPageOf(c);
         QTest::mousePress(c->viewport(), Qt::LeftButton, {}, pixel(id, x, y));
         QTest::mouseRelease(c->viewport(), Qt::LeftButton, {}, pixel(id, x, y));
@@ -74,7 +74,7 @@ protected:
     /// The mouse moves over a chart (its page shown): it becomes the key target.
     void hover(maps::ChartId id, double x, double y)
     {
-        app::MapChartView* c = chart(id);
+        app::maps::MapChartView* c = chart(id);
         showPageOf(c);
         // A move to where the mouse already is counts for nothing: come from beside it.
         // The pointer goes there too, so that a real display sends no move from elsewhere.

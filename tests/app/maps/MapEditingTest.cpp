@@ -52,7 +52,7 @@ const DragCase kDrags[] = {
 TEST_F(MapEditTest, ChartsShowTheReadTableOnTheFixedAxes)
 {
     for (const auto& def : maps::chartTable()) {
-        app::MapChartView* c = chart(def.id);
+        app::maps::MapChartView* c = chart(def.id);
         EXPECT_TRUE(c->isEnabled()) << def.object;
         for (const auto& curve : def.curves)
             EXPECT_EQ(c->curve(curve.map)->count(), maps::pointCount(curve.map, editor().axes())) << def.object;
@@ -110,7 +110,7 @@ TEST_F(MapEditTest, WriteSendsTheEditedMapsButAnEditLeavesTheImageUnchanged)
 
 TEST_F(MapEditTest, AWholeDragIsOneStepAndEveryMoveIsSent)
 {
-    app::MapChartView* c = chart(ChartId::Timing);
+    app::maps::MapChartView* c = chart(ChartId::Timing);
     showPageOf(c);
     const double old30 = modelValue(MapId::TimingRpm, 30);
     const double old31 = modelValue(MapId::TimingRpm, 31);
@@ -121,7 +121,7 @@ TEST_F(MapEditTest, AWholeDragIsOneStepAndEveryMoveIsSent)
     QTest::mouseRelease(c->viewport(), Qt::LeftButton, {}, pixel(ChartId::Timing, 31, new31));
     waitIdle();
     EXPECT_EQ(pointWrites(), (std::vector<link::Bytes>{{0xE8, 29, 10}, {0xE8, 29, 20}, {0xE8, 30, new31}}));
-    auto* page = window->findChild<app::TimingPage*>();
+    auto* page = window->findChild<app::maps::TimingPage*>();
     ASSERT_EQ(page->undoStack()->count(), 1);
 
     unit->device.clearWritten();
@@ -199,7 +199,7 @@ TEST_F(MapEditTest, PageUpRaisesEveryTimingPointAsOneStep)
         EXPECT_EQ(modelValue(MapId::TimingRpm, i), expect);
         EXPECT_EQ(writes[i - 1], bytesOf(maps::makeWritePoint(MapId::TimingRpm, i, expect)));
     }
-    auto* page = window->findChild<app::TimingPage*>();
+    auto* page = window->findChild<app::maps::TimingPage*>();
     EXPECT_EQ(page->undoStack()->count(), 1);
     unit->device.clearWritten();
     tap(Qt::Key_Z, Qt::ControlModifier);
@@ -343,7 +343,7 @@ TEST_F(MapEditTest, ATypedJetWaitsForEnterWhileItsTrackBarActsAtOnce)
 
 TEST_F(MapEditTest, VacuumMarkersStandAtTheThrottleVacuumSettings)
 {
-    app::MapChartView* c = chart(ChartId::FuelVac);
+    app::maps::MapChartView* c = chart(ChartId::FuelVac);
     const auto& def = c->def();
     ASSERT_FALSE(c->seriesAt(def.lowVacSeries)->points().isEmpty());
     EXPECT_DOUBLE_EQ(c->seriesAt(def.lowVacSeries)->points().front().x(), 0.3);

@@ -54,9 +54,9 @@ TEST_F(MapEditTest, EachPageDrawsTheDraggedPoint)
         const QImage shot = window->grab().toImage();
         ASSERT_FALSE(shot.isNull());
         // The dragged point lies on the curve's colour, not on the background.
-        app::MapChartView* c = chart(s.drag);
+        app::maps::MapChartView* c = chart(s.drag);
         const QPoint at = c->mapTo(window.get(), pixel(s.drag, xOf(s.map, s.index), s.value));
-        const QColor colour = app::curveColour(maps::curveOf(s.map));
+        const QColor colour = app::maps::curveColour(maps::curveOf(s.map));
         bool found = false;
         for (int dx = -3; dx <= 3 && !found; ++dx)
             for (int dy = -3; dy <= 3 && !found; ++dy) {

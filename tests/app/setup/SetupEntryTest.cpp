@@ -73,7 +73,7 @@ TEST_F(SetupPageTest, TypingThatIsDroppedSendsNothing)
 TEST_F(SetupPageTest, ARefusedEntryIsExplainedAndTheUnitKeepsItsValue)
 {
     connectUnit();
-    QSignalSpy said(binder.get(), &app::SetupBinder::entryRefused);
+    QSignalSpy said(binder.get(), &app::setup::SetupBinder::entryRefused);
     const std::string settled = setup::fieldTip(*setup::fieldByControl("Edit20"), setup::SourceNone, 7000);
     EXPECT_EQ(find("Edit20")->toolTip().toStdString(), settled);
     enterInto("Edit20", "99999");

@@ -69,7 +69,7 @@ TEST_F(SetupPageTest, EveryControlOfTheTablesIsBuiltWithItsNameAndLimit)
             EXPECT_TRUE(find<QLineEdit>(std::string(s.display).c_str())->isReadOnly());
         }
     }
-    auto* pot = find<app::RadioGroup>("RadioGroup4");
+    auto* pot = find<app::setup::RadioGroup>("RadioGroup4");
     EXPECT_EQ(pot->title(), "Tuning POT Input");
     EXPECT_EQ(pot->item(4)->text(), "Launch");
     EXPECT_EQ(find<QPushButton>("CalBtn")->text(), "Calibrate");
@@ -88,7 +88,7 @@ TEST_F(SetupPageTest, ConnectFillsThePageAndSendsNothing)
     EXPECT_TRUE(find<QRadioButton>("RadioButton13")->isChecked());
     EXPECT_TRUE(find<QCheckBox>("CheckBox6")->isChecked());
     EXPECT_FALSE(find<QCheckBox>("CheckBox20")->isChecked());
-    EXPECT_EQ(find<app::RadioGroup>("RadioGroup3")->itemIndex(), 1);
+    EXPECT_EQ(find<app::setup::RadioGroup>("RadioGroup3")->itemIndex(), 1);
     EXPECT_EQ(find<QSlider>("TrackBar7")->value(), 45);
     EXPECT_EQ(text("Edit48"), "0.45");
     EXPECT_EQ(find<QLabel>("Label6")->text().toStdString(), ".45");
@@ -238,7 +238,7 @@ TEST_F(SetupPageTest, EditsWithoutAUnitChangeTheImageOnly)
 TEST_F(SetupPageTest, VacuumFieldsMoveTheirMarker)
 {
     connectUnit();
-    QSignalSpy moved(binder.get(), &app::SetupBinder::vacuumMarkerMoved);
+    QSignalSpy moved(binder.get(), &app::setup::SetupBinder::vacuumMarkerMoved);
     find("Edit38")->setText("0.85");
     ASSERT_EQ(moved.count(), 1);
     EXPECT_EQ(moved[0][0].value<setup::VacuumMarkerId>(), setup::VacuumMarkerId::High);

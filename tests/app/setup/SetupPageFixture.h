@@ -8,10 +8,11 @@
 
 #include "app/link/LinkWorker.h"
 #include "app/setup/PendingEdits.h"
+#include "app/live/LivePoll.h"
 #include "app/live/RTFrame.h"
 #include "app/setup/SetupBinder.h"
 #include "app/setup/SetupPanels.h"
-#include "app/window/TuneModel.h"
+#include "app/common/TuneModel.h"
 #include "link/Protocol.h"
 #include "setup/SetupEngine.h"
 
@@ -29,15 +30,17 @@ namespace kyr::apptest {
 class SetupPageTest : public ::testing::Test {
 protected:
     SetupPageTest()
-        : link(std::make_unique<app::LinkWorker>(model, unit.setup())), page(std::make_unique<QWidget>())
+        : link(std::make_unique<app::link::LinkWorker>(model, unit.setup())), page(std::make_unique<QWidget>())
     {
         auto* layout = new QVBoxLayout(page.get());
-        layout->addWidget(app::buildSetupPanels(page.get()));
+        layout->addWidget(app::setup::buildSetupPanels(page.get()));
         // The real-time frame below the panels holds the target marker.
-        auto* frame = new app::RTFrame(model, *link, QStringLiteral("RT2"), page.get());
+        auto* poll = new app::live::LivePoll(model, *link, &model);
+        auto* frames = new app::live::RealTimeFrames(&model);
+        auto* frame = new app::live::RTFrame(*poll, *frames, QStringLiteral("RT2"), page.get());
         layout->addWidget(frame);
-        app::RealTimeFrames::of(model).watchTarget(page->findChild<QSlider*>(QStringLiteral("TrackBar7")), frame);
-        binder = std::make_unique<app::SetupBinder>(context(), engine, page.get());
+        frames->watchTarget(page->findChild<QSlider*>(QStringLiteral("TrackBar7")), frame);
+        binder = std::make_unique<app::setup::SetupBinder>(context(), engine, page.get());
         page->resize(1400, 800);
         page->show();
     }
@@ -106,7 +109,7 @@ protected:
     }
 
     /// Whether a field shows typing not yet sent.
-    bool pending(const char* name) const { return find(name)->property(app::PendingEdits::Property).toBool(); }
+    bool pending(const char* name) const { return find(name)->property(app::setup::PendingEdits::Property).toBool(); }
 
     /// Gives a field the keyboard focus, as a click into it does.
     void focus(const char* name)
@@ -124,10 +127,10 @@ protected:
     UnitPort unit{3};
     RecordingSink sink;
     app::TuneModel model;
-    std::unique_ptr<app::LinkWorker> link;
+    std::unique_ptr<app::link::LinkWorker> link;
     setup::SetupEngine engine{"."};
     std::unique_ptr<QWidget> page;
-    std::unique_ptr<app::SetupBinder> binder;
+    std::unique_ptr<app::setup::SetupBinder> binder;
 
 private:
     std::size_t m_seen = 0;

@@ -13,7 +13,7 @@
 #include "app/setup/SetupBinder.h"
 #include "app/setup/SetupPanels.h"
 #include "app/setup/TpsCalibrationPanel.h"
-#include "app/window/TuneModel.h"
+#include "app/common/TuneModel.h"
 #include "link/PosixSerialDevice.h"
 #include "setup/Fields.h"
 #include "setup/Switches.h"
@@ -38,11 +38,11 @@ protected:
         writeThrottle(0);
         sim = std::make_unique<test::SimProcess>(
             dir.path(), test::SimOptions{.port = kPort, .args = {"--throttle-file", throttlePath().string()}});
-        worker = std::make_unique<app::LinkWorker>(model, ptyLinkSetup(dir.path()));
+        worker = std::make_unique<app::link::LinkWorker>(model, ptyLinkSetup(dir.path()));
         page = std::make_unique<QWidget>();
         auto* layout = new QVBoxLayout(page.get());
-        layout->addWidget(app::buildSetupPanels(page.get()));
-        binder = std::make_unique<app::SetupBinder>(context(), engine, page.get());
+        layout->addWidget(app::setup::buildSetupPanels(page.get()));
+        binder = std::make_unique<app::setup::SetupBinder>(context(), engine, page.get());
     }
     ~SetupSimTest() override
     {
@@ -90,10 +90,10 @@ protected:
     std::unique_ptr<test::SimProcess> sim;
     RecordingSink sink;
     app::TuneModel model;
-    std::unique_ptr<app::LinkWorker> worker;
+    std::unique_ptr<app::link::LinkWorker> worker;
     setup::SetupEngine engine{"."};
     std::unique_ptr<QWidget> page;
-    std::unique_ptr<app::SetupBinder> binder;
+    std::unique_ptr<app::setup::SetupBinder> binder;
 };
 
 } // namespace
@@ -166,7 +166,7 @@ TEST_F(SetupSimTest, EveryFieldAndSensorSwitchChangesTheUnitsTable)
 TEST_F(SetupSimTest, ThrottleCalibrationWritesBothPointsApart)
 {
     connectUnit();
-    app::TpsCalibrationPanel panel(context(), engine);
+    app::setup::TpsCalibrationPanel panel(context(), engine);
     panel.start();
     // Closed throttle: the simulated sensor gives 20 counts, wide open 230.
     ASSERT_TRUE(waitFor([&] { return panel.calibration().lastReading() == 20; }));

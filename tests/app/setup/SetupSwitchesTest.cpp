@@ -75,12 +75,12 @@ TEST_F(SetupPageTest, RestoredOutputLimitIsTheValueAsTyped)
 TEST_F(SetupPageTest, RadioGroupsSendTheirItem)
 {
     connectUnit();
-    find<app::RadioGroup>("RadioGroup3")->item(2)->click();
-    find<app::RadioGroup>("RadioGroup4")->item(3)->click();
+    find<app::setup::RadioGroup>("RadioGroup3")->item(2)->click();
+    find<app::setup::RadioGroup>("RadioGroup4")->item(3)->click();
     EXPECT_EQ(takeWrites(), (std::vector<link::Bytes>{wb(86, 2), wb(14, 3)}));
 
     // Accelerator pump "TPS" leaves only the throttle's track bars working.
-    find<app::RadioGroup>("RadioGroup2")->item(2)->click();
+    find<app::setup::RadioGroup>("RadioGroup2")->item(2)->click();
     EXPECT_EQ(takeWrites(), (std::vector<link::Bytes>{wb(37, 2)}));
     EXPECT_FALSE(find<QSlider>("TrackBar3")->isEnabled());
     EXPECT_TRUE(find<QSlider>("TrackBar2")->isEnabled());
@@ -108,7 +108,7 @@ TEST_F(SetupPageTest, LambdaTargetSendsVoltsAndMovesItsLabel)
     EXPECT_EQ(text("Edit48"), "0.45");
     auto* label = find<QLabel>("Label6");
     EXPECT_EQ(label->text().toStdString(), ".45");
-    auto* strip = qobject_cast<app::LambdaTargetStrip*>(label->parentWidget()->parentWidget());
+    auto* strip = qobject_cast<app::live::LambdaTargetStrip*>(label->parentWidget()->parentWidget());
     ASSERT_NE(strip, nullptr);
     EXPECT_EQ(strip->position(), 45);
     EXPECT_EQ(label->x(), setup::lambdaMarkerLeft(label->parentWidget()->width(), 45, label->width()));

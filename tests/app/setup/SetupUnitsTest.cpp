@@ -58,11 +58,11 @@ TEST_F(WindowTest, EveryFieldSaysItsUnitAndRangeAndEveryAxisItsUnit)
         EXPECT_EQ(control(qs(s.display))->toolTip(), tip) << s.display;
     }
 
-    auto* temp = window->findChild<app::MapChartView*>(QStringLiteral("TempChart"));
+    auto* temp = window->findChild<app::maps::MapChartView*>(QStringLiteral("TempChart"));
     ASSERT_NE(temp, nullptr);
     EXPECT_EQ(temp->bottomAxis()->titleText(), QString::fromUtf8("Water Temp (\u00b0C)"));
     EXPECT_EQ(temp->leftAxis()->titleText(), QStringLiteral("Correction (%)"));
-    auto* timing = window->findChild<app::MapChartView*>(QStringLiteral("TimingChart"));
+    auto* timing = window->findChild<app::maps::MapChartView*>(QStringLiteral("TimingChart"));
     EXPECT_EQ(timing->bottomAxis()->titleText(), QStringLiteral("RPM x 100"));
     EXPECT_EQ(window->findChild<QLabel*>(QStringLiteral("Edit3Unit"))->text(), QStringLiteral("RPM"));
     EXPECT_EQ(window->findChild<QLabel*>(QStringLiteral("Edit2Unit"))->text(), QString::fromUtf8("\u00b0"));
@@ -71,7 +71,7 @@ TEST_F(WindowTest, EveryFieldSaysItsUnitAndRangeAndEveryAxisItsUnit)
 TEST_F(WindowTest, TheAirTemperatureChartNamesTheUnitOfTheMapBeingEdited)
 {
     connectedWindow();
-    auto* air = window->findChild<app::MapChartView*>(QStringLiteral("AirTmpChart"));
+    auto* air = window->findChild<app::maps::MapChartView*>(QStringLiteral("AirTmpChart"));
     ASSERT_NE(air, nullptr);
     EXPECT_EQ(air->leftAxis()->titleText(), QStringLiteral("Fuel (%)"));
     window->findChild<QRadioButton*>(QStringLiteral("RadioTiming"))->click();

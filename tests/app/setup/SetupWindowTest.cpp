@@ -28,7 +28,7 @@ class SetupWindowTest : public WindowTest {
 protected:
     QLineEdit* edit(const char* name) const { return qobject_cast<QLineEdit*>(control(QString::fromLatin1(name))); }
     std::size_t writeBytes() const { return unit->writesStartingWith(link::CmdWriteByte).size(); }
-    app::TpsCalDialog* tpsDialog() const { return window->findChild<app::TpsCalDialog*>(QStringLiteral("TPSCal")); }
+    app::dialogs::TpsCalDialog* tpsDialog() const { return window->findChild<app::dialogs::TpsCalDialog*>(QStringLiteral("TPSCal")); }
 };
 
 } // namespace
@@ -91,7 +91,7 @@ TEST_F(SetupWindowTest, EscapeInAFieldWithTypingPutsItBackAndIsNotExit)
 {
     connectedWindow();
     bool exited = false;
-    QObject::connect(window.get(), &app::EFICom::exitFinished, [&] { exited = true; });
+    QObject::connect(window.get(), &app::window::EFICom::exitFinished, [&] { exited = true; });
     QLineEdit* limiter = edit("Edit20");
     QApplication::setActiveWindow(window.get());
     limiter->setFocus(Qt::MouseFocusReason);
@@ -160,7 +160,7 @@ TEST_F(SetupWindowTest, VacuumMarkersReachTheModel)
 TEST_F(SetupWindowTest, CalibrateOpensTheThrottleDialogWhichPollsUntilClosed)
 {
     connectedWindow();
-    app::TpsCalDialog* dialog = tpsDialog();
+    app::dialogs::TpsCalDialog* dialog = tpsDialog();
     ASSERT_NE(dialog, nullptr);
     qobject_cast<QPushButton*>(control("CalBtn"))->click();
     ASSERT_TRUE(dialog->isVisible());

@@ -39,7 +39,7 @@ protected:
             }
             return {};
         });
-        panel = std::make_unique<app::TpsCalibrationPanel>(context(), engine);
+        panel = std::make_unique<app::setup::TpsCalibrationPanel>(context(), engine);
         panel->show();
     }
     ~TpsPanelTest() override { panel.reset(); }
@@ -53,7 +53,7 @@ protected:
     std::string prompt() const { return panel->findChild<QLabel*>("Label1")->text().toStdString(); }
 
     std::atomic<int> throttle{30};
-    std::unique_ptr<app::TpsCalibrationPanel> panel;
+    std::unique_ptr<app::setup::TpsCalibrationPanel> panel;
 };
 
 } // namespace
@@ -117,7 +117,7 @@ TEST_F(TpsPanelTest, F1KeyOfTheWindowTakesThePoint)
 TEST_F(TpsPanelTest, WithoutAUnitNothingIsPolled)
 {
     panel->start();
-    QTest::qWait(3 * app::TpsCalibrationPanel::PollMs);
+    QTest::qWait(3 * app::setup::TpsCalibrationPanel::PollMs);
     waitIdle();
     EXPECT_TRUE(unit.writesStartingWith(link::CmdReadLive).empty());
     panel->pressF1();

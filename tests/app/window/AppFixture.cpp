@@ -61,9 +61,9 @@ UnitPort::UnitPort(int port) : SimResponder(demoTune().image), device(&clock)
     device.setResponder([this](const link::Bytes& w) { return answer(w); });
 }
 
-app::LinkSetup UnitPort::setup()
+app::link::LinkSetup UnitPort::setup()
 {
-    return app::LinkSetup{device.factory(), &clock, link::PortEnv::withVariables({}, FakeDevRoot), backupRoot};
+    return app::link::LinkSetup{device.factory(), &clock, link::PortEnv::withVariables({}, FakeDevRoot), backupRoot};
 }
 
 std::string UnitPort::pathOf(int port)
@@ -88,15 +88,15 @@ void WindowTest::TearDown()
     QSettings().clear(); // what one test's window remembered is not the next one's start
 }
 
-app::EFICom& WindowTest::makeWindow(std::optional<app::LinkSetup> setup)
+app::window::EFICom& WindowTest::makeWindow(std::optional<app::link::LinkSetup> setup)
 {
-    app::EFIComServices services{sink, files, setup ? std::move(*setup) : unit->setup(), livePollMs};
+    app::window::EFIComServices services{sink, files, setup ? std::move(*setup) : unit->setup(), livePollMs};
     services.print = printer;
-    window = std::make_unique<app::EFICom>(std::move(services));
+    window = std::make_unique<app::window::EFICom>(std::move(services));
     return *window;
 }
 
-app::EFICom& WindowTest::showWindow()
+app::window::EFICom& WindowTest::showWindow()
 {
     if (!window)
         makeWindow();
@@ -105,7 +105,7 @@ app::EFICom& WindowTest::showWindow()
     return *window;
 }
 
-app::EFICom& WindowTest::connectedWindow()
+app::window::EFICom& WindowTest::connectedWindow()
 {
     showWindow();
     click("spConnect");
@@ -166,11 +166,11 @@ void writeText(const QString& path, const QByteArray& text)
     f.write(text);
 }
 
-app::LinkSetup ptyLinkSetup(const std::filesystem::path& folder)
+app::link::LinkSetup ptyLinkSetup(const std::filesystem::path& folder)
 {
     std::filesystem::create_directories(folder / "dev");
     auto env = link::PortEnv::withVariables({{"KYR_PORT_DIR", (folder / "ports").string()}}, (folder / "dev").string());
-    return app::LinkSetup{link::posixDeviceFactory(), &link::systemClock(), std::move(env), folder / "backups"};
+    return app::link::LinkSetup{link::posixDeviceFactory(), &link::systemClock(), std::move(env), folder / "backups"};
 }
 
 } // namespace kyr::apptest

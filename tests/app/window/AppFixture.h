@@ -76,22 +76,22 @@ public:
 };
 
 /// A printer that keeps the sheets it is given.
-class KeptSheets final : public app::PrintTarget {
+class KeptSheets final : public app::window::PrintTarget {
 public:
-    bool print(const std::vector<app::PrintSheet>& given) override
+    bool print(const std::vector<app::window::PrintSheet>& given) override
     {
         ++prints;
         sheets = given;
         return true;
     }
-    std::vector<app::PrintSheet> sheets;
+    std::vector<app::window::PrintSheet> sheets;
     int prints = 0;
 };
 
 /// The program's own serial devices and clock, with COM names resolved in the
 /// ports folder of `folder` (where kyr-sim registers) and an empty device
 /// folder, so that no real serial port is ever opened.
-app::LinkSetup ptyLinkSetup(const std::filesystem::path& folder);
+app::link::LinkSetup ptyLinkSetup(const std::filesystem::path& folder);
 
 /// Runs the event loop until done() holds or the time is up.
 bool waitFor(const std::function<bool()>& done, int timeoutMs = 10000);
@@ -113,7 +113,7 @@ public:
     explicit UnitPort(int port = 3);
 
     /// The link of a window that talks to this unit.
-    app::LinkSetup setup();
+    app::link::LinkSetup setup();
     /// The device path of a COM port under the fake device folder.
     static std::string pathOf(int port);
     /// Writes whose first byte is b (commands), in order.
@@ -129,11 +129,11 @@ class WindowTest : public ::testing::Test {
 protected:
     void TearDown() override;
 
-    app::EFICom& makeWindow(std::optional<app::LinkSetup> setup = std::nullopt);
+    app::window::EFICom& makeWindow(std::optional<app::link::LinkSetup> setup = std::nullopt);
     /// Shows the window and waits for the start-up search.
-    app::EFICom& showWindow();
+    app::window::EFICom& showWindow();
     /// Shows the window, searches, connects and waits.
-    app::EFICom& connectedWindow();
+    app::window::EFICom& connectedWindow();
 
     QToolButton* button(const QString& name) const;
     QWidget* control(const QString& name) const { return window->control(name); }
@@ -152,7 +152,7 @@ protected:
     /// Timer1 of the window made next: off, so that only the tests of the
     /// real-time poll see ReadLive among the commands they check.
     int livePollMs = 0;
-    std::unique_ptr<app::EFICom> window;
+    std::unique_ptr<app::window::EFICom> window;
     std::unique_ptr<QTemporaryDir> tmp;
 };
 

@@ -25,9 +25,9 @@
 
 using namespace kyr;
 using namespace kyr::apptest;
-using app::FuelPage;
-using app::MapChartView;
-using app::TimingPage;
+using app::maps::FuelPage;
+using app::maps::MapChartView;
+using app::maps::TimingPage;
 
 namespace {
 
@@ -70,7 +70,7 @@ protected:
                 return found;
         return nullptr;
     }
-    app::ComparePanel& comparePanel() const { return *window->comparePanel(); }
+    app::compare::ComparePanel& comparePanel() const { return *window->comparePanel(); }
     QStringList rows() const
     {
         QStringList out;
@@ -128,7 +128,7 @@ TEST_F(CompareTest, ListsTheDifferencesAndDrawsTheOtherCurvesUntilStopped)
 
     comparePanel().findChild<QPushButton*>("StopCompare")->click();
     EXPECT_FALSE(comparePanel().isVisibleTo(window.get()));
-    EXPECT_FALSE(app::TuneComparer::of(window->model()).active());
+    EXPECT_FALSE(window->tuneComparer().active());
     EXPECT_EQ(other->count(), 0);
     EXPECT_FALSE(timingChart()->chart()->legend()->isVisible());
     EXPECT_EQ(mine->count(), 70);
@@ -192,7 +192,7 @@ TEST_F(CompareTest, ComparesWithTheUnitsTableReadNow)
     ASSERT_TRUE(fromUnit->isEnabled());
     fromUnit->trigger();
     waitIdle();
-    ASSERT_TRUE(waitFor([&] { return app::TuneComparer::of(window->model()).active(); }));
+    ASSERT_TRUE(waitFor([&] { return window->tuneComparer().active(); }));
     EXPECT_EQ(comparePanel().summary()->text(), "0 setup values and 1 map point differ from the KYR.");
     EXPECT_TRUE(rows()[0].startsWith("Timing Map point 20")) << rows()[0].toStdString();
 }
@@ -221,7 +221,7 @@ TEST_F(CompareTest, ABadFileSaysWhyAndChangesNothing)
     EXPECT_TRUE(sink->texts("warning")[1].startsWith("bad.kyr cannot be compared: Incorrect .KYR file"))
         << sink->texts("warning")[1].toStdString();
     EXPECT_EQ(rows(), before);
-    EXPECT_EQ(app::TuneComparer::of(window->model()).otherName(), "other.kyr");
+    EXPECT_EQ(window->tuneComparer().otherName(), "other.kyr");
     EXPECT_EQ(timingChart()->otherCurve(table::MapId::TimingRpm)->at(10).y(), shownTiming(11) + 5);
     EXPECT_EQ(window->model().maps().values, maps);
 }

@@ -66,11 +66,11 @@ TEST_F(DesktopHabitsTest, TheWindowComesBackAtItsSizeAndPage)
     makeWindow();
     window->resize(1000, 640);
     window->findChild<QTabWidget*>(QStringLiteral("PageControl1"))->setCurrentIndex(3);
-    app::WindowMemory::remember(*window);
+    app::window::WindowMemory::remember(*window);
     window.reset();
 
     makeWindow();
-    app::WindowMemory::restore(*window);
+    app::window::WindowMemory::restore(*window);
     EXPECT_EQ(window->findChild<QTabWidget*>(QStringLiteral("PageControl1"))->currentIndex(), 3);
     EXPECT_EQ(window->size(), QSize(1000, 640));
 }

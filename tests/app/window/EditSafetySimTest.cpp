@@ -182,7 +182,7 @@ TEST_F(EditSafetySimTest, TheWriteKeyTakesTypingNotYetEntered)
     EXPECT_TRUE(m_sim->logWhere("cmd", "WriteTable").empty()) << "a refused entry stops the write";
 
     typeInto("Edit12", QStringLiteral("6"));
-    ASSERT_TRUE(app::PendingEdits::holds(field("Edit12")));
+    ASSERT_TRUE(app::setup::PendingEdits::holds(field("Edit12")));
     QTest::keyClick(field("Edit12"), Qt::Key_W, Qt::ControlModifier | Qt::ShiftModifier);
     ASSERT_TRUE(logged("WriteTable"));
     waitIdle();
@@ -200,12 +200,12 @@ TEST_F(EditSafetySimTest, ExitAfterLiveMapTuningOffersTheWrite)
     window->model().applyMapPoint(timing, 30, before + 2);
     window->model().mapsEdited();
     ASSERT_FALSE(window->model().state().flags.ImageChanged) << "map points never mark the setup";
-    auto* prompt = window->findChild<app::SetupChangedDialog*>();
+    auto* prompt = window->findChild<app::dialogs::SetupChangedDialog*>();
     ASSERT_NE(prompt, nullptr);
     sink->choice = 0;
     click("spExit");
     ASSERT_TRUE(prompt->isVisible()) << "Exit asks before the tuning is lost";
-    prompt->done(app::SetupChangedDialog::Yes);
+    prompt->done(app::dialogs::SetupChangedDialog::Yes);
     ASSERT_TRUE(logged("WriteTable"));
     const table::ImageBytes written = table::encode(window->model().state().setup, window->model().maps()).raw;
     const int offset = table::pointOffset(table::mapDef(timing), 30);
@@ -218,10 +218,10 @@ TEST_F(EditSafetySimTest, DisconnectAfterLiveMapTuningAsksFirst)
     connectedWindow();
     window->model().applyMapPoint(table::MapId::FuelCruise, 10, window->model().maps().at(table::MapId::FuelCruise, 10) + 3);
     window->model().mapsEdited();
-    auto* prompt = window->findChild<app::SetupChangedDialog*>();
+    auto* prompt = window->findChild<app::dialogs::SetupChangedDialog*>();
     click("spDisconnect");
     ASSERT_TRUE(prompt->isVisible());
-    prompt->done(app::SetupChangedDialog::No);
+    prompt->done(app::dialogs::SetupChangedDialog::No);
     waitIdle();
     EXPECT_FALSE(window->model().state().flags.UnitConnected);
     EXPECT_TRUE(m_sim->logWhere("cmd", "WriteTable").empty());

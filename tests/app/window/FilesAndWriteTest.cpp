@@ -18,7 +18,7 @@ using namespace kyr::apptest;
 
 namespace {
 
-QDialog* dialogNamed(app::EFICom& w, const char* name)
+QDialog* dialogNamed(app::window::EFICom& w, const char* name)
 {
     for (QDialog* d : w.dialogs())
         if (d->objectName() == QLatin1String(name))
@@ -298,7 +298,7 @@ TEST_F(WindowTest, ChangedSetupPromptCancelAndNo)
     ASSERT_TRUE(window->model().state().flags.ImageChanged);
     QDialog* prompt = dialogNamed(*window, "savesetup");
     bool exited = false;
-    QObject::connect(window.get(), &app::EFICom::exitFinished, [&] { exited = true; });
+    QObject::connect(window.get(), &app::window::EFICom::exitFinished, [&] { exited = true; });
 
     click("spExit");
     ASSERT_TRUE(prompt->isVisible());
@@ -322,7 +322,7 @@ TEST_F(WindowTest, ChangedSetupPromptYesWritesThenCloses)
     click("spOpen");
     waitIdle();
     bool exited = false;
-    QObject::connect(window.get(), &app::EFICom::exitFinished, [&] { exited = true; });
+    QObject::connect(window.get(), &app::window::EFICom::exitFinished, [&] { exited = true; });
     click("spExit");
     press(dialogNamed(*window, "savesetup"), "Button1");
     ASSERT_TRUE(waitFor([&] { return exited; }));
@@ -339,7 +339,7 @@ TEST_F(WindowTest, ChangedSetupPromptYesWithoutAUnitStays)
     click("spOpen");
     waitIdle();
     bool exited = false;
-    QObject::connect(window.get(), &app::EFICom::exitFinished, [&] { exited = true; });
+    QObject::connect(window.get(), &app::window::EFICom::exitFinished, [&] { exited = true; });
     click("spClose");
     press(dialogNamed(*window, "savesetup"), "Button1");
     waitIdle();

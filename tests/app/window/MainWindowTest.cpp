@@ -87,12 +87,12 @@ TEST_F(WindowTest, PagesAreTheirOwnClassesInTabOrder)
         captions << tabs->tabText(i);
     EXPECT_EQ(captions, QStringList({"Setup", "Timing Map", "Fuel Maps", "Correction Maps", "Data Logger",
                                      "Engine Monitor"}));
-    EXPECT_TRUE(qobject_cast<app::SetupPage*>(tabs->widget(0)));
-    EXPECT_TRUE(qobject_cast<app::TimingPage*>(tabs->widget(1)));
-    EXPECT_TRUE(qobject_cast<app::FuelPage*>(tabs->widget(2)));
-    EXPECT_TRUE(qobject_cast<app::CorrectionPage*>(tabs->widget(3)));
-    EXPECT_TRUE(qobject_cast<app::LoggerPage*>(tabs->widget(4)));
-    EXPECT_TRUE(qobject_cast<app::MonitorPage*>(tabs->widget(5)));
+    EXPECT_TRUE(qobject_cast<app::setup::SetupPage*>(tabs->widget(0)));
+    EXPECT_TRUE(qobject_cast<app::maps::TimingPage*>(tabs->widget(1)));
+    EXPECT_TRUE(qobject_cast<app::maps::FuelPage*>(tabs->widget(2)));
+    EXPECT_TRUE(qobject_cast<app::maps::CorrectionPage*>(tabs->widget(3)));
+    EXPECT_TRUE(qobject_cast<app::live::LoggerPage*>(tabs->widget(4)));
+    EXPECT_TRUE(qobject_cast<app::live::MonitorPage*>(tabs->widget(5)));
     for (const char* name : {"Edit6", "Edit7", "Edit8", "Edit9", "Edit10", "Edit11", "Edit18"})
         EXPECT_TRUE(qobject_cast<QLineEdit*>(control(name))) << name;
     for (const char* name : {"Edit9", "Edit10", "Edit11"})
@@ -106,7 +106,7 @@ TEST_F(WindowTest, TemperaturesAreWrittenWithTheDegreeSign)
     makeWindow();
     const QString degreesC = QString::fromUtf8("\u00b0C");
     for (const char* name : {"Gauge_water", "Gauge_air"}) {
-        auto* gauge = window->findChild<app::RoundGauge*>(name);
+        auto* gauge = window->findChild<app::live::RoundGauge*>(name);
         ASSERT_NE(gauge, nullptr) << name;
         EXPECT_EQ(QString::fromUtf8(gauge->def().unit.data(), gauge->def().unit.size()), degreesC);
     }
@@ -121,7 +121,7 @@ TEST_F(WindowTest, TemperaturesAreWrittenWithTheDegreeSign)
         texts << l->text();
     for (QAbstractButton* b : window->findChildren<QAbstractButton*>())
         texts << b->text();
-    for (app::RoundGauge* g : window->findChildren<app::RoundGauge*>())
+    for (app::live::RoundGauge* g : window->findChildren<app::live::RoundGauge*>())
         texts << QString::fromUtf8(g->def().unit.data(), g->def().unit.size());
     for (QChartView* v : window->findChildren<QChartView*>())
         for (QAbstractAxis* a : v->chart()->axes())
@@ -201,7 +201,7 @@ TEST_F(WindowTest, AboutBoxShowsTheConnectedUnit)
     ASSERT_NE(memo, nullptr);
     const QStringList lines = memo->toPlainText().split('\n');
     const std::string serial = tools::serialText(table::setupOf(unit->table));
-    EXPECT_EQ(lines, QStringList({app::AboutDialog::productLine(), "Model: KYR 3", "Version: 3.2",
+    EXPECT_EQ(lines, QStringList({app::dialogs::AboutDialog::productLine(), "Model: KYR 3", "Version: 3.2",
                                   "Type: Fuel and Timing", QString::fromStdString("Serial: " + serial)}));
     // Below the memo: the version, the license and where the source is.
     auto* license = window->dialogs()[1]->findChild<QLabel*>("LicenseLabel");
@@ -344,7 +344,7 @@ TEST_F(WindowTest, EscapeIsExit)
 {
     connectedWindow();
     bool exited = false;
-    QObject::connect(window.get(), &app::EFICom::exitFinished, [&] { exited = true; });
+    QObject::connect(window.get(), &app::window::EFICom::exitFinished, [&] { exited = true; });
     QWidget* focus = control("Edit9");
     focus->setFocus();
     QApplication::setActiveWindow(window.get());
@@ -358,7 +358,7 @@ TEST_F(WindowTest, EscapeWithShiftCtrlOrAltHeldIsExitToo)
 {
     connectedWindow();
     bool exited = false;
-    QObject::connect(window.get(), &app::EFICom::exitFinished, [&] { exited = true; });
+    QObject::connect(window.get(), &app::window::EFICom::exitFinished, [&] { exited = true; });
     QApplication::setActiveWindow(window.get());
     window->setFocus();
     QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : window.get(), Qt::Key_Escape,
@@ -372,7 +372,7 @@ TEST_F(WindowTest, ExitClosesThePort)
     connectedWindow();
     ASSERT_TRUE(unit->device.isOpen());
     bool exited = false;
-    QObject::connect(window.get(), &app::EFICom::exitFinished, [&] { exited = true; });
+    QObject::connect(window.get(), &app::window::EFICom::exitFinished, [&] { exited = true; });
     click("spExit");
     ASSERT_TRUE(waitFor([&] { return exited; }));
     EXPECT_FALSE(unit->device.isOpen());

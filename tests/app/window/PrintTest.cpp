@@ -47,8 +47,8 @@ protected:
     int metric(PaintDeviceMetric m) const override
     {
         switch (m) {
-        case PdmWidth: return app::MapChartView::PrintSize.width();
-        case PdmHeight: return app::MapChartView::PrintSize.height();
+        case PdmWidth: return app::maps::MapChartView::PrintSize.width();
+        case PdmHeight: return app::maps::MapChartView::PrintSize.height();
         case PdmDepth: return 32;
         case PdmDevicePixelRatio: return 1;
         case PdmDevicePixelRatioScaled: return static_cast<int>(devicePixelRatioFScale());
@@ -60,7 +60,7 @@ private:
     mutable TextEngine m_engine;
 };
 
-QStringList textsOf(const app::PrintSheet& sheet)
+QStringList textsOf(const app::window::PrintSheet& sheet)
 {
     TextDevice device;
     QPainter painter(&device);
@@ -69,7 +69,7 @@ QStringList textsOf(const app::PrintSheet& sheet)
     return device.texts();
 }
 
-QImage imageOf(const app::PrintSheet& sheet)
+QImage imageOf(const app::window::PrintSheet& sheet)
 {
     QImage image(sheet.boundingRect().size(), QImage::Format_RGB32);
     image.fill(Qt::white);
@@ -118,7 +118,7 @@ TEST_F(WindowTest, PrintPutsTheTimingChartAndThePageChartsOnPaper)
         for (int i = 0; i < c.titles.size(); ++i) {
             const QStringList texts = textsOf(printer->sheets[i]);
             EXPECT_TRUE(texts.contains(c.titles[i])) << texts.join('|').toStdString();
-            EXPECT_EQ(printer->sheets[i].boundingRect().size(), app::MapChartView::PrintSize);
+            EXPECT_EQ(printer->sheets[i].boundingRect().size(), app::maps::MapChartView::PrintSize);
         }
         EXPECT_TRUE(textsOf(printer->sheets[0]).contains("RPM x 100"));
     }
@@ -129,8 +129,8 @@ TEST_F(WindowTest, PrintPutsTheTimingChartAndThePageChartsOnPaper)
     tabs->setCurrentIndex(0);
     click("spPrint");
     const QImage sheet = imageOf(printer->sheets[0]);
-    EXPECT_GT(pixelsOf(sheet, app::curveColour(maps::curveOf(table::MapId::TimingRpm))), 500);
-    auto* timing = window->findChild<app::MapChartView*>("TimingChart");
+    EXPECT_GT(pixelsOf(sheet, app::maps::curveColour(maps::curveOf(table::MapId::TimingRpm))), 500);
+    auto* timing = window->findChild<app::maps::MapChartView*>("TimingChart");
     EXPECT_EQ(timing->chart()->margins(), QMargins(10, 10, 10, 10));
 }
 
@@ -146,7 +146,7 @@ TEST_F(WindowTest, PrintedSheetsFillAPageEach)
     {
         QPdfWriter writer(&pdf);
         writer.setPageOrientation(QPageLayout::Landscape);
-        app::paintSheets(writer, printer->sheets);
+        app::window::paintSheets(writer, printer->sheets);
     }
     EXPECT_EQ(pdf.data().count("/Type /Page\n"), 4) << "one page per sheet";
 }

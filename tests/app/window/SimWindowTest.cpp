@@ -140,7 +140,7 @@ TEST_F(SimWindowTest, ExitClosesThePort)
     connectedWindow();
     EXPECT_FALSE(portFree()) << "the program holds the port while connected";
     bool exited = false;
-    QObject::connect(window.get(), &app::EFICom::exitFinished, [&] { exited = true; });
+    QObject::connect(window.get(), &app::window::EFICom::exitFinished, [&] { exited = true; });
     click("spExit");
     ASSERT_TRUE(waitFor([&] { return exited; }));
     EXPECT_TRUE(portFree());
@@ -183,8 +183,8 @@ TEST_F(SimWindowTest, ComparingWithTheUnitTakesItsPointBack)
     auto* menu = window->findChild<QMenu*>("CompareMenu");
     emit menu->aboutToShow();
     menu->findChild<QAction*>("CompareUnit")->trigger();
-    ASSERT_TRUE(waitFor([&] { return app::TuneComparer::of(window->model()).active(); }));
-    app::ComparePanel& panel = *window->comparePanel();
+    ASSERT_TRUE(waitFor([&] { return window->tuneComparer().active(); }));
+    app::compare::ComparePanel& panel = *window->comparePanel();
     ASSERT_EQ(panel.list()->count(), 1);
     EXPECT_TRUE(panel.list()->item(0)->text().startsWith("Timing Map point 40")) << panel.list()->item(0)->text().toStdString();
 

@@ -92,7 +92,7 @@ TEST_F(TuneSafetyTest, AFailedOpenThenExitWithYesWritesTheUnitsOwnSetup)
     open(goodFile);
     open(badFile);
     click("spExit");
-    auto* prompt = window->findChild<app::SetupChangedDialog*>();
+    auto* prompt = window->findChild<app::dialogs::SetupChangedDialog*>();
     ASSERT_TRUE(prompt && prompt->isVisible());
     prompt->findChild<QPushButton*>(QStringLiteral("Button1"))->click(); // Yes
     waitIdle();

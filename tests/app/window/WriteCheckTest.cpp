@@ -21,10 +21,10 @@ constexpr int SpikeAt = 20;
 
 class WriteCheckTest : public WindowTest {
 protected:
-    void SetUp() override { app::WriteCheck{}.save(); }
+    void SetUp() override { app::window::WriteCheck{}.save(); }
     void TearDown() override
     {
-        app::WriteCheck{}.save();
+        app::window::WriteCheck{}.save();
         WindowTest::TearDown();
     }
     /// A timing point 20° above both its neighbours, as a slip of the hand makes it.
@@ -84,11 +84,11 @@ TEST_F(WriteCheckTest, TheTunerCanTurnTheCheckOffAndSetTheTimingLimit)
     EXPECT_TRUE(sink->texts("choice").isEmpty());
     EXPECT_EQ(tableWrites(), 1u);
     on->setChecked(true);
-    EXPECT_TRUE(app::WriteCheck::load().enabled);
+    EXPECT_TRUE(app::window::WriteCheck::load().enabled);
 
     // A limit below every point of the map: each is named, the list is cut short.
-    app::WriteCheck low;
-    low.timingLimit = app::WriteCheck::LowestTimingLimit;
+    app::window::WriteCheck low;
+    low.timingLimit = app::window::WriteCheck::LowestTimingLimit;
     low.save();
     window->model().applyMapPoint(table::MapId::TimingRpm, SpikeAt, 30);
     for (int i = 1; i <= 40; ++i)
@@ -105,7 +105,7 @@ TEST_F(WriteCheckTest, TheTunerCanTurnTheCheckOffAndSetTheTimingLimit)
 // refused, naming the byte, even with the look turned off.
 TEST_F(WriteCheckTest, AStoredZeroIsNeverWritten)
 {
-    app::WriteCheck off;
+    app::window::WriteCheck off;
     off.enabled = false;
     off.save();
     connectedWindow();
@@ -127,10 +127,10 @@ TEST_F(WriteCheckTest, AStoredZeroIsNeverWritten)
 
 TEST_F(WriteCheckTest, ALimitEditedOutOfRangeByHandIsTheDefault)
 {
-    app::WriteCheck bad;
+    app::window::WriteCheck bad;
     bad.timingLimit = 500;
     bad.save();
-    EXPECT_EQ(app::WriteCheck::load().timingLimit, app::WriteCheck::DefaultTimingLimit);
+    EXPECT_EQ(app::window::WriteCheck::load().timingLimit, app::window::WriteCheck::DefaultTimingLimit);
 }
 
 // A setup the unit does not hold yet is offered for writing before the port
@@ -145,7 +145,7 @@ TEST_F(WriteCheckTest, DisconnectWithAChangedSetupAsksFirst)
     waitIdle();
     QDialog* asked = nullptr;
     for (QDialog* d : window->dialogs())
-        if (qobject_cast<app::SetupChangedDialog*>(d) && d->isVisible())
+        if (qobject_cast<app::dialogs::SetupChangedDialog*>(d) && d->isVisible())
             asked = d;
     ASSERT_NE(asked, nullptr);
     EXPECT_TRUE(window->model().state().flags.UnitConnected);

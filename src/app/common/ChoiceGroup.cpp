@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/window/ChoiceGroup.h"
+#include "app/common/ChoiceGroup.h"
 
 #include <QButtonGroup>
 #include <QRadioButton>

@@ -6,7 +6,7 @@
 // LinkWorker. Controls keep their form names as object names ("Edit12"),
 // because the link sequences enable and check them by name.
 
-#include "app/window/AppContext.h"
+#include "app/common/AppContext.h"
 
 #include <QString>
 #include <QWidget>
@@ -15,9 +15,11 @@
 
 class QKeyEvent;
 
-namespace kyr::app {
-
+namespace kyr::app::maps {
 class MapChartView;
+}
+
+namespace kyr::app {
 
 class Page : public QWidget {
     Q_OBJECT
@@ -29,7 +31,7 @@ public:
     const QString& caption() const { return m_caption; }
     /// The charts that "Print" puts on paper after the timing chart while
     /// this page is shown; none on a page without charts.
-    virtual std::vector<MapChartView*> chartsToPrint() const { return {}; }
+    virtual std::vector<maps::MapChartView*> chartsToPrint() const { return {}; }
     /// Every key pressed in the main window reaches the shown page first (the
     /// window's key preview); true takes the key from the focused control.
     virtual bool previewKey(QKeyEvent* event);
@@ -40,7 +42,7 @@ signals:
 
 protected:
     TuneModel& model() const { return m_context.model; }
-    LinkWorker& link() const { return m_context.link; }
+    link::LinkWorker& link() const { return m_context.link; }
     MessageSink& messages() const { return m_context.messages; }
     const AppContext& context() const { return m_context; }
 

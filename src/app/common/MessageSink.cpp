@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/window/MessageSink.h"
+#include "app/common/MessageSink.h"
 
 #include <QMessageBox>
 #include <QPushButton>

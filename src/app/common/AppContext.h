@@ -3,15 +3,18 @@
 // What a page or a dialog of the main window works with: the model it shows
 // and edits, the link queue its commands go through, and the message boxes.
 
+namespace kyr::app::link {
+class LinkWorker;
+}
+
 namespace kyr::app {
 
 class TuneModel;
-class LinkWorker;
 class MessageSink;
 
 struct AppContext {
     TuneModel& model;
-    LinkWorker& link;
+    link::LinkWorker& link;
     MessageSink& messages;
 };
 

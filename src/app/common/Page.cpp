@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/window/Page.h"
+#include "app/common/Page.h"
 
 namespace kyr::app {
 

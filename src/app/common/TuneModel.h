@@ -67,7 +67,7 @@ public:
 
     /// The one setup rule engine: the Setup page fields and the Fuel Maps
     /// jet edits both go through it. Decimals use the system's separator.
-    setup::SetupEngine& setupEngine() { return m_setupEngine; }
+    kyr::setup::SetupEngine& setupEngine() { return m_setupEngine; }
     void setMouseTuning(bool on);
 
     /// The arrays were changed where the charts do not see it (a write's
@@ -102,7 +102,7 @@ private:
     VehicleInfo m_vehicle;
     bool m_busy = false;
     bool m_mouseTuning = false;
-    setup::SetupEngine m_setupEngine;
+    kyr::setup::SetupEngine m_setupEngine;
 };
 
 } // namespace kyr::app

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/window/TuneModel.h"
+#include "app/common/TuneModel.h"
 
 #include <QLocale>
 

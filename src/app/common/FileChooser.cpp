@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/window/FileChooser.h"
+#include "app/common/FileChooser.h"
 
 #include <QFileDialog>
 #include <QInputDialog>
