@@ -74,21 +74,23 @@ private:
     QString takenText(const QLineEdit* edit) const;
     void explain(QLineEdit* edit, const QString& why);
     void showTips();
-    void switchChanged(const std::string& control, int state);
+    void switchChanged(setup::SwitchId id, int state);
     void apply(const setup::Outcome& out, QLineEdit* source);
     void showFill(const setup::FillResult& r);
     void setFieldText(QLineEdit* edit, const QString& text);
-    void setSwitchState(const std::string& control, int state);
-    void setText(const std::string& control, const std::string& text);
+    void setSwitchState(setup::SwitchId id, int state);
+    void setText(const setup::SetupControl& control, const std::string& text);
     void applyEnables(const std::vector<setup::EnableUpdate>& enables);
-    QWidget* control(const std::string& name) const;
+    QWidget* control(const QString& name) const;
+    QWidget* control(const setup::SetupControl& id) const;
+    table::SetupParam fieldOf(const QLineEdit* edit) const;
 
     AppContext m_context;
     setup::SetupEngine& m_engine;
     QPointer<QWidget> m_root;
-    std::map<std::string, QLineEdit*> m_fields;
+    std::map<table::SetupParam, QLineEdit*> m_fields;
     std::set<QLineEdit*> m_refused; // fields whose tooltip says why their entry was refused
-    std::map<std::string, QWidget*> m_switches;
+    std::map<setup::SwitchId, QWidget*> m_switches;
     PendingEdits* m_pending;
     QLineEdit* m_typedInto = nullptr; // the field whose text the user is changing
 };

@@ -71,14 +71,14 @@ void rememberEnables(TuneModel& model, const std::vector<setup::EnableUpdate>& e
     // The sensor switches enable their calibration buttons; the session keeps
     // those as commands, so the next refresh of the window keeps them so.
     session::Commands& c = session::commandsToEdit(model.mutableState());
-    const std::pair<const char*, bool session::Commands::*> buttons[] = {
-        {"CalBtn", &session::Commands::calibrateThrottle},
-        {"Button1", &session::Commands::calibrateWater},
-        {"Button2", &session::Commands::calibrateAir},
-        {"Button3", &session::Commands::calibrateMap}};
+    const std::pair<setup::SetupButton, bool session::Commands::*> buttons[] = {
+        {setup::SetupButton::CalibrateThrottle, &session::Commands::calibrateThrottle},
+        {setup::SetupButton::CalibrateWater, &session::Commands::calibrateWater},
+        {setup::SetupButton::CalibrateAir, &session::Commands::calibrateAir},
+        {setup::SetupButton::CalibrateMap, &session::Commands::calibrateMap}};
     for (const auto& e : enables)
-        for (const auto& [control, command] : buttons)
-            if (e.control == control)
+        for (const auto& [button, command] : buttons)
+            if (e.control == setup::SetupControl(button))
                 c.*command = e.enabled;
 }
 

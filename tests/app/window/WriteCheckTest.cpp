@@ -109,7 +109,7 @@ TEST_F(WriteCheckTest, AStoredZeroIsNeverWritten)
     off.enabled = false;
     off.save();
     connectedWindow();
-    const table::SetupDef* coil = table::setupByControl("Edit12");
+    const table::SetupDef* coil = &table::setupDef(table::SetupParam::Cylinders);
     ASSERT_NE(coil, nullptr);
     window->model().mutableState().setup[static_cast<std::size_t>(coil->offset)] = 0;
     window->model().stateEdited();

@@ -1,0 +1,47 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// Which control of the form shows each thing the core names by its meaning:
+// the Setup page's fields, switches, read-only texts and buttons, the jet
+// track bars and the serial-number dialog's fields. The core never sees
+// these names; tests and the accessibility bus find the controls by them.
+
+#include "setup/Switches.h"
+#include "table/Layout.h"
+#include "tools/SerialNumber.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+class QWidget;
+
+namespace kyr::app {
+
+/// The control of a setup field ("Edit53" for LaunchRpm); empty for a
+/// parameter that no field of the Setup page edits.
+QString controlName(table::SetupParam field);
+QString controlName(setup::SwitchId id);
+QString controlName(setup::SetupText text);
+QString controlName(setup::SetupButton button);
+QString controlName(const setup::SetupControl& control);
+/// The track bar beside a jet's field ("MainJetAdjust"); empty for other parameters.
+QString jetTrackBarName(table::SetupParam jet);
+/// The edit of a field of the serial-number dialog ("Edit1" for the first letter).
+QString controlName(tools::SerialField field);
+
+/// The setup field a control edits, or nullopt.
+std::optional<table::SetupParam> fieldOfControl(const QString& name);
+/// The switch a control is, or nullopt.
+std::optional<setup::SwitchId> switchOfControl(const QString& name);
+
+/// What is wrong with the table itself: an id with no control or with more
+/// than one, a name given to two controls of one form. Empty when sound.
+QStringList controlTableFaults();
+/// The names of the main window's controls in the table that `form` lacks.
+QStringList missingControls(const QWidget& form);
+/// Stops the program when the table is unsound or `form` lacks one of its
+/// controls: a misspelt name must never leave a value unshown.
+void verifyControlNames(const QWidget& form);
+
+} // namespace kyr::app
