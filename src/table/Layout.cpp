@@ -10,16 +10,16 @@ using X = XRule;
 using C = ChartId;
 
 constexpr MapDef kMaps[MapCount] = {
-    {MapId::TimingRpm, "timing-rpm", "Timing by RPM", 101, 100, 0, G::Timing, 0xE8, -1, X::RpmTiming, 0, 45, C::Timing, 2, "deg"},
-    {MapId::TimingVac, "timing-vacuum", "Timing by vacuum", 201, 32, 10, G::Timing, 0xE8, 99, X::Vacuum, -10, 10, C::Vacuum, 2, "deg"},
-    {MapId::FuelVac, "fuel-vacuum", "Fuel by vacuum", 233, 64, 100, G::Fuel, 0xDE, -1, X::Vacuum, -50, 50, C::FuelVac, 4, "%"},
-    {MapId::FuelCruise, "fuel-rpm-cruise", "Fuel by RPM, Cruise", 297, 32, 100, G::Fuel, 0xDE, 63, X::RpmFuel, -50, 50, C::FuelRpm, 2, "%"},
-    {MapId::WaterTemp, "water-temp", "Water temperature correction", 329, 24, 100, G::Fuel, 0xD4, -1, X::WaterTemp, -60, 60, C::Temp, 2, "%"},
-    {MapId::AirTempFuel, "air-temp-fuel", "Air temperature correction of fuel", 353, 24, 100, G::Fuel, 0xD4, 23, X::AirTemp, -20, 20, C::AirTmp, 2, "%"},
-    {MapId::Voltage, "voltage", "Battery voltage correction", 377, 16, 100, G::Fuel, 0xD4, 47, X::Voltage, -50, 50, C::Voltage, 2, "%"},
-    {MapId::FuelLow, "fuel-rpm-low", "Fuel by RPM, Low", 393, 32, 100, G::Fuel, 0xCA, -1, X::RpmFuel, -50, 50, C::FuelRpm, 3, "%"},
-    {MapId::FuelHigh, "fuel-rpm-high", "Fuel by RPM, High", 425, 32, 100, G::Fuel, 0xCA, 31, X::RpmFuel, -50, 50, C::FuelRpm, 4, "%"},
-    {MapId::AirTempTiming, "air-temp-timing", "Air temperature correction of timing", 457, 24, 100, G::Fuel, 0xCA, 63, X::AirTemp, -20, 20, C::AirTmp, 3, "deg"},
+    {MapId::TimingRpm, "timing-rpm", "Timing by RPM", 101, 100, 0, G::Timing, 0xE8, -1, X::RpmTiming, 0, 45, C::Timing, "deg"},
+    {MapId::TimingVac, "timing-vacuum", "Timing by vacuum", 201, 32, 10, G::Timing, 0xE8, 99, X::Vacuum, -10, 10, C::Vacuum, "deg"},
+    {MapId::FuelVac, "fuel-vacuum", "Fuel by vacuum", 233, 64, 100, G::Fuel, 0xDE, -1, X::Vacuum, -50, 50, C::FuelVac, "%"},
+    {MapId::FuelCruise, "fuel-rpm-cruise", "Fuel by RPM, Cruise", 297, 32, 100, G::Fuel, 0xDE, 63, X::RpmFuel, -50, 50, C::FuelRpm, "%"},
+    {MapId::WaterTemp, "water-temp", "Water temperature correction", 329, 24, 100, G::Fuel, 0xD4, -1, X::WaterTemp, -60, 60, C::Temp, "%"},
+    {MapId::AirTempFuel, "air-temp-fuel", "Air temperature correction of fuel", 353, 24, 100, G::Fuel, 0xD4, 23, X::AirTemp, -20, 20, C::AirTmp, "%"},
+    {MapId::Voltage, "voltage", "Battery voltage correction", 377, 16, 100, G::Fuel, 0xD4, 47, X::Voltage, -50, 50, C::Voltage, "%"},
+    {MapId::FuelLow, "fuel-rpm-low", "Fuel by RPM, Low", 393, 32, 100, G::Fuel, 0xCA, -1, X::RpmFuel, -50, 50, C::FuelRpm, "%"},
+    {MapId::FuelHigh, "fuel-rpm-high", "Fuel by RPM, High", 425, 32, 100, G::Fuel, 0xCA, 31, X::RpmFuel, -50, 50, C::FuelRpm, "%"},
+    {MapId::AirTempTiming, "air-temp-timing", "Air temperature correction of timing", 457, 24, 100, G::Fuel, 0xCA, 63, X::AirTemp, -20, 20, C::AirTmp, "deg"},
 };
 
 constexpr Bank kBanks[] = {

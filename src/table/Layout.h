@@ -63,8 +63,7 @@ struct MapDef {
     int indexBase;             ///< live-write index of point i = indexBase + i
     XRule xRule;
     double minValue, maxValue; ///< the chart's drag range
-    ChartId chart;
-    int series;                ///< curve series on the chart
+    ChartId chart;             ///< the chart that draws it
     std::string_view unit;     ///< "deg" or "%"
 };
 

@@ -18,6 +18,8 @@ using W = setup::SwitchId;
 using X = setup::SetupText;
 using B = setup::SetupButton;
 using F = tools::SerialField;
+using C = table::ChartId;
+using M = table::MapId;
 
 struct FieldName {
     table::SetupParam field;
@@ -153,6 +155,38 @@ constexpr SerialName kSerial[] = {
     {.field = F::Hardware, .name = "Edit5"},
 };
 
+// Each chart's bars come first, then its curves, in the order the chart
+// keeps its series.
+constexpr ChartLook kCharts[] = {
+    {.chart = C::Timing, .object = "TimingChart", .valueField = "Edit2", .positionField = "Edit3",
+     .cursorSeries = 0, .liveSeries = 1, .lowVacSeries = -1, .highVacSeries = -1},
+    {.chart = C::Vacuum, .object = "VacuumChart", .valueField = "Edit4", .positionField = "Edit5",
+     .cursorSeries = 0, .liveSeries = 1, .lowVacSeries = -1, .highVacSeries = -1},
+    {.chart = C::FuelVac, .object = "FuelVacChart", .valueField = "Edit22", .positionField = "Edit23",
+     .cursorSeries = 2, .liveSeries = 3, .lowVacSeries = 0, .highVacSeries = 1},
+    {.chart = C::FuelRpm, .object = "FuelRPMChart", .valueField = "Edit19", .positionField = "Edit21",
+     .cursorSeries = 0, .liveSeries = 1, .lowVacSeries = -1, .highVacSeries = -1},
+    {.chart = C::Temp, .object = "TempChart", .valueField = "Edit25", .positionField = "Edit26",
+     .cursorSeries = 0, .liveSeries = 1, .lowVacSeries = -1, .highVacSeries = -1},
+    {.chart = C::AirTmp, .object = "AirTmpChart", .valueField = "Edit27", .positionField = "Edit29",
+     .cursorSeries = 0, .liveSeries = 1, .lowVacSeries = -1, .highVacSeries = -1},
+    {.chart = C::Voltage, .object = "VoltageChart", .valueField = "Edit30", .positionField = "Edit31",
+     .cursorSeries = 0, .liveSeries = 1, .lowVacSeries = -1, .highVacSeries = -1},
+};
+
+constexpr CurveLook kCurves[] = {
+    {.map = M::TimingRpm, .series = 2, .colour = "red"},
+    {.map = M::TimingVac, .series = 2, .colour = "red"},
+    {.map = M::FuelVac, .series = 4, .colour = "red"},
+    {.map = M::FuelCruise, .series = 2, .colour = "red"},
+    {.map = M::WaterTemp, .series = 2, .colour = "blue"},
+    {.map = M::AirTempFuel, .series = 2, .colour = "green"},
+    {.map = M::Voltage, .series = 2, .colour = "red"},
+    {.map = M::FuelLow, .series = 3, .colour = "green"},
+    {.map = M::FuelHigh, .series = 4, .colour = "navy"},
+    {.map = M::AirTempTiming, .series = 3, .colour = "blue"},
+};
+
 template <class Rows, class Pred>
 QString findName(const Rows& rows, Pred matches)
 {
@@ -189,6 +223,9 @@ QStringList windowNames()
         names << QString::fromLatin1(r.name);
     for (const auto& r : kJets)
         names << QString::fromLatin1(r.name);
+    for (const auto& r : kCharts)
+        names << QString::fromLatin1(r.object) << QString::fromLatin1(r.valueField)
+              << QString::fromLatin1(r.positionField);
     return names;
 }
 
@@ -200,7 +237,51 @@ void checkDistinct(QStringList& faults, const QStringList& names)
             faults << QStringLiteral("%1 is named twice").arg(n);
 }
 
+// Each chart has one row, each map one curve, and no two series of a chart share a place.
+void checkCharts(QStringList& faults)
+{
+    for (int i = 0; i < table::ChartCount; ++i)
+        checkCount(faults, rowsFor(kCharts, [&](const ChartLook& r) { return static_cast<int>(r.chart) == i; }),
+                   QStringLiteral("Chart %1").arg(i));
+    for (int i = 0; i < table::MapCount; ++i)
+        checkCount(faults, rowsFor(kCurves, [&](const CurveLook& r) { return static_cast<int>(r.map) == i; }),
+                   QStringLiteral("Curve of map %1").arg(i));
+    for (const auto& c : kCharts) {
+        std::set<int> places;
+        for (int s : {c.cursorSeries, c.liveSeries, c.lowVacSeries, c.highVacSeries})
+            if (s >= 0 && !places.insert(s).second)
+                faults << QStringLiteral("%1 has two bars at %2").arg(QString::fromLatin1(c.object)).arg(s);
+        for (const auto& m : table::mapTable())
+            if (m.chart == c.chart && !places.insert(curveLook(m.id).series).second)
+                faults << QStringLiteral("%1 has two series at %2").arg(QString::fromLatin1(c.object)).arg(curveLook(m.id).series);
+    }
+}
+
 } // namespace
+
+const ChartLook& chartLook(table::ChartId chart)
+{
+    for (const auto& r : kCharts)
+        if (r.chart == chart)
+            return r;
+    return kCharts[0]; // unreachable: every chart has a row (checked at start-up)
+}
+
+const CurveLook& curveLook(table::MapId map)
+{
+    for (const auto& r : kCurves)
+        if (r.map == map)
+            return r;
+    return kCurves[0]; // unreachable: every map has a row (checked at start-up)
+}
+
+std::optional<table::ChartId> chartOfObject(const QString& object)
+{
+    for (const auto& r : kCharts)
+        if (object == QLatin1String(r.object))
+            return r.chart;
+    return std::nullopt;
+}
 
 QString controlName(table::SetupParam field)
 {
@@ -278,6 +359,7 @@ QStringList controlTableFaults()
     for (int i = 0; i < tools::SerialFieldCount; ++i)
         checkCount(faults, rowsFor(kSerial, [&](const SerialName& r) { return static_cast<int>(r.field) == i; }),
                    QStringLiteral("Serial field %1").arg(i));
+    checkCharts(faults);
     checkDistinct(faults, windowNames());
     QStringList serial;
     for (const auto& r : kSerial)

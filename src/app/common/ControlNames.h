@@ -4,6 +4,8 @@
 // the Setup page's fields, switches, read-only texts and buttons, the jet
 // track bars and the serial-number dialog's fields. The core never sees
 // these names; tests and the accessibility bus find the controls by them.
+// How the charts are drawn (object names, read-out fields, series, colours)
+// is kept here as well.
 
 #include "setup/Switches.h"
 #include "table/Layout.h"
@@ -29,6 +31,29 @@ QString controlName(const setup::SetupControl& control);
 QString jetTrackBarName(table::SetupParam jet);
 /// The edit of a field of the serial-number dialog ("Edit1" for the first letter).
 QString controlName(tools::SerialField field);
+
+/// How the app shows a chart: its object name, its read-out fields and the
+/// places of its bars among its series.
+struct ChartLook {
+    table::ChartId chart;
+    const char* object;        ///< "TimingChart"
+    const char* valueField;    ///< "Edit2"
+    const char* positionField; ///< "Edit3"
+    int cursorSeries;          ///< the key-cursor bar
+    int liveSeries;            ///< the live bar
+    int lowVacSeries;          ///< the low throttle vacuum marker, -1 for none
+    int highVacSeries;         ///< the high throttle vacuum marker, -1 for none
+};
+/// How a map's curve is drawn on its chart.
+struct CurveLook {
+    table::MapId map;
+    int series;         ///< its place among the chart's series
+    const char* colour; ///< a colour name: "red", "green", "navy", "blue"
+};
+const ChartLook& chartLook(table::ChartId chart);
+const CurveLook& curveLook(table::MapId map);
+/// The chart of an object name ("VacuumChart"), or nullopt.
+std::optional<table::ChartId> chartOfObject(const QString& object);
 
 /// The setup field a control edits, or nullopt.
 std::optional<table::SetupParam> fieldOfControl(const QString& name);

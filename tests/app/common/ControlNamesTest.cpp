@@ -62,16 +62,50 @@ TEST(ControlNames, TheFormKeepsItsNames)
     EXPECT_EQ(app::controlName(tools::SerialField::Hardware), "Edit5");
 }
 
+TEST(ControlNames, ChartsKeepTheirObjectsFieldsSeriesAndColours)
+{
+    using C = table::ChartId;
+    using M = table::MapId;
+    struct Row {
+        C id;
+        const char *object, *value, *position;
+    };
+    const Row rows[] = {
+        {C::Timing, "TimingChart", "Edit2", "Edit3"},    {C::Vacuum, "VacuumChart", "Edit4", "Edit5"},
+        {C::FuelVac, "FuelVacChart", "Edit22", "Edit23"}, {C::FuelRpm, "FuelRPMChart", "Edit19", "Edit21"},
+        {C::Temp, "TempChart", "Edit25", "Edit26"},       {C::AirTmp, "AirTmpChart", "Edit27", "Edit29"},
+        {C::Voltage, "VoltageChart", "Edit30", "Edit31"},
+    };
+    for (const auto& r : rows) {
+        const app::ChartLook& look = app::chartLook(r.id);
+        EXPECT_EQ(look.chart, r.id);
+        EXPECT_STREQ(look.object, r.object);
+        EXPECT_STREQ(look.valueField, r.value);
+        EXPECT_STREQ(look.positionField, r.position);
+        EXPECT_EQ(app::chartOfObject(r.object), r.id);
+    }
+    EXPECT_FALSE(app::chartOfObject("Chart1"));
+    EXPECT_EQ(app::chartLook(C::FuelVac).cursorSeries, 2);
+    EXPECT_EQ(app::chartLook(C::FuelVac).lowVacSeries, 0);
+    EXPECT_EQ(app::chartLook(C::Timing).lowVacSeries, -1);
+    EXPECT_EQ(app::curveLook(M::FuelCruise).series, 2);
+    EXPECT_EQ(app::curveLook(M::FuelHigh).series, 4);
+    EXPECT_STREQ(app::curveLook(M::FuelLow).colour, "green");
+    EXPECT_STREQ(app::curveLook(M::FuelHigh).colour, "navy");
+    EXPECT_STREQ(app::curveLook(M::WaterTemp).colour, "blue");
+}
+
 // The window checks its own form as it starts; here the check is seen to
 // find what it must, and the serial-number dialog to hold its fields.
 TEST_F(WindowTest, TheWindowAndTheSerialDialogHoldEveryNamedControl)
 {
     makeWindow();
     EXPECT_TRUE(app::missingControls(*window).isEmpty()) << app::missingControls(*window).join(", ").toStdString();
-    // 35 fields with the jets, 31 switches, 8 texts, 4 buttons, 2 jet track bars.
+    // 35 fields with the jets, 31 switches, 8 texts, 4 buttons, 2 jet track
+    // bars, and 7 charts with their two read-out fields each.
     QWidget empty;
     const QStringList all = app::missingControls(empty);
-    EXPECT_EQ(all.size(), 80);
+    EXPECT_EQ(all.size(), 101);
     EXPECT_TRUE(all.contains("Edit20") && all.contains("Label6") && all.contains("MainJetAdjust"));
     QDialog* serial = window->dialogs()[4];
     for (int i = 0; i < tools::SerialFieldCount; ++i)
