@@ -15,48 +15,48 @@ using L = Limit;
 using P = PositionText;
 using K = KeyPosition;
 
-constexpr CurveDef kTimingCurves[] = {{M::TimingRpm, 2, "red", ""}};
-constexpr CurveDef kVacuumCurves[] = {{M::TimingVac, 2, "red", ""}};
-constexpr CurveDef kFuelVacCurves[] = {{M::FuelVac, 4, "red", ""}};
+constexpr CurveDef kTimingCurves[] = {{M::TimingRpm, ""}};
+constexpr CurveDef kVacuumCurves[] = {{M::TimingVac, ""}};
+constexpr CurveDef kFuelVacCurves[] = {{M::FuelVac, ""}};
 constexpr CurveDef kFuelRpmCurves[] = {
-    {M::FuelCruise, 2, "red", "Cruise"},
-    {M::FuelLow, 3, "green", "Low"},
-    {M::FuelHigh, 4, "navy", "High"},
+    {M::FuelCruise, "Cruise"},
+    {M::FuelLow, "Low"},
+    {M::FuelHigh, "High"},
 };
-constexpr CurveDef kTempCurves[] = {{M::WaterTemp, 2, "blue", ""}};
+constexpr CurveDef kTempCurves[] = {{M::WaterTemp, ""}};
 constexpr CurveDef kAirCurves[] = {
-    {M::AirTempFuel, 2, "green", "Fuel"},
-    {M::AirTempTiming, 3, "blue", "Timing"},
+    {M::AirTempFuel, "Fuel"},
+    {M::AirTempTiming, "Timing"},
 };
-constexpr CurveDef kVoltageCurves[] = {{M::Voltage, 2, "red", ""}};
+constexpr CurveDef kVoltageCurves[] = {{M::Voltage, ""}};
 
 // Read-out rules of a mouse move: cursor x places, value window, position test
 // places and window, position text, key-down position form.
-constexpr ReadoutRule kTimingRead{"Edit2", "Edit3", 0, 0, 45, 0, 1, L::TimingPoints, 0, P::Hundreds, K::Hundreds};
-constexpr ReadoutRule kVacuumRead{"Edit4", "Edit5", 2, -10, 10, 1, -1.0, L::VacuumRange, 0, P::Cursor, K::OneDecimal};
-constexpr ReadoutRule kFuelVacRead{"Edit22", "Edit23", 2, -50, 50, 1, 0, L::VacuumRange, 0, P::Cursor, K::OneDecimal};
-constexpr ReadoutRule kFuelRpmRead{"Edit19", "Edit21", 0, -50, 50, 0, 0, L::RpmHundreds, 0, P::Hundreds, K::Hundreds};
-constexpr ReadoutRule kTempRead{"Edit25", "Edit26", 0, -60, 60, 0, 0, L::Fixed, 120, P::Cursor, K::Plain};
-constexpr ReadoutRule kAirRead{"Edit27", "Edit29", 0, -50, 50, 0, -20, L::Fixed, 100, P::Cursor, K::Plain};
+constexpr ReadoutRule kTimingRead{0, 0, 45, 0, 1, L::TimingPoints, 0, P::Hundreds, K::Hundreds};
+constexpr ReadoutRule kVacuumRead{2, -10, 10, 1, -1.0, L::VacuumRange, 0, P::Cursor, K::OneDecimal};
+constexpr ReadoutRule kFuelVacRead{2, -50, 50, 1, 0, L::VacuumRange, 0, P::Cursor, K::OneDecimal};
+constexpr ReadoutRule kFuelRpmRead{0, -50, 50, 0, 0, L::RpmHundreds, 0, P::Hundreds, K::Hundreds};
+constexpr ReadoutRule kTempRead{0, -60, 60, 0, 0, L::Fixed, 120, P::Cursor, K::Plain};
+constexpr ReadoutRule kAirRead{0, -50, 50, 0, -20, L::Fixed, 100, P::Cursor, K::Plain};
 // The voltage position is tested on round(x) against 0..120 as on the
 // temperature charts; on the 8..16 V axis it always holds.
-constexpr ReadoutRule kVoltageRead{"Edit30", "Edit31", 1, -50, 50, 0, 0, L::Fixed, 120, P::Cursor, K::Plain};
+constexpr ReadoutRule kVoltageRead{1, -50, 50, 0, 0, L::Fixed, 120, P::Cursor, K::Plain};
 
 const ChartDef kCharts[table::ChartCount] = {
-    {C::Timing, "TimingChart", "Timing Map", "Timing Map", "Degrees", "RPM x 100", 0, 45,
-     B::TimingRpm, 0, 0, S::BottomAxis, 0, 45, 0, 1, -1, -1, kTimingCurves, MapGroup::Timing, kTimingRead},
-    {C::Vacuum, "VacuumChart", "Timing Map", "Vacuum Map", "Degrees", "Bar", -10, 10,
-     B::Vacuum, 0, 0, S::VacuumRange, 32, 10, 0, 1, -1, -1, kVacuumCurves, MapGroup::Timing, kVacuumRead},
-    {C::FuelVac, "FuelVacChart", "Fuel Maps", "Vacuum Map", "%", "Bar", -50, 50,
-     B::VacuumRounded, 0, 0, S::VacuumRange, 64, 50, 2, 3, 0, 1, kFuelVacCurves, MapGroup::Fuel, kFuelVacRead},
-    {C::FuelRpm, "FuelRPMChart", "Fuel Maps", "RPM Map", "%", "RPM x 100", -50, 50,
-     B::FuelRpm, 0, 0, S::BottomAxis, 32, 50, 0, 1, -1, -1, kFuelRpmCurves, MapGroup::Fuel, kFuelRpmRead},
-    {C::Temp, "TempChart", "Correction Maps", "Water Temp Correction", "%", "\u00b0C", -60, 60,
-     B::Fixed, 0, 120, S::BottomAxis, 24, 60, 0, 1, -1, -1, kTempCurves, MapGroup::Fuel, kTempRead},
-    {C::AirTmp, "AirTmpChart", "Correction Maps", "Air Temp Correction", "%", "\u00b0C", -20, 20,
-     B::Fixed, -20, 100, S::BottomAxis, 24, 50, 0, 1, -1, -1, kAirCurves, MapGroup::Fuel, kAirRead},
-    {C::Voltage, "VoltageChart", "Correction Maps", "Voltage Correction", "%", "Volts", -50, 50,
-     B::Fixed, 8, 16, S::BottomAxis, 16, 50, 0, 1, -1, -1, kVoltageCurves, MapGroup::Fuel, kVoltageRead},
+    {C::Timing, "Timing Map", "Timing Map", "Degrees", "RPM x 100", 0, 45,
+     B::TimingRpm, 0, 0, S::BottomAxis, 0, 45, kTimingCurves, MapGroup::Timing, kTimingRead},
+    {C::Vacuum, "Timing Map", "Vacuum Map", "Degrees", "Bar", -10, 10,
+     B::Vacuum, 0, 0, S::VacuumRange, 32, 10, kVacuumCurves, MapGroup::Timing, kVacuumRead},
+    {C::FuelVac, "Fuel Maps", "Vacuum Map", "%", "Bar", -50, 50,
+     B::VacuumRounded, 0, 0, S::VacuumRange, 64, 50, kFuelVacCurves, MapGroup::Fuel, kFuelVacRead},
+    {C::FuelRpm, "Fuel Maps", "RPM Map", "%", "RPM x 100", -50, 50,
+     B::FuelRpm, 0, 0, S::BottomAxis, 32, 50, kFuelRpmCurves, MapGroup::Fuel, kFuelRpmRead},
+    {C::Temp, "Correction Maps", "Water Temp Correction", "%", "\u00b0C", -60, 60,
+     B::Fixed, 0, 120, S::BottomAxis, 24, 60, kTempCurves, MapGroup::Fuel, kTempRead},
+    {C::AirTmp, "Correction Maps", "Air Temp Correction", "%", "\u00b0C", -20, 20,
+     B::Fixed, -20, 100, S::BottomAxis, 24, 50, kAirCurves, MapGroup::Fuel, kAirRead},
+    {C::Voltage, "Correction Maps", "Voltage Correction", "%", "Volts", -50, 50,
+     B::Fixed, 8, 16, S::BottomAxis, 16, 50, kVoltageCurves, MapGroup::Fuel, kVoltageRead},
 };
 
 double vacuumRange(const Axes& axes) { return axes.mapSensor / 10.0; }
@@ -93,13 +93,6 @@ std::span<const ChartDef> chartTable() { return kCharts; }
 
 const ChartDef& chartDef(ChartId id) { return kCharts[static_cast<int>(id)]; }
 
-std::optional<ChartId> chartByObject(std::string_view object)
-{
-    for (const auto& c : kCharts)
-        if (c.object == object)
-            return c.id;
-    return std::nullopt;
-}
 
 const CurveDef& curveOf(MapId map)
 {

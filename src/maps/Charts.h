@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// The seven map charts as data: object names, pages, titles, axes, curve
-// series, key steps and read-out fields with their rules. The pages of the
+// The seven map charts as data: pages, titles, axes, curves, key steps and
+// the rules of their read-outs. How the app draws them (object names,
+// colours, series) is the app's own. The pages of the
 // app build their charts from these rows; the editor takes its steps from them.
 
 #include "table/Codec.h"
@@ -22,8 +23,6 @@ using table::MapId;
 /// One curve of a chart: the map it draws and how.
 struct CurveDef {
     MapId map;
-    int series;               ///< series index on the chart
-    std::string_view colour;  ///< colour name: "red", "green", "navy", "blue"
     std::string_view caption; ///< legend caption ("Cruise"); empty on single-curve charts
 };
 
@@ -48,10 +47,8 @@ enum class PositionText { Hundreds, Cursor };
 /// How the key-down read-out shows the point's x.
 enum class KeyPosition { Hundreds, OneDecimal, Plain };
 
-/// The two read-out fields of a chart and when they are written.
+/// When a chart's two read-out fields (value, position) are written.
 struct ReadoutRule {
-    std::string_view valueField;    ///< "Edit2"
-    std::string_view positionField; ///< "Edit3"
     int cursorDecimals;             ///< mouse x rounded to this many places is the cursor x
     double valueMin, valueMax;      ///< round(y) is shown only within these
     int positionTestDecimals;       ///< mouse x rounded to this many places is tested
@@ -65,7 +62,6 @@ struct ReadoutRule {
 /// One chart.
 struct ChartDef {
     ChartId id;
-    std::string_view object;      ///< "TimingChart"
     std::string_view page;        ///< "Timing Map", "Fuel Maps" or "Correction Maps"
     std::string_view title;       ///< "Timing Map"
     std::string_view leftTitle;   ///< "Degrees"
@@ -76,10 +72,6 @@ struct ChartDef {
     StepSpan stepSpan;
     int stepDivisor;              ///< 0 stands for the timing point count N
     double keyBarHeight;          ///< height of the key-cursor bar
-    int cursorSeries;             ///< the key-cursor bar series
-    int liveSeries;               ///< the live bar series
-    int lowVacSeries;             ///< low throttle vacuum marker, -1 for none
-    int highVacSeries;            ///< high throttle vacuum marker, -1 for none
     std::span<const CurveDef> curves;
     MapGroup group;               ///< the unit must have this group for the chart to be enabled
     ReadoutRule readout;
@@ -96,8 +88,6 @@ struct AxisRange {
 std::span<const ChartDef> chartTable();
 /// The row of a chart.
 const ChartDef& chartDef(ChartId id);
-/// The chart with this object name ("VacuumChart"), or nullopt.
-std::optional<ChartId> chartByObject(std::string_view object);
 /// The curve that draws a map (every map has exactly one).
 const CurveDef& curveOf(MapId map);
 

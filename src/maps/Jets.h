@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// The two overall fuel trims of the "Fuel Maps" page: the main jet
-// (`MainJetAdjust`, `Edit28`) and the idle jet (`IdleJetAdjust`, `Edit32`).
-// Each is a vertical track bar whose position is 255 - value, so the top of
-// the bar is the largest value.
+// The two overall fuel trims of the "Fuel Maps" page: the main jet and the
+// idle jet (setup parameters MainJet and IdleJet). Each is a vertical track
+// bar whose position is 255 - value, so the top of the bar is the largest value.
 
 #include <optional>
 

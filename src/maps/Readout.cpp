@@ -25,7 +25,7 @@ double mouseCursorX(ChartId id, double x)
 Readout mouseReadout(ChartId id, double x, double y, const Axes& axes)
 {
     const auto& r = chartDef(id).readout;
-    Readout out{r.valueField, r.positionField, std::nullopt, std::nullopt};
+    Readout out{id, std::nullopt, std::nullopt};
 
     const double value = roundEven(y);
     if (value >= r.valueMin && value <= r.valueMax)
@@ -47,7 +47,7 @@ Readout keyReadout(ChartId id, double pointX, double value)
         position = pointX * 100.0;
     else if (r.keyPosition == KeyPosition::OneDecimal)
         position = roundTo(pointX, 1);
-    return {r.valueField, r.positionField, formatNumber(roundEven(value)), formatNumber(position)};
+    return {id, formatNumber(roundEven(value)), formatNumber(position)};
 }
 
 } // namespace kyr::maps

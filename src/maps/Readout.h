@@ -14,8 +14,7 @@ namespace kyr::maps {
 /// What to write into a chart's read-out fields. Both fields and their labels
 /// are shown; a text that is nullopt leaves its field as it was.
 struct Readout {
-    std::string_view valueField;          ///< "Edit2"
-    std::string_view positionField;       ///< "Edit3"
+    ChartId chart;                        ///< the chart whose read-out it is
     std::optional<std::string> value;
     std::optional<std::string> position;
 };

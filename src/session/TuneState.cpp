@@ -2,6 +2,7 @@
 #include "session/TuneState.h"
 
 #include "link/ComNames.h"
+#include "setup/Switches.h"
 #include "table/Layout.h"
 
 #include <cctype>
@@ -67,21 +68,14 @@ Commands TuneState::commands() const
     c.readTable = live && readOffered;
     // The poll and chart tracking follow the unit's own table, not a joined file.
     c.analogSignals = c.realtimeTracking = live && imageWhole && !flags.FileOpen;
-    // A Calibrate button serves a fitted sensor of a live unit (the sensor
-    // switches hold raw 2 when fitted, 1 when not). The water, air and map
-    // buttons stand in for their row's calibration field, so that field's
-    // byte must be one the unit has.
-    using P = table::SetupParam;
-    const auto fitted = [&](P sensor, std::optional<P> field) {
-        const bool on = setup[static_cast<std::size_t>(table::setupOffset(sensor))] - 1 == 2;
-        const bool present =
-            !field || setup[static_cast<std::size_t>(table::setupOffset(*field))] != table::AbsentPlusOne;
-        return live && on && present;
-    };
-    c.calibrateThrottle = fitted(P::TpsActive, std::nullopt);
-    c.calibrateWater = fitted(P::WaterActive, P::WaterCal);
-    c.calibrateAir = fitted(P::AirActive, P::LambdaCal);
-    c.calibrateMap = fitted(P::MapActive, P::AirCal);
+    // A Calibrate button serves a live unit whose sensor the switch table's
+    // rule finds fitted (and whose calibration field the unit has).
+    using B = kyr::setup::SetupButton;
+    const auto calibrates = [&](B button) { return live && kyr::setup::rulesAllow(button, setup); };
+    c.calibrateThrottle = calibrates(B::CalibrateThrottle);
+    c.calibrateWater = calibrates(B::CalibrateWater);
+    c.calibrateAir = calibrates(B::CalibrateAir);
+    c.calibrateMap = calibrates(B::CalibrateMap);
     return c;
 }
 

@@ -16,6 +16,7 @@ using P = Parse;
 using S = Scale;
 using E = Effect;
 using U = Upper;
+using SP = table::SetupParam;
 
 constexpr std::string_view kEngine = "Engine Configuration";
 constexpr std::string_view kTiming = "Timing Configuration";
@@ -29,97 +30,97 @@ constexpr std::string_view kOut2 = "Output 2";
 constexpr std::string_view kSensors = "Active Sensors";
 constexpr std::string_view kFuelMaps = "Fuel Maps";
 
-// control, label, panel, meaning,
+// field, label, panel, meaning,
 //     MaxLength, kind, parse, lo, hi, upper, scale, output, effect, silentEmpty, zeroShowsAs
 constexpr FieldDef kFields[] = {
-    {"Edit12", "Cylinders", kEngine, "The number of cylinders of the engine.",
+    {SP::Cylinders, "Cylinders", kEngine, "The number of cylinders of the engine.",
      2, K::Restoring, P::Integer, 1, 12, U::Fixed, S::Value, 0, E::None, true, 0},
-    {"Edit20", "RPM Limiter", kEngine, "The engine speed the unit will not let the engine pass.",
+    {SP::RpmLimiter, "RPM Limiter", kEngine, "The engine speed the unit will not let the engine pass.",
      5, K::Restoring, P::Integer, 0, 10000, U::RpmRange, S::Div100, 0, E::None, true, 0},
-    {"Edit14", "Coil Time (ms)", kEngine, "How long the coil charges before each spark.",
+    {SP::CoilTime, "Coil Time (ms)", kEngine, "How long the coil charges before each spark.",
      0, K::Restoring, P::Decimal, 0, 100, U::Fixed, S::Times2, 0, E::None, true, 0},
-    {"Edit15", "Map Sensor (kPa x10)", kEngine, "The vacuum range of the map sensor, in tenths of a bar: the vacuum maps span it.",
+    {SP::MapSensor, "Map Sensor (kPa x10)", kEngine, "The vacuum range of the map sensor, in tenths of a bar: the vacuum maps span it.",
      0, K::Restoring, P::Integer, 0, 30, U::Fixed, S::Value, 0, E::None, true, 0},
     // A stored 0 runs the unit at 7000 RPM, so that is what the field shows.
-    {"Edit13", "RPM Range", kEngine, "The engine speed the RPM maps span: the timing map has a point for every 100 RPM.",
+    {SP::RpmRange, "RPM Range", kEngine, "The engine speed the RPM maps span: the timing map has a point for every 100 RPM.",
      5, K::Restoring, P::Integer, 0, 10000, U::Fixed, S::Div100, 0, E::RpmRange, true, 70},
-    {"Edit34", "Gear Teeth", kTiming, "The number of teeth on the gear the timing sensor reads.",
+    {SP::GearTeeth, "Gear Teeth", kTiming, "The number of teeth on the gear the timing sensor reads.",
      0, K::Restoring, P::Integer, 1, 60, U::Fixed, S::Value, 0, E::None, true, 0},
-    {"Edit59", "Trailing Degrees", kTiming, "The trailing degrees of the ignition.",
+    {SP::TrailingDeg, "Trailing Degrees", kTiming, "The trailing degrees of the ignition.",
      0, K::Restoring, P::Integer, 0, 180, U::Fixed, S::Value, 0, E::None, true, 0},
-    {"Edit100", "Timing Sensor \u00b0BTDC", kTiming, "Where the timing sensor sits, in degrees before top dead centre.",
+    {SP::TimingSensor, "Timing Sensor \u00b0BTDC", kTiming, "Where the timing sensor sits, in degrees before top dead centre.",
      0, K::Restoring, P::Integer, 0, 180, U::Fixed, S::Value, 0, E::None, true, 0},
-    {"Edit35", "Start enrichment ", kFuel, "The extra fuel given while the engine starts.",
+    {SP::StartEnrich, "Start enrichment ", kFuel, "The extra fuel given while the engine starts.",
      4, K::Restoring, P::Decimal, 0, 25, U::Fixed, S::Times10, 0, E::None, true, 0},
-    {"Edit36", "Max Fueling ", kFuel, "The most fuel the unit gives.",
+    {SP::MaxFueling, "Max Fueling ", kFuel, "The most fuel the unit gives.",
      4, K::Restoring, P::Decimal, 0, 25, U::Fixed, S::Times10, 0, E::None, true, 0},
-    {"Edit33", "Start Prime Pulse", kFuel, "The fuel pulse that primes the engine at start.",
+    {SP::StartPrime, "Start Prime Pulse", kFuel, "The fuel pulse that primes the engine at start.",
      3, K::Quiet, P::Integer, 0, 255, U::Fixed, S::Value, 0, E::None, false, 0},
-    {"Edit56", "Fuel Cut-off TPS", kFuel, "The throttle position at which the fuel is cut off.",
+    {SP::FuelCutTps, "Fuel Cut-off TPS", kFuel, "The throttle position at which the fuel is cut off.",
      3, K::Restoring, P::Integer, 0, 100, U::Fixed, S::Value, 0, E::None, true, 0},
-    {"Edit57", "Fuel Cut-off Vac", kFuel, "The vacuum at which the fuel is cut off.",
+    {SP::FuelCutVac, "Fuel Cut-off Vac", kFuel, "The vacuum at which the fuel is cut off.",
      5, K::Restoring, P::Decimal, 0, 3, U::Fixed, S::Times100, 0, E::None, true, 0},
-    {"Edit41", "Fuel Cut-off RPM", kFuel, "The engine speed at which the fuel is cut off.",
+    {SP::FuelCutRpm, "Fuel Cut-off RPM", kFuel, "The engine speed at which the fuel is cut off.",
      5, K::Restoring, P::Integer, 0, 10000, U::Fixed, S::Div100, 0, E::None, true, 0},
-    {"Edit53", "RPM Limiter ", kLaunch, "The engine speed the launch control holds the engine to.",
+    {SP::LaunchRpm, "RPM Limiter ", kLaunch, "The engine speed the launch control holds the engine to.",
      0, K::Restoring, P::DecimalRangeThenInteger, 0, 10000, U::Fixed, S::Div100, 0, E::None, true, 0},
-    {"Edit54", "Timing \u00b0", kLaunch, "The ignition timing during launch control.",
+    {SP::LaunchTiming, "Timing \u00b0", kLaunch, "The ignition timing during launch control.",
      0, K::Restoring, P::Integer, 0, 90, U::Fixed, S::Value, 0, E::None, true, 0},
-    {"Edit55", "Fuel %", kLaunch, "The fuelling during launch control.",
+    {SP::LaunchFuel, "Fuel %", kLaunch, "The fuelling during launch control.",
      0, K::Quiet, P::Integer, 0, 199, U::Fixed, S::Value, 0, E::None, false, 0},
-    {"Edit39", "RPM", kIdle, "The engine speed the idle control holds.",
+    {SP::IdleRpm, "RPM", kIdle, "The engine speed the idle control holds.",
      5, K::Restoring, P::Integer, 0, 10000, U::Fixed, S::Div100, 0, E::None, true, 0},
-    {"Edit40", "Start %", kIdle, "The idle control's opening at start.",
+    {SP::IdleStart, "Start %", kIdle, "The idle control's opening at start.",
      3, K::Quiet, P::Integer, 0, 199, U::Fixed, S::Value, 0, E::None, false, 0},
-    {"Edit61", "UP", kIdle, "How quickly the idle control answers when the speed must rise.",
+    {SP::IdleUp, "UP", kIdle, "How quickly the idle control answers when the speed must rise.",
      0, K::Quiet, P::Integer, 0, 99, U::Fixed, S::Value, 0, E::None, false, 0},
-    {"Edit62", "DOWN", kIdle, "How quickly the idle control answers when the speed must fall.",
+    {SP::IdleDown, "DOWN", kIdle, "How quickly the idle control answers when the speed must fall.",
      0, K::Quiet, P::Integer, 0, 99, U::Fixed, S::Value, 0, E::None, false, 0},
-    {"Edit49", "Control Percentage", kLambda, "How far the lambda control may correct the fuel.",
+    {SP::LambdaPercent, "Control Percentage", kLambda, "How far the lambda control may correct the fuel.",
      0, K::Quiet, P::Integer, 0, 100, U::Fixed, S::Value, 0, E::None, false, 0},
-    {"Edit50", "Control Delay ", kLambda, "The delay of the lambda control.",
+    {SP::LambdaDelay, "Control Delay ", kLambda, "The delay of the lambda control.",
      0, K::Quiet, P::Integer, 5, 25, U::Fixed, S::Value, 0, E::None, false, 0},
-    {"Edit51", "Control Variable", kLambda, "The control variable of the lambda control.",
+    {SP::LambdaVariable, "Control Variable", kLambda, "The control variable of the lambda control.",
      0, K::Quiet, P::Integer, 5, 25, U::Fixed, S::Value, 0, E::None, false, 0},
     // A stored 0 means the unit's defaults of 0.1 and 0.9 bar.
-    {"Edit37", "Low throttle vacuum ", kVacuum, "The vacuum taken as low throttle; the fuel vacuum map marks it.",
+    {SP::LowThrottleVac, "Low throttle vacuum ", kVacuum, "The vacuum taken as low throttle; the fuel vacuum map marks it.",
      5, K::Restoring, P::Decimal, 0, 3, U::Fixed, S::Times100, 0, E::VacuumLow, true, 10},
-    {"Edit38", "High throttle vacuum", kVacuum, "The vacuum taken as high throttle; the fuel vacuum map marks it.",
+    {SP::HighThrottleVac, "High throttle vacuum", kVacuum, "The vacuum taken as high throttle; the fuel vacuum map marks it.",
      5, K::Restoring, P::Decimal, 0, 3, U::Fixed, S::Times100, 0, E::VacuumHigh, true, 90},
-    {"Edit16", "Min", kOut1, "The low end of output 1, in the units of its source.",
+    {SP::Out1Min, "Min", kOut1, "The low end of output 1, in the units of its source.",
      5, K::Restoring, P::Decimal, 0, 10000, U::Fixed, S::Output, 1, E::None, true, 0},
-    {"Edit17", "Max", kOut1, "The high end of output 1, in the units of its source.",
+    {SP::Out1Max, "Max", kOut1, "The high end of output 1, in the units of its source.",
      5, K::Restoring, P::Decimal, 0, 10000, U::Fixed, S::Output, 1, E::None, true, 0},
-    {"Edit1", "Min", kOut2, "The low end of output 2, in the units of its source.",
+    {SP::Out2Min, "Min", kOut2, "The low end of output 2, in the units of its source.",
      5, K::Restoring, P::Decimal, 0, 10000, U::Fixed, S::Output, 2, E::None, true, 0},
-    {"Edit24", "Max", kOut2, "The high end of output 2, in the units of its source.",
+    {SP::Out2Max, "Max", kOut2, "The high end of output 2, in the units of its source.",
      5, K::Restoring, P::Decimal, 0, 10000, U::Fixed, S::Output, 2, E::None, true, 0},
-    {"Edit52", "water temperature sensor calibration", kSensors, "The calibration value of the water temperature sensor.",
+    {SP::WaterCal, "water temperature sensor calibration", kSensors, "The calibration value of the water temperature sensor.",
      3, K::Quiet, P::Integer, 0, 253, U::Fixed, S::Value, 0, E::None, true, 0},
-    {"Edit58", "air temperature sensor calibration", kSensors, "The calibration value of the air temperature sensor.",
+    {SP::LambdaCal, "air temperature sensor calibration", kSensors, "The calibration value of the air temperature sensor.",
      0, K::Quiet, P::Integer, 0, 253, U::Fixed, S::Value, 0, E::None, true, 0},
-    {"Edit60", "map sensor calibration", kSensors, "The calibration value of the map sensor.",
+    {SP::AirCal, "map sensor calibration", kSensors, "The calibration value of the map sensor.",
      0, K::Quiet, P::Integer, 0, 253, U::Fixed, S::Value, 0, E::None, true, 0},
     // The jet trims of the "Fuel Maps" page share the field rules.
-    {"Edit28", "Main Jet", kFuelMaps, "The main jet's fuel trim.",
+    {SP::MainJet, "Main Jet", kFuelMaps, "The main jet's fuel trim.",
      0, K::Restoring, P::Integer, 0, 253, U::Fixed, S::Value, 0, E::Jet, true, 0},
-    {"Edit32", "Idle Jet", kFuelMaps, "The idle jet's fuel trim.",
+    {SP::IdleJet, "Idle Jet", kFuelMaps, "The idle jet's fuel trim.",
      0, K::Restoring, P::Integer, 0, 253, U::Fixed, S::Value, 0, E::Jet, true, 0},
 };
 
 // Units beyond those that follow from the scale.
-constexpr std::pair<std::string_view, std::string_view> kUnits[] = {
-    {"Edit59", "\u00b0"}, {"Edit100", "\u00b0"}, {"Edit54", "\u00b0"},
-    {"Edit56", "%"}, {"Edit55", "%"}, {"Edit40", "%"}, {"Edit49", "%"},
-    {"Edit15", "kPa x10"},
+constexpr std::pair<table::SetupParam, std::string_view> kUnits[] = {
+    {SP::TrailingDeg, "\u00b0"}, {SP::TimingSensor, "\u00b0"}, {SP::LaunchTiming, "\u00b0"},
+    {SP::FuelCutTps, "%"}, {SP::LaunchFuel, "%"}, {SP::IdleStart, "%"}, {SP::LambdaPercent, "%"},
+    {SP::MapSensor, "kPa x10"},
 };
 
 // The fields that count things: their caption says what.
-constexpr std::string_view kCounts[] = {"Edit12", "Edit34"};
+constexpr table::SetupParam kCounts[] = {SP::Cylinders, SP::GearTeeth};
 
 bool isCount(const FieldDef& f)
 {
-    return std::find(std::begin(kCounts), std::end(kCounts), f.control) != std::end(kCounts);
+    return std::find(std::begin(kCounts), std::end(kCounts), f.param) != std::end(kCounts);
 }
 
 std::string_view trimmedLabel(std::string_view s)
@@ -149,22 +150,17 @@ std::string tipTitle(const FieldDef& f, std::string_view unit)
 
 std::span<const FieldDef> fieldTable() { return kFields; }
 
-const FieldDef* fieldByControl(std::string_view control)
+const FieldDef* fieldByParam(table::SetupParam param)
 {
     for (const auto& f : kFields)
-        if (f.control == control)
+        if (f.param == param)
             return &f;
     return nullptr;
 }
 
 int fieldIndex(const FieldDef& f) { return static_cast<int>(&f - kFields); }
 
-int fieldOffset(const FieldDef& f)
-{
-    // Every control of the table has a layout row (checked by the tests).
-    const table::SetupDef* d = table::setupByControl(f.control);
-    return d ? d->offset : -1;
-}
+int fieldOffset(const FieldDef& f) { return table::setupOffset(f.param); }
 
 table::SetupParam outputSourceParam(int output)
 {
@@ -185,8 +181,8 @@ Scale effectiveScale(const FieldDef& f, int outputSource)
 
 std::string_view fieldUnit(const FieldDef& f, int outputSource)
 {
-    for (const auto& [control, unit] : kUnits)
-        if (control == f.control)
+    for (const auto& [param, unit] : kUnits)
+        if (param == f.param)
             return unit;
     if (f.scale == Scale::Output && outputSource == SourceLambda)
         return "V";
@@ -254,13 +250,9 @@ std::string shownText(Scale s, int raw, std::string_view separator)
 
 std::string jetTextForPosition(int position) { return std::to_string(JetPositionBase - position); }
 
-std::string_view jetTrackBar(std::string_view control)
+bool isJet(table::SetupParam param)
 {
-    if (control == "Edit28")
-        return "MainJetAdjust";
-    if (control == "Edit32")
-        return "IdleJetAdjust";
-    return {};
+    return param == table::SetupParam::MainJet || param == table::SetupParam::IdleJet;
 }
 
 } // namespace kyr::setup

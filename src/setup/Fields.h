@@ -2,15 +2,16 @@
 #pragma once
 // The numeric setup fields as data: one row per field, one engine for all.
 //
-// Table offsets are not repeated here: each row names its control and the
-// offset comes from table::setupByControl(control).
+// Table offsets are not repeated here: each row names its setup parameter and
+// the offset comes from the layout. Which control shows a field is the app's
+// business.
 //
 // Ranges chosen where the unit's own limits are not stated per field:
-// - "Control Delay " and "Control Variable" (Edit50, Edit51): the unit works
+// - "Control Delay " and "Control Variable" (LambdaDelay, LambdaVariable): the unit works
 //   with 5 to 25, and a field is judged only when its edit is finished, so
 //   5 to 25 is what they take. A refused value keeps the last accepted one:
 //   a "0" would be below the unit's range too.
-// - The three hidden sensor calibration fields (Edit52, Edit58, Edit60): one
+// - The three hidden sensor calibration fields (WaterCal, LambdaCal, AirCal): one
 //   byte each, so 0 to 253 is accepted and more is refused ("0").
 // - Every field: a byte below 0 or above 253 is refused like an out-of-range
 //   value of its kind, never sent wrapped (254 would read back as "absent").
@@ -54,8 +55,8 @@ enum class Scale {
 enum class Effect {
     None,
     RpmRange,     ///< becomes the RPM range in force
-    VacuumLow,    ///< moves the "low" marker of FuelVacChart
-    VacuumHigh,   ///< moves the "high" marker of FuelVacChart
+    VacuumLow,    ///< moves the "low" marker of the fuel vacuum chart
+    VacuumHigh,   ///< moves the "high" marker of the fuel vacuum chart
     Jet,          ///< moves the jet's track bar to 255 - value
 };
 
@@ -66,7 +67,7 @@ enum class Upper {
 };
 
 struct FieldDef {
-    std::string_view control;   ///< form control name ("Edit12")
+    table::SetupParam param;    ///< the setup byte it edits
     std::string_view label;     ///< its caption
     std::string_view panel;     ///< the panel (or page) that holds it
     std::string_view meaning;   ///< what the value does, in one sentence for the tuner
@@ -84,8 +85,8 @@ struct FieldDef {
 
 /// Every field, in the order of the setup page, then the two jet fields.
 std::span<const FieldDef> fieldTable();
-/// The row of a control, or nullptr.
-const FieldDef* fieldByControl(std::string_view control);
+/// The row of a setup parameter, or nullptr when no field edits it.
+const FieldDef* fieldByParam(table::SetupParam param);
 /// Index of a row in fieldTable().
 int fieldIndex(const FieldDef& f);
 /// The table offset of a field (from the layout).
@@ -126,7 +127,7 @@ constexpr int JetTrackBarMin = JetPositionBase - table::MaxRawSent;
 
 /// The text a jet edit takes when its track bar moves to `position`.
 std::string jetTextForPosition(int position);
-/// The track bar beside a jet edit ("MainJetAdjust" for Edit28), or "" for other fields.
-std::string_view jetTrackBar(std::string_view control);
+/// Whether a field is one of the two jet trims, which have a track bar beside them.
+bool isJet(table::SetupParam param);
 
 } // namespace kyr::setup

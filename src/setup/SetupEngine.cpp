@@ -60,9 +60,9 @@ void SetupEngine::setEditsLive() { m_live = true; }
 
 // ------------------------------------------------------------------ fields
 
-Outcome SetupEngine::commitText(std::string_view control, std::string_view text)
+Outcome SetupEngine::commitText(table::SetupParam field, std::string_view text)
 {
-    const FieldDef* f = fieldByControl(control);
+    const FieldDef* f = fieldByParam(field);
     if (!f)
         return {};
     FieldState& st = m_fields[fieldIndex(*f)];
@@ -166,9 +166,9 @@ std::string SetupEngine::explain(const FieldDef& f, std::string_view text,
     return why;
 }
 
-std::string SetupEngine::acceptedRange(std::string_view control) const
+std::string SetupEngine::acceptedRange(table::SetupParam field) const
 {
-    const FieldDef* f = fieldByControl(control);
+    const FieldDef* f = fieldByParam(field);
     return f ? rangeText(*f) : std::string();
 }
 
@@ -202,7 +202,7 @@ Outcome SetupEngine::accept(const FieldDef& f, FieldState& st, const Read& r, in
         out.marker = VacuumMarker{VacuumMarkerId::High, r.value->toDouble()};
         break;
     case Effect::Jet:
-        out.jet = JetPosition{std::string(jetTrackBar(f.control)), JetPositionBase - byte};
+        out.jet = JetPosition{f.param, JetPositionBase - byte};
         break;
     case Effect::None:
         break;
@@ -238,27 +238,28 @@ void SetupEngine::showField(const FieldDef& f, FieldState& st)
 {
     st.text = displayText(f);
     st.lastAccepted = st.text;
-    st.enabled = present(fieldOffset(f)) && rulesAllow(f.control, m_copy);
+    st.enabled = present(fieldOffset(f)) && rulesAllow(f.param, m_copy);
 }
 
-std::string SetupEngine::text(std::string_view control) const
+std::string SetupEngine::text(table::SetupParam field) const
 {
-    const FieldDef* f = fieldByControl(control);
+    const FieldDef* f = fieldByParam(field);
     return f ? m_fields[fieldIndex(*f)].text : std::string();
 }
 
-std::string SetupEngine::lastAccepted(std::string_view control) const
+std::string SetupEngine::lastAccepted(table::SetupParam field) const
 {
-    const FieldDef* f = fieldByControl(control);
+    const FieldDef* f = fieldByParam(field);
     return f ? m_fields[fieldIndex(*f)].lastAccepted : std::string();
 }
 
-bool SetupEngine::enabled(std::string_view control) const
+bool SetupEngine::enabled(const SetupControl& control) const
 {
-    if (const FieldDef* f = fieldByControl(control))
-        return m_fields[fieldIndex(*f)].enabled;
-    if (const SwitchDef* s = switchByControl(control))
-        return m_switchEnabled[switchIndex(*s)];
+    if (const auto* p = std::get_if<table::SetupParam>(&control))
+        if (const FieldDef* f = fieldByParam(*p))
+            return m_fields[fieldIndex(*f)].enabled;
+    if (const auto* w = std::get_if<SwitchId>(&control))
+        return m_switchEnabled[static_cast<int>(*w)];
     return false;
 }
 
@@ -277,7 +278,7 @@ FillResult SetupEngine::fill(const table::SetupCopy& copy)
     for (const auto& f : fieldTable()) {
         FieldState& st = m_fields[fieldIndex(f)];
         showField(f, st);
-        r.fields.push_back({std::string(f.control), st.text, st.enabled});
+        r.fields.push_back({f.param, st.text, st.enabled});
     }
     const table::SetupDef& range = table::setupDef(table::SetupParam::RpmRange);
     const int rangeRaw = rawAt(range.offset);
@@ -286,7 +287,7 @@ FillResult SetupEngine::fill(const table::SetupCopy& copy)
     fillSwitches(r);
     fillEffects(r);
     for (const auto& rule : enableRules())
-        r.enables.push_back({std::string(rule.control),
+        r.enables.push_back({rule.control,
                              rulesAllow(rule.control, m_copy) && controlPresent(rule.control, m_copy)});
     return r;
 }
@@ -297,14 +298,14 @@ void SetupEngine::fillSwitches(FillResult& r)
         const int i = switchIndex(s);
         const int offset = table::setupOffset(s.param);
         m_switches[i] = switchState(s, rawAt(offset));
-        m_switchEnabled[i] = present(offset) && rulesAllow(s.control, m_copy);
-        r.switches.push_back({std::string(s.control), m_switches[i], m_switchEnabled[i]});
-        if (s.display.empty())
+        m_switchEnabled[i] = present(offset) && rulesAllow(s.id, m_copy);
+        r.switches.push_back({s.id, m_switches[i], m_switchEnabled[i]});
+        if (!s.display)
             continue;
         const bool shown = present(offset);
-        r.texts.push_back({std::string(s.display), shown ? switchDisplayText(s, m_switches[i], m_separator) : ""});
+        r.texts.push_back({*s.display, shown ? switchDisplayText(s, m_switches[i], m_separator) : ""});
         if (s.type == SwitchType::LambdaTarget)
-            r.texts.push_back({std::string(LambdaTargetLabel), shown ? lambdaLabelText(m_switches[i]) : ""});
+            r.texts.push_back({SetupText::LambdaLabel, shown ? lambdaLabelText(m_switches[i]) : ""});
     }
 }
 
@@ -315,7 +316,7 @@ void SetupEngine::fillEffects(FillResult& r) const
         if (!present(offset))
             continue;
         if (f.effect == Effect::Jet) {
-            r.jets.push_back({std::string(jetTrackBar(f.control)), JetPositionBase - rawAt(offset)});
+            r.jets.push_back({f.param, JetPositionBase - rawAt(offset)});
         } else if (f.effect == Effect::VacuumLow || f.effect == Effect::VacuumHigh) {
             int raw = rawAt(offset);
             if (raw == 0 && f.zeroShowsAs != 0)
@@ -328,11 +329,9 @@ void SetupEngine::fillEffects(FillResult& r) const
 
 // ------------------------------------------------------------------ switches
 
-Outcome SetupEngine::switchChanged(std::string_view control, int state)
+Outcome SetupEngine::switchChanged(SwitchId id, int state)
 {
-    const SwitchDef* s = switchByControl(control);
-    if (!s)
-        return {};
+    const SwitchDef* s = &switchDef(id);
     const int i = switchIndex(*s);
     if (s->type == SwitchType::Source && state == 0) {
         m_switches[i] = 0; // the button losing its check; the one gaining it acts
@@ -364,10 +363,10 @@ Outcome SetupEngine::sendSwitch(const SwitchDef& s, int value)
     out.markWritten = s.type == SwitchType::LambdaTarget;
     m_copy[offset] = static_cast<uint8_t>(value + 1);
     const int position = m_switches[switchIndex(s)];
-    if (!s.display.empty())
-        out.texts.push_back({std::string(s.display), switchDisplayText(s, position, m_separator)});
+    if (s.display)
+        out.texts.push_back({*s.display, switchDisplayText(s, position, m_separator)});
     if (s.type == SwitchType::LambdaTarget)
-        out.texts.push_back({std::string(LambdaTargetLabel), lambdaLabelText(position)});
+        out.texts.push_back({SetupText::LambdaLabel, lambdaLabelText(position)});
     if (s.param == outputSourceParam(1) || s.param == outputSourceParam(2))
         reshowOutput(s.param == outputSourceParam(2) ? 2 : 1, out);
     out.enables = applyRules(s.param);
@@ -382,7 +381,7 @@ void SetupEngine::reshowOutput(int output, Outcome& out)
             continue;
         FieldState& st = m_fields[fieldIndex(f)];
         showField(f, st);
-        out.texts.push_back({std::string(f.control), st.text});
+        out.texts.push_back({f.param, st.text});
     }
 }
 
@@ -393,11 +392,12 @@ std::vector<EnableUpdate> SetupEngine::applyRules(table::SetupParam changed)
         if (rule.when != changed)
             continue;
         bool on = rulesAllow(rule.control, m_copy) && controlPresent(rule.control, m_copy);
-        if (const FieldDef* f = fieldByControl(rule.control))
-            m_fields[fieldIndex(*f)].enabled = on;
-        if (const SwitchDef* sw = switchByControl(rule.control))
-            m_switchEnabled[switchIndex(*sw)] = on;
-        updates.push_back({std::string(rule.control), on});
+        if (const auto* p = std::get_if<table::SetupParam>(&rule.control))
+            if (const FieldDef* f = fieldByParam(*p))
+                m_fields[fieldIndex(*f)].enabled = on;
+        if (const auto* w = std::get_if<SwitchId>(&rule.control))
+            m_switchEnabled[static_cast<int>(*w)] = on;
+        updates.push_back({rule.control, on});
     }
     return updates;
 }

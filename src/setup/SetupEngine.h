@@ -39,16 +39,16 @@ struct Store {
 };
 
 struct TextUpdate {
-    std::string control;
+    SetupControl control; ///< a field or a read-only text
     std::string text;
 };
 
 struct EnableUpdate {
-    std::string control;
+    SetupControl control;
     bool enabled = false;
 };
 
-/// The outline bars of FuelVacChart that mark the low and high throttle vacuum.
+/// The outline bars of the fuel vacuum chart that mark the low and high throttle vacuum.
 enum class VacuumMarkerId { Low, High };
 
 /// A marker series emptied and given one point at (x, 0); x in bar.
@@ -59,7 +59,7 @@ struct VacuumMarker {
 
 /// A jet track bar's new position.
 struct JetPosition {
-    std::string trackBar; ///< "MainJetAdjust" or "IdleJetAdjust"
+    table::SetupParam jet = table::SetupParam::MainJet; ///< MainJet or IdleJet
     int position = 0;
 };
 
@@ -82,13 +82,13 @@ struct Outcome {
 };
 
 struct FieldView {
-    std::string control;
+    table::SetupParam param = table::SetupParam::Cylinders;
     std::string text;
     bool enabled = false;
 };
 
 struct SwitchView {
-    std::string control;
+    SwitchId id = SwitchId::TpsSensor;
     int state = 0;        ///< widget state, see Switches.h
     bool enabled = false;
 };
@@ -97,7 +97,7 @@ struct SwitchView {
 struct FillResult {
     std::vector<FieldView> fields;      ///< every row of fieldTable(), in order
     std::vector<SwitchView> switches;   ///< every row of switchTable(), in order
-    std::vector<TextUpdate> texts;      ///< read-only companions: track bar values, Edit48, Label6
+    std::vector<TextUpdate> texts;      ///< read-only companions: track bar values, lambda volts and label
     std::vector<EnableUpdate> enables;  ///< every control named by the enable rules
     int rpmRange = 0;
     std::vector<VacuumMarker> markers;
@@ -127,12 +127,12 @@ public:
     /// A field's edit is finished with this text (Enter, Tab, the field
     /// left), or the program set a whole value. A text equal to the one the
     /// field holds is no change and does nothing.
-    Outcome commitText(std::string_view control, std::string_view text);
+    Outcome commitText(table::SetupParam field, std::string_view text);
     /// What a field takes now, with its unit: "1 to 12", "0 to 7000 RPM".
-    std::string acceptedRange(std::string_view control) const;
+    std::string acceptedRange(table::SetupParam field) const;
 
     /// A switch's widget state changed (see Switches.h for the states).
-    Outcome switchChanged(std::string_view control, int state);
+    Outcome switchChanged(SwitchId id, int state);
 
     /// Records a WriteByte sent elsewhere (throttle calibration, serial
     /// number) in the setup copy.
@@ -142,12 +142,12 @@ public:
     const table::SetupCopy& setupCopy() const { return m_copy; }
     /// The RPM range in force: the last accepted "RPM Range" (7000 for a stored 0).
     int rpmRange() const { return m_rpmRange; }
-    /// The text the engine believes a field shows ("" for an unknown control).
-    std::string text(std::string_view control) const;
+    /// The text the engine believes a field shows ("" for a parameter without a field).
+    std::string text(table::SetupParam field) const;
     /// The last accepted text of a field, as it was typed or shown.
-    std::string lastAccepted(std::string_view control) const;
+    std::string lastAccepted(table::SetupParam field) const;
     /// Whether a field or switch is enabled.
-    bool enabled(std::string_view control) const;
+    bool enabled(const SetupControl& control) const;
     /// The source code of output 1 or 2 as stored (may be out of 0..6).
     int outputSource(int output) const;
     const std::string& decimalSeparator() const { return m_separator; }

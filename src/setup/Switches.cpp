@@ -13,6 +13,9 @@ namespace {
 
 using P = table::SetupParam;
 using T = SwitchType;
+using W = SwitchId;
+using X = SetupText;
+using B = SetupButton;
 
 constexpr int kSensorOn = 2;
 constexpr int kSensorOff = 1;
@@ -25,37 +28,37 @@ constexpr int kEnrichMax = 20;
 constexpr int kRpmMax = 100;
 
 constexpr SwitchDef kSwitches[] = {
-    {"CheckBox1", "Throttle Position Sensor", P::TpsActive, T::Sensor, 0, 0, 1, ""},
-    {"CheckBox6", "Water Temp Sensor", P::WaterActive, T::Sensor, 0, 0, 1, ""},
-    {"CheckBox4", "Air Temp Sensor", P::AirActive, T::Sensor, 0, 0, 1, ""},
-    {"CheckBox2", "Lambda Sensor", P::LambdaActive, T::Sensor, 0, 0, 1, ""},
-    {"CheckBox5", "Map Sensor", P::MapActive, T::Sensor, 0, 0, 1, ""},
-    {"CheckBox3", "TDC Sensor", P::TdcActive, T::Sensor, 0, 0, 1, ""},
-    {"CheckBox20", "Two Stroke", P::TwoStroke, T::Sensor, 0, 0, 1, ""},
-    {"RadioButton7", "None", P::Out1Source, T::Source, 0, 0, 1, ""},
-    {"RadioButton1", "RPM", P::Out1Source, T::Source, 1, 0, 1, ""},
-    {"RadioButton2", "Vacuum", P::Out1Source, T::Source, 2, 0, 1, ""},
-    {"RadioButton3", "TPS", P::Out1Source, T::Source, 3, 0, 1, ""},
-    {"RadioButton4", "Lambda", P::Out1Source, T::Source, 4, 0, 1, ""},
-    {"RadioButton5", "Water Temp", P::Out1Source, T::Source, 5, 0, 1, ""},
-    {"RadioButton6", "Air Temp", P::Out1Source, T::Source, 6, 0, 1, ""},
-    {"RadioButton11", "None", P::Out2Source, T::Source, 0, 0, 1, ""},
-    {"RadioButton8", "RPM", P::Out2Source, T::Source, 1, 0, 1, ""},
-    {"RadioButton9", "Vacuum", P::Out2Source, T::Source, 2, 0, 1, ""},
-    {"RadioButton10", "TPS", P::Out2Source, T::Source, 3, 0, 1, ""},
-    {"RadioButton12", "Lambda", P::Out2Source, T::Source, 4, 0, 1, ""},
-    {"RadioButton13", "Water Temp", P::Out2Source, T::Source, 5, 0, 1, ""},
-    {"RadioButton14", "Air Temp", P::Out2Source, T::Source, 6, 0, 1, ""},
-    {"RadioGroup2", "Accelerator Pump", P::AccPumpMode, T::Choice, 0, 0, 3, ""},
-    {"RadioGroup3", "Coil Combination", P::CoilCombination, T::Choice, 0, 0, 2, ""},
-    {"RadioGroup4", "Tuning POT Input", P::TuningPot, T::Choice, 0, 0, 4, ""},
-    {"TrackBar3", "", P::AccMapSens, T::Slider, 0, 1, kSensMax, "Edit46"},
-    {"TrackBar4", "", P::AccMapEnrich, T::Slider, 0, 1, kEnrichMax, "Edit47"},
-    {"TrackBar5", "", P::AccMapMaxRpm, T::Slider, 0, 1, kRpmMax, "Edit42"},
-    {"TrackBar2", "", P::AccTpsSens, T::Slider, 0, 1, kSensMax, "Edit44"},
-    {"TrackBar1", "", P::AccTpsEnrich, T::Slider, 0, 1, kEnrichMax, "Edit45"},
-    {"TrackBar6", "", P::AccTpsMaxRpm, T::Slider, 0, 1, kRpmMax, "Edit43"},
-    {"TrackBar7", "Target Volts", P::LambdaTarget, T::LambdaTarget, 0, kLambdaMin, kLambdaMax, "Edit48"},
+    {W::TpsSensor, "Throttle Position Sensor", P::TpsActive, T::Sensor, 0, 0, 1, std::nullopt},
+    {W::WaterSensor, "Water Temp Sensor", P::WaterActive, T::Sensor, 0, 0, 1, std::nullopt},
+    {W::AirSensor, "Air Temp Sensor", P::AirActive, T::Sensor, 0, 0, 1, std::nullopt},
+    {W::LambdaSensor, "Lambda Sensor", P::LambdaActive, T::Sensor, 0, 0, 1, std::nullopt},
+    {W::MapSensor, "Map Sensor", P::MapActive, T::Sensor, 0, 0, 1, std::nullopt},
+    {W::TdcSensor, "TDC Sensor", P::TdcActive, T::Sensor, 0, 0, 1, std::nullopt},
+    {W::TwoStroke, "Two Stroke", P::TwoStroke, T::Sensor, 0, 0, 1, std::nullopt},
+    {W::Out1None, "None", P::Out1Source, T::Source, 0, 0, 1, std::nullopt},
+    {W::Out1Rpm, "RPM", P::Out1Source, T::Source, 1, 0, 1, std::nullopt},
+    {W::Out1Vacuum, "Vacuum", P::Out1Source, T::Source, 2, 0, 1, std::nullopt},
+    {W::Out1Tps, "TPS", P::Out1Source, T::Source, 3, 0, 1, std::nullopt},
+    {W::Out1Lambda, "Lambda", P::Out1Source, T::Source, 4, 0, 1, std::nullopt},
+    {W::Out1Water, "Water Temp", P::Out1Source, T::Source, 5, 0, 1, std::nullopt},
+    {W::Out1Air, "Air Temp", P::Out1Source, T::Source, 6, 0, 1, std::nullopt},
+    {W::Out2None, "None", P::Out2Source, T::Source, 0, 0, 1, std::nullopt},
+    {W::Out2Rpm, "RPM", P::Out2Source, T::Source, 1, 0, 1, std::nullopt},
+    {W::Out2Vacuum, "Vacuum", P::Out2Source, T::Source, 2, 0, 1, std::nullopt},
+    {W::Out2Tps, "TPS", P::Out2Source, T::Source, 3, 0, 1, std::nullopt},
+    {W::Out2Lambda, "Lambda", P::Out2Source, T::Source, 4, 0, 1, std::nullopt},
+    {W::Out2Water, "Water Temp", P::Out2Source, T::Source, 5, 0, 1, std::nullopt},
+    {W::Out2Air, "Air Temp", P::Out2Source, T::Source, 6, 0, 1, std::nullopt},
+    {W::AccPumpMode, "Accelerator Pump", P::AccPumpMode, T::Choice, 0, 0, 3, std::nullopt},
+    {W::CoilCombination, "Coil Combination", P::CoilCombination, T::Choice, 0, 0, 2, std::nullopt},
+    {W::TuningPot, "Tuning POT Input", P::TuningPot, T::Choice, 0, 0, 4, std::nullopt},
+    {W::AccMapSens, "", P::AccMapSens, T::Slider, 0, 1, kSensMax, X::AccMapSensValue},
+    {W::AccMapEnrich, "", P::AccMapEnrich, T::Slider, 0, 1, kEnrichMax, X::AccMapEnrichValue},
+    {W::AccMapMaxRpm, "", P::AccMapMaxRpm, T::Slider, 0, 1, kRpmMax, X::AccMapMaxRpmValue},
+    {W::AccTpsSens, "", P::AccTpsSens, T::Slider, 0, 1, kSensMax, X::AccTpsSensValue},
+    {W::AccTpsEnrich, "", P::AccTpsEnrich, T::Slider, 0, 1, kEnrichMax, X::AccTpsEnrichValue},
+    {W::AccTpsMaxRpm, "", P::AccTpsMaxRpm, T::Slider, 0, 1, kRpmMax, X::AccTpsMaxRpmValue},
+    {W::LambdaTarget, "Target Volts", P::LambdaTarget, T::LambdaTarget, 0, kLambdaMin, kLambdaMax, X::LambdaVolts},
 };
 
 constexpr unsigned bit(int raw) { return 1u << raw; }
@@ -69,20 +72,20 @@ constexpr unsigned kPumpTps = bit(2) | bit(3);  // "TPS", "Both"
 // the sensor on and the field's byte present. An output without a source has
 // no Min and Max; the pump track bars serve only the modes that use them.
 constexpr EnableRule kRules[] = {
-    {P::TpsActive, kOn, "CalBtn", ""},
-    {P::WaterActive, kOn, "Button1", "Edit52"},
-    {P::AirActive, kOn, "Button2", "Edit58"},
-    {P::MapActive, kOn, "Button3", "Edit60"},
-    {P::Out1Source, kAnySource, "Edit16", "Edit16"},
-    {P::Out1Source, kAnySource, "Edit17", "Edit17"},
-    {P::Out2Source, kAnySource, "Edit1", "Edit1"},
-    {P::Out2Source, kAnySource, "Edit24", "Edit24"},
-    {P::AccPumpMode, kPumpMap, "TrackBar3", "TrackBar3"},
-    {P::AccPumpMode, kPumpMap, "TrackBar4", "TrackBar4"},
-    {P::AccPumpMode, kPumpMap, "TrackBar5", "TrackBar5"},
-    {P::AccPumpMode, kPumpTps, "TrackBar2", "TrackBar2"},
-    {P::AccPumpMode, kPumpTps, "TrackBar1", "TrackBar1"},
-    {P::AccPumpMode, kPumpTps, "TrackBar6", "TrackBar6"},
+    {P::TpsActive, kOn, B::CalibrateThrottle, std::nullopt},
+    {P::WaterActive, kOn, B::CalibrateWater, P::WaterCal},
+    {P::AirActive, kOn, B::CalibrateAir, P::LambdaCal},
+    {P::MapActive, kOn, B::CalibrateMap, P::AirCal},
+    {P::Out1Source, kAnySource, P::Out1Min, P::Out1Min},
+    {P::Out1Source, kAnySource, P::Out1Max, P::Out1Max},
+    {P::Out2Source, kAnySource, P::Out2Min, P::Out2Min},
+    {P::Out2Source, kAnySource, P::Out2Max, P::Out2Max},
+    {P::AccPumpMode, kPumpMap, W::AccMapSens, P::AccMapSens},
+    {P::AccPumpMode, kPumpMap, W::AccMapEnrich, P::AccMapEnrich},
+    {P::AccPumpMode, kPumpMap, W::AccMapMaxRpm, P::AccMapMaxRpm},
+    {P::AccPumpMode, kPumpTps, W::AccTpsSens, P::AccTpsSens},
+    {P::AccPumpMode, kPumpTps, W::AccTpsEnrich, P::AccTpsEnrich},
+    {P::AccPumpMode, kPumpTps, W::AccTpsMaxRpm, P::AccTpsMaxRpm},
 };
 
 int rawAt(const table::SetupCopy& copy, table::SetupParam p)
@@ -94,13 +97,7 @@ int rawAt(const table::SetupCopy& copy, table::SetupParam p)
 
 std::span<const SwitchDef> switchTable() { return kSwitches; }
 
-const SwitchDef* switchByControl(std::string_view control)
-{
-    for (const auto& s : kSwitches)
-        if (s.control == control)
-            return &s;
-    return nullptr;
-}
+const SwitchDef& switchDef(SwitchId id) { return kSwitches[static_cast<int>(id)]; }
 
 int switchIndex(const SwitchDef& s) { return static_cast<int>(&s - kSwitches); }
 
@@ -146,7 +143,7 @@ int switchState(const SwitchDef& s, int raw)
 std::string switchDisplayText(const SwitchDef& s, int position, std::string_view separator)
 {
     auto raw = switchValue(s, position);
-    if (!raw || s.display.empty())
+    if (!raw || !s.display)
         return {};
     if (s.type == T::LambdaTarget)
         return lambdaVoltsText(*raw, separator);
@@ -243,10 +240,10 @@ bool ruleHolds(const EnableRule& r, const table::SetupCopy& copy)
 {
     int raw = rawAt(copy, r.when);
     bool on = raw >= 0 && raw < 32 && (r.rawMask & bit(raw)) != 0;
-    return on && controlPresent(r.needs, copy);
+    return on && (!r.needs || copy[table::setupOffset(*r.needs)] != table::AbsentPlusOne);
 }
 
-bool rulesAllow(std::string_view control, const table::SetupCopy& copy)
+bool rulesAllow(const SetupControl& control, const table::SetupCopy& copy)
 {
     for (const auto& r : kRules)
         if (r.control == control && !ruleHolds(r, copy))
@@ -254,10 +251,14 @@ bool rulesAllow(std::string_view control, const table::SetupCopy& copy)
     return true;
 }
 
-bool controlPresent(std::string_view control, const table::SetupCopy& copy)
+bool controlPresent(const SetupControl& control, const table::SetupCopy& copy)
 {
-    const table::SetupDef* d = table::setupByControl(control);
-    return !d || copy[d->offset] != table::AbsentPlusOne;
+    std::optional<table::SetupParam> param;
+    if (const auto* p = std::get_if<table::SetupParam>(&control))
+        param = *p;
+    else if (const auto* w = std::get_if<SwitchId>(&control))
+        param = switchDef(*w).param;
+    return !param || copy[table::setupOffset(*param)] != table::AbsentPlusOne;
 }
 
 } // namespace kyr::setup

@@ -16,31 +16,60 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <variant>
 
 namespace kyr::setup {
+
+/// The switches of the Setup page, in the order of switchTable().
+enum class SwitchId : int {
+    TpsSensor, WaterSensor, AirSensor, LambdaSensor, MapSensor, TdcSensor, TwoStroke,
+    Out1None, Out1Rpm, Out1Vacuum, Out1Tps, Out1Lambda, Out1Water, Out1Air,
+    Out2None, Out2Rpm, Out2Vacuum, Out2Tps, Out2Lambda, Out2Water, Out2Air,
+    AccPumpMode, CoilCombination, TuningPot,
+    AccMapSens, AccMapEnrich, AccMapMaxRpm, AccTpsSens, AccTpsEnrich, AccTpsMaxRpm,
+    LambdaTarget,
+};
+constexpr int SwitchCount = 31;
+
+/// The read-only texts beside the track bars: the value each one sets, and
+/// the lambda target's volts and its label on the lambda panel.
+enum class SetupText : int {
+    AccMapSensValue, AccMapEnrichValue, AccMapMaxRpmValue,
+    AccTpsSensValue, AccTpsEnrichValue, AccTpsMaxRpmValue,
+    LambdaVolts, LambdaLabel,
+};
+constexpr int SetupTextCount = 8;
+
+/// The Calibrate buttons of the throttle and of the sensors of the "Active Sensors" panel.
+enum class SetupButton : int { CalibrateThrottle, CalibrateWater, CalibrateAir, CalibrateMap };
+constexpr int SetupButtonCount = 4;
+
+/// Anything the Setup page shows: a field (by its setup parameter), a
+/// switch, a read-only text or a button.
+using SetupControl = std::variant<table::SetupParam, SwitchId, SetupText, SetupButton>;
 
 enum class SwitchType {
     Sensor,       ///< check box: raw 2 on, 1 off
     Source,       ///< one radio button of an output source: raw = its code
     Choice,       ///< radio group: raw = item index (plus-one 0 selects item 0)
     Slider,       ///< accelerator pump track bar: position = maximum - raw + 1
-    LambdaTarget, ///< TrackBar7: position = raw, volts = raw / 100
+    LambdaTarget, ///< the lambda target: position = raw, volts = raw / 100
 };
 
 struct SwitchDef {
-    std::string_view control;  ///< form control name
+    SwitchId id;
     std::string_view caption;  ///< its caption (radio button: the source name)
     table::SetupParam param;   ///< the setup byte it drives
     SwitchType type;
     int value;                 ///< Source: the code this button selects
     int minimum, maximum;      ///< Slider, LambdaTarget: position range; Choice: item range
-    std::string_view display;  ///< the read-only edit that shows the value, or ""
+    std::optional<SetupText> display; ///< the read-only text that shows the value
 };
 
 /// Every switch of the Setup page.
 std::span<const SwitchDef> switchTable();
-/// The row of a control, or nullptr.
-const SwitchDef* switchByControl(std::string_view control);
+/// The row of a switch.
+const SwitchDef& switchDef(SwitchId id);
 /// Index of a row in switchTable().
 int switchIndex(const SwitchDef& s);
 
@@ -59,9 +88,8 @@ std::string switchMeaning(const SwitchDef& s);
 /// sets, its unit, and the range of values it gives ("" for other switches).
 std::string switchTip(const SwitchDef& s, std::string_view separator = ".");
 
-/// TrackBar7's companion texts: Edit48 shows the volts ("0.45"), Label6 "." + volts * 100 (".45").
-constexpr std::string_view LambdaVoltsEdit = "Edit48";
-constexpr std::string_view LambdaTargetLabel = "Label6";
+/// The lambda target's companion texts: SetupText::LambdaVolts shows the
+/// volts ("0.45"), SetupText::LambdaLabel "." + volts * 100 (".45").
 std::string lambdaVoltsText(int position, std::string_view separator);
 std::string lambdaLabelText(int position);
 /// Left edge of the target marker or label in a lambda panel of the given
@@ -70,12 +98,12 @@ int lambdaMarkerLeft(int panelWidth, int position, int itemWidth);
 
 /// A control whose enabled state follows a setup byte: enabled when the raw
 /// value of `when` is one of the bits of `rawMask` and the byte of `needs`
-/// (a control of the layout; "" for none) is present.
+/// (if any) is present.
 struct EnableRule {
     table::SetupParam when;
     unsigned rawMask;
-    std::string_view control;
-    std::string_view needs;
+    SetupControl control;
+    std::optional<table::SetupParam> needs;
 };
 
 /// The enable rules: Calibrate buttons by their sensor, output Min/Max by
@@ -84,9 +112,9 @@ std::span<const EnableRule> enableRules();
 /// Whether a rule holds for a plus-one setup copy.
 bool ruleHolds(const EnableRule& r, const table::SetupCopy& copy);
 /// Whether the rules allow a control (true when no rule names it).
-bool rulesAllow(std::string_view control, const table::SetupCopy& copy);
-/// Whether a control's own setup byte is present (not plus-one 255).
-/// Controls without a layout row count as present.
-bool controlPresent(std::string_view control, const table::SetupCopy& copy);
+bool rulesAllow(const SetupControl& control, const table::SetupCopy& copy);
+/// Whether a control's own setup byte is present (not plus-one 255): a
+/// field's or a switch's. Texts and buttons have none and count as present.
+bool controlPresent(const SetupControl& control, const table::SetupCopy& copy);
 
 } // namespace kyr::setup

@@ -63,8 +63,7 @@ struct MapDef {
     int indexBase;             ///< live-write index of point i = indexBase + i
     XRule xRule;
     double minValue, maxValue; ///< the chart's drag range
-    ChartId chart;
-    int series;                ///< curve series on the chart
+    ChartId chart;             ///< the chart that draws it
     std::string_view unit;     ///< "deg" or "%"
 };
 
@@ -133,7 +132,6 @@ struct SetupDef {
     int offset;
     std::string_view parameter;   ///< what it is
     Shown shown;
-    std::string_view control;     ///< the control that shows it ("" for none)
     std::string_view caption;     ///< its caption on the page
     std::span<const std::string_view> choices; ///< for Shown::Choice
 };
@@ -142,8 +140,6 @@ struct SetupDef {
 std::span<const SetupDef> setupTable();
 const SetupDef& setupDef(SetupParam p);
 int setupOffset(SetupParam p);
-/// The row whose control has this name ("Edit12"), or nullptr.
-const SetupDef* setupByControl(std::string_view control);
 /// The row at a table offset, or nullptr for a carried-through byte.
 const SetupDef* setupByOffset(int offset);
 

@@ -11,14 +11,15 @@ namespace kyr::tools {
 namespace {
 
 using P = table::SetupParam;
+using F = SerialField;
 
 constexpr SerialFieldDef kFields[SerialFieldCount] = {
-    {P::SerialPrefix1, "Edit1", true},
-    {P::SerialPrefix2, "Edit6", true},
-    {P::Serial1, "Edit2", false},
-    {P::Serial2, "Edit3", false},
-    {P::Serial3, "Edit4", false},
-    {P::SerialHw, "Edit5", false},
+    {F::Letter1, P::SerialPrefix1, true},
+    {F::Letter2, P::SerialPrefix2, true},
+    {F::Number1, P::Serial1, false},
+    {F::Number2, P::Serial2, false},
+    {F::Number3, P::Serial3, false},
+    {F::Hardware, P::SerialHw, false},
 };
 
 // The highest byte a field may write: 254 would read back as the absent marker.

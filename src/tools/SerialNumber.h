@@ -24,18 +24,21 @@ std::string serialText(const table::SetupCopy& setupPlusOne);
 /// Panel 1 of the status bar: "KYR " + model + " v" + version + " :: " + serial text.
 std::string unitLine(std::string_view modelText, std::string_view versionText, const table::SetupCopy& setupPlusOne);
 
+/// The fields of the serial-number dialog, in the order Update writes them.
+enum class SerialField : int { Letter1, Letter2, Number1, Number2, Number3, Hardware };
+constexpr int SerialFieldCount = 6;
+
 /// One field of the serial-number dialog.
 struct SerialFieldDef {
+    SerialField field;
     table::SetupParam param;  ///< the setup byte it writes (its caption is the field's label)
-    std::string_view control; ///< the field's name in the dialog
     bool letter;              ///< one customer letter; otherwise a number of two digits
 };
 
-constexpr int SerialFieldCount = 6;
 constexpr int SerialNumberMax = 99; ///< the numbers have two digits
 
-/// The six fields in the order Update writes them: Edit1 and Edit6 (offsets
-/// 98 and 99), then Edit2 to Edit5 (offsets 94 to 97).
+/// The six fields in the order Update writes them: the two letters (offsets
+/// 98 and 99), then the three numbers and the hardware number (offsets 94 to 97).
 std::span<const SerialFieldDef> serialFields();
 
 /// Field texts, UTF-8, in the order of serialFields().

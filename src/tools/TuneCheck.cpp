@@ -74,7 +74,7 @@ void findSettingsAtEdge(std::vector<Finding>& out, const table::ImageBytes& tune
 {
     const table::Axes axes = table::deriveAxes(table::setupOf(tune));
     for (const auto& field : setup::fieldTable()) {
-        const table::SetupDef* d = table::setupByControl(field.control);
+        const table::SetupDef* d = &table::setupDef(field.param);
         if (!d || tune[d->offset] == unit[d->offset])
             continue;
         const ShownSetting mine = shownSetting(*d, tune);

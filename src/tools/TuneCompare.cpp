@@ -62,7 +62,7 @@ void describeChoice(ShownSetting& s, const table::SetupDef& d, int raw)
 
 int settingOutputSource(const table::SetupDef& d, const table::ImageBytes& plusOne)
 {
-    const setup::FieldDef* f = setup::fieldByControl(d.control);
+    const setup::FieldDef* f = setup::fieldByParam(d.param);
     if (!f || f->output == 0)
         return 0;
     return rawOf(plusOne[table::setupOffset(setup::outputSourceParam(f->output))]);
@@ -102,7 +102,7 @@ ShownSetting shownSetting(const table::SetupDef& d, const table::ImageBytes& plu
         describeChoice(s, d, raw);
         return s;
     }
-    const setup::FieldDef* f = setup::fieldByControl(d.control);
+    const setup::FieldDef* f = setup::fieldByParam(d.param);
     if (f && raw == 0 && f->zeroShowsAs != 0)
         raw = f->zeroShowsAs; // the unit runs on its default for a stored 0
     s.numeric = true;
@@ -113,7 +113,7 @@ ShownSetting shownSetting(const table::SetupDef& d, const table::ImageBytes& plu
 
 std::string_view settingUnit(const table::SetupDef& d, const table::ImageBytes& plusOne)
 {
-    if (const setup::FieldDef* f = setup::fieldByControl(d.control))
+    if (const setup::FieldDef* f = setup::fieldByParam(d.param))
         return setup::fieldUnit(*f, settingOutputSource(d, plusOne));
     switch (d.shown) {
     case table::Shown::Times100: return "RPM";
@@ -131,7 +131,7 @@ std::string settingName(const table::SetupDef& d)
         p[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(p[0])));
         return p;
     }
-    if (const setup::FieldDef* f = setup::fieldByControl(d.control))
+    if (const setup::FieldDef* f = setup::fieldByParam(d.param))
         for (const auto& [panel, prefix] : kQualifiedPanels)
             if (f->panel == panel)
                 return std::string(prefix) + " " + caption;

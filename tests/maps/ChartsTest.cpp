@@ -8,60 +8,47 @@ namespace kyr::maps::test {
 using C = ChartId;
 using M = MapId;
 
-TEST(ChartTable, NamesTitlesFieldsAndBars)
+TEST(ChartTable, TitlesAndBars)
 {
     struct Row {
         C id;
-        const char *object, *title, *value, *position;
+        const char* title;
         double bar;
     };
     const Row rows[] = {
-        {C::Timing, "TimingChart", "Timing Map", "Edit2", "Edit3", 45},
-        {C::Vacuum, "VacuumChart", "Vacuum Map", "Edit4", "Edit5", 10},
-        {C::FuelVac, "FuelVacChart", "Vacuum Map", "Edit22", "Edit23", 50},
-        {C::FuelRpm, "FuelRPMChart", "RPM Map", "Edit19", "Edit21", 50},
-        {C::Temp, "TempChart", "Water Temp Correction", "Edit25", "Edit26", 60},
-        {C::AirTmp, "AirTmpChart", "Air Temp Correction", "Edit27", "Edit29", 50},
-        {C::Voltage, "VoltageChart", "Voltage Correction", "Edit30", "Edit31", 50},
+        {C::Timing, "Timing Map", 45},
+        {C::Vacuum, "Vacuum Map", 10},
+        {C::FuelVac, "Vacuum Map", 50},
+        {C::FuelRpm, "RPM Map", 50},
+        {C::Temp, "Water Temp Correction", 60},
+        {C::AirTmp, "Air Temp Correction", 50},
+        {C::Voltage, "Voltage Correction", 50},
     };
     ASSERT_EQ(chartTable().size(), std::size(rows));
     for (const auto& r : rows) {
         const auto& c = chartDef(r.id);
         EXPECT_EQ(c.id, r.id);
-        EXPECT_EQ(c.object, r.object);
         EXPECT_EQ(c.title, r.title);
-        EXPECT_EQ(c.readout.valueField, r.value);
-        EXPECT_EQ(c.readout.positionField, r.position);
         EXPECT_EQ(c.keyBarHeight, r.bar);
-        EXPECT_EQ(chartByObject(r.object), r.id);
     }
-    EXPECT_FALSE(chartByObject("Chart1"));
-    EXPECT_EQ(chartDef(C::FuelVac).cursorSeries, 2);
-    EXPECT_EQ(chartDef(C::FuelVac).lowVacSeries, 0);
 }
 
 TEST(ChartTable, EveryMapHasOneCurveMatchingTheLayout)
 {
-    std::set<std::pair<int, int>> seen;
+    std::set<int> seen;
     for (const auto& c : chartTable())
         for (const auto& curve : c.curves) {
             const auto& m = table::mapDef(curve.map);
             EXPECT_EQ(m.chart, c.id) << m.name;
-            EXPECT_EQ(m.series, curve.series) << m.name;
             EXPECT_EQ(m.group, c.group) << m.name;
             EXPECT_EQ(c.leftMin, m.minValue) << m.name; // the left axis is the drag range
             EXPECT_EQ(c.leftMax, m.maxValue) << m.name;
-            EXPECT_TRUE(seen.insert({static_cast<int>(c.id), curve.series}).second);
-            EXPECT_NE(curve.series, c.cursorSeries);
-            EXPECT_NE(curve.series, c.liveSeries);
+            EXPECT_TRUE(seen.insert(static_cast<int>(curve.map)).second) << m.name;
         }
     EXPECT_EQ(seen.size(), static_cast<size_t>(table::MapCount));
     EXPECT_EQ(curveOf(M::FuelCruise).caption, "Cruise");
-    EXPECT_EQ(curveOf(M::FuelLow).colour, "green");
-    EXPECT_EQ(curveOf(M::FuelHigh).colour, "navy");
     EXPECT_EQ(curveOf(M::FuelHigh).caption, "High");
     EXPECT_EQ(curveOf(M::AirTempTiming).caption, "Timing");
-    EXPECT_EQ(curveOf(M::WaterTemp).colour, "blue");
 }
 
 TEST(ChartTable, BottomAxesFollowRangeAndMapSensor)
@@ -134,7 +121,7 @@ TEST_F(EditorTest, MouseMoveSetsKeyTargetAndCursor)
 {
     auto r = ed.mouseMove(C::Voltage, 12.34, 0);
     ASSERT_TRUE(r);
-    EXPECT_EQ(r->valueField, "Edit30");
+    EXPECT_EQ(r->chart, C::Voltage);
     EXPECT_EQ(ed.keyTarget(), C::Voltage);
     EXPECT_DOUBLE_EQ(ed.cursorX(C::Voltage), 12.3);
     ed.mouseMove(C::Vacuum, 1.234, 0);

@@ -135,7 +135,7 @@ TEST_F(EditorTest, NothingHappensWithoutMouseTuningOrOnDisabledCharts)
     const auto before = ed.maps().values;
     ed.setMouseTuning(false);
     for (const auto& c : chartTable())
-        EXPECT_FALSE(ed.drag(c.id, 1.0, 1)) << c.object;
+        EXPECT_FALSE(ed.drag(c.id, 1.0, 1)) << c.title;
     EXPECT_EQ(ed.maps().values, before);
 
     ed.setMouseTuning(true);

@@ -195,14 +195,14 @@ TEST_F(EditorTest, KeyDownReadout)
     ed.setPoint(M::TimingRpm, 35, 12);
     ed.mouseMove(C::Timing, 35, 0);
     auto k = ed.keyDown(Key::Up);
-    EXPECT_EQ(k->readout.valueField, "Edit2");
+    EXPECT_EQ(k->readout.chart, C::Timing);
     EXPECT_EQ(k->readout.value, "13");
     EXPECT_EQ(k->readout.position, "3500");
     EXPECT_DOUBLE_EQ(k->barHeight, 45);
 
     ed.mouseMove(C::Vacuum, 1.0, 0); // point 16 at 1.0 bar
     k = ed.keyDown(Key::Right);      // point 17 at 1.0625 bar
-    EXPECT_EQ(k->readout.positionField, "Edit5");
+    EXPECT_EQ(k->readout.chart, C::Vacuum);
     EXPECT_EQ(k->readout.position, "1.1");
     EXPECT_EQ(k->readout.value, "0");
 

@@ -13,13 +13,13 @@ using kyr::table::SetupCopy;
 
 namespace {
 
-const FieldView& view(const FillResult& r, std::string_view control)
+const FieldView& view(const FillResult& r, P field)
 {
     for (const auto& f : r.fields)
-        if (f.control == control)
+        if (f.param == field)
             return f;
     static FieldView none;
-    ADD_FAILURE() << "no view for " << control;
+    ADD_FAILURE() << "no view for " << field;
     return none;
 }
 
@@ -31,35 +31,35 @@ TEST(SetupFill, ShowsEveryFieldAndSendsNothingAfterwards)
     FillResult r = e.fill(sampleCopy());
     e.setEditsLive();
     ASSERT_EQ(r.fields.size(), fieldTable().size());
-    EXPECT_EQ(view(r, "Edit12").text, "4");
-    EXPECT_EQ(view(r, "Edit13").text, "7000");
-    EXPECT_EQ(view(r, "Edit14").text, "2.5");
-    EXPECT_EQ(view(r, "Edit16").text, "3000");
-    EXPECT_EQ(view(r, "Edit24").text, "1.5");
+    EXPECT_EQ(view(r, P::Cylinders).text, "4");
+    EXPECT_EQ(view(r, P::RpmRange).text, "7000");
+    EXPECT_EQ(view(r, P::CoilTime).text, "2.5");
+    EXPECT_EQ(view(r, P::Out1Min).text, "3000");
+    EXPECT_EQ(view(r, P::Out2Max).text, "1.5");
     EXPECT_EQ(r.rpmRange, 7000);
     // The page sets the texts and switch states it was given: nothing runs.
     for (const auto& f : r.fields)
-        EXPECT_TRUE(e.commitText(f.control, f.text).empty()) << f.control;
+        EXPECT_TRUE(e.commitText(f.param, f.text).empty()) << f.param;
     for (const auto& s : r.switches)
-        EXPECT_TRUE(e.switchChanged(s.control, s.state).empty()) << s.control;
+        EXPECT_TRUE(e.switchChanged(s.id, s.state).empty()) << s.id;
     EXPECT_EQ(e.setupCopy(), sampleCopy());
 }
 
 TEST(SetupFill, AbsentFieldIsDisabledEmptyAndKeepsItsByte)
 {
     SetupCopy c = sampleCopy();
-    const int offset = kyr::table::setupByControl("Edit15")->offset;
+    const int offset = kyr::table::setupOffset(P::MapSensor);
     c[offset] = kyr::table::AbsentPlusOne;
-    c[kyr::table::setupByControl("CheckBox2")->offset] = kyr::table::AbsentPlusOne;
+    c[kyr::table::setupOffset(P::LambdaActive)] = kyr::table::AbsentPlusOne;
     SetupEngine e;
     FillResult r = e.fill(c);
     e.setEditsLive();
-    EXPECT_EQ(view(r, "Edit15").text, "");
-    EXPECT_FALSE(view(r, "Edit15").enabled);
-    EXPECT_FALSE(e.enabled("CheckBox2"));
-    EXPECT_TRUE(e.commitText("Edit15", "12").empty());
-    EXPECT_TRUE(e.switchChanged("CheckBox2", 1).empty());
-    enter(e, "Edit12", "6"); // other edits go on around it
+    EXPECT_EQ(view(r, P::MapSensor).text, "");
+    EXPECT_FALSE(view(r, P::MapSensor).enabled);
+    EXPECT_FALSE(e.enabled(W::LambdaSensor));
+    EXPECT_TRUE(e.commitText(P::MapSensor, "12").empty());
+    EXPECT_TRUE(e.switchChanged(W::LambdaSensor, 1).empty());
+    enter(e, P::Cylinders, "6"); // other edits go on around it
 
     auto image = kyr::table::encode(e.setupCopy(), kyr::table::MapArrays{});
     EXPECT_EQ(image.plusOne[offset], 255);
@@ -69,22 +69,22 @@ TEST(SetupFill, AbsentFieldIsDisabledEmptyAndKeepsItsByte)
 TEST(SetupFill, DisplayDefaultsAreNotStored)
 {
     SetupCopy c = sampleCopy();
-    setRaw(c, "Edit13", 0);
-    setRaw(c, "RadioButton7", 0); // output 1 without a source
+    setRaw(c, P::RpmRange, 0);
+    setRaw(c, P::Out1Source, 0); // output 1 without a source
     SetupEngine e;
     FillResult r = e.fill(c);
-    EXPECT_EQ(view(r, "Edit37").text, "0.1");
-    EXPECT_EQ(view(r, "Edit38").text, "0.9");
-    EXPECT_EQ(view(r, "Edit13").text, "7000");
-    EXPECT_EQ(view(r, "Edit16").text, "0");
-    EXPECT_FALSE(view(r, "Edit16").enabled);
+    EXPECT_EQ(view(r, P::LowThrottleVac).text, "0.1");
+    EXPECT_EQ(view(r, P::HighThrottleVac).text, "0.9");
+    EXPECT_EQ(view(r, P::RpmRange).text, "7000");
+    EXPECT_EQ(view(r, P::Out1Min).text, "0");
+    EXPECT_FALSE(view(r, P::Out1Min).enabled);
     ASSERT_EQ(r.markers.size(), 2u);
     EXPECT_DOUBLE_EQ(r.markers[0].x, 0.1);
     EXPECT_DOUBLE_EQ(r.markers[1].x, 0.9);
     EXPECT_EQ(e.setupCopy(), c);
     e.setEditsLive();
     for (const auto& f : r.fields)
-        e.commitText(f.control, f.text);
+        e.commitText(f.param, f.text);
     EXPECT_EQ(e.setupCopy(), c);
 }
 
@@ -92,19 +92,19 @@ TEST(SetupFill, CompanionsOfTheSwitches)
 {
     SetupEngine e;
     FillResult r = e.fill(sampleCopy());
-    auto textOf = [&](std::string_view control) {
+    auto textOf = [&](const SetupControl& control) {
         for (const auto& t : r.texts)
             if (t.control == control)
                 return t.text;
         return std::string("?");
     };
-    EXPECT_EQ(textOf("Edit48"), "0.5");
-    EXPECT_EQ(textOf("Label6"), ".50");
+    EXPECT_EQ(textOf(X::LambdaVolts), "0.5");
+    EXPECT_EQ(textOf(X::LambdaLabel), ".50");
     ASSERT_EQ(r.jets.size(), 2u);
-    EXPECT_EQ(r.jets[0].trackBar, "MainJetAdjust");
+    EXPECT_EQ(r.jets[0].jet, P::MainJet);
     EXPECT_EQ(r.jets[0].position, 127);
-    EXPECT_TRUE(e.enabled("TrackBar3"));  // pump mode "Map"
-    EXPECT_FALSE(e.enabled("TrackBar1")); // throttle pump unused
+    EXPECT_TRUE(e.enabled(W::AccMapSens));  // pump mode "Map"
+    EXPECT_FALSE(e.enabled(W::AccTpsEnrich)); // throttle pump unused
 }
 
 // Random texts in every field, mixed with switch changes: nothing above 253
@@ -121,26 +121,27 @@ TEST(SetupFill, RandomTextsNeverSendAnUnfitByte)
     for (int i = 0; i < 20000; ++i) {
         if (rng() % 10 == 0) {
             const auto& s = switches[rng() % switches.size()];
-            Outcome o = e.switchChanged(s.control, static_cast<int>(rng() % 110) - 5);
+            Outcome o = e.switchChanged(s.id, static_cast<int>(rng() % 110) - 5);
             if (o.send) {
-                ASSERT_LE(o.send->value, 253) << s.control;
+                ASSERT_LE(o.send->value, 253) << s.id;
             }
             for (const auto& t : o.texts)
-                e.commitText(t.control, t.text);
+                if (const auto* field = std::get_if<P>(&t.control))
+                    e.commitText(*field, t.text);
             continue;
         }
         const auto& f = fields[rng() % fields.size()];
         std::string text;
         for (unsigned n = rng() % 8; n > 0; --n)
             text += alphabet[rng() % alphabet.size()];
-        Entry r = enter(e, f.control, text);
-        ASSERT_EQ(e.text(f.control), r.finalText) << f.control << " " << text;
+        Entry r = enter(e, f.param, text);
+        ASSERT_EQ(e.text(f.param), r.finalText) << f.param << " " << text;
         if (r.refusal) {
-            ASSERT_EQ(r.finalText, e.lastAccepted(f.control)) << f.control << " " << text;
+            ASSERT_EQ(r.finalText, e.lastAccepted(f.param)) << f.param << " " << text;
         }
         sends += static_cast<int>(r.sent.size());
         for (const auto& w : r.sent) {
-            ASSERT_LE(w.value, 253) << f.control << " " << text;
+            ASSERT_LE(w.value, 253) << f.param << " " << text;
             ASSERT_EQ(e.setupCopy()[w.offset], w.value + 1);
         }
     }

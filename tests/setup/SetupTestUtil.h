@@ -6,18 +6,37 @@
 #include "setup/SetupEngine.h"
 
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
+// Test messages name a field by what it is and a switch by its row.
+namespace kyr::table {
+inline std::ostream& operator<<(std::ostream& os, SetupParam p) { return os << setupDef(p).parameter; }
+} // namespace kyr::table
+namespace kyr::setup {
+inline std::ostream& operator<<(std::ostream& os, SwitchId id)
+{
+    return os << "switch " << static_cast<int>(id) << " (" << switchDef(id).caption << ")";
+}
+inline std::ostream& operator<<(std::ostream& os, SetupText t) { return os << "text " << static_cast<int>(t); }
+inline std::ostream& operator<<(std::ostream& os, SetupButton b) { return os << "button " << static_cast<int>(b); }
+} // namespace kyr::setup
+
 namespace kyr::setup::testing {
+
+using P = table::SetupParam;
+using W = SwitchId;
+using X = SetupText;
+using B = SetupButton;
 
 /// Plus-one byte of a raw value.
 inline uint8_t p1(int raw) { return static_cast<uint8_t>(raw + 1); }
 
-/// Sets the raw value of a control's byte.
-inline void setRaw(table::SetupCopy& c, std::string_view control, int raw)
+/// Sets the raw value of a setup byte.
+inline void setRaw(table::SetupCopy& c, table::SetupParam param, int raw)
 {
-    c[table::setupByControl(control)->offset] = p1(raw);
+    c[table::setupOffset(param)] = p1(raw);
 }
 
 /// A four-cylinder setup: range 7000, limiter 6000, coil time 2.5 ms,
@@ -27,23 +46,23 @@ inline table::SetupCopy sampleCopy()
 {
     table::SetupCopy c{};
     c.fill(1);
-    setRaw(c, "Edit12", 4);
-    setRaw(c, "Edit13", 70);
-    setRaw(c, "Edit20", 60);
-    setRaw(c, "Edit14", 5);
-    setRaw(c, "Edit15", 10);
-    setRaw(c, "Edit34", 36);
-    setRaw(c, "RadioButton7", 1);
-    setRaw(c, "Edit16", 30);
-    setRaw(c, "Edit17", 50);
-    setRaw(c, "RadioButton11", 2);
-    setRaw(c, "Edit1", 50);
-    setRaw(c, "Edit24", 150);
-    setRaw(c, "CheckBox1", 2);
-    setRaw(c, "CheckBox6", 1);
-    setRaw(c, "RadioGroup2", 1);
-    setRaw(c, "TrackBar7", 50);
-    setRaw(c, "Edit28", 128);
+    setRaw(c, P::Cylinders, 4);
+    setRaw(c, P::RpmRange, 70);
+    setRaw(c, P::RpmLimiter, 60);
+    setRaw(c, P::CoilTime, 5);
+    setRaw(c, P::MapSensor, 10);
+    setRaw(c, P::GearTeeth, 36);
+    setRaw(c, P::Out1Source, 1);
+    setRaw(c, P::Out1Min, 30);
+    setRaw(c, P::Out1Max, 50);
+    setRaw(c, P::Out2Source, 2);
+    setRaw(c, P::Out2Min, 50);
+    setRaw(c, P::Out2Max, 150);
+    setRaw(c, P::TpsActive, 2);
+    setRaw(c, P::WaterActive, 1);
+    setRaw(c, P::AccPumpMode, 1);
+    setRaw(c, P::LambdaTarget, 50);
+    setRaw(c, P::MainJet, 128);
     return c;
 }
 
@@ -64,9 +83,9 @@ struct Entry {
 };
 
 /// Finishes an entry of a field's text as the page would.
-inline Entry enter(SetupEngine& e, std::string_view control, const std::string& text)
+inline Entry enter(SetupEngine& e, table::SetupParam field, const std::string& text)
 {
-    Outcome o = e.commitText(control, text);
+    Outcome o = e.commitText(field, text);
     Entry r;
     if (o.send)
         r.sent.push_back(*o.send);

@@ -42,11 +42,10 @@ TEST(SerialFields, OrderOffsetsAndLabels)
     const auto fields = tools::serialFields();
     ASSERT_EQ(fields.size(), 6u);
     const int offsets[] = {98, 99, 94, 95, 96, 97};
-    const char* controls[] = {"Edit1", "Edit6", "Edit2", "Edit3", "Edit4", "Edit5"};
     const char* labels[] = {"Cust", "Cust", "1", "2", "3", "H/W"};
     for (int i = 0; i < 6; ++i) {
         EXPECT_EQ(table::setupOffset(fields[i].param), offsets[i]);
-        EXPECT_EQ(fields[i].control, controls[i]);
+        EXPECT_EQ(static_cast<int>(fields[i].field), i);
         EXPECT_EQ(table::setupDef(fields[i].param).caption, labels[i]);
         EXPECT_EQ(fields[i].letter, i < 2);
     }

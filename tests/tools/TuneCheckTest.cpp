@@ -11,6 +11,7 @@
 using namespace kyr;
 using namespace kyr::tools;
 using table::MapId;
+using P = table::SetupParam;
 
 namespace {
 
@@ -30,9 +31,9 @@ void setPoint(table::ImageBytes& image, MapId map, int i, double value)
 }
 
 // Stores a field's value as the page would (plus-one byte of the scaled raw value).
-void setRaw(table::ImageBytes& image, std::string_view control, int raw)
+void setRaw(table::ImageBytes& image, table::SetupParam param, int raw)
 {
-    image[table::setupByControl(control)->offset] = static_cast<uint8_t>(raw + 1);
+    image[table::setupOffset(param)] = static_cast<uint8_t>(raw + 1);
 }
 
 std::vector<Finding> ofKind(const std::vector<Finding>& all, FindingKind kind)
@@ -138,8 +139,8 @@ TEST(TuneCheck, SettingAtTheEdgeOfItsRangeThatDiffersFromTheUnit)
     CheckOptions o;
     o.unit = unit;
 
-    setRaw(image, "Edit14", 200); // Coil Time 100 ms, its highest
-    setRaw(image, "Edit12", 5);   // Cylinders 5: inside the range
+    setRaw(image, P::CoilTime, 200); // Coil Time 100 ms, its highest
+    setRaw(image, P::Cylinders, 5);   // Cylinders 5: inside the range
     auto found = checkTune(image, o);
     ASSERT_EQ(found.size(), 1u);
     EXPECT_EQ(found[0].kind, FindingKind::SettingAtEdge);
@@ -147,7 +148,7 @@ TEST(TuneCheck, SettingAtTheEdgeOfItsRangeThatDiffersFromTheUnit)
     EXPECT_DOUBLE_EQ(found[0].value, 100);
     EXPECT_EQ(found[0].message.substr(0, found[0].message.find(", while")),
               "Coil Time (ms) is 100 ms, the highest value it takes");
-    EXPECT_EQ(found[0].unitValue, withUnit(shownSetting(*table::setupByControl("Edit14"), unit).text, "ms"));
+    EXPECT_EQ(found[0].unitValue, withUnit(shownSetting(kyr::table::setupDef(P::CoilTime), unit).text, "ms"));
 
     // The same value in the unit is the tuner's choice; without the unit's table nothing is judged.
     o.unit = image;
@@ -157,8 +158,8 @@ TEST(TuneCheck, SettingAtTheEdgeOfItsRangeThatDiffersFromTheUnit)
     // Past the range (a byte no field would send) and at the lowest end.
     o.unit = unit;
     image = unit;
-    setRaw(image, "Edit34", 0);   // Gear Teeth 0, below 1
-    setRaw(image, "Edit49", 0);   // Control Percentage 0 (the demo's is 20), its lowest
+    setRaw(image, P::GearTeeth, 0);   // Gear Teeth 0, below 1
+    setRaw(image, P::LambdaPercent, 0);   // Control Percentage 0 (the demo's is 20), its lowest
     found = checkTune(image, o);
     ASSERT_EQ(found.size(), 2u);
     EXPECT_NE(found[0].message.find("past the lowest value it takes (1)"), std::string::npos) << found[0].message;
@@ -170,7 +171,7 @@ TEST(TuneCheck, SettingAtTheEdgeOfItsRangeThatDiffersFromTheUnit)
 TEST(TuneCheck, StoredZerosAreNamedByTheirByte)
 {
     table::ImageBytes image = demoImage();
-    const table::SetupDef* coil = table::setupByControl("Edit12");
+    const table::SetupDef* coil = &kyr::table::setupDef(P::Cylinders);
     ASSERT_NE(coil, nullptr);
     const table::MapDef& timing = table::mapDef(MapId::TimingRpm);
     const int point = table::pointOffset(timing, 12);

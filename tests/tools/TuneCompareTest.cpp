@@ -40,7 +40,7 @@ TEST(TuneCompare, ListsAChangedSettingAndPointInTheirUnits)
     EXPECT_EQ(coil.name, "Coil Time (ms)");
     EXPECT_EQ(withUnit(coil.other.text, coil.unit), "2.5 ms");
     EXPECT_EQ(coil.def->offset, 82);
-    EXPECT_EQ(coil.def->control, "Edit14");
+    EXPECT_EQ(coil.def->param, table::SetupParam::CoilTime);
 
     // The other tune's 65 points are compared under the larger count of mine (70).
     ASSERT_EQ(c.points.size(), 1u);

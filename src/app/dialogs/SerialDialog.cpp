@@ -2,6 +2,7 @@
 #include "app/dialogs/SerialDialog.h"
 
 #include "app/common/MessageSink.h"
+#include "app/common/ControlNames.h"
 #include "app/setup/SetupCommit.h"
 #include "app/common/TuneModel.h"
 #include "tools/SerialNumber.h"
@@ -37,7 +38,7 @@ SerialDialog::SerialDialog(AppContext context, QWidget* owner)
         auto* label = new QLabel(QString::fromUtf8(table::setupDef(f.param).caption), this);
         label->setAlignment(Qt::AlignCenter);
         auto* edit = new QLineEdit(this);
-        edit->setObjectName(QString::fromUtf8(f.control));
+        edit->setObjectName(controlName(f.field));
         edit->setMaxLength(f.letter ? LetterWidth : NumberWidth);
         edit->setAlignment(Qt::AlignCenter);
         edit->setFixedWidth(edit->fontMetrics().horizontalAdvance(QStringLiteral("WWW")) + 12);

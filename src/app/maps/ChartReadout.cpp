@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/maps/ChartReadout.h"
 
+#include "app/common/ControlNames.h"
+
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -49,14 +51,14 @@ QLabel* makeLabel(std::string_view field, const QString& caption, QWidget* paren
 
 ChartReadout::ChartReadout(const kyr::maps::ChartDef& def, QWidget* parent)
     : QWidget(parent),
-      m_value(makeField(def.readout.valueField, this)),
-      m_position(makeField(def.readout.positionField, this)),
-      m_valueLabel(makeLabel(def.readout.valueField, valueCaption(def), this)),
-      m_positionLabel(makeLabel(def.readout.positionField, QStringLiteral("at"), this)),
-      m_valueUnit(makeLabel(def.readout.valueField, text(kyr::maps::valueUnit(def.curves.front().map)), this, "Unit")),
-      m_positionUnit(makeLabel(def.readout.positionField, text(kyr::maps::positionUnit(def.id)), this, "Unit"))
+      m_value(makeField(chartLook(def.id).valueField, this)),
+      m_position(makeField(chartLook(def.id).positionField, this)),
+      m_valueLabel(makeLabel(chartLook(def.id).valueField, valueCaption(def), this)),
+      m_positionLabel(makeLabel(chartLook(def.id).positionField, QStringLiteral("at"), this)),
+      m_valueUnit(makeLabel(chartLook(def.id).valueField, text(kyr::maps::valueUnit(def.curves.front().map)), this, "Unit")),
+      m_positionUnit(makeLabel(chartLook(def.id).positionField, text(kyr::maps::positionUnit(def.id)), this, "Unit"))
 {
-    setObjectName(text(def.object) + QStringLiteral("Readout"));
+    setObjectName(QString::fromLatin1(chartLook(def.id).object) + QStringLiteral("Readout"));
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
     row->addStretch(1);

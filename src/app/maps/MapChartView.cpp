@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/maps/MapChartView.h"
 
+#include "app/common/ControlNames.h"
+
 #include <QGraphicsLayout>
 #include <QGraphicsScene>
 #include <QGraphicsSimpleTextItem>
@@ -48,11 +50,11 @@ double niceInterval(double span, int ticks)
 
 } // namespace
 
-QColor curveColour(const kyr::maps::CurveDef& curve) { return QColor(text(curve.colour)); }
+QColor curveColour(const kyr::maps::CurveDef& curve) { return QColor(QString::fromLatin1(curveLook(curve.map).colour)); }
 
 MapChartView::MapChartView(const kyr::maps::ChartDef& def, QWidget* parent) : QChartView(parent), m_def(def)
 {
-    setObjectName(text(def.object));
+    setObjectName(QString::fromLatin1(chartLook(def.id).object));
     auto* chart = new QChart();
     chart->setTitle(text(def.title));
     setChart(chart);
@@ -100,17 +102,18 @@ void MapChartView::showValueAxisOf(table::MapId map)
 void MapChartView::buildSeries()
 {
     const auto& def = m_def;
-    int count = std::max({def.cursorSeries, def.liveSeries, def.lowVacSeries, def.highVacSeries}) + 1;
+    const ChartLook& look = chartLook(def.id);
+    int count = std::max({look.cursorSeries, look.liveSeries, look.lowVacSeries, look.highVacSeries}) + 1;
     for (const auto& c : def.curves)
-        count = std::max(count, c.series + 1);
+        count = std::max(count, curveLook(c.map).series + 1);
     m_series.assign(count, nullptr);
-    m_series[def.cursorSeries] = addBar(QStringLiteral("Cursor"), QColor(90, 90, 90, 150), BarWidth, Qt::SolidLine);
-    m_series[def.liveSeries] = addBar(QStringLiteral("Live"), QColor(230, 140, 0, 170), BarWidth, Qt::SolidLine);
-    if (def.lowVacSeries >= 0)
-        m_series[def.lowVacSeries] =
+    m_series[look.cursorSeries] = addBar(QStringLiteral("Cursor"), QColor(90, 90, 90, 150), BarWidth, Qt::SolidLine);
+    m_series[look.liveSeries] = addBar(QStringLiteral("Live"), QColor(230, 140, 0, 170), BarWidth, Qt::SolidLine);
+    if (look.lowVacSeries >= 0)
+        m_series[look.lowVacSeries] =
             addBar(QStringLiteral("Low throttle vacuum"), QColor(0, 128, 128), MarkerWidth, Qt::DashLine);
-    if (def.highVacSeries >= 0)
-        m_series[def.highVacSeries] =
+    if (look.highVacSeries >= 0)
+        m_series[look.highVacSeries] =
             addBar(QStringLiteral("High throttle vacuum"), QColor(128, 0, 128), MarkerWidth, Qt::DashLine);
     for (const auto& c : def.curves) {
         auto* s = new QLineSeries(this);
@@ -119,9 +122,9 @@ void MapChartView::buildSeries()
         pen.setWidth(2);
         s->setPen(pen);
         s->setPointsVisible(true);
-        m_series[c.series] = s;
+        m_series[curveLook(c.map).series] = s;
     }
-    m_firstCurve = m_series[def.curves.front().series];
+    m_firstCurve = m_series[curveLook(def.curves.front().map).series];
     // The compared tune's curves come after the series of the row, so its order stays.
     for (const auto& c : def.curves) {
         auto* s = new QLineSeries(this);
@@ -150,7 +153,8 @@ void MapChartView::showLegendMarkers()
 {
     QLegend* legend = chart()->legend();
     const bool compared = std::any_of(m_others.begin(), m_others.end(), [](QXYSeries* s) { return s->count() > 0; });
-    const bool own = m_def.curves.size() > 1 || m_def.lowVacSeries >= 0;
+    const ChartLook& look = chartLook(m_def.id);
+    const bool own = m_def.curves.size() > 1 || look.lowVacSeries >= 0;
     // A legend of the compared curve alone goes beside the plot: the short
     // charts have no height to give.
     legend->setAlignment(own ? Qt::AlignBottom : Qt::AlignRight);
@@ -159,7 +163,7 @@ void MapChartView::showLegendMarkers()
         const auto other = std::find(m_others.begin(), m_others.end(), m->series());
         if (other != m_others.end())
             m->setVisible((*other)->count() > 0);
-        else if (m->series() == m_series[m_def.cursorSeries] || m->series() == m_series[m_def.liveSeries]
+        else if (m->series() == m_series[look.cursorSeries] || m->series() == m_series[look.liveSeries]
                  || (m_def.curves.size() == 1 && m->series() == m_firstCurve))
             m->setVisible(false);
     }
@@ -297,7 +301,7 @@ void MapChartView::clearCurves()
 {
     ensureCurrent();
     for (const auto& c : m_def.curves)
-        m_series[c.series]->clear();
+        m_series[curveLook(c.map).series]->clear();
 }
 
 QXYSeries* MapChartView::curve(table::MapId map) const
@@ -305,7 +309,7 @@ QXYSeries* MapChartView::curve(table::MapId map) const
     ensureCurrent();
     for (const auto& c : m_def.curves)
         if (c.map == map)
-            return m_series[c.series];
+            return m_series[curveLook(c.map).series];
     return nullptr;
 }
 
@@ -318,25 +322,25 @@ QXYSeries* MapChartView::seriesAt(int index) const
 void MapChartView::showKeyBar(double x, double height)
 {
     ensureCurrent();
-    setBar(static_cast<QLineSeries*>(m_series[m_def.cursorSeries]), x, 0, height);
+    setBar(static_cast<QLineSeries*>(m_series[chartLook(m_def.id).cursorSeries]), x, 0, height);
 }
 
 void MapChartView::clearKeyBar()
 {
     ensureCurrent();
-    m_series[m_def.cursorSeries]->clear();
+    m_series[chartLook(m_def.id).cursorSeries]->clear();
 }
 
 void MapChartView::showLiveBar(double x, double height)
 {
-    setBar(static_cast<QLineSeries*>(m_series[m_def.liveSeries]), x, 0, height);
+    setBar(static_cast<QLineSeries*>(m_series[chartLook(m_def.id).liveSeries]), x, 0, height);
 }
 
-void MapChartView::clearLiveBar() { m_series[m_def.liveSeries]->clear(); }
+void MapChartView::clearLiveBar() { m_series[chartLook(m_def.id).liveSeries]->clear(); }
 
 void MapChartView::showVacuumMarker(bool high, double x)
 {
-    const int index = high ? m_def.highVacSeries : m_def.lowVacSeries;
+    const int index = high ? chartLook(m_def.id).highVacSeries : chartLook(m_def.id).lowVacSeries;
     if (index < 0)
         return;
     setBar(static_cast<QLineSeries*>(m_series[index]), x, m_def.leftMin, m_def.leftMax);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/setup/SetupBinder.h"
 
+#include "app/common/ControlNames.h"
 #include "app/setup/PendingEdits.h"
 #include "app/setup/SetupCommit.h"
 #include "app/setup/SetupPanels.h"
@@ -35,24 +36,33 @@ SetupBinder::SetupBinder(AppContext context, kyr::setup::SetupEngine& engine, QW
     followFlags();
 }
 
-QWidget* SetupBinder::control(const std::string& name) const
+QWidget* SetupBinder::control(const QString& name) const
 {
-    return m_root ? m_root->findChild<QWidget*>(QString::fromStdString(name)) : nullptr;
+    return m_root && !name.isEmpty() ? m_root->findChild<QWidget*>(name) : nullptr;
 }
+
+QWidget* SetupBinder::control(const kyr::setup::SetupControl& id) const { return control(controlName(id)); }
 
 QLineEdit* SetupBinder::field(const QString& name) const
 {
-    auto it = m_fields.find(name.toStdString());
+    const std::optional<table::SetupParam> param = fieldOfControl(name);
+    auto it = param ? m_fields.find(*param) : m_fields.end();
     return it == m_fields.end() ? nullptr : it->second;
+}
+
+// Only bound fields reach here, and each was bound by its name.
+table::SetupParam SetupBinder::fieldOf(const QLineEdit* edit) const
+{
+    return fieldOfControl(edit->objectName()).value_or(table::SetupParam::Cylinders);
 }
 
 void SetupBinder::bindFields()
 {
     for (const auto& f : kyr::setup::fieldTable()) {
-        auto* edit = qobject_cast<QLineEdit*>(control(std::string(f.control)));
+        auto* edit = qobject_cast<QLineEdit*>(control(f.param));
         if (!edit)
             continue;
-        m_fields[std::string(f.control)] = edit;
+        m_fields[f.param] = edit;
         m_pending->watch(edit);
         // textEdited comes just before the textChanged of the same change.
         connect(edit, &QLineEdit::textEdited, this, [this, edit] { m_typedInto = edit; });
@@ -63,7 +73,7 @@ void SetupBinder::bindFields()
 void SetupBinder::bindSwitches()
 {
     for (const auto& s : kyr::setup::switchTable()) {
-        const std::string name(s.control);
+        const kyr::setup::SwitchId name = s.id;
         QWidget* w = control(name);
         if (auto* group = qobject_cast<RadioGroup*>(w))
             connect(group, &RadioGroup::itemChanged, this, [this, name](int i) { switchChanged(name, i); });
@@ -81,8 +91,18 @@ void SetupBinder::bindSwitches()
 
 void SetupBinder::followFlags()
 {
-    if (m_context.model.state().flags.EditsLive && !m_engine.editsLive())
+    const session::TuneState& s = m_context.model.state();
+    if (s.flags.EditsLive && !m_engine.editsLive())
         m_engine.setEditsLive();
+    using B = kyr::setup::SetupButton;
+    const session::Commands c = s.commands();
+    const std::pair<B, bool> buttons[] = {{B::CalibrateThrottle, c.calibrateThrottle},
+                                          {B::CalibrateWater, c.calibrateWater},
+                                          {B::CalibrateAir, c.calibrateAir},
+                                          {B::CalibrateMap, c.calibrateMap}};
+    for (const auto& [button, enabled] : buttons)
+        if (QWidget* w = control(button))
+            w->setEnabled(enabled);
 }
 
 void SetupBinder::showSetup()
@@ -101,14 +121,14 @@ void SetupBinder::showSetup()
 void SetupBinder::showFill(const kyr::setup::FillResult& r)
 {
     for (const auto& f : r.fields) {
-        if (QLineEdit* edit = field(QString::fromStdString(f.control))) {
+        if (QLineEdit* edit = field(controlName(f.param))) {
             setFieldText(edit, QString::fromStdString(f.text));
             edit->setEnabled(f.enabled);
         }
     }
     for (const auto& s : r.switches) {
-        setSwitchState(s.control, s.state);
-        if (QWidget* w = control(s.control))
+        setSwitchState(s.id, s.state);
+        if (QWidget* w = control(s.id))
             w->setEnabled(s.enabled);
     }
     for (const auto& t : r.texts)
@@ -157,13 +177,13 @@ void SetupBinder::commit(QLineEdit* edit)
     m_pending->setSettled(edit);
     m_refused.erase(edit);
     PendingEdits::setRefused(edit, false);
-    apply(m_engine.commitText(edit->objectName().toStdString(), edit->text().toStdString()), edit);
+    apply(m_engine.commitText(fieldOf(edit), edit->text().toStdString()), edit);
 }
 
 // What the engine holds for a field: its last taken value.
 QString SetupBinder::takenText(const QLineEdit* edit) const
 {
-    return QString::fromStdString(m_engine.text(edit->objectName().toStdString()));
+    return QString::fromStdString(m_engine.text(fieldOf(edit)));
 }
 
 bool SetupBinder::takeValue(const table::SetupDef& def, const table::ImageBytes& otherPlusOne)
@@ -171,7 +191,7 @@ bool SetupBinder::takeValue(const table::SetupDef& def, const table::ImageBytes&
     const tools::ShownSetting shown = tools::shownSetting(def, otherPlusOne);
     if (!shown.known)
         return false;
-    if (QLineEdit* edit = field(QString::fromUtf8(def.control.data(), static_cast<qsizetype>(def.control.size())))) {
+    if (QLineEdit* edit = field(controlName(def.param))) {
         if (!edit->isEnabled())
             return false;
         QString text = QString::fromStdString(shown.text);
@@ -182,7 +202,7 @@ bool SetupBinder::takeValue(const table::SetupDef& def, const table::ImageBytes&
     }
     const int raw = (otherPlusOne[def.offset] - 1) & 0xFF;
     for (const auto& s : kyr::setup::switchTable()) {
-        auto it = m_switches.find(std::string(s.control));
+        auto it = m_switches.find(s.id);
         if (s.param != def.param || it == m_switches.end() || !it->second->isEnabled())
             continue;
         if (s.type == kyr::setup::SwitchType::Source && s.value != raw)
@@ -193,9 +213,9 @@ bool SetupBinder::takeValue(const table::SetupDef& def, const table::ImageBytes&
     return false;
 }
 
-void SetupBinder::switchChanged(const std::string& control, int state)
+void SetupBinder::switchChanged(kyr::setup::SwitchId id, int state)
 {
-    apply(m_engine.switchChanged(control, state), nullptr);
+    apply(m_engine.switchChanged(id, state), nullptr);
 }
 
 void SetupBinder::apply(const kyr::setup::Outcome& out, QLineEdit* source)
@@ -211,7 +231,7 @@ void SetupBinder::apply(const kyr::setup::Outcome& out, QLineEdit* source)
     if (out.marker)
         emit vacuumMarkerMoved(out.marker->which, out.marker->x);
     if (out.jet) {
-        if (auto* slider = qobject_cast<QSlider*>(control(out.jet->trackBar))) {
+        if (auto* slider = qobject_cast<QSlider*>(control(jetTrackBarName(out.jet->jet)))) {
             const QSignalBlocker block(slider);
             slider->setValue(out.jet->position);
         }
@@ -240,10 +260,10 @@ void SetupBinder::explain(QLineEdit* edit, const QString& why)
 // its unit label beside it follows its output's source.
 void SetupBinder::showTips()
 {
-    for (const auto& [name, edit] : m_fields) {
-        const kyr::setup::FieldDef* f = kyr::setup::fieldByControl(name);
+    for (const auto& [param, edit] : m_fields) {
+        const kyr::setup::FieldDef* f = kyr::setup::fieldByParam(param);
         const int source = m_engine.outputSource(f->output);
-        if (auto* unit = qobject_cast<QLabel*>(control(unitLabelName(edit->objectName()).toStdString()))) {
+        if (auto* unit = qobject_cast<QLabel*>(control(unitLabelName(edit->objectName())))) {
             const std::string_view u = kyr::setup::fieldUnit(*f, source);
             unit->setText(QString::fromUtf8(u.data(), static_cast<qsizetype>(u.size())));
         }
@@ -254,13 +274,13 @@ void SetupBinder::showTips()
     }
     // A track bar and the edit that shows its value share one tip; the
     // other switches say what they do.
-    for (const auto& [name, widget] : m_switches) {
-        const kyr::setup::SwitchDef* s = kyr::setup::switchByControl(name);
+    for (const auto& [id, widget] : m_switches) {
+        const kyr::setup::SwitchDef* s = &kyr::setup::switchDef(id);
         std::string tip = kyr::setup::switchTip(*s, m_engine.decimalSeparator());
         if (tip.empty())
             tip = kyr::setup::switchMeaning(*s);
         widget->setToolTip(QString::fromStdString(tip));
-        if (QWidget* display = s->display.empty() ? nullptr : control(std::string(s->display)))
+        if (QWidget* display = s->display ? control(*s->display) : nullptr)
             display->setToolTip(widget->toolTip());
     }
 }
@@ -277,9 +297,9 @@ void SetupBinder::setFieldText(QLineEdit* edit, const QString& text)
 // Unblocked on purpose: the engine holds these states already and answers
 // with nothing, while the widgets that follow a switch (the lambda marker)
 // see the change.
-void SetupBinder::setSwitchState(const std::string& control, int state)
+void SetupBinder::setSwitchState(kyr::setup::SwitchId id, int state)
 {
-    auto it = m_switches.find(control);
+    auto it = m_switches.find(id);
     if (it == m_switches.end())
         return;
     QWidget* w = it->second;
@@ -301,10 +321,10 @@ void SetupBinder::setSwitchState(const std::string& control, int state)
     }
 }
 
-void SetupBinder::setText(const std::string& control, const std::string& text)
+void SetupBinder::setText(const kyr::setup::SetupControl& control, const std::string& text)
 {
     const QString t = QString::fromStdString(text);
-    if (QLineEdit* edit = field(QString::fromStdString(control)))
+    if (QLineEdit* edit = field(controlName(control)))
         setFieldText(edit, t);
     else if (auto* line = qobject_cast<QLineEdit*>(this->control(control)))
         line->setText(t);
@@ -312,11 +332,14 @@ void SetupBinder::setText(const std::string& control, const std::string& text)
         label->setText(t);
 }
 
+// The Calibrate buttons are left out: they follow the session's commands
+// (followFlags), which add that the unit must be live.
 void SetupBinder::applyEnables(const std::vector<kyr::setup::EnableUpdate>& enables)
 {
     for (const auto& e : enables)
-        if (QWidget* w = control(e.control))
-            w->setEnabled(e.enabled);
+        if (!std::holds_alternative<kyr::setup::SetupButton>(e.control))
+            if (QWidget* w = control(e.control))
+                w->setEnabled(e.enabled);
 }
 
 } // namespace kyr::app::setup

@@ -74,21 +74,23 @@ private:
     QString takenText(const QLineEdit* edit) const;
     void explain(QLineEdit* edit, const QString& why);
     void showTips();
-    void switchChanged(const std::string& control, int state);
+    void switchChanged(kyr::setup::SwitchId id, int state);
     void apply(const kyr::setup::Outcome& out, QLineEdit* source);
     void showFill(const kyr::setup::FillResult& r);
     void setFieldText(QLineEdit* edit, const QString& text);
-    void setSwitchState(const std::string& control, int state);
-    void setText(const std::string& control, const std::string& text);
+    void setSwitchState(kyr::setup::SwitchId id, int state);
+    void setText(const kyr::setup::SetupControl& control, const std::string& text);
     void applyEnables(const std::vector<kyr::setup::EnableUpdate>& enables);
-    QWidget* control(const std::string& name) const;
+    QWidget* control(const QString& name) const;
+    QWidget* control(const kyr::setup::SetupControl& id) const;
+    table::SetupParam fieldOf(const QLineEdit* edit) const;
 
     AppContext m_context;
     kyr::setup::SetupEngine& m_engine;
     QPointer<QWidget> m_root;
-    std::map<std::string, QLineEdit*> m_fields;
+    std::map<table::SetupParam, QLineEdit*> m_fields;
     std::set<QLineEdit*> m_refused; // fields whose tooltip says why their entry was refused
-    std::map<std::string, QWidget*> m_switches;
+    std::map<kyr::setup::SwitchId, QWidget*> m_switches;
     PendingEdits* m_pending;
     QLineEdit* m_typedInto = nullptr; // the field whose text the user is changing
 };

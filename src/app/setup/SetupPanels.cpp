@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/setup/SetupPanels.h"
 
+#include "app/common/ControlNames.h"
 #include "setup/Fields.h"
 #include "setup/Switches.h"
 #include "table/Layout.h"
@@ -28,6 +29,7 @@ namespace {
 using kyr::setup::FieldDef;
 using kyr::setup::SwitchDef;
 using kyr::setup::SwitchType;
+using W = kyr::setup::SwitchId;
 
 QString qs(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
@@ -54,24 +56,24 @@ constexpr int kColumns = 4;
 
 // A caption standing on its own row before a field.
 struct Prefix {
-    std::string_view control;
+    table::SetupParam field;
     std::string_view caption;
 };
-constexpr Prefix kPrefixes[] = {{"Edit61", "Response -"}};
+constexpr Prefix kPrefixes[] = {{table::SetupParam::IdleUp, "Response -"}};
 
 // Sensor switches live in "Active Sensors" except these.
-constexpr std::pair<std::string_view, std::string_view> kSwitchPanels[] = {{"CheckBox20", kEngine}};
+constexpr std::pair<kyr::setup::SwitchId, std::string_view> kSwitchPanels[] = {{W::TwoStroke, kEngine}};
 
 // The accelerator pump track bars: the pump mode item whose box holds each
 // ("Map" or "TPS") and its caption there.
 struct SliderPlace {
-    std::string_view control;
+    kyr::setup::SwitchId control;
     int modeItem;
     std::string_view caption;
 };
 constexpr SliderPlace kSliders[] = {
-    {"TrackBar3", 1, "Sensitivity"}, {"TrackBar4", 1, "Enrichment %"}, {"TrackBar5", 1, "Max RPM"},
-    {"TrackBar2", 2, "Sensitivity"}, {"TrackBar1", 2, "Enrichment %"}, {"TrackBar6", 2, "Max RPM"},
+    {W::AccMapSens, 1, "Sensitivity"}, {W::AccMapEnrich, 1, "Enrichment %"}, {W::AccMapMaxRpm, 1, "Max RPM"},
+    {W::AccTpsSens, 2, "Sensitivity"}, {W::AccTpsEnrich, 2, "Enrichment %"}, {W::AccTpsMaxRpm, 2, "Max RPM"},
 };
 
 constexpr int kEditChars = 7;    // a field holds "10000" and a little air
@@ -88,7 +90,7 @@ private:
     QGroupBox* fieldBox(std::string_view title);
     void addFieldRows(QGridLayout* grid, std::string_view panel);
     QLineEdit* makeEdit(const QString& name, QWidget* parent);
-    QLineEdit* makeDisplay(std::string_view name, QWidget* parent);
+    QLineEdit* makeDisplay(const QString& name, QWidget* parent);
     QLabel* makeUnitLabel(const FieldDef& f, QWidget* parent);
     QGroupBox* sensorsBox();
     QWidget* sensorButton(const SwitchDef& sensor, QWidget* parent);
@@ -105,7 +107,7 @@ private:
 std::string_view switchPanel(const SwitchDef& s)
 {
     for (const auto& [control, panel] : kSwitchPanels)
-        if (control == s.control)
+        if (control == s.id)
             return panel;
     return kSensors;
 }
@@ -153,9 +155,9 @@ QLineEdit* PanelBuilder::makeEdit(const QString& name, QWidget* parent)
     return e;
 }
 
-QLineEdit* PanelBuilder::makeDisplay(std::string_view name, QWidget* parent)
+QLineEdit* PanelBuilder::makeDisplay(const QString& name, QWidget* parent)
 {
-    QLineEdit* e = makeEdit(qs(name), parent);
+    QLineEdit* e = makeEdit(name, parent);
     e->setFixedWidth(e->fontMetrics().horizontalAdvance(QString(kDisplayChars, QLatin1Char('0'))) + 12);
     e->setReadOnly(true);
     e->setFocusPolicy(Qt::NoFocus);
@@ -171,7 +173,7 @@ QGroupBox* PanelBuilder::fieldBox(std::string_view title)
         if (s.type != SwitchType::Sensor || switchPanel(s) != title)
             continue;
         auto* check = new QCheckBox(qs(s.caption), b);
-        check->setObjectName(qs(s.control));
+        check->setObjectName(controlName(s.id));
         grid->addWidget(check, grid->rowCount(), 0, 1, 3);
     }
     if (title == kLambda)
@@ -187,10 +189,10 @@ void PanelBuilder::addFieldRows(QGridLayout* grid, std::string_view panel)
         if (f.panel != panel)
             continue;
         for (const auto& p : kPrefixes)
-            if (p.control == f.control)
+            if (p.field == f.param)
                 grid->addWidget(new QLabel(qs(p.caption), parent), grid->rowCount(), 0, 1, 2);
         const int row = grid->rowCount();
-        QLineEdit* edit = makeEdit(qs(f.control), parent);
+        QLineEdit* edit = makeEdit(controlName(f.param), parent);
         auto* label = new QLabel(qs(f.label), parent);
         label->setBuddy(edit);
         grid->addWidget(label, row, 0);
@@ -204,7 +206,7 @@ void PanelBuilder::addFieldRows(QGridLayout* grid, std::string_view panel)
 QLabel* PanelBuilder::makeUnitLabel(const FieldDef& f, QWidget* parent)
 {
     auto* unit = new QLabel(qs(kyr::setup::fieldUnit(f, kyr::setup::SourceNone)), parent);
-    unit->setObjectName(unitLabelName(qs(f.control)));
+    unit->setObjectName(unitLabelName(controlName(f.param)));
     return unit;
 }
 
@@ -217,7 +219,7 @@ QGroupBox* PanelBuilder::sensorsBox()
             continue;
         const int row = grid->rowCount();
         auto* check = new QCheckBox(qs(s.caption), b);
-        check->setObjectName(qs(s.control));
+        check->setObjectName(controlName(s.id));
         grid->addWidget(check, row, 0);
         if (QWidget* button = sensorButton(s, b))
             grid->addWidget(button, row, 1);
@@ -231,14 +233,14 @@ QGroupBox* PanelBuilder::sensorsBox()
 QWidget* PanelBuilder::sensorButton(const SwitchDef& sensor, QWidget* parent)
 {
     for (const auto& rule : kyr::setup::enableRules()) {
-        if (rule.when != sensor.param || kyr::setup::fieldByControl(rule.control) || kyr::setup::switchByControl(rule.control))
+        if (rule.when != sensor.param || !std::holds_alternative<kyr::setup::SetupButton>(rule.control))
             continue;
         auto* button = new QPushButton(qs(kCalibrate), parent);
-        button->setObjectName(qs(rule.control));
-        const FieldDef* field = kyr::setup::fieldByControl(rule.needs);
+        button->setObjectName(controlName(rule.control));
+        const FieldDef* field = rule.needs ? kyr::setup::fieldByParam(*rule.needs) : nullptr;
         if (!field)
             return button;
-        QLineEdit* edit = makeEdit(qs(field->control), parent);
+        QLineEdit* edit = makeEdit(controlName(field->param), parent);
         return new CalibrationSlot(button, edit, parent);
     }
     return nullptr;
@@ -267,7 +269,7 @@ QGroupBox* PanelBuilder::outputBox(int output, QWidget* parent)
         if (s.type != SwitchType::Source || s.param != source)
             continue;
         auto* radio = new QRadioButton(qs(s.caption), b);
-        radio->setObjectName(qs(s.control));
+        radio->setObjectName(controlName(s.id));
         grid->addWidget(radio, grid->rowCount(), 0, 1, 2);
     }
     addFieldRows(grid, title);
@@ -279,7 +281,7 @@ QWidget* PanelBuilder::pumpBox()
     auto* w = new QWidget(m_root);
     auto* column = new QVBoxLayout(w);
     column->setContentsMargins(0, 0, 0, 0);
-    const SwitchDef* mode = kyr::setup::switchByControl(table::setupDef(table::SetupParam::AccPumpMode).control);
+    const SwitchDef* mode = &kyr::setup::switchDef(W::AccPumpMode);
     column->addWidget(radioGroup(*mode, w));
     // One box per pump mode that has track bars, under the mode's choice.
     column->addWidget(sliderBox(1, w));
@@ -294,11 +296,11 @@ QGroupBox* PanelBuilder::sliderBox(int modeItem, QWidget* parent)
     auto* grid = new QGridLayout(b);
     int column = 0;
     for (const auto& place : kSliders) {
-        const SwitchDef* s = kyr::setup::switchByControl(place.control);
-        if (place.modeItem != modeItem || !s)
+        const SwitchDef* s = &kyr::setup::switchDef(place.control);
+        if (place.modeItem != modeItem || !s->display)
             continue;
         auto* slider = new QSlider(Qt::Vertical, b);
-        slider->setObjectName(qs(s->control));
+        slider->setObjectName(controlName(s->id));
         slider->setRange(s->minimum, s->maximum);
         // The top of the bar is the largest value: position = maximum - value + 1.
         slider->setInvertedAppearance(true);
@@ -308,7 +310,7 @@ QGroupBox* PanelBuilder::sliderBox(int modeItem, QWidget* parent)
         caption->setAlignment(Qt::AlignHCenter);
         grid->addWidget(caption, 0, column, Qt::AlignHCenter);
         grid->addWidget(slider, 1, column, Qt::AlignHCenter);
-        grid->addWidget(makeDisplay(s->display, b), 2, column, Qt::AlignHCenter);
+        grid->addWidget(makeDisplay(controlName(*s->display), b), 2, column, Qt::AlignHCenter);
         ++column;
     }
     return b;
@@ -320,14 +322,14 @@ void PanelBuilder::addLambdaTarget(QGroupBox* box, QGridLayout* grid)
         if (s.type != SwitchType::LambdaTarget)
             continue;
         const int row = grid->rowCount();
-        QLineEdit* volts = makeDisplay(s.display, box);
+        QLineEdit* volts = makeDisplay(controlName(s.display.value_or(kyr::setup::SetupText::LambdaVolts)), box);
         auto* label = new QLabel(qs(s.caption), box);
         label->setBuddy(volts);
         grid->addWidget(label, row, 0);
         grid->addWidget(volts, row, 1);
         grid->addWidget(new QLabel(QStringLiteral("V"), box), row, 2);
         auto* slider = new QSlider(Qt::Horizontal, box);
-        slider->setObjectName(qs(s.control));
+        slider->setObjectName(controlName(s.id));
         slider->setRange(s.minimum, s.maximum);
         slider->setPageStep(5);
         slider->setValue((s.minimum + s.maximum) / 2);
@@ -342,7 +344,7 @@ RadioGroup* PanelBuilder::radioGroup(const SwitchDef& s, QWidget* parent)
         items << qs(c);
     // Short lists stand in one column; longer ones take two.
     const int columns = items.size() > 3 ? 2 : 1;
-    return new RadioGroup(qs(s.control), qs(s.caption), items, columns, parent);
+    return new RadioGroup(controlName(s.id), qs(s.caption), items, columns, parent);
 }
 
 } // namespace

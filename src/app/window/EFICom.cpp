@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/window/EFICom.h"
+
+#include "app/common/ControlNames.h"
 #include "app/window/RecentFiles.h"
 #include "app/window/WheelGuard.h"
 #include "app/window/WriteCheck.h"
@@ -88,6 +90,7 @@ EFICom::EFICom(EFIComServices services, QWidget* parent)
     for (int i = 0; i < 3; ++i)
         controls.panels[i] = m_panels[i];
     controls.linkIndicator = m_linkIndicator;
+    verifyControlNames(*m_pageControl);
     m_presenter = std::make_unique<Presenter>(*this, controls, *m_pageControl);
     connect(&m_model, &TuneModel::stateChanged, this, &EFICom::applyControls);
     connect(&m_model, &TuneModel::mapsChanged, this, &EFICom::applyControls);

@@ -31,10 +31,6 @@ Presenter::Presenter(QMainWindow& window, Controls controls, QWidget& pages)
                {&C::writeTable, controls.writeTable},
                {&C::refreshPorts, controls.refreshPorts},
                {&C::choosePort, controls.portChooser},
-               {&C::calibrateThrottle, mustFind<QWidget>(pages, "CalBtn")},
-               {&C::calibrateWater, mustFind<QWidget>(pages, "Button1")},
-               {&C::calibrateAir, mustFind<QWidget>(pages, "Button2")},
-               {&C::calibrateMap, mustFind<QWidget>(pages, "Button3")},
                {&C::analogSignals, mustFind<QWidget>(pages, "AnalogEn")},
                {&C::analogSignals, mustFind<QWidget>(pages, "FastPoll")},
                {&C::realtimeTracking, mustFind<QWidget>(pages, "RT_Track")}};

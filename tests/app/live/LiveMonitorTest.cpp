@@ -4,6 +4,7 @@
 // data logger. The window runs against the fake unit with the poll on.
 
 #include "maps/MapEditFixture.h"
+#include "app/common/ControlNames.h"
 
 #include "app/live/LivePoll.h"
 #include "app/live/LoggerPage.h"
@@ -308,7 +309,7 @@ TEST_F(LiveTrackingTest, LiveBarsStandAtTheOperatingPoint)
 {
     ASSERT_TRUE(waitFor([this] { return poll().latest().has_value(); }));
     auto barX = [this](maps::ChartId id) {
-        QXYSeries* s = chart(id)->seriesAt(maps::chartDef(id).liveSeries);
+        QXYSeries* s = chart(id)->seriesAt(app::chartLook(id).liveSeries);
         return s->count() > 0 ? s->at(0).x() : -1.0;
     };
     EXPECT_DOUBLE_EQ(barX(maps::ChartId::Timing), 34.0);

@@ -7,6 +7,7 @@
 #ifdef KYR_WITH_SIM
 
 #include "maps/MapEditFixture.h"
+#include "app/common/ControlNames.h"
 
 #include "SimProcess.h"
 #include "app/live/LivePoll.h"
@@ -64,10 +65,10 @@ TEST_F(LiveSimTest, TheSimulatedEngineReachesTheMonitorAndTheCharts)
     EXPECT_LE(volts, 14.0);
 
     const auto& def = maps::chartDef(maps::ChartId::Timing);
-    auto* timing = window->findChild<app::maps::MapChartView*>(QString::fromUtf8(def.object.data(), def.object.size()));
+    auto* timing = window->findChild<app::maps::MapChartView*>(QString::fromLatin1(app::chartLook(def.id).object));
     ASSERT_NE(timing, nullptr);
-    ASSERT_GT(timing->seriesAt(def.liveSeries)->count(), 0);
-    EXPECT_DOUBLE_EQ(timing->seriesAt(def.liveSeries)->at(0).x(), 9.0);
+    ASSERT_GT(timing->seriesAt(app::chartLook(def.id).liveSeries)->count(), 0);
+    EXPECT_DOUBLE_EQ(timing->seriesAt(app::chartLook(def.id).liveSeries)->at(0).x(), 9.0);
 
     auto& poll = window->livePoll();
     qobject_cast<QCheckBox*>(control(QStringLiteral("AnalogEn")))->click();

@@ -5,6 +5,7 @@
 // charts' live bars.
 
 #include "window/AppFixture.h"
+#include "app/common/ControlNames.h"
 
 #include "app/live/LivePoll.h"
 #include "app/live/LoggerPage.h"
@@ -71,12 +72,12 @@ protected:
     }
     app::maps::MapChartView* mapChart(maps::ChartId id) const
     {
-        const auto name = maps::chartDef(id).object;
-        return window->findChild<app::maps::MapChartView*>(QString::fromUtf8(name.data(), static_cast<int>(name.size())));
+        const auto name = app::chartLook(id).object;
+        return window->findChild<app::maps::MapChartView*>(QString::fromLatin1(name));
     }
     double barX(maps::ChartId id) const
     {
-        QXYSeries* s = mapChart(id)->seriesAt(maps::chartDef(id).liveSeries);
+        QXYSeries* s = mapChart(id)->seriesAt(app::chartLook(id).liveSeries);
         return s->count() > 0 ? s->at(0).x() : -1.0;
     }
 };

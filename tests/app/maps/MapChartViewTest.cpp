@@ -4,6 +4,7 @@
 // MapEditingTest.cpp.
 
 #include "app/maps/ChartReadout.h"
+#include "app/common/ControlNames.h"
 #include "app/common/ChoiceGroup.h"
 #include "app/maps/JetControls.h"
 #include "app/maps/MapChartView.h"
@@ -47,7 +48,7 @@ TEST_F(ChartViewTest, EveryChartIsBuiltFromItsRow)
 {
     for (const auto& def : maps::chartTable()) {
         MapChartView v(def);
-        EXPECT_EQ(v.objectName().toStdString(), def.object);
+        EXPECT_EQ(v.objectName().toStdString(), app::chartLook(def.id).object);
         EXPECT_EQ(v.chart()->title().toStdString(), def.title);
         EXPECT_FALSE(v.isEnabled()) << "charts start disabled";
         EXPECT_EQ(v.leftAxis()->min(), def.leftMin);
@@ -56,15 +57,15 @@ TEST_F(ChartViewTest, EveryChartIsBuiltFromItsRow)
         EXPECT_EQ(v.bottomAxis()->titleText().toStdString(), maps::bottomAxisTitle(def.id));
         // The chart's own series order is the row's: bars (and markers) first, then the curves.
         const auto series = v.chart()->series();
-        EXPECT_EQ(series.indexOf(v.seriesAt(def.cursorSeries)), def.cursorSeries);
-        EXPECT_EQ(series.indexOf(v.seriesAt(def.liveSeries)), def.liveSeries);
+        EXPECT_EQ(series.indexOf(v.seriesAt(app::chartLook(def.id).cursorSeries)), app::chartLook(def.id).cursorSeries);
+        EXPECT_EQ(series.indexOf(v.seriesAt(app::chartLook(def.id).liveSeries)), app::chartLook(def.id).liveSeries);
         for (const auto& c : def.curves) {
-            EXPECT_EQ(series.indexOf(v.curve(c.map)), c.series);
+            EXPECT_EQ(series.indexOf(v.curve(c.map)), app::curveLook(c.map).series);
             EXPECT_EQ(v.curve(c.map)->pen().color(), app::maps::curveColour(c));
         }
-        if (def.lowVacSeries >= 0) {
-            EXPECT_EQ(series.indexOf(v.seriesAt(def.lowVacSeries)), def.lowVacSeries);
-            EXPECT_EQ(series.indexOf(v.seriesAt(def.highVacSeries)), def.highVacSeries);
+        if (app::chartLook(def.id).lowVacSeries >= 0) {
+            EXPECT_EQ(series.indexOf(v.seriesAt(app::chartLook(def.id).lowVacSeries)), app::chartLook(def.id).lowVacSeries);
+            EXPECT_EQ(series.indexOf(v.seriesAt(app::chartLook(def.id).highVacSeries)), app::chartLook(def.id).highVacSeries);
         }
     }
     MapChartView fuelRpm(maps::chartDef(ChartId::FuelRpm));
@@ -127,11 +128,11 @@ TEST_F(ChartViewTest, BarsStandAtTheirRealX)
     v.showVacuumMarker(false, 0.1);
     v.showVacuumMarker(true, 0.9);
     const auto& def = v.def();
-    EXPECT_EQ(v.seriesAt(def.cursorSeries)->points(), (QList<QPointF>{{0.75, 0}, {0.75, 50}}));
-    EXPECT_EQ(v.seriesAt(def.lowVacSeries)->points().front().x(), 0.1);
-    EXPECT_EQ(v.seriesAt(def.highVacSeries)->points().front().x(), 0.9);
+    EXPECT_EQ(v.seriesAt(app::chartLook(def.id).cursorSeries)->points(), (QList<QPointF>{{0.75, 0}, {0.75, 50}}));
+    EXPECT_EQ(v.seriesAt(app::chartLook(def.id).lowVacSeries)->points().front().x(), 0.1);
+    EXPECT_EQ(v.seriesAt(app::chartLook(def.id).highVacSeries)->points().front().x(), 0.9);
     v.clearKeyBar();
-    EXPECT_TRUE(v.seriesAt(def.cursorSeries)->points().isEmpty());
+    EXPECT_TRUE(v.seriesAt(app::chartLook(def.id).cursorSeries)->points().isEmpty());
 }
 
 TEST_F(ChartViewTest, AnIncrementIsTakenForTheSmallVacuumRange)
@@ -180,9 +181,9 @@ TEST(ChartReadoutTest, FieldsAreNamedByTheRowAndShowOnlyWhatIsGiven)
     EXPECT_FALSE(r.shown());
     EXPECT_EQ(r.valueField()->objectName(), "Edit2");
     EXPECT_EQ(r.positionField()->objectName(), "Edit3");
-    r.showReadout({"Edit2", "Edit3", std::string("12"), std::nullopt});
+    r.showReadout({ChartId::Timing, std::string("12"), std::nullopt});
     EXPECT_TRUE(r.shown());
-    r.showReadout({"Edit2", "Edit3", std::nullopt, std::string("3500")});
+    r.showReadout({ChartId::Timing, std::nullopt, std::string("3500")});
     EXPECT_EQ(r.valueField()->text(), "12") << "a missing text leaves the field as it was";
     EXPECT_EQ(r.positionField()->text(), "3500");
     r.hideAll();

@@ -5,6 +5,7 @@
 // the mouse at chart values and read the map writes off the wire.
 
 #include "window/AppFixture.h"
+#include "app/common/ControlNames.h"
 
 #include "app/maps/MapChartView.h"
 #include "app/maps/MapEditSession.h"
@@ -37,8 +38,8 @@ protected:
 
     app::maps::MapChartView* chart(maps::ChartId id) const
     {
-        const auto name = maps::chartDef(id).object;
-        auto* c = window->findChild<app::maps::MapChartView*>(QString::fromUtf8(name.data(), name.size()));
+        const auto name = app::chartLook(id).object;
+        auto* c = window->findChild<app::maps::MapChartView*>(QString::fromLatin1(name));
         EXPECT_NE(c, nullptr) << name;
         return c;
     }

@@ -3,6 +3,7 @@
 // the fixed axes, and the bytes each edit puts on the wire.
 
 #include "maps/MapEditFixture.h"
+#include "app/common/ControlNames.h"
 
 #include <QAbstractButton>
 
@@ -53,9 +54,9 @@ TEST_F(MapEditTest, ChartsShowTheReadTableOnTheFixedAxes)
 {
     for (const auto& def : maps::chartTable()) {
         app::maps::MapChartView* c = chart(def.id);
-        EXPECT_TRUE(c->isEnabled()) << def.object;
+        EXPECT_TRUE(c->isEnabled()) << app::chartLook(def.id).object;
         for (const auto& curve : def.curves)
-            EXPECT_EQ(c->curve(curve.map)->count(), maps::pointCount(curve.map, editor().axes())) << def.object;
+            EXPECT_EQ(c->curve(curve.map)->count(), maps::pointCount(curve.map, editor().axes())) << app::chartLook(def.id).object;
     }
     EXPECT_EQ(chart(ChartId::Timing)->bottomAxis()->max(), 70);
     EXPECT_NEAR(chart(ChartId::Vacuum)->bottomAxis()->max(), 1.2, 1e-9);
@@ -345,14 +346,14 @@ TEST_F(MapEditTest, VacuumMarkersStandAtTheThrottleVacuumSettings)
 {
     app::maps::MapChartView* c = chart(ChartId::FuelVac);
     const auto& def = c->def();
-    ASSERT_FALSE(c->seriesAt(def.lowVacSeries)->points().isEmpty());
-    EXPECT_DOUBLE_EQ(c->seriesAt(def.lowVacSeries)->points().front().x(), 0.3);
-    EXPECT_DOUBLE_EQ(c->seriesAt(def.highVacSeries)->points().front().x(), 0.9);
+    ASSERT_FALSE(c->seriesAt(app::chartLook(def.id).lowVacSeries)->points().isEmpty());
+    EXPECT_DOUBLE_EQ(c->seriesAt(app::chartLook(def.id).lowVacSeries)->points().front().x(), 0.3);
+    EXPECT_DOUBLE_EQ(c->seriesAt(app::chartLook(def.id).highVacSeries)->points().front().x(), 0.9);
     auto* low = qobject_cast<QLineEdit*>(control(QStringLiteral("Edit37")));
     ASSERT_NE(low, nullptr);
     low->setText(QStringLiteral("0.45"));
     waitIdle();
-    EXPECT_DOUBLE_EQ(c->seriesAt(def.lowVacSeries)->points().front().x(), 0.45);
+    EXPECT_DOUBLE_EQ(c->seriesAt(app::chartLook(def.id).lowVacSeries)->points().front().x(), 0.45);
 }
 
 TEST_F(MapEditTest, ChoosingAMapShowsItsCaptionInBold)
@@ -436,8 +437,8 @@ TEST_F(MapEditTest, AHiddenPageTakesTheNewTableWhenShownOrRead)
     waitIdle();
     EXPECT_FALSE(chart(ChartId::Timing)->redrawPending());
     EXPECT_EQ(curveY(MapId::TimingRpm, 30), modelValue(MapId::TimingRpm, 30));
-    app::MapChartView* fuelVac = chart(ChartId::FuelVac);
-    app::MapChartView* fuelRpm = chart(ChartId::FuelRpm);
+    app::maps::MapChartView* fuelVac = chart(ChartId::FuelVac);
+    app::maps::MapChartView* fuelRpm = chart(ChartId::FuelRpm);
     EXPECT_TRUE(fuelVac->redrawPending());
     EXPECT_TRUE(fuelRpm->redrawPending());
     EXPECT_EQ(curveY(MapId::FuelCruise, 20), modelValue(MapId::FuelCruise, 20)) << "read: drawn";

@@ -74,7 +74,7 @@ TEST_F(SetupPageTest, ARefusedEntryIsExplainedAndTheUnitKeepsItsValue)
 {
     connectUnit();
     QSignalSpy said(binder.get(), &app::setup::SetupBinder::entryRefused);
-    const std::string settled = setup::fieldTip(*setup::fieldByControl("Edit20"), setup::SourceNone, 7000);
+    const std::string settled = setup::fieldTip(*setup::fieldByParam(table::SetupParam::RpmLimiter), setup::SourceNone, 7000);
     EXPECT_EQ(find("Edit20")->toolTip().toStdString(), settled);
     enterInto("Edit20", "99999");
     EXPECT_TRUE(takeWrites().empty());

@@ -5,6 +5,7 @@
 
 #include "setup/SetupPageFixture.h"
 
+#include "app/common/ControlNames.h"
 #include "app/setup/SetupPanels.h"
 #include "setup/Fields.h"
 #include "setup/Switches.h"
@@ -40,21 +41,21 @@ TEST_F(SetupPageTest, EveryControlOfTheTablesIsBuiltWithItsNameAndLimit)
     for (const auto& f : setup::fieldTable()) {
         if (f.panel == "Fuel Maps")
             continue; // the jet trims live on their own page
-        auto* e = page->findChild<QLineEdit*>(qs(f.control));
-        ASSERT_NE(e, nullptr) << f.control;
-        EXPECT_EQ(e->maxLength(), 32767) << f.control << ": the engine judges the length, the widget cuts nothing";
-        EXPECT_NE(binder->field(qs(f.control)), nullptr) << f.control;
+        auto* e = page->findChild<QLineEdit*>(app::controlName(f.param));
+        ASSERT_NE(e, nullptr) << app::controlName(f.param).toStdString();
+        EXPECT_EQ(e->maxLength(), 32767) << app::controlName(f.param).toStdString() << ": the engine judges the length, the widget cuts nothing";
+        EXPECT_NE(binder->field(app::controlName(f.param)), nullptr) << app::controlName(f.param).toStdString();
         // The caption is the label whose buddy the field is (the hidden calibration fields have none).
         if (f.panel != "Active Sensors") {
             bool labelled = false;
             for (auto* l : page->findChildren<QLabel*>())
                 labelled = labelled || (l->buddy() == e && l->text() == qs(f.label));
-            EXPECT_TRUE(labelled) << f.control;
+            EXPECT_TRUE(labelled) << app::controlName(f.param).toStdString();
         }
     }
     for (const auto& s : setup::switchTable()) {
-        QWidget* w = page->findChild<QWidget*>(qs(s.control));
-        ASSERT_NE(w, nullptr) << s.control;
+        QWidget* w = page->findChild<QWidget*>(app::controlName(s.id));
+        ASSERT_NE(w, nullptr) << app::controlName(s.id).toStdString();
         if (s.type == setup::SwitchType::Sensor) {
             EXPECT_EQ(qobject_cast<QCheckBox*>(w)->text(), qs(s.caption));
         }
@@ -63,10 +64,10 @@ TEST_F(SetupPageTest, EveryControlOfTheTablesIsBuiltWithItsNameAndLimit)
         }
         if (s.type == setup::SwitchType::Slider || s.type == setup::SwitchType::LambdaTarget) {
             auto* slider = qobject_cast<QSlider*>(w);
-            ASSERT_NE(slider, nullptr) << s.control;
+            ASSERT_NE(slider, nullptr) << app::controlName(s.id).toStdString();
             EXPECT_EQ(slider->minimum(), s.minimum);
             EXPECT_EQ(slider->maximum(), s.maximum);
-            EXPECT_TRUE(find<QLineEdit>(std::string(s.display).c_str())->isReadOnly());
+            EXPECT_TRUE(find<QLineEdit>(app::controlName(*s.display).toStdString().c_str())->isReadOnly());
         }
     }
     auto* pot = find<app::setup::RadioGroup>("RadioGroup4");

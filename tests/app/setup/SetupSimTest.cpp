@@ -9,6 +9,7 @@
 
 #include "Memory.h"
 #include "SimProcess.h"
+#include "app/common/ControlNames.h"
 #include "app/link/LinkWorker.h"
 #include "app/setup/SetupBinder.h"
 #include "app/setup/SetupPanels.h"
@@ -124,10 +125,10 @@ TEST_F(SetupSimTest, EveryFieldAndSensorSwitchChangesTheUnitsTable)
     const table::ImageBytes before = simMemory();
     std::vector<std::pair<int, int>> expected; // offset, raw
     auto typeField = [&](const setup::FieldDef& f) {
-        auto* edit = page->findChild<QLineEdit*>(QString::fromUtf8(f.control.data(), f.control.size()));
+        auto* edit = page->findChild<QLineEdit*>(app::controlName(f.param));
         if (!edit)
             return; // the jets live on the Fuel Maps page
-        SCOPED_TRACE(std::string(f.control));
+        SCOPED_TRACE(app::controlName(f.param).toStdString());
         ASSERT_TRUE(edit->isEnabled());
         const int offset = setup::fieldOffset(f);
         const int target = before[offset] == 5 ? 6 : 5;
@@ -136,14 +137,14 @@ TEST_F(SetupSimTest, EveryFieldAndSensorSwitchChangesTheUnitsTable)
         expected.emplace_back(offset, target);
     };
     for (const auto& f : setup::fieldTable())
-        if (f.control != "Edit13") // the RPM range bounds the limiter: typed last
+        if (f.param != table::SetupParam::RpmRange) // the RPM range bounds the limiter: typed last
             typeField(f);
-    typeField(*setup::fieldByControl("Edit13"));
+    typeField(*setup::fieldByParam(table::SetupParam::RpmRange));
     for (const auto& sw : setup::switchTable()) {
         if (sw.type != setup::SwitchType::Sensor)
             continue;
-        auto* box = find<QCheckBox>(std::string(sw.control).c_str());
-        ASSERT_NE(box, nullptr) << sw.control;
+        auto* box = find<QCheckBox>(app::controlName(sw.id).toStdString().c_str());
+        ASSERT_NE(box, nullptr) << app::controlName(sw.id).toStdString();
         const int offset = table::setupOffset(sw.param);
         box->click();
         expected.emplace_back(offset, before[offset] == 2 ? 1 : 2);

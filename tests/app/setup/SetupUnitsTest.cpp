@@ -6,6 +6,7 @@
 #include "setup/SetupPageFixture.h"
 #include "window/AppFixture.h"
 
+#include "app/common/ControlNames.h"
 #include "app/maps/ChartReadout.h"
 #include "app/maps/MapChartView.h"
 #include "app/window/EFICom.h"
@@ -30,32 +31,32 @@ TEST_F(WindowTest, EveryFieldSaysItsUnitAndRangeAndEveryAxisItsUnit)
     connectedWindow();
     int checked = 0;
     for (const auto& f : setup::fieldTable()) {
-        auto* edit = qobject_cast<QLineEdit*>(control(qs(f.control)));
+        auto* edit = qobject_cast<QLineEdit*>(control(app::controlName(f.param)));
         if (!edit)
             continue;
         ++checked;
         const QString tip = edit->toolTip();
-        EXPECT_TRUE(tip.contains(QStringLiteral("Range: "))) << f.control << ": " << tip.toStdString();
-        EXPECT_TRUE(tip.contains(qs(f.meaning))) << f.control;
+        EXPECT_TRUE(tip.contains(QStringLiteral("Range: "))) << app::controlName(f.param).toStdString() << ": " << tip.toStdString();
+        EXPECT_TRUE(tip.contains(qs(f.meaning))) << app::controlName(f.param).toStdString();
         const QString unit = qs(setup::fieldUnit(f, window->model().setupEngine().outputSource(f.output)));
         if (unit.isEmpty())
             continue;
-        EXPECT_TRUE(tip.contains(unit)) << f.control << ": " << tip.toStdString();
+        EXPECT_TRUE(tip.contains(unit)) << app::controlName(f.param).toStdString() << ": " << tip.toStdString();
         // The Setup page's fields show it beside them; the jets have none.
-        if (auto* label = window->findChild<QLabel*>(qs(f.control) + QStringLiteral("Unit")))
-            EXPECT_EQ(label->text(), unit) << f.control;
+        if (auto* label = window->findChild<QLabel*>(app::controlName(f.param) + QStringLiteral("Unit")))
+            EXPECT_EQ(label->text(), unit) << app::controlName(f.param).toStdString();
         else
-            ADD_FAILURE() << f.control << " has no unit label";
+            ADD_FAILURE() << app::controlName(f.param).toStdString() << " has no unit label";
     }
     EXPECT_EQ(checked, static_cast<int>(setup::fieldTable().size())) << "every field has its widget";
     // The track bars and the edits that show their values say the same.
     for (const auto& s : setup::switchTable()) {
-        EXPECT_FALSE(control(qs(s.control))->toolTip().isEmpty()) << s.control;
-        if (s.display.empty())
+        EXPECT_FALSE(control(app::controlName(s.id))->toolTip().isEmpty()) << app::controlName(s.id).toStdString();
+        if (!s.display)
             continue;
-        const QString tip = control(qs(s.control))->toolTip();
-        EXPECT_TRUE(tip.contains(QStringLiteral("Range: "))) << s.control << ": " << tip.toStdString();
-        EXPECT_EQ(control(qs(s.display))->toolTip(), tip) << s.display;
+        const QString tip = control(app::controlName(s.id))->toolTip();
+        EXPECT_TRUE(tip.contains(QStringLiteral("Range: "))) << app::controlName(s.id).toStdString() << ": " << tip.toStdString();
+        EXPECT_EQ(control(app::controlName(*s.display))->toolTip(), tip) << app::controlName(*s.display).toStdString();
     }
 
     auto* temp = window->findChild<app::maps::MapChartView*>(QStringLiteral("TempChart"));
@@ -101,5 +102,5 @@ TEST_F(SetupPageTest, AnOutputsTipAndUnitFollowItsSourceAndTheLimiterTheRpmRange
     EXPECT_TRUE(find("Edit14")->toolTip().startsWith("Not sent yet"));
     QTest::keyClick(find("Edit14"), Qt::Key_Return);
     EXPECT_EQ(find("Edit14")->toolTip().toStdString(),
-              setup::fieldTip(*setup::fieldByControl("Edit14"), setup::SourceNone, 6000));
+              setup::fieldTip(*setup::fieldByParam(table::SetupParam::CoilTime), setup::SourceNone, 6000));
 }

@@ -109,7 +109,7 @@ TEST_F(WriteCheckTest, AStoredZeroIsNeverWritten)
     off.enabled = false;
     off.save();
     connectedWindow();
-    const table::SetupDef* coil = table::setupByControl("Edit12");
+    const table::SetupDef* coil = &table::setupDef(table::SetupParam::Cylinders);
     ASSERT_NE(coil, nullptr);
     session::TuneState s = window->model().state();
     s.setup[static_cast<std::size_t>(coil->offset)] = 0;
