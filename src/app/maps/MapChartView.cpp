@@ -3,6 +3,8 @@
 
 #include "app/common/ControlNames.h"
 
+#include <QAccessible>
+#include <QAreaSeries>
 #include <QGraphicsLayout>
 #include <QGraphicsScene>
 #include <QGraphicsSimpleTextItem>
@@ -55,6 +57,7 @@ QColor curveColour(const kyr::maps::CurveDef& curve) { return QColor(QString::fr
 MapChartView::MapChartView(const kyr::maps::ChartDef& def, QWidget* parent) : QChartView(parent), m_def(def)
 {
     setObjectName(QString::fromLatin1(chartLook(def.id).object));
+    setAccessibleName(text(def.title));
     auto* chart = new QChart();
     chart->setTitle(text(def.title));
     setChart(chart);
@@ -142,6 +145,36 @@ void MapChartView::buildSeries()
             s->attachAxis(m_bottom);
             s->attachAxis(m_left);
         }
+    // The selection band comes last, outside the row's series order.
+    m_band = new QAreaSeries(new QLineSeries(this), new QLineSeries(this));
+    m_band->setName(QStringLiteral("Selection"));
+    m_band->setBrush(QColor(30, 110, 220, 45));
+    m_band->setPen(QPen(QColor(30, 110, 220, 120), 1));
+    chart()->addSeries(m_band);
+    m_band->attachAxis(m_bottom);
+    m_band->attachAxis(m_left);
+}
+
+void MapChartView::showSelection(double x0, double x1)
+{
+    ensureCurrent();
+    const double lo = m_def.leftMin;
+    const double hi = m_def.leftMax;
+    m_band->upperSeries()->replace(QList<QPointF>{{x0, hi}, {x1, hi}});
+    m_band->lowerSeries()->replace(QList<QPointF>{{x0, lo}, {x1, lo}});
+}
+
+void MapChartView::clearSelection()
+{
+    m_band->upperSeries()->clear();
+    m_band->lowerSeries()->clear();
+}
+
+void MapChartView::announce(const QString& text)
+{
+    setAccessibleDescription(text);
+    QAccessibleEvent event(this, QAccessible::DescriptionChanged);
+    QAccessible::updateAccessibility(&event);
 }
 
 // A legend only where it tells something: the curves of a shared chart, the
@@ -163,7 +196,7 @@ void MapChartView::showLegendMarkers()
         const auto other = std::find(m_others.begin(), m_others.end(), m->series());
         if (other != m_others.end())
             m->setVisible((*other)->count() > 0);
-        else if (m->series() == m_series[look.cursorSeries] || m->series() == m_series[look.liveSeries]
+        else if (m->series() == m_band || m->series() == m_series[look.cursorSeries] || m->series() == m_series[look.liveSeries]
                  || (m_def.curves.size() == 1 && m->series() == m_firstCurve))
             m->setVisible(false);
     }
@@ -398,6 +431,12 @@ void MapChartView::mousePressEvent(QMouseEvent* event)
         event->accept();
         return;
     }
+    if (event->modifiers() & Qt::ShiftModifier) {
+        m_rangeFrom = valueAt(event->position());
+        emit rangeDragged(*m_rangeFrom, *m_rangeFrom);
+        event->accept();
+        return;
+    }
     m_dragging = true;
     emit dragStarted();
     emit dragged(valueAt(event->position()));
@@ -409,15 +448,19 @@ void MapChartView::mouseMoveEvent(QMouseEvent* event)
     viewport()->unsetCursor();
     const QPointF value = valueAt(event->position());
     emit pointerMoved(value);
-    if (m_dragging && (event->buttons() & Qt::LeftButton))
+    if (m_rangeFrom && (event->buttons() & Qt::LeftButton))
+        emit rangeDragged(*m_rangeFrom, value);
+    else if (m_dragging && (event->buttons() & Qt::LeftButton))
         emit dragged(value);
     event->accept();
 }
 
 void MapChartView::mouseReleaseEvent(QMouseEvent* event)
 {
-    if (event->button() == Qt::LeftButton)
+    if (event->button() == Qt::LeftButton) {
         m_dragging = false;
+        m_rangeFrom.reset();
+    }
     event->accept();
 }
 

@@ -24,6 +24,7 @@
 #include <optional>
 #include <vector>
 
+class QAreaSeries;
 class QGraphicsSimpleTextItem;
 class QLineSeries;
 class QValueAxis;
@@ -98,6 +99,17 @@ public:
     void setNote(const QString& text);
     QString note() const;
 
+    /// Shades the plot from x0 to x1 (the selected points and half a key
+    /// step beyond each end); clearSelection takes the band away.
+    void showSelection(double x0, double x1);
+    void clearSelection();
+    /// The band's series (empty when nothing is selected).
+    QAreaSeries* selectionBand() const { return m_band; }
+
+    /// Says the key cursor's point to a screen reader, as the description of
+    /// the chart ("Timing Map point 30, 3000 RPM, 25°").
+    void announce(const QString& text);
+
     /// Hides the mouse pointer until the mouse moves again (after a key edit).
     void hidePointer();
 
@@ -114,6 +126,8 @@ signals:
     void dragStarted();
     /// A drag (button down, or moving with it held) is over these axis values.
     void dragged(QPointF value);
+    /// Shift+drag: the points between where the button went down and value are selected.
+    void rangeDragged(QPointF from, QPointF value);
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
@@ -143,6 +157,8 @@ private:
     QGraphicsSimpleTextItem* m_note = nullptr;
     std::optional<double> m_bottomIncrement;
     bool m_dragging = false;
+    std::optional<QPointF> m_rangeFrom; // Shift+drag: where the button went down
+    QAreaSeries* m_band = nullptr;
     mutable std::function<void()> m_pendingRedraw;
 };
 

@@ -11,6 +11,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QScopedValueRollback>
 #include <QTextEdit>
 #include <QUndoStack>
 #include <QWidget>
@@ -63,6 +64,8 @@ MapEditSession::MapEditSession(TuneModel& model, link::LinkWorker& link, QObject
             showModelTable();
     });
     connect(&m_model, &TuneModel::stateChanged, this, &MapEditSession::updateEnabled);
+    connect(&m_link, &link::LinkWorker::sent, this, [this](quint64 ticket, bool) { countSent(ticket); });
+    connect(this, &MapEditSession::rangeRefused, this, [this](const QString& why) { m_model.showStatus(why.toStdString()); });
     connect(&m_model, &TuneModel::mouseTuningChanged, this, [this](bool on) { m_editor.setMouseTuning(on); });
     m_editor.setMouseTuning(m_model.mouseTuning());
     if (m_model.mapsShown())
@@ -81,6 +84,8 @@ void MapEditSession::setView(kyr::maps::ChartId chart, QWidget* view) { m_views[
 void MapEditSession::showModelTable()
 {
     m_editor.showTable(m_model.maps(), m_model.axes());
+    for (int c = 0; c < table::ChartCount; ++c)
+        select(static_cast<kyr::maps::ChartId>(c), std::nullopt);
     // The commands refer to points of the table that was shown before.
     for (QUndoStack* s : m_stacks)
         s->clear();
@@ -113,7 +118,11 @@ void MapEditSession::keepInModel(table::MapId map, int index)
 
 void MapEditSession::send(const kyr::maps::WritePoint& write)
 {
-    m_link.send(kyr::link::writePoint(write.bank, write.index, write.value));
+    const quint64 ticket = m_link.send(kyr::link::writePoint(write.bank, write.index, write.value));
+    if (m_counting) {
+        m_rangeSends.push_back(ticket);
+        ++m_rangeTotal;
+    }
 }
 
 void MapEditSession::push(std::vector<kyr::maps::PointChange> changes, kyr::maps::ChartId chart, quint64 drag)
@@ -135,6 +144,8 @@ QString MapEditSession::undoText(table::MapId map)
 
 void MapEditSession::restore(const std::vector<kyr::maps::PointChange>& changes, bool toNew)
 {
+    // Many points at once (a range edit, its undo) are counted as they go out.
+    const QScopedValueRollback counting(m_counting, changes.size() > 1);
     std::vector<table::MapId> touched;
     for (const auto& c : changes) {
         const auto write = m_editor.setPoint(c.map, c.index, toNew ? c.newValue : c.oldValue);

@@ -14,6 +14,7 @@
 // which drops sends while no unit is connected.
 
 #include "maps/MapEditor.h"
+#include "maps/RangeEdit.h"
 
 #include <QObject>
 #include <QPointF>
@@ -21,6 +22,7 @@
 #include <QWidget>
 
 #include <array>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -78,6 +80,37 @@ public:
     /// takes no edits or the index is not a point in use.
     bool setPointValue(table::MapId map, int index, double value);
 
+    // ---- selections and whole-range edits (MapRangeEdits.cpp)
+    /// The selected points of a chart's edited map, if any.
+    std::optional<kyr::maps::Selection> selection(kyr::maps::ChartId chart) const;
+    /// Selects points of a chart (none clears); the chart shows them as a band.
+    void select(kyr::maps::ChartId chart, std::optional<kyr::maps::Selection> range);
+    /// What a range edit acts on: the selection, or else the key cursor's point.
+    std::optional<kyr::maps::Selection> target(kyr::maps::ChartId chart) const;
+    /// A range key on the key target: Shift+Left/Right, Ctrl+A, Ctrl+C,
+    /// Ctrl+V, +, -, /, S (with a selection), = and * (these two ask for a
+    /// value first). True when taken.
+    bool rangeKey(const QKeyEvent& event);
+    /// The step of + and - for a kind of map (1° or 1 % at first).
+    double step(kyr::maps::StepKind kind) const;
+    void setStep(kyr::maps::StepKind kind, double step);
+    /// The range edits on a chart's target; each is one undo step and sends
+    /// every changed point in order. False when there was nothing to change.
+    bool stepTarget(kyr::maps::ChartId chart, int sign);
+    bool setTarget(kyr::maps::ChartId chart, double value);
+    bool scaleTarget(kyr::maps::ChartId chart, double percent);
+    bool interpolateTarget(kyr::maps::ChartId chart);
+    bool smoothTarget(kyr::maps::ChartId chart);
+    /// The target's values as tab-separated text.
+    QString copyTarget(kyr::maps::ChartId chart) const;
+    /// Pastes tab-separated values from the selection's first point (or the
+    /// key cursor's). A selection of more than one point takes exactly as
+    /// many values. Refused whole, saying why, with nothing changed or sent.
+    bool pasteText(kyr::maps::ChartId chart, const QString& text,
+                   kyr::maps::PasteMode mode = kyr::maps::PasteMode::Replace);
+    /// Applies changes made elsewhere (a range edit) as one undo step.
+    bool applyRange(kyr::maps::ChartId chart, std::vector<kyr::maps::PointChange> changes);
+
     // ---- the map choices
     void selectFuelRpm(kyr::maps::FuelRpmMap map);
     void selectAirTemp(kyr::maps::AirTempMap map);
@@ -107,6 +140,14 @@ signals:
     void chartsEnabledChanged();
     /// The fuel-by-RPM or air temperature choice changed (a new table selects Cruise).
     void selectionChanged();
+    /// A chart's selected points changed.
+    void rangeSelected(kyr::table::ChartId chart);
+    /// A range key wants a value: a new value (scale false) or a percentage (scale true).
+    void promptWanted(kyr::table::ChartId chart, bool scale);
+    /// A range edit or paste was refused: why.
+    void rangeRefused(const QString& why);
+    /// Points of range edits sent so far, of how many (0 of 0 when none wait).
+    void sendProgress(int done, int total);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -120,6 +161,10 @@ private:
     void push(std::vector<kyr::maps::PointChange> changes, kyr::maps::ChartId chart, quint64 drag);
     bool keyTargetShown() const;
     static QString undoText(table::MapId map);
+    std::optional<int> cursorIndex(kyr::maps::ChartId chart) const;
+    bool extendSelection(kyr::maps::ChartId chart, bool right);
+    void sendCounted(const kyr::maps::WritePoint& write);
+    void countSent(quint64 ticket);
 
     TuneModel& m_model;
     link::LinkWorker& m_link;
@@ -127,6 +172,12 @@ private:
     std::array<QPointer<QWidget>, table::ChartCount> m_views;
     std::array<QUndoStack*, 3> m_stacks{};
     quint64 m_drag = 0;
+    std::array<std::optional<kyr::maps::Selection>, table::ChartCount> m_selection{};
+    std::array<int, table::ChartCount> m_anchor{};
+    std::array<double, 3> m_steps{kyr::maps::DefaultStep, kyr::maps::DefaultStep, kyr::maps::DefaultStep};
+    std::vector<quint64> m_rangeSends; // tickets of range sends not yet taken by the link
+    int m_rangeTotal = 0;
+    bool m_counting = false; // restore() is applying a range edit: count its sends
     bool m_copying = false; // our own copy into the model raised mapsChanged
 };
 

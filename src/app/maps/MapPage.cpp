@@ -7,9 +7,13 @@
 #include "app/live/RTFrame.h"
 #include "app/maps/MapChartView.h"
 #include "app/maps/MapEditSession.h"
+#include "app/maps/MapTableView.h"
 #include "live/LiveState.h"
 
+#include <QCheckBox>
 #include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QUndoStack>
@@ -55,6 +59,7 @@ MapPage::MapPage(AppContext context, MapServices services, const QString& object
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
     outer->addWidget(m_panel, 1);
+    outer->addWidget(buildRangeBar());
     outer->addWidget(new live::RTFrame(services.poll, services.frames, frameName, this));
 
     connect(&m_session, &MapEditSession::tableShown, this, &MapPage::redrawAll);
@@ -114,15 +119,20 @@ QWidget* MapPage::addChart(kyr::maps::ChartId id)
     auto* out = new ChartReadout(def, box);
     // Over the read-outs the mouse is still at the chart, not on the background.
     out->setAttribute(Qt::WA_NoMousePropagation);
+    auto* table = new MapTableView(m_session, id, box);
     column->addWidget(view, 1);
+    column->addWidget(table);
     column->addWidget(out);
     m_charts[static_cast<int>(id)] = view;
     m_readouts[static_cast<int>(id)] = out;
+    m_tables[static_cast<int>(id)] = table;
+    table->setVisible(m_showTables->isChecked());
     m_session.setView(id, view);
 
     connect(view, &MapChartView::dragStarted, &m_session, &MapEditSession::beginDrag);
     connect(view, &MapChartView::dragged, this, [this, id](QPointF v) { m_session.drag(id, v); });
     connect(view, &MapChartView::pointerMoved, this, [this, id](QPointF v) { m_session.mouseMove(id, v); });
+    connect(view, &MapChartView::rangeDragged, this, [this, id](QPointF a, QPointF b) { selectDragged(id, a, b); });
     view->setEnabled(m_session.chartEnabled(id));
     redrawAll();
     showEditedUnits();
@@ -222,6 +232,8 @@ bool MapPage::previewKey(QKeyEvent* event)
         undoStack()->undo();
         return true;
     }
+    if (tableKey(event) || m_session.rangeKey(*event))
+        return true;
     if (pageKey(event))
         return true;
     return m_session.keyPress(*event);
@@ -230,6 +242,15 @@ bool MapPage::previewKey(QKeyEvent* event)
 // The mouse over the page's background: the read-outs of its charts go.
 bool MapPage::eventFilter(QObject* watched, QEvent* event)
 {
+    // Escape in the value prompt closes it: nothing is changed.
+    if (watched == m_prompt && event->type() == QEvent::KeyPress
+        && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+        m_prompt->hide();
+        m_promptLabel->hide();
+        if (MapChartView* c = chart(m_promptChart))
+            c->setFocus(Qt::OtherFocusReason);
+        return true;
+    }
     if (watched == m_panel && event->type() == QEvent::MouseMove)
         for (ChartReadout* r : m_readouts)
             if (r)

@@ -9,9 +9,15 @@
 #include "live/LiveRecord.h"
 #include "maps/Charts.h"
 
+#include <QPointF>
+
 #include <array>
 
+class QCheckBox;
+class QDoubleSpinBox;
 class QFrame;
+class QLabel;
+class QLineEdit;
 class QUndoStack;
 
 namespace kyr::app::compare {
@@ -27,6 +33,7 @@ namespace kyr::app::maps {
 class ChartReadout;
 class MapChartView;
 class MapEditSession;
+class MapTableView;
 
 /// The window's objects a map page works with.
 struct MapServices {
@@ -47,6 +54,10 @@ public:
     /// The chart of this page, or null for a chart of another page.
     MapChartView* chart(kyr::maps::ChartId id) const { return m_charts[static_cast<int>(id)]; }
     ChartReadout* readout(kyr::maps::ChartId id) const { return m_readouts[static_cast<int>(id)]; }
+    /// The table under a chart of this page, or null.
+    MapTableView* table(kyr::maps::ChartId id) const { return m_tables[static_cast<int>(id)]; }
+    /// The value prompt of = and * (hidden until asked for).
+    QLineEdit* rangePrompt() const { return m_prompt; }
     /// The background panel that holds the page's controls.
     QFrame* panel() const { return m_panel; }
     /// The undo stack of this page's maps.
@@ -76,12 +87,29 @@ private:
     void applyEnabled();
     void showEditedUnits();
     void showLive(const kyr::live::LiveValues& values);
+    // The range edits' controls (MapPageRange.cpp).
+    QWidget* buildRangeBar();
+    void showRange(kyr::maps::ChartId chart);
+    void selectDragged(kyr::maps::ChartId chart, QPointF from, QPointF to);
+    void askValue(kyr::maps::ChartId chart, bool scale);
+    void takeValue();
+    void announcePoint(kyr::maps::ChartId chart);
+    void showTables(bool on);
+    bool tableKey(QKeyEvent* event);
 
     MapEditSession& m_session;
     compare::TuneComparer& m_comparer;
     QFrame* m_panel;
     std::array<MapChartView*, table::ChartCount> m_charts{};
     std::array<ChartReadout*, table::ChartCount> m_readouts{};
+    std::array<MapTableView*, table::ChartCount> m_tables{};
+    QDoubleSpinBox* m_step = nullptr;
+    QCheckBox* m_showTables = nullptr;
+    QLabel* m_progress = nullptr;
+    QLabel* m_promptLabel = nullptr;
+    QLineEdit* m_prompt = nullptr;
+    kyr::maps::ChartId m_promptChart{};
+    bool m_promptScale = false;
 };
 
 } // namespace kyr::app::maps

@@ -432,7 +432,8 @@ bool EFICom::eventFilter(QObject* watched, QEvent* event)
     // Shift, Ctrl and Alt make no difference to Escape.
     if (key->key() == Qt::Key_Escape) {
         // A field with typing not yet sent takes Escape to put its value back.
-        if (setup::PendingEdits::holds(w))
+        // So does a prompt that closes on Escape.
+        if (setup::PendingEdits::holds(w) || w->property("takesEscape").toBool())
             return false;
         spExitClick();
         return true;

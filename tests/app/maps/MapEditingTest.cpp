@@ -9,6 +9,7 @@
 
 #include "app/maps/ChartReadout.h"
 #include "app/maps/MapPage.h"
+#include "app/maps/MapTableView.h"
 #include "app/maps/TimingPage.h"
 
 #include <QFileInfo>
@@ -463,4 +464,40 @@ TEST_F(MapEditTest, OpeningATuneSelectsTheFuelAirTemperatureMap)
     auto* fuel = window->findChild<QAbstractButton*>(QStringLiteral("RadioFuel"));
     ASSERT_NE(fuel, nullptr);
     EXPECT_TRUE(fuel->isChecked());
+}
+
+// = asks for a value, Escape in its prompt closes it without leaving the
+// program, and a value typed into the table outside the map's range is
+// refused, put back and never sent.
+TEST_F(MapEditTest, ThePromptAndTheTableRefuseWithoutSending)
+{
+    hover(maps::ChartId::Timing, xOf(table::MapId::TimingRpm, 20), 5);
+    tap(Qt::Key_Equal);
+    auto* page = qobject_cast<app::maps::MapPage*>(chart(maps::ChartId::Timing)->parentWidget()->parentWidget()->parentWidget());
+    ASSERT_NE(page, nullptr);
+    QLineEdit* prompt = page->rangePrompt();
+    ASSERT_TRUE(prompt->isVisible());
+    tap(Qt::Key_Escape);
+    EXPECT_FALSE(prompt->isVisible());
+    EXPECT_TRUE(window->isVisible()) << "Escape in the prompt is not Exit";
+
+    tap(Qt::Key_Equal);
+    QTest::keyClicks(prompt, QStringLiteral("33"));
+    QTest::keyClick(prompt, Qt::Key_Return);
+    waitIdle();
+    EXPECT_EQ(modelValue(table::MapId::TimingRpm, 20), 33);
+    unit->device.clearWritten();
+
+    app::maps::MapTableView* grid = page->table(maps::ChartId::Timing);
+    ASSERT_NE(grid, nullptr);
+    const double held = modelValue(table::MapId::TimingRpm, 21);
+    grid->item(1, 20)->setText(QStringLiteral("80"));
+    waitIdle();
+    EXPECT_EQ(modelValue(table::MapId::TimingRpm, 21), held);
+    EXPECT_EQ(grid->item(1, 20)->text(), QString::number(held));
+    EXPECT_TRUE(pointWrites().empty());
+    grid->item(1, 20)->setText(QStringLiteral("30"));
+    waitIdle();
+    EXPECT_EQ(modelValue(table::MapId::TimingRpm, 21), 30);
+    EXPECT_EQ(pointWrites().size(), 1u);
 }

@@ -9,6 +9,14 @@
 #include "Memory.h"
 #include "SimProcess.h"
 
+#include "app/maps/MapPage.h"
+#include "app/maps/MapTableView.h"
+
+#include <QAreaSeries>
+#include <QClipboard>
+#include <QDoubleSpinBox>
+#include <QGuiApplication>
+#include <QLineSeries>
 #include <QRadioButton>
 
 using namespace kyr;
@@ -109,6 +117,64 @@ TEST_F(MapSimTest, RolledKeysSendEveryPointTheyRaised)
     release(Qt::Key_Right);
     EXPECT_EQ(unitValue(MapId::TimingRpm, 40, first + 1), first + 1);
     EXPECT_EQ(unitValue(MapId::TimingRpm, 41, second + 1), second + 1);
+}
+
+// A range of the Timing Map: points 30 to 35 selected with Shift+Right, two
+// degrees added with +, each point in the unit's memory; Ctrl+Z puts them back.
+TEST_F(MapSimTest, ARangeRaisedByTwoDegreesReachesTheUnitAndUndoPutsItBack)
+{
+    std::vector<double> before;
+    for (int i = 30; i <= 35; ++i)
+        before.push_back(modelValue(MapId::TimingRpm, i));
+    hover(ChartId::Timing, xOf(MapId::TimingRpm, 30), 5);
+    for (int n = 0; n < 5; ++n)
+        tap(Qt::Key_Right, Qt::ShiftModifier);
+    const auto selected = window->mapEditSession().selection(ChartId::Timing);
+    ASSERT_TRUE(selected.has_value());
+    EXPECT_EQ(selected->first, 30);
+    EXPECT_EQ(selected->last, 35);
+    EXPECT_EQ(chart(ChartId::Timing)->selectionBand()->upperSeries()->count(), 2);
+
+    QWidget* page = chart(ChartId::Timing);
+    while (page && !qobject_cast<app::maps::MapPage*>(page))
+        page = page->parentWidget();
+    ASSERT_NE(page, nullptr);
+    auto* step = page->findChild<QDoubleSpinBox*>(QStringLiteral("RangeStep"));
+    ASSERT_NE(step, nullptr);
+    step->setValue(2);
+    tap(Qt::Key_Plus);
+    for (int i = 30; i <= 35; ++i) {
+        const double raised = std::min(before[static_cast<std::size_t>(i - 30)] + 2, 45.0);
+        EXPECT_EQ(unitValue(MapId::TimingRpm, i, raised), raised) << "point " << i;
+    }
+    EXPECT_TRUE(chart(ChartId::Timing)->accessibleDescription().startsWith(QStringLiteral("Timing Map point 35, ")));
+
+    tap(Qt::Key_Z, Qt::ControlModifier);
+    for (int i = 30; i <= 35; ++i)
+        EXPECT_EQ(unitValue(MapId::TimingRpm, i, before[static_cast<std::size_t>(i - 30)]),
+                  before[static_cast<std::size_t>(i - 30)])
+            << "point " << i;
+}
+
+// Six values copied from a spreadsheet land from the key cursor's point on;
+// a paste that is not all numbers changes and sends nothing.
+TEST_F(MapSimTest, SixTabSeparatedValuesFromTheClipboardReachTheUnit)
+{
+    hover(ChartId::Timing, xOf(MapId::TimingRpm, 30), 5);
+    QGuiApplication::clipboard()->setText(QStringLiteral("20\t21\tx\t23\t24\t25"));
+    unit->device.clearWritten();
+    tap(Qt::Key_V, Qt::ControlModifier);
+    EXPECT_TRUE(pointWrites().empty());
+    EXPECT_NE(window->model().state().status.message.find("is not a number"), std::string::npos);
+
+    QGuiApplication::clipboard()->setText(QStringLiteral("20\t21\t22\t23\t24\t25\n"));
+    tap(Qt::Key_V, Qt::ControlModifier);
+    for (int i = 30; i <= 35; ++i)
+        EXPECT_EQ(unitValue(MapId::TimingRpm, i, 20 + i - 30), 20 + i - 30) << "point " << i;
+    // The table under the chart shows them too.
+    auto* table = window->findChild<app::maps::MapTableView*>(QStringLiteral("TimingMapTable"));
+    ASSERT_NE(table, nullptr);
+    EXPECT_EQ(table->item(1, 34)->text(), QStringLiteral("25"));
 }
 
 #endif
