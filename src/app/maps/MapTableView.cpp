@@ -39,8 +39,6 @@ MapTableView::MapTableView(MapEditSession& session, kyr::maps::ChartId chart, QW
     horizontalHeader()->setDefaultSectionSize(44);
     horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    setFixedHeight(horizontalHeader()->sizeHint().height() + 2 * verticalHeader()->defaultSectionSize()
-                   + horizontalScrollBar()->sizeHint().height() + 4);
     connect(this, &QTableWidget::itemChanged, this, &MapTableView::cellEdited);
     connect(this, &QTableWidget::itemSelectionChanged, this, &MapTableView::selectionEdited);
     connect(&m_session, &MapEditSession::tableShown, this, &MapTableView::refresh);
@@ -67,8 +65,11 @@ void MapTableView::refresh()
     const auto value = kyr::maps::valueUnit(map);
     setVerticalHeaderLabels({QString::fromUtf8(unit.data(), static_cast<int>(unit.size())),
                              QString::fromUtf8(value.data(), static_cast<int>(value.size()))});
+    // The RPM charts count in hundreds; the table says the RPM itself.
+    const bool rpm = m_chart == kyr::maps::ChartId::Timing || m_chart == kyr::maps::ChartId::FuelRpm;
     for (int i = 1; i <= n; ++i) {
-        auto* x = new QTableWidgetItem(number(table::pointX(def, i, editor.axes())));
+        const double px = table::pointX(def, i, editor.axes());
+        auto* x = new QTableWidgetItem(number(rpm ? std::round(px * 100) : px));
         x->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
         setItem(XRow, i - 1, x);
         auto* y = new QTableWidgetItem(number(editor.maps().at(map, i)));
@@ -77,6 +78,9 @@ void MapTableView::refresh()
         setItem(ValueRow, i - 1, y);
     }
     m_filling = false;
+    // Exactly its two rows, the point numbers above them and the scroll bar below.
+    setFixedHeight(horizontalHeader()->sizeHint().height() + rowHeight(XRow) + rowHeight(ValueRow)
+                   + horizontalScrollBar()->sizeHint().height() + 2 * frameWidth() + 2);
     followSelection();
 }
 
@@ -121,8 +125,10 @@ void MapTableView::followSelection()
     const QSignalBlocker block(this);
     const bool filling = std::exchange(m_filling, true);
     clearSelection();
-    if (const auto s = m_session.selection(m_chart); s && s->last <= columnCount())
+    if (const auto s = m_session.selection(m_chart); s && s->last <= columnCount()) {
         setRangeSelected(QTableWidgetSelectionRange(0, s->first - 1, 1, s->last - 1), true);
+        scrollToItem(item(ValueRow, s->last - 1));
+    }
     viewport()->update();
     m_filling = filling;
 }
