@@ -76,6 +76,17 @@ struct CheckOptions {
     std::string port;         ///< with againstUnit: "COMn" or a device path; empty: search
     bool json = false;
 };
+struct AutotuneOptions {
+    std::string tune;           ///< the base map file
+    std::string map = "cruise"; ///< cruise, low, high or vacuum
+    double authority = 5;       ///< the most a point moves, %
+    double minWeight = 3;       ///< summed sample weight a point needs
+    double delay = 0.2;         ///< seconds from an operating point to its lambda reading
+    std::string out;            ///< the suggested tune
+    std::vector<std::string> logs;
+    bool force = false;         ///< write over the base file when out names it
+    bool json = false;
+};
 struct DiffOptions {
     std::string a, b;
     bool json = false;
@@ -121,6 +132,10 @@ int runDiff(const DiffOptions& o, Io& io);
 /// neighbours, timing above the limit, with againstUnit setup values at an
 /// end of their range that differ from the unit's); ExitFindings when any.
 int runCheck(const CheckOptions& o, Io& io, const LinkEnv& env = {});
+
+/// `kyr autotune`: fuel suggestions for one curve from logs, written as a
+/// new tune beside the base one; the per-point table on stdout.
+int runAutotune(const AutotuneOptions& o, Io& io);
 
 /// The bytes a map file keeps for a vehicle text given in UTF-8: at most 18
 /// characters, each with a Windows-1252 byte, no "~" and no control characters.

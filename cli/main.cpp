@@ -36,6 +36,7 @@ struct Options {
     ShowOptions show;
     DiffOptions diff;
     CheckOptions check;
+    AutotuneOptions autotune;
     BackupsOptions backups;
     LogOptions log;
     MonitorOptions monitor;
@@ -110,6 +111,23 @@ void addSubcommands(CLI::App& app, Options& o)
                                     "from the unit's");
     check->add_option("-p,--port", o.check.port, PortHelp)->needs(against);
     check->add_flag("--json", o.check.json, "Print JSON");
+
+    auto* tune = app.add_subcommand("autotune", "Suggest fuel changes for one curve from logs of the lambda sensor, and "
+                                                "write the suggested tune to a new map file");
+    tune->add_option("--tune", o.autotune.tune, "The tune the logs were recorded with (*.kyr)")->required();
+    tune->add_option("--map", o.autotune.map, "The curve to tune: cruise (default), low, high or vacuum")
+        ->check(CLI::IsMember({"cruise", "low", "high", "vacuum"}));
+    tune->add_option("--authority", o.autotune.authority, "The most a point moves in one pass (default 5)")
+        ->type_name("PCT")->check(CLI::Range(1.0, 20.0));
+    tune->add_option("--min-weight", o.autotune.minWeight,
+                     "Summed sample weight a point needs for a suggestion (default 3)")
+        ->type_name("W")->check(CLI::Range(0.0, 1e6));
+    tune->add_option("--delay", o.autotune.delay, "Seconds from an operating point to its lambda reading (default 0.2)")
+        ->type_name("S")->check(CLI::Range(0.0, 2.0));
+    tune->add_option("-o,--out", o.autotune.out, "The suggested tune (*.kyr)")->required();
+    tune->add_option("logs", o.autotune.logs, "Logs (.mlg, .msl, .csv)")->required();
+    tune->add_flag("--force", o.autotune.force, "Write over the base tune when --out names it");
+    tune->add_flag("--json", o.autotune.json, "Print JSON");
 }
 
 /// The parser's message, or a plainer one for a word that names no command.
@@ -120,7 +138,7 @@ std::string usageMessage(const CLI::App& app, const CLI::ParseError& e, int argc
     for (int i = 1; i < argc; ++i) {
         const std::string word = argv[i];
         if (!word.empty() && word[0] != '-')
-            return "\"" + word + "\" is not a command: use ports, doctor, info, read, write, log, monitor, backups, show, diff or check";
+            return "\"" + word + "\" is not a command: use ports, doctor, info, read, write, log, monitor, backups, show, diff, check or autotune";
     }
     return e.what();
 }
@@ -151,6 +169,8 @@ int run(const CLI::App& app, Options& o)
         return runBackups(o.backups, io);
     if (name == "check")
         return runCheck(o.check, io, env);
+    if (name == "autotune")
+        return runAutotune(o.autotune, io);
     return runDiff(o.diff, io);
 }
 
