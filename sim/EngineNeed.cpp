@@ -99,10 +99,8 @@ Result<EngineNeed> parseEngineNeed(std::string_view text, const std::string& sou
     int number = 0;
     while (std::getline(in, line)) {
         ++number;
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        const auto first = line.find_first_not_of(" \t");
-        if (first == std::string::npos || line[first] == '#')
+        line = line.substr(0, line.find('#'));
+        if (line.find_first_not_of(" \t\r") == std::string::npos)
             continue;
         if (std::string wrong = readPoint(line, need); !wrong.empty())
             return lineError(source, number, wrong);

@@ -34,7 +34,7 @@ struct EngineNeed {
 };
 
 /// Reads the text form: one point a line, "rpm RPM PERCENT" or "kpa KPA PERCENT";
-/// blank lines and lines starting with '#' are skipped. Each curve takes its
+/// from '#' to the end of a line is a comment, blank lines are skipped. Each curve takes its
 /// points in strictly rising x, x from 0 to 25000 RPM or 0 to 500 kPa, percent
 /// from -50 to 50. A curve without points needs 0 %. Anything else refuses the
 /// whole text with an error naming `source` and the line.

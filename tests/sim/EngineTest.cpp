@@ -56,7 +56,7 @@ double shown(const table::ImageBytes& raw, MapId id, int i)
 
 TEST(SimEngineNeed, ReadsBothCurvesAndInterpolates)
 {
-    const auto need = parseEngineNeed("# a need\r\n\nrpm 1000 5\r\n  rpm 3000 -5\nkpa 40 -3\nkpa 80 1.5\n", "n");
+    const auto need = parseEngineNeed("# a need\r\n\nrpm 1000 5\r\n  rpm 3000 -5 # leaner up high\nkpa 40 -3\nkpa 80 1.5\n", "n");
     ASSERT_TRUE(need.ok()) << need.error().message;
     const NeedCurve& rpm = need.value().byRpm;
     EXPECT_DOUBLE_EQ(rpm.at(500), 5);
