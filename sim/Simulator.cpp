@@ -42,10 +42,17 @@ Status Simulator::start()
     m_startMs = monotonicMs();
     if (!m_log.ok())
         return makeError(ErrorKind::OsError, "Cannot open the log file " + m_cfg.log.string() + ": " + m_log.error());
+    EngineNeed need = EngineNeed::defaults();
+    if (!m_cfg.engineNeed.empty()) {
+        auto loaded = loadEngineNeed(m_cfg.engineNeed);
+        if (!loaded)
+            return loaded.error();
+        need = std::move(loaded).value();
+    }
     auto memory = openMemory(m_cfg.memory, m_cfg.tune);
     if (!memory)
         return memory.error();
-    m_unit = std::make_unique<Unit>(m_cfg.identity, memory.value(), Engine(m_cfg.throttle));
+    m_unit = std::make_unique<Unit>(m_cfg.identity, memory.value(), Engine(m_cfg.throttle, std::move(need), m_cfg.seed));
     m_unit->setCorruptWriteOffset(m_cfg.corruptWriteOffset);
     m_log.write({{"event", "start"},
                  {"port", portName(m_cfg.port)},

@@ -29,7 +29,7 @@ struct SimConfig {
     bool silent = false;                 ///< answer nothing
     std::optional<int> shortReply;       ///< cut every reply to this many bytes
     bool garbage = false;                ///< answer with random bytes of the right length
-    unsigned seed = 1;                   ///< of the garbage
+    unsigned seed = 1;                   ///< of the garbage and of the lambda noise
     int slowMs = 0;                      ///< extra delay before every reply
     std::optional<int> dropAfter;        ///< close the line after this many commands (once)
     std::optional<int> reconnectMs;      ///< and open a new one this long after
@@ -39,6 +39,7 @@ struct SimConfig {
     int busyAfterWriteMs = 0;            ///< after a WriteTable, commands are ignored for this long
     std::optional<double> throttle;      ///< fixed throttle opening, percent
     std::filesystem::path throttleFile;  ///< read the throttle from here at every ReadLive
+    std::filesystem::path engineNeed;    ///< the engine's fuel need; empty for the built-in one
 };
 
 /// The memory file used when none is given: ${XDG_STATE_HOME:-$HOME/.local/state}/kyr/COMn.mem.

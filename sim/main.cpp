@@ -57,7 +57,7 @@ void addFaults(CLI::App& app, kyr::sim::SimConfig& c)
         ->type_name("N")
         ->check(CLI::Range(0, 10000));
     app.add_flag("--garbage", c.garbage, "Fault: answer with random bytes (the right number of them)");
-    app.add_option("--seed", c.seed, "Seed of the --garbage bytes")->type_name("N")->capture_default_str();
+    app.add_option("--seed", c.seed, "Seed of the --garbage bytes and of the lambda sensor's noise")->type_name("N")->capture_default_str();
     app.add_option("--slow", c.slowMs, "Fault: wait MS milliseconds more before every reply")
         ->type_name("MS")
         ->check(CLI::Range(0, 600000));
@@ -128,6 +128,10 @@ void addOptions(CLI::App& app, kyr::sim::SimConfig& c, bool& withParent)
     app.add_option("--throttle-file", c.throttleFile,
                    "Read the throttle percent from this file at every ReadLive (falls back to --throttle "
                    "when the file is missing or holds no number)")
+        ->type_name("FILE");
+    app.add_option("--engine-need", c.engineNeed,
+                   "The fuel the engine needs, by RPM and by manifold pressure: lines \"rpm RPM PERCENT\" and "
+                   "\"kpa KPA PERCENT\" (default: a built-in need that differs from the demo tune)")
         ->type_name("FILE");
     addFaults(app, c);
 }

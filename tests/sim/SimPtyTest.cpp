@@ -225,3 +225,35 @@ TEST_F(SimPty, ThrottleFileMovesTheThrottleWhileRunning)
     std::ofstream(file) << "100\n";
     EXPECT_EQ(throttle(), 230.0);
 }
+
+TEST_F(SimPty, EngineNeedFileSetsWhatTheLambdaSensorReads)
+{
+    const auto lean = dir / "lean.txt", rich = dir / "rich.txt";
+    std::ofstream(lean) << "# needs 40 % more than an all-zero tune\nrpm 0 40\n";
+    std::ofstream(rich) << "rpm 0 -40\n";
+    auto lambda = [&](const std::filesystem::path& need, int port) {
+        auto& sim = start({.port = port,
+                           .tune = KYR_SOURCE_DIR "/examples/demo.kyr",
+                           .args = {"--throttle", "40", "--engine-need", need.string()}});
+        PtyClient c(sim.entryPath());
+        const auto v = live::decodeLive(c.ask({ReadLive}, live::LiveRecordSize));
+        return v.ok() ? v.value().get(live::LiveField::Lambda).value_or(-1) : -2;
+    };
+    EXPECT_LT(lambda(lean, 7), 0.2);
+    EXPECT_GT(lambda(rich, 8), 0.7);
+}
+
+TEST_F(SimPty, AMalformedEngineNeedStopsTheStartAndNamesTheLine)
+{
+    const auto need = dir / "need.txt";
+    std::ofstream(need) << "rpm 1000 5\nrpm 900 5\n";
+    const auto memory = dir / "COM9.mem";
+    try {
+        start({.port = 9, .memory = memory, .args = {"--engine-need", need.string()}});
+        ADD_FAILURE() << "kyr-sim started with a malformed engine need";
+    } catch (const std::runtime_error& e) {
+        EXPECT_NE(std::string(e.what()).find("line 2: rpm points must rise"), std::string::npos) << e.what();
+    }
+    EXPECT_FALSE(std::filesystem::exists(memory)) << "nothing is stored from a start that failed";
+    EXPECT_FALSE(std::filesystem::exists(SimProcess::portDirOf(dir.path()) / "COM9"));
+}

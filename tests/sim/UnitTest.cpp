@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 
 using namespace kyr::sim;
@@ -206,13 +207,20 @@ TEST(SimEngine, FixedThrottleSetsTheSensorReading)
     EXPECT_GT(open.state(0).rpm, closed.state(0).rpm);
 }
 
-TEST(SimEngine, CycleIdlesRevsAndCruises)
+TEST(SimEngine, CycleStartsAtIdleSweepsToTheRangeAndRepeats)
 {
     Engine e;
-    EXPECT_DOUBLE_EQ(e.state(2.0).rpm, 900);
-    EXPECT_DOUBLE_EQ(e.state(8.0).rpm, 6000);
-    EXPECT_DOUBLE_EQ(e.state(12.0).rpm, 3000);
-    EXPECT_DOUBLE_EQ(e.state(22.0).rpm, e.state(2.0).rpm);
+    EXPECT_DOUBLE_EQ(e.state(0).rpm, 900);
+    EXPECT_DOUBLE_EQ(e.state(0).vacuum, 30);
+    double top = 0;
+    for (double t = 0; t < 130; t += 0.1) {
+        const EngineState s = e.state(t, 7000);
+        ASSERT_GE(s.rpm, 900) << t;
+        ASSERT_LE(s.rpm, 6950) << t;
+        top = std::max(top, s.rpm);
+        ASSERT_NEAR(e.state(t + 124, 7000).rpm, s.rpm, 1e-6) << t;
+    }
+    EXPECT_NEAR(top, 6950, 1e-6);
 }
 
 TEST(SimLinePacer, BytesFallDueAtTenBitsEach)
