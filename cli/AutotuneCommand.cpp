@@ -71,7 +71,7 @@ void printTable(Io& io, const live::FuelReport& r, const std::vector<double>& be
     const auto& c = r.counts;
     io.out << "samples used " << c.used << "; removed: no reading " << c.noReading << ", cold " << c.cold
            << ", throttle moving " << c.transient << ", overrun " << c.overrun << ", off the axis " << c.offAxis
-           << "\n";
+           << ", another curve's pressure " << c.otherCurve << "\n";
     if (r.warning)
         io.out << "Warning: " << *r.warning << "\n";
 }
@@ -98,6 +98,8 @@ int runAutotune(const AutotuneOptions& o, Io& io)
     const live::FuelCurve curve = curveNamed(o.map);
     live::FuelAnalysis analysis(curve, table::deriveAxes(image), settings,
                                 raw(image, table::SetupParam::LambdaPercent));
+    analysis.setPressureBand(raw(image, table::SetupParam::LowThrottleVac),
+                             raw(image, table::SetupParam::HighThrottleVac));
     for (const auto& path : o.logs) {
         auto log = live::readLog(path);
         if (!log)
@@ -125,7 +127,7 @@ int runAutotune(const AutotuneOptions& o, Io& io)
         printJson(io.out, {{"tune", o.tune}, {"map", o.map}, {"out", o.out}, {"points", std::move(points)},
                            {"samples", {{"used", c.used}, {"no_reading", c.noReading}, {"cold", c.cold},
                                         {"throttle_moving", c.transient}, {"overrun", c.overrun},
-                                        {"off_axis", c.offAxis}}},
+                                        {"off_axis", c.offAxis}, {"other_curve", c.otherCurve}}},
                            {"warning", r.warning ? json(*r.warning) : json(nullptr)}});
     } else {
         printTable(io, r, before, after);

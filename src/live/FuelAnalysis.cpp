@@ -112,6 +112,8 @@ bool FuelAnalysis::judge(const FuelSample& s, double volts)
     } else if ((!missing(s.duty) && s.duty <= 0)
                || (!missing(s.throttle) && s.throttle <= f.closedThrottle && s.rpm > f.overrunRpm)) {
         ++m_counts.overrun;
+    } else if (!inBand(s.kpa)) {
+        ++m_counts.otherCurve;
     } else if (const double x = xOf(s); m_x.empty() || x < m_x.front() || x > m_x.back() || m_x.front() == m_x.back()) {
         ++m_counts.offAxis;
     } else {
@@ -121,6 +123,20 @@ bool FuelAnalysis::judge(const FuelSample& s, double volts)
     }
     return false;
 }
+
+bool FuelAnalysis::inBand(double kpa) const
+{
+    if (!m_band || m_curve == FuelCurve::Vacuum)
+        return true;
+    const auto [low, high] = *m_band;
+    if (m_curve == FuelCurve::Low)
+        return kpa < low;
+    if (m_curve == FuelCurve::High)
+        return kpa > high;
+    return kpa >= low && kpa <= high;
+}
+
+void FuelAnalysis::setPressureBand(double lowKpa, double highKpa) { m_band = std::pair{lowKpa, highKpa}; }
 
 double FuelAnalysis::xOf(const FuelSample& s) const
 {

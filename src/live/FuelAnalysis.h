@@ -7,11 +7,13 @@
 // curve being tuned, with linear weights, as rich or lean against the target
 // volts; a point seen lean more often than rich wants more fuel.
 //
-// The analysis judges one curve at a time. The other curves are held as they
-// are: every sample counts for the chosen curve by its RPM (or its manifold
-// pressure for the fuel-by-vacuum curve), so the tuner logs where that curve
-// is in use (the Low, Cruise or High curve by throttle, the vacuum curve
-// across the load range) and leaves the others untouched while it is tuned.
+// The analysis judges one curve at a time; the others are held as they are.
+// Of the fuel-by-RPM curves the unit uses Low below the "Low throttle vacuum"
+// pressure, High above the "High throttle vacuum" pressure and Cruise
+// between them: given those limits (setPressureBand), a sample counts only
+// for the curve in use at its pressure. Every sample also meets the
+// fuel-by-vacuum curve, so that curve is best tuned after the RPM curves, or
+// before them with the RPM curves held flat.
 
 #include "live/LogData.h"
 #include "table/Codec.h"
@@ -21,6 +23,7 @@
 #include <cmath>
 #include <optional>
 #include <set>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -51,6 +54,7 @@ struct FilterCounts {
     std::size_t transient = 0; ///< the throttle moving, or just after it moved
     std::size_t overrun = 0;   ///< injectors off, or a closed throttle well above idle
     std::size_t offAxis = 0;   ///< outside the curve's points
+    std::size_t otherCurve = 0;///< at a pressure where the unit uses another fuel-by-RPM curve
     std::size_t used = 0;
 };
 
@@ -100,6 +104,11 @@ public:
     /// waits until the reading a delay later has come.
     void addSamples(const std::vector<FuelSample>& samples);
 
+    /// The unit's "Low throttle vacuum" and "High throttle vacuum" limits in
+    /// kPa: a fuel-by-RPM curve counts only samples at the pressures it is
+    /// used at (Low below low, High above high, Cruise from low to high).
+    void setPressureBand(double lowKpa, double highKpa);
+
     /// Locked points are never changed.
     void setLocked(int index, bool locked);
     bool locked(int index) const { return m_locked.count(index) > 0; }
@@ -119,6 +128,7 @@ private:
     bool judge(const FuelSample& s, double volts);
     void count(double x, double volts);
     double xOf(const FuelSample& s) const;
+    bool inBand(double kpa) const;
 
     FuelCurve m_curve;
     table::Axes m_axes;
@@ -129,6 +139,7 @@ private:
     std::set<int> m_locked;
     FilterCounts m_counts;
     std::vector<FuelSample> m_pending; ///< samples waiting for their delayed reading
+    std::optional<std::pair<double, double>> m_band; ///< low and high throttle vacuum, kPa
     double m_lastThrottle = NAN, m_lastThrottleAt = NAN, m_stepAt = -1e9;
     double m_sameVolts = NAN, m_sameSince = 0;
 };

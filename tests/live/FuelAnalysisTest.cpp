@@ -167,3 +167,21 @@ TEST(FuelAnalysis, AnotherToolsLogAndAMissingChannel)
 }
 
 } // namespace kyr::live
+
+namespace kyr::live {
+
+// With the unit's pressure limits a fuel-by-RPM curve takes only the samples
+// at the pressures it is used at.
+TEST(FuelAnalysis, APressureBandKeepsEachCurveToItsOwnSamples)
+{
+    const auto samples = mixed(0, 5, 3000, 10) + mixed(5, 10, 3000, 0);
+    for (const auto& [curve, used] : {std::pair{FuelCurve::Low, 0}, {FuelCurve::Cruise, 1}, {FuelCurve::High, 0}}) {
+        FuelAnalysis a(curve, {});
+        a.setPressureBand(30, 90);
+        a.addSamples(samples); // all at 60 kPa: Cruise
+        EXPECT_EQ(a.report().counts.used > 0, used == 1);
+        EXPECT_EQ(a.report().counts.otherCurve > 0, used == 0);
+    }
+}
+
+} // namespace kyr::live
