@@ -31,7 +31,7 @@ FuelPage::FuelPage(AppContext context, MapServices services, std::shared_ptr<Fil
     if (!files)
         files = std::make_shared<QtFileChooser>(this);
     m_suggestions = new FuelSuggestPanel(context, session(), services.poll, std::move(files), panel());
-    m_suggestions->setMaximumWidth(430);
+    m_suggestions->setMaximumWidth(390);
     m_suggestions->hide();
     row->addWidget(m_suggestions);
     row->addWidget(buildSide());

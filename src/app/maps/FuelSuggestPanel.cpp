@@ -101,12 +101,15 @@ FuelSuggestPanel::FuelSuggestPanel(AppContext context, MapEditSession& session, 
     m_table = new QTableWidget(0, ColumnCount, this);
     m_table->setObjectName(QStringLiteral("FuelSuggestTable"));
     m_table->setHorizontalHeaderLabels({QStringLiteral("Point"), QStringLiteral("x"), QStringLiteral("Hits"),
-                                        QStringLiteral("Volts"), QStringLiteral("Rich/Lean %"),
-                                        QStringLiteral("Suggested"), QStringLiteral("Lock")});
+                                        QStringLiteral("Volts"), QStringLiteral("Rich/Lean"),
+                                        QStringLiteral("Suggest"), QStringLiteral("Lock")});
+    m_table->horizontalHeaderItem(ShareCol)->setToolTip(QStringLiteral("Share of the time rich / lean, %"));
+    m_table->horizontalHeaderItem(ChangeCol)->setToolTip(QStringLiteral("Suggested change of the point, %"));
     m_table->verticalHeader()->hide();
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    m_table->verticalHeader()->setDefaultSectionSize(m_table->fontMetrics().height() + 6);
     column->addWidget(m_table, 1);
 
     m_summary = new QLabel(this);

@@ -155,10 +155,11 @@ void MapChartView::buildSeries()
     m_band->attachAxis(m_left);
     m_suggested = new QLineSeries(this);
     m_suggested->setName(QStringLiteral("Suggested"));
-    QPen pen(QColor(0, 150, 70, OtherAlpha));
+    QPen pen(QColor(0, 160, 60, 150));
     pen.setWidth(2);
-    pen.setStyle(Qt::DotLine);
+    pen.setStyle(Qt::DashDotLine);
     m_suggested->setPen(pen);
+    m_suggested->setPointsVisible(true);
     chart()->addSeries(m_suggested);
     m_suggested->attachAxis(m_bottom);
     m_suggested->attachAxis(m_left);
@@ -333,8 +334,11 @@ void MapChartView::setSuggestedCurve(const std::vector<kyr::maps::CurvePoint>& p
         list.append({p.x, p.y});
     const bool shownBefore = m_suggested->count() > 0;
     m_suggested->replace(list);
-    if (shownBefore != !list.isEmpty())
-        showLegendMarkers();
+    if (shownBefore == !list.isEmpty())
+        return;
+    // The legend lays out its markers again only when it is shown again.
+    chart()->legend()->setVisible(false);
+    showLegendMarkers();
 }
 
 QString MapChartView::curveCaption(table::MapId map) const

@@ -14,6 +14,8 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QLegend>
+#include <QLegendMarker>
 #include <QTableWidget>
 
 using namespace kyr;
@@ -86,7 +88,12 @@ TEST_F(FuelSuggestTest, ALeanPointIsSuggestedMoreFuelAppliedAsOneStepAndUndone)
     EXPECT_GT(colour.blue(), colour.red()) << "adding fuel is blue";
     EXPECT_EQ(cell(LeanPoint + 3, FuelSuggestPanel::ChangeCol)->text(), QStringLiteral("—")) << "not seen";
     EXPECT_TRUE(panel()->summary()->text().contains(QStringLiteral("Samples used")));
-    EXPECT_GT(chart(maps::ChartId::FuelRpm)->suggestedCurve()->count(), 0) << "the suggested curve is drawn";
+    QXYSeries* suggested = chart(maps::ChartId::FuelRpm)->suggestedCurve();
+    EXPECT_GT(suggested->count(), 0) << "the suggested curve is drawn";
+    EXPECT_GT(suggested->at(LeanPoint - 1).y(), curveY(MapId::FuelCruise, LeanPoint));
+    const auto markers = suggested->chart()->legend()->markers(suggested);
+    ASSERT_EQ(markers.size(), 1);
+    EXPECT_TRUE(markers.front()->isVisible()) << "named in the legend";
 
     // Apply edits the Cruise map even while the page has Low chosen.
     qobject_cast<QRadioButton*>(control(QStringLiteral("RadioLow")))->click();
