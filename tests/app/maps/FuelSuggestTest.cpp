@@ -176,7 +176,15 @@ TEST_F(FuelSuggestTest, LiveRecordsFeedTheTableAndClearStartsOver)
         v.set(live::LiveField::Lambda, 0.8 + (i % 2) * 0.02); // rich
         panel()->addLive(v, i * 0.1);
     }
-    panel()->refresh();
+    EXPECT_EQ(cell(LeanPoint, FuelSuggestPanel::HitsCol)->text(), QStringLiteral("0"))
+        << "the table follows live records at its own pace, not with each one";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return cell(LeanPoint, FuelSuggestPanel::HitsCol)->text() != "0"; }));
+    EXPECT_EQ(cell(LeanPoint, FuelSuggestPanel::ChangeCol)->text(), QStringLiteral("-5 %"));
+    // Another curve judges the same records; coming back shows them again.
+    panel()->setCurve(live::FuelCurve::Vacuum);
+    EXPECT_EQ(panel()->table()->rowCount(), table::mapDef(MapId::FuelVac).points);
+    EXPECT_EQ(chart(maps::ChartId::FuelRpm)->suggestedCurve()->count(), 0) << "the Cruise suggestion goes";
+    panel()->setCurve(live::FuelCurve::Cruise);
     EXPECT_EQ(cell(LeanPoint, FuelSuggestPanel::ChangeCol)->text(), QStringLiteral("-5 %"));
     const QColor colour = cell(LeanPoint, FuelSuggestPanel::ChangeCol)->foreground().color();
     EXPECT_GT(colour.red(), colour.blue()) << "taking fuel away is red";
