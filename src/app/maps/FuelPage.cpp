@@ -2,6 +2,8 @@
 #include "app/maps/FuelPage.h"
 
 #include "app/common/ChoiceGroup.h"
+#include "app/common/FileChooser.h"
+#include "app/maps/FuelSuggestPanel.h"
 #include "app/maps/JetControls.h"
 #include "app/maps/MapChartView.h"
 #include "app/maps/MapEditSession.h"
@@ -12,11 +14,12 @@
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 namespace kyr::app::maps {
 
-FuelPage::FuelPage(AppContext context, MapServices services, QWidget* parent)
+FuelPage::FuelPage(AppContext context, MapServices services, std::shared_ptr<FileChooser> files, QWidget* parent)
     : MapPage(context, services, QStringLiteral("TabSheet3"), QStringLiteral("Fuel Maps"), QStringLiteral("Panel4"),
               QStringLiteral("RT3"), parent)
 {
@@ -25,7 +28,15 @@ FuelPage::FuelPage(AppContext context, MapServices services, QWidget* parent)
     charts->addWidget(addChart(kyr::maps::ChartId::FuelVac), 1);
     charts->addWidget(addChart(kyr::maps::ChartId::FuelRpm), 1);
     row->addLayout(charts, 1);
+    if (!files)
+        files = std::make_shared<QtFileChooser>(this);
+    m_suggestions = new FuelSuggestPanel(context, session(), services.poll, std::move(files), panel());
+    m_suggestions->setMaximumWidth(390);
+    m_suggestions->hide();
+    row->addWidget(m_suggestions);
     row->addWidget(buildSide());
+    connect(m_suggestions, &FuelSuggestPanel::suggestionShown, this, &FuelPage::showSuggested);
+    connect(m_suggestions, &FuelSuggestPanel::statusText, this, &Page::statusText);
 
     // Edit28 and Edit32 are setup fields: the setup engine judges, sends and stores them.
     m_jetBinder = new setup::SetupBinder(context, model().setupEngine(), m_jets, this);
@@ -63,6 +74,14 @@ QWidget* FuelPage::buildSide()
     column->addWidget(m_jets, 1);
     column->addWidget(m_fuelRpm);
     column->addWidget(m_airTemp);
+    m_suggestButton = new QPushButton(QStringLiteral("Fuel Suggestions…"), side);
+    m_suggestButton->setObjectName(QStringLiteral("FuelSuggestButton"));
+    m_suggestButton->setCheckable(true);
+    column->addWidget(m_suggestButton);
+    connect(m_suggestButton, &QPushButton::toggled, this, [this](bool on) {
+        m_suggestions->setVisible(on);
+        m_suggestions->refresh(); // draws its curve, or takes it away
+    });
 
     connect(m_fuelRpm, &ChoiceGroup::choiceMade, this,
             [this](int i) { session().selectFuelRpm(static_cast<kyr::maps::FuelRpmMap>(i)); });
@@ -92,6 +111,14 @@ void FuelPage::showSelection()
 {
     m_fuelRpm->setChosen(static_cast<int>(session().editor().fuelRpm()));
     m_airTemp->setChosen(static_cast<int>(session().editor().airTemp()));
+}
+
+// The suggested curve stands on the chart of its map; the other chart shows none.
+void FuelPage::showSuggested(table::MapId map, const std::vector<kyr::maps::CurvePoint>& points)
+{
+    for (auto id : {kyr::maps::ChartId::FuelVac, kyr::maps::ChartId::FuelRpm})
+        if (table::mapDef(map).chart == id)
+            chart(id)->setSuggestedCurve(m_suggestions->isHidden() ? std::vector<kyr::maps::CurvePoint>{} : points);
 }
 
 void FuelPage::showVacuumMarker(kyr::setup::VacuumMarkerId which, double x)

@@ -6,10 +6,16 @@
 // `RadioTiming`) that the shared charts edit.
 
 #include "app/maps/MapPage.h"
+#include "maps/PointRules.h"
 #include "setup/SetupEngine.h"
+
+#include <memory>
+
+class QPushButton;
 
 namespace kyr::app {
 class ChoiceGroup;
+class FileChooser;
 }
 namespace kyr::app::setup {
 class SetupBinder;
@@ -17,12 +23,15 @@ class SetupBinder;
 
 namespace kyr::app::maps {
 
+class FuelSuggestPanel;
 class JetControls;
 
 class FuelPage : public MapPage {
     Q_OBJECT
 public:
-    FuelPage(AppContext context, MapServices services, QWidget* parent = nullptr);
+    /// files picks the logs of the fuel suggestions (the file dialogs when null).
+    FuelPage(AppContext context, MapServices services, std::shared_ptr<FileChooser> files = nullptr,
+             QWidget* parent = nullptr);
     ~FuelPage() override;
 
     JetControls* jets() const { return m_jets; }
@@ -30,6 +39,9 @@ public:
     setup::SetupBinder& jetBinder() const { return *m_jetBinder; }
     ChoiceGroup* fuelRpmChoice() const { return m_fuelRpm; }
     ChoiceGroup* airTempChoice() const { return m_airTemp; }
+    /// "Fuel Suggestions" beside the charts, hidden until its button opens it.
+    FuelSuggestPanel* suggestions() const { return m_suggestions; }
+    QPushButton* suggestionsButton() const { return m_suggestButton; }
 
     /// Moves a throttle vacuum marker of `FuelVacChart` to x bar.
     void showVacuumMarker(kyr::setup::VacuumMarkerId which, double x);
@@ -43,11 +55,14 @@ private:
     void followUnit();
     void showJets();
     void showSelection();
+    void showSuggested(table::MapId map, const std::vector<kyr::maps::CurvePoint>& points);
 
     JetControls* m_jets = nullptr;
     setup::SetupBinder* m_jetBinder = nullptr;
     ChoiceGroup* m_fuelRpm = nullptr;
     ChoiceGroup* m_airTemp = nullptr;
+    FuelSuggestPanel* m_suggestions = nullptr;
+    QPushButton* m_suggestButton = nullptr;
 };
 
 } // namespace kyr::app::maps

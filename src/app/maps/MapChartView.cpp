@@ -153,6 +153,16 @@ void MapChartView::buildSeries()
     chart()->addSeries(m_band);
     m_band->attachAxis(m_bottom);
     m_band->attachAxis(m_left);
+    m_suggested = new QLineSeries(this);
+    m_suggested->setName(QStringLiteral("Suggested"));
+    QPen pen(QColor(0, 160, 60, 150));
+    pen.setWidth(2);
+    pen.setStyle(Qt::DashDotLine);
+    m_suggested->setPen(pen);
+    m_suggested->setPointsVisible(true);
+    chart()->addSeries(m_suggested);
+    m_suggested->attachAxis(m_bottom);
+    m_suggested->attachAxis(m_left);
 }
 
 void MapChartView::showSelection(double x0, double x1)
@@ -185,7 +195,8 @@ void MapChartView::buildLegend() { showLegendMarkers(); }
 void MapChartView::showLegendMarkers()
 {
     QLegend* legend = chart()->legend();
-    const bool compared = std::any_of(m_others.begin(), m_others.end(), [](QXYSeries* s) { return s->count() > 0; });
+    const bool compared = std::any_of(m_others.begin(), m_others.end(), [](QXYSeries* s) { return s->count() > 0; })
+                          || (m_suggested && m_suggested->count() > 0);
     const ChartLook& look = chartLook(m_def.id);
     const bool own = m_def.curves.size() > 1 || look.lowVacSeries >= 0;
     // A legend of the compared curve alone goes beside the plot: the short
@@ -196,6 +207,8 @@ void MapChartView::showLegendMarkers()
         const auto other = std::find(m_others.begin(), m_others.end(), m->series());
         if (other != m_others.end())
             m->setVisible((*other)->count() > 0);
+        else if (m->series() == m_suggested)
+            m->setVisible(m_suggested->count() > 0);
         else if (m->series() == m_band || m->series() == m_series[look.cursorSeries] || m->series() == m_series[look.liveSeries]
                  || (m_def.curves.size() == 1 && m->series() == m_firstCurve))
             m->setVisible(false);
@@ -311,6 +324,21 @@ void MapChartView::setOtherCurve(table::MapId map, const std::vector<kyr::maps::
     s->replace(list);
     if (shownBefore != !list.isEmpty())
         showLegendMarkers();
+}
+
+// The series is apart from what a kept redraw draws: a hidden chart stays kept.
+void MapChartView::setSuggestedCurve(const std::vector<kyr::maps::CurvePoint>& points)
+{
+    QList<QPointF> list;
+    for (const auto& p : points)
+        list.append({p.x, p.y});
+    const bool shownBefore = m_suggested->count() > 0;
+    m_suggested->replace(list);
+    if (shownBefore == !list.isEmpty())
+        return;
+    // The legend lays out its markers again only when it is shown again.
+    chart()->legend()->setVisible(false);
+    showLegendMarkers();
 }
 
 QString MapChartView::curveCaption(table::MapId map) const

@@ -81,6 +81,11 @@ public:
     void setOtherCurve(table::MapId map, const std::vector<kyr::maps::CurvePoint>& points, const QString& name = {});
     /// The faint curve of a map (null when the map is not on this chart).
     QXYSeries* otherCurve(table::MapId map) const;
+    /// Draws the fuel suggestions' curve, faint and dotted, beside the tune's
+    /// own and the compared tune's; an empty list takes it away. It takes no edits.
+    void setSuggestedCurve(const std::vector<kyr::maps::CurvePoint>& points);
+    /// The suggested curve's series (empty while no suggestion is shown).
+    QXYSeries* suggestedCurve() const { return m_suggested; }
     /// The series at an index of the chart's series order.
     QXYSeries* seriesAt(int index) const;
 
@@ -159,6 +164,7 @@ private:
     bool m_dragging = false;
     std::optional<QPointF> m_rangeFrom; // Shift+drag: where the button went down
     QAreaSeries* m_band = nullptr;
+    QXYSeries* m_suggested = nullptr; // after the band, outside the row's series order
     mutable std::function<void()> m_pendingRedraw;
 };
 

@@ -302,7 +302,7 @@ void EFICom::buildPages()
     m_pageControl->setObjectName(QStringLiteral("PageControl1"));
     const maps::MapServices mapServices{*m_session, *m_comparer, *m_poll, *m_frames};
     m_pages = {new setup::SetupPage(context, *m_poll, *m_frames), new maps::TimingPage(context, mapServices),
-               new maps::FuelPage(context, mapServices), new maps::CorrectionPage(context, mapServices),
+               new maps::FuelPage(context, mapServices, m_files), new maps::CorrectionPage(context, mapServices),
                new live::LoggerPage(context, *m_poll, m_files), new live::MonitorPage(context, *m_poll)};
     for (Page* p : m_pages) {
         m_pageControl->addTab(p, p->caption());
