@@ -174,6 +174,10 @@ kyr::live::FuelAnalysis FuelSuggestPanel::makeAnalysis() const
         settings.targetVolts = *target / 100.0;
     const int control = rawSetup(setup, table::SetupParam::LambdaPercent).value_or(0);
     kyr::live::FuelAnalysis analysis(m_curve, m_session.editor().axes(), settings, control);
+    const auto low = rawSetup(setup, table::SetupParam::LowThrottleVac);
+    const auto high = rawSetup(setup, table::SetupParam::HighThrottleVac);
+    if (low && high)
+        analysis.setPressureBand(*low, *high);
     for (int index : m_locks[static_cast<int>(m_curve)])
         analysis.setLocked(index, true);
     return analysis;
@@ -352,8 +356,9 @@ void FuelSuggestPanel::showSummary(const kyr::live::FuelReport& r)
 {
     const auto& c = r.counts;
     QString text = QStringLiteral("Samples used %1; removed: no reading %2, cold %3, throttle moving %4, "
-                                  "overrun %5, off the axis %6.")
-                       .arg(c.used).arg(c.noReading).arg(c.cold).arg(c.transient).arg(c.overrun).arg(c.offAxis);
+                                  "overrun %5, off the axis %6, another curve's pressure %7.")
+                       .arg(c.used).arg(c.noReading).arg(c.cold).arg(c.transient).arg(c.overrun).arg(c.offAxis)
+                       .arg(c.otherCurve);
     if (r.warning)
         text += QStringLiteral("\nWarning: ") + QString::fromStdString(*r.warning);
     m_summary->setText(text);
