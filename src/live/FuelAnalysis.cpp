@@ -203,9 +203,9 @@ FuelReport FuelAnalysis::report() const
             p.leanShare = t.lean / t.weight;
         }
         if (!p.locked && t.weight >= f.minWeight) {
-            // Lean more often than rich: more fuel.
-            const double balance = p.leanShare - p.richShare;
-            const double change = std::abs(balance) < f.deadband ? 0.0 : balance * f.authority;
+            // Below the target (lean): more fuel, in proportion to how far below.
+            const double share = std::clamp((f.targetVolts - p.meanVolts) / f.swingVolts, -1.0, 1.0);
+            const double change = std::abs(share) < f.deadband ? 0.0 : share * f.authority;
             p.change = static_cast<int>(std::lround(std::clamp(change, -f.authority, f.authority)));
         }
         r.points.push_back(p);

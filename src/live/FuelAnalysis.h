@@ -5,7 +5,11 @@
 // lambda delay later. Samples the engine could not judge are filtered out,
 // each filter counted. The rest count for the two neighbouring points of the
 // curve being tuned, with linear weights, as rich or lean against the target
-// volts; a point seen lean more often than rich wants more fuel.
+// volts; a point seen lean more often than rich wants more fuel. How much
+// more follows the mean reading: a narrowband sensor switches across the
+// target within a few % of the right mixture, so a point just off reads
+// a little off the target on average, and one far off sits at the end of
+// the swing. The change is the authority times that share of the swing.
 //
 // The analysis judges one curve at a time; the others are held as they are.
 // Of the fuel-by-RPM curves the unit uses Low below the "Low throttle vacuum"
@@ -42,7 +46,8 @@ struct FuelSettings {
     double overrunRpm = 1500;       ///< a closed throttle above this is overrun
     double closedThrottle = 2;      ///< % counted as closed
     double stuckSeconds = 2;        ///< a reading that does not change this long is no reading
-    double deadband = 0.15;         ///< rich and lean shares this close ask for no change
+    double swingVolts = 0.35;       ///< how far a narrowband reading swings from the target, rich or lean
+    double deadband = 0.15;         ///< a mean this close to the target (as a share of the swing) asks for no change
     double minWeight = 3;           ///< summed weight a point needs for a suggestion
     double authority = 5;           ///< the most a point moves in one pass, %
 };
