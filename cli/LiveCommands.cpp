@@ -106,8 +106,11 @@ std::optional<live::LiveValues> pollLive(UnitLink& unit, bool fast)
                                    link::pause::ReadLiveFastLimitMs)
              : link::transact(unit.efi(), unit.clock(), link::readLive(), link::pause::ReadLiveMs);
     auto v = live::decodeLive(reply);
-    if (!v)
+    if (!v) {
+        // A record that came late or in part must not run into the next one.
+        link::discardLateReply(unit.efi(), unit.clock());
         return std::nullopt;
+    }
     return v.value();
 }
 

@@ -15,6 +15,7 @@ using live::LiveField;
 using table::MapId;
 
 constexpr double kIdleRpm = 900;
+constexpr double kStartC = 20, kRunningC = 88; // water at a cold start and once warm
 constexpr double kRpmPerThrottlePercent = 51; // 100 % holds 6000 RPM
 
 // A point of the drive cycle: the RPM as a share of the way from idle to the
@@ -109,7 +110,9 @@ EngineState Engine::state(double t, double rpmRange) const
         s.rpm = kIdleRpm + (top - kIdleRpm) * (a.share + (b.share - a.share) * f);
         s.throttle = a.throttle + (b.throttle - a.throttle) * f;
     }
-    s.vacuum = vacuumFor(s.throttle, s.rpm);
+    // The unit reads its pressure sensor in whole kPa and works, and reports,
+    // on that reading: the fuel maps it chooses agree with what a log shows.
+    s.vacuum = std::nearbyint(vacuumFor(s.throttle, s.rpm));
     return s;
 }
 
@@ -173,7 +176,7 @@ live::LiveValues Engine::sample(double t, const table::ImageBytes& raw) const
     v.set(LiveField::Lambda, lambdaVolts(t, raw));
     v.set(LiveField::Battery, 13.8 + 0.2 * std::sin(t / 7.0));
     v.set(LiveField::InjectorDuty, std::clamp(duty, 0.0, 100.0));
-    v.set(LiveField::WaterTemp, 20.0 + 68.0 * (1.0 - std::exp(-t / 20.0)));
+    v.set(LiveField::WaterTemp, m_warm ? kRunningC : kStartC + (kRunningC - kStartC) * (1.0 - std::exp(-t / 20.0)));
     v.set(LiveField::AirTemp, 25.0);
     v.set(LiveField::Throttle,
           ThrottleClosedCounts + (ThrottleOpenCounts - ThrottleClosedCounts) * s.throttle / 100.0);

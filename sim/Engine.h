@@ -45,6 +45,8 @@ public:
     /// Fixes the throttle opening in percent, or lets the engine cycle again.
     void setThrottle(std::optional<double> percent) { m_throttle = percent; }
     std::optional<double> throttle() const { return m_throttle; }
+    /// A warm engine reads its running temperature from the start.
+    void setWarm(bool warm) { m_warm = warm; }
     const EngineNeed& need() const { return m_need; }
 
     /// Speed, throttle and pressure at t seconds after start. The cycle's
@@ -73,6 +75,7 @@ private:
     std::optional<double> m_throttle;
     EngineNeed m_need;
     uint64_t m_seed;
+    bool m_warm = false;
 };
 
 } // namespace kyr::sim

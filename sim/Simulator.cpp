@@ -52,7 +52,9 @@ Status Simulator::start()
     auto memory = openMemory(m_cfg.memory, m_cfg.tune);
     if (!memory)
         return memory.error();
-    m_unit = std::make_unique<Unit>(m_cfg.identity, memory.value(), Engine(m_cfg.throttle, std::move(need), m_cfg.seed));
+    Engine engine(m_cfg.throttle, std::move(need), m_cfg.seed);
+    engine.setWarm(m_cfg.warm);
+    m_unit = std::make_unique<Unit>(m_cfg.identity, memory.value(), std::move(engine));
     m_unit->setCorruptWriteOffset(m_cfg.corruptWriteOffset);
     m_log.write({{"event", "start"},
                  {"port", portName(m_cfg.port)},

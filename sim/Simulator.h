@@ -40,6 +40,7 @@ struct SimConfig {
     std::optional<double> throttle;      ///< fixed throttle opening, percent
     std::filesystem::path throttleFile;  ///< read the throttle from here at every ReadLive
     std::filesystem::path engineNeed;    ///< the engine's fuel need; empty for the built-in one
+    bool warm = false;                   ///< the engine starts at its running temperature
 };
 
 /// The memory file used when none is given: ${XDG_STATE_HOME:-$HOME/.local/state}/kyr/COMn.mem.

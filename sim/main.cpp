@@ -133,6 +133,7 @@ void addOptions(CLI::App& app, kyr::sim::SimConfig& c, bool& withParent)
                    "The fuel the engine needs, by RPM and by manifold pressure: lines \"rpm RPM PERCENT\" and "
                    "\"kpa KPA PERCENT\" (default: a built-in need that differs from the demo tune)")
         ->type_name("FILE");
+    app.add_flag("--warm", c.warm, "Start the engine at its running temperature instead of cold");
     addFaults(app, c);
 }
 

@@ -121,6 +121,12 @@ void drainUntilQuiet(TQCCom32& port, Clock& clock, const ReplyTiming& timing)
     }
 }
 
+} // namespace
+
+void discardLateReply(TQCCom32& port, Clock& clock, const ReplyTiming& timing) { drainUntilQuiet(port, clock, timing); }
+
+namespace {
+
 /// After the pause: waits while the reply is still coming, until it holds
 /// length bytes and nothing more came for quietMs.
 void waitWhileArriving(TQCCom32& port, Clock& clock, std::size_t length, const ReplyTiming& timing)

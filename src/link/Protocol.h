@@ -126,6 +126,12 @@ struct ReplyTiming {
     bool quick = false;
 };
 
+/// After a reply that did not come whole: lets the rest of it (late bytes
+/// still on their way) run out and throws it away, so that it is not taken
+/// for the start of the next reply. Returns once the line is quiet for
+/// timing.stallMs, or after timing.lateLimitMs.
+void discardLateReply(TQCCom32& port, Clock& clock, const ReplyTiming& timing = {});
+
 /// How a reply matched its length.
 enum class ReplyFit {
     Whole,   ///< exactly its length, and the line quiet after it

@@ -34,6 +34,39 @@ double valueAt(const LogChannel* c, std::size_t row)
     return c && row < c->values.size() ? static_cast<double>(c->values[row]) : NAN;
 }
 
+// The mixture error a reading gives, in %, lean positive: the inverse of the
+// sensor's S-curve. A reading at the end of the swing tells only that the
+// error is at least this large.
+double errorOf(double volts, const FuelSettings& f)
+{
+    const double swing = volts < f.targetVolts ? f.targetVolts - f.leanVolts : f.richVolts - f.targetVolts;
+    const double share = std::clamp((f.targetVolts - volts) / std::max(swing, 0.05), -0.999, 0.999);
+    return f.switchPercent * std::atanh(share);
+}
+
+// Solves the symmetric tridiagonal system (diag, off) x = rhs (Thomas).
+std::vector<double> solveTridiagonal(std::vector<double> diag, const std::vector<double>& off, std::vector<double> rhs)
+{
+    const std::size_t n = diag.size();
+    for (std::size_t i = 1; i < n; ++i) {
+        const double m = off[i - 1] / diag[i - 1];
+        diag[i] -= m * off[i - 1];
+        rhs[i] -= m * rhs[i - 1];
+    }
+    std::vector<double> x(n, 0.0);
+    for (std::size_t i = n; i-- > 0;)
+        x[i] = (rhs[i] - (i + 1 < n ? off[i] * x[i + 1] : 0.0)) / diag[i];
+    return x;
+}
+
+// A whole % a point can take, rounded towards no change so that rounding
+// never carries a point past the mixture it was judged at.
+int wholePercent(double change)
+{
+    const double kept = std::max(std::abs(change) - 0.25, 0.0);
+    return static_cast<int>(std::copysign(std::round(kept), change));
+}
+
 } // namespace
 
 table::MapId mapOfCurve(FuelCurve curve)
@@ -152,6 +185,9 @@ void FuelAnalysis::count(double x, double volts)
     const double span = m_x[hi] - m_x[lo];
     const double wHi = span > 0 ? std::clamp((x - m_x[lo]) / span, 0.0, 1.0) : 1.0;
     const std::pair<std::size_t, double> parts[] = {{lo, 1.0 - wHi}, {hi, wHi}};
+    const double error = errorOf(volts, m_settings);
+    if (hi != lo)
+        m_tally[lo].wNext += (1.0 - wHi) * wHi;
     for (const auto& [i, w] : parts) {
         if (w <= 0)
             continue;
@@ -159,6 +195,8 @@ void FuelAnalysis::count(double x, double volts)
         ++t.hits;
         t.weight += w;
         t.volts += w * volts;
+        t.ww += w * w;
+        t.wError += w * error;
         if (volts > m_settings.targetVolts)
             t.rich += w;
         else if (volts < m_settings.targetVolts)
@@ -189,6 +227,8 @@ FuelReport FuelAnalysis::report() const
     FuelReport r;
     r.counts = m_counts;
     const FuelSettings& f = m_settings;
+    const std::vector<double> fitted = fittedErrors();
+    const double deadband = f.switchPercent * std::atanh(f.deadband);
     for (std::size_t i = 0; i < m_x.size(); ++i) {
         const Tally& t = m_tally[i];
         PointSuggestion p;
@@ -204,9 +244,8 @@ FuelReport FuelAnalysis::report() const
         }
         if (!p.locked && t.weight >= f.minWeight) {
             // Below the target (lean): more fuel, in proportion to how far below.
-            const double share = std::clamp((f.targetVolts - p.meanVolts) / f.swingVolts, -1.0, 1.0);
-            const double change = std::abs(share) < f.deadband ? 0.0 : share * f.authority;
-            p.change = static_cast<int>(std::lround(std::clamp(change, -f.authority, f.authority)));
+            const double error = std::abs(fitted[i]) < deadband ? 0.0 : fitted[i];
+            p.change = wholePercent(std::clamp(error, -f.authority, f.authority));
         }
         r.points.push_back(p);
     }
@@ -215,6 +254,21 @@ FuelReport FuelAnalysis::report() const
                     " %): the unit corrects the mixture itself, which hides the map's error. Set Control "
                     "Percentage to 0, write the tune, and log again to tune the fuel maps.";
     return r;
+}
+
+// The points' errors that best explain every sample's error, each sample
+// reading its two points' errors by its weights. A small pull towards no
+// error keeps points with few samples (or none) from swinging.
+std::vector<double> FuelAnalysis::fittedErrors() const
+{
+    constexpr double Pull = 1.0;
+    std::vector<double> diag, off, rhs;
+    for (const Tally& t : m_tally) {
+        diag.push_back(t.ww + Pull);
+        off.push_back(t.wNext);
+        rhs.push_back(t.wError);
+    }
+    return m_tally.empty() ? std::vector<double>{} : solveTridiagonal(diag, off, rhs);
 }
 
 std::vector<double> FuelAnalysis::applied(const std::vector<double>& values) const

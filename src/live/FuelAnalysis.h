@@ -9,7 +9,12 @@
 // more follows the mean reading: a narrowband sensor switches across the
 // target within a few % of the right mixture, so a point just off reads
 // a little off the target on average, and one far off sits at the end of
-// the swing. The change is the authority times that share of the swing.
+// the swing. The sensor's curve is taken as an S of the mixture error whose
+// width is switchPercent, so each reading gives an error, large at the ends
+// of the swing. A sample between two points reads a mixture of both points'
+// errors; the points' errors are fitted to all samples at once (least
+// squares), so that a point next to one far off is not taken for off
+// itself. The change is the fitted error, within the authority.
 //
 // The analysis judges one curve at a time; the others are held as they are.
 // Of the fuel-by-RPM curves the unit uses Low below the "Low throttle vacuum"
@@ -46,8 +51,10 @@ struct FuelSettings {
     double overrunRpm = 1500;       ///< a closed throttle above this is overrun
     double closedThrottle = 2;      ///< % counted as closed
     double stuckSeconds = 2;        ///< a reading that does not change this long is no reading
-    double swingVolts = 0.35;       ///< how far a narrowband reading swings from the target, rich or lean
-    double deadband = 0.15;         ///< a mean this close to the target (as a share of the swing) asks for no change
+    double leanVolts = 0.10;        ///< where a narrowband reading settles well lean
+    double richVolts = 0.85;        ///< and well rich
+    double switchPercent = 2;       ///< how far off the right mixture (%) the reading has gone three quarters of its swing
+    double deadband = 0.15;         ///< a fitted error this small (as the share of the swing it reads) asks for no change
     double minWeight = 3;           ///< summed weight a point needs for a suggestion
     double authority = 5;           ///< the most a point moves in one pass, %
 };
@@ -129,7 +136,12 @@ private:
     struct Tally {
         int hits = 0;
         double weight = 0, volts = 0, rich = 0, lean = 0;
+        // The least-squares fit of the points' errors: the sums of the
+        // squared weight, the weight times the next point's, and the weight
+        // times the error each sample read.
+        double ww = 0, wNext = 0, wError = 0;
     };
+    std::vector<double> fittedErrors() const;
     bool judge(const FuelSample& s, double volts);
     void count(double x, double volts);
     double xOf(const FuelSample& s) const;

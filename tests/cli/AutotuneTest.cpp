@@ -19,14 +19,14 @@ using nlohmann::json;
 namespace {
 
 // Ten seconds, warm and steady at 3063 RPM (Cruise point 14 of 32 under
-// R 7000), the sensor wavering lean.
+// R 7000), the sensor wavering well lean.
 std::filesystem::path leanLog(const std::filesystem::path& dir)
 {
     const auto path = dir / "lean.csv";
     std::ofstream out(path);
     out << "# KYR Tuner log\nTime (s),RPM (RPM),Vacuum (kPa),Lambda (V),Injector % (%),Temperature (C),Throttle % (%)\n";
     for (int i = 0; i < 1000; ++i)
-        out << i * 0.01 << ",3063,60," << 0.12 + 0.01 * (i % 3) << ",30,85,20\n";
+        out << i * 0.01 << ",3063,60," << 0.10 + 0.01 * (i % 3) << ",30,85,20\n";
     return path;
 }
 

@@ -45,17 +45,53 @@ std::vector<FuelSample> mixed(double t0, double t1, double rpm, int lean)
 TEST(FuelAnalysis, LeanWantsMoreFuelAndRichLess)
 {
     FuelAnalysis a(FuelCurve::Cruise, {});
-    a.addSamples(mixed(0, 10, cruiseRpm(10), 10) + mixed(10, 20, cruiseRpm(20), 0));
+    // At the ends of the sensor's swing: far off, so each moves by the authority.
+    a.addSamples(steady(0, 10, cruiseRpm(10), 0.1) + steady(10, 20, cruiseRpm(20), 0.86));
     const FuelReport r = a.report();
-    // Lean at the end of the swing, but its last 0.2 s read the rich segment after it.
-    EXPECT_EQ(r.points[9].change, 4);
+    EXPECT_EQ(r.points[9].change, 5);
     EXPECT_EQ(r.points[19].change, -5);
     EXPECT_FALSE(r.points[4].change.has_value()) << "never seen";
     std::vector<double> cruise(32, 0.0);
     cruise[9] = 10;
     const auto tuned = a.applied(cruise);
-    EXPECT_EQ(tuned[9], 14); // 1.10 * 1.04 = 1.144
+    EXPECT_EQ(tuned[9], 16); // 1.10 * 1.05 = 1.155
     EXPECT_EQ(tuned[19], -5);
+}
+
+// A narrowband sensor's reading of a mixture this many % lean (negative: rich).
+double sensor(double leanPercent)
+{
+    return 0.45 - (leanPercent > 0 ? 0.35 : 0.40) * std::tanh(leanPercent / 2);
+}
+
+// The engine swept slowly across Cruise points 8 to 13, the mixture at each
+// moment interpolated between the points' errors (in % lean).
+std::vector<FuelSample> sweep(const std::vector<double>& leanByPoint)
+{
+    std::vector<FuelSample> out;
+    for (int n = 0; n < 3000; ++n) {
+        const double x = 8 + 5.0 * n / 3000; // in points
+        const auto i = static_cast<std::size_t>(x) - 8;
+        const double f = x - std::floor(x);
+        const double lean = leanByPoint[i] * (1 - f) + leanByPoint[std::min(i + 1, leanByPoint.size() - 1)] * f;
+        out.push_back(steady(n / Hz, n / Hz + 0.001, cruiseRpm(8) * (x / 8), sensor(lean)).front());
+    }
+    return out;
+}
+
+// A point just off moves by about what it is off, not by the authority, and
+// a right point beside one far off is left as it is: never past the need.
+TEST(FuelAnalysis, APointMovesByWhatItIsOffNotByItsNeighbours)
+{
+    FuelAnalysis a(FuelCurve::Cruise, {});
+    //          point 8   9    10   11    12   13
+    a.addSamples(sweep({0, 1.6, 0, -9, -9, 0}));
+    const FuelReport r = a.report();
+    EXPECT_EQ(r.points[7].change, 0);
+    EXPECT_EQ(r.points[8].change, 1) << "1.6 % lean: a little more fuel";
+    EXPECT_EQ(r.points[9].change, 0) << "right, though its samples towards point 11 read rich";
+    EXPECT_EQ(r.points[10].change, -5) << "far off: the authority";
+    EXPECT_EQ(r.points[11].change, -5);
 }
 
 // A sample between two points counts for both, the nearer more.

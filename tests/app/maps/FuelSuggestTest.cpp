@@ -173,7 +173,7 @@ TEST_F(FuelSuggestTest, LiveRecordsFeedTheTableAndClearStartsOver)
         v.set(live::LiveField::Vacuum, 60);
         v.set(live::LiveField::WaterTemp, 85);
         v.set(live::LiveField::InjectorDuty, 20);
-        v.set(live::LiveField::Lambda, 0.8 + (i % 2) * 0.02); // rich
+        v.set(live::LiveField::Lambda, 0.86 + (i % 2) * 0.02); // well rich
         panel()->addLive(v, i * 0.1);
     }
     EXPECT_EQ(cell(LeanPoint, FuelSuggestPanel::HitsCol)->text(), QStringLiteral("0"))
