@@ -51,6 +51,15 @@ json entryJson(const session::HistoryEntry& e, const std::string& serial)
     return j;
 }
 
+// A note of several lines keeps to its column.
+std::string indented(const std::string& note)
+{
+    std::string out;
+    for (char c : note)
+        out += c == '\n' ? std::string("\n            ") : std::string(1, c);
+    return out;
+}
+
 void printUnit(std::ostream& out, const session::UnitHistory& h)
 {
     out << "Unit " << h.serial << " (" << h.entries.size() << (h.entries.size() == 1 ? " table" : " tables")
@@ -61,7 +70,7 @@ void printUnit(std::ostream& out, const session::UnitHistory& h)
                 << e.times[i].what() << "\n";
         out << "      " << e.summary << "\n";
         if (!e.note.empty())
-            out << "      Note: " << e.note << "\n";
+            out << "      Note: " << indented(e.note) << "\n";
         for (const auto& l : e.logs)
             out << "      Log: " << l.path.string() << "\n";
     }
