@@ -2,6 +2,8 @@
 #include "session/Backups.h"
 
 #include "files/DurableFile.h"
+#include "session/History.h"
+#include "session/HistoryIndex.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -40,7 +42,21 @@ constexpr char kNoBackupFolder[] = "neither XDG_DATA_HOME nor HOME is set";
 struct BackupName {
     std::string stamp;
     unsigned sequence = 1;
+    HistoryKind kind = HistoryKind::Read;
 };
+
+constexpr HistoryKind kKinds[] = {HistoryKind::Read, HistoryKind::Written, HistoryKind::Saved};
+
+// What a name carries before ".kyr" for each kind: a read has nothing.
+std::string_view kindSuffix(HistoryKind kind)
+{
+    switch (kind) {
+    case HistoryKind::Written: return "_written";
+    case HistoryKind::Saved: return "_saved";
+    case HistoryKind::Read: break;
+    }
+    return "";
+}
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -76,20 +92,39 @@ std::optional<BackupName> parseBackupName(std::string_view name)
     std::string_view rest = name.substr(stamp.size(), name.size() - stamp.size() - kExtension.size());
     if (!isStamp(stamp))
         return std::nullopt;
+    HistoryKind kind = HistoryKind::Read;
+    for (HistoryKind k : {HistoryKind::Written, HistoryKind::Saved})
+        if (rest.ends_with(kindSuffix(k))) {
+            kind = k;
+            rest.remove_suffix(kindSuffix(k).size());
+            break;
+        }
     if (rest.empty())
-        return BackupName{std::string(stamp), 1};
+        return BackupName{std::string(stamp), 1, kind};
     if (rest[0] != '_')
         return std::nullopt;
     const auto sequence = parseSequence(rest.substr(1));
     if (!sequence)
         return std::nullopt;
-    return BackupName{std::string(stamp), *sequence};
+    return BackupName{std::string(stamp), *sequence, kind};
 }
 
-std::string backupFileName(const std::string& stamp, unsigned sequence)
+std::string backupFileName(const std::string& stamp, unsigned sequence, HistoryKind kind)
 {
-    return sequence == 1 ? stamp + std::string(kExtension)
-                         : stamp + "_" + std::to_string(sequence) + std::string(kExtension);
+    const std::string tail = std::string(kindSuffix(kind)) + std::string(kExtension);
+    return sequence == 1 ? stamp + tail : stamp + "_" + std::to_string(sequence) + tail;
+}
+
+// Whether a table of another kind already took this place in the second:
+// the kinds share the sequence, so that names sort in the order taken.
+bool otherKindTaken(const fs::path& dir, const std::string& stamp, unsigned sequence, HistoryKind kind)
+{
+    for (HistoryKind other : kKinds) {
+        std::error_code ec;
+        if (other != kind && fs::exists(dir / backupFileName(stamp, sequence, other), ec))
+            return true;
+    }
+    return false;
 }
 
 // "2026-12-08_14-03-05" -> "2026-12-08 14:03:05".
@@ -101,7 +136,9 @@ std::string displayTime(std::string stamp)
     return stamp;
 }
 
-std::optional<std::string> stampFor(std::chrono::system_clock::time_point when)
+} // namespace
+
+std::optional<std::string> backupStamp(std::chrono::system_clock::time_point when)
 {
     const std::time_t t = std::chrono::system_clock::to_time_t(when);
     std::tm local{};
@@ -121,13 +158,17 @@ std::optional<std::string> stampFor(std::chrono::system_clock::time_point when)
     return std::string(text);
 }
 
+namespace {
+
 // Claims a free name by creating it exclusively, so that two saves in the same
 // second, even from two processes, never pick the same file. The atomic write
 // then renames the finished file over the empty one.
-Result<fs::path> reserveName(const fs::path& dir, const std::string& stamp)
+Result<fs::path> reserveName(const fs::path& dir, const std::string& stamp, HistoryKind kind)
 {
     for (unsigned sequence = 1; sequence <= kMaxSequence; ++sequence) {
-        fs::path path = dir / backupFileName(stamp, sequence);
+        if (otherKindTaken(dir, stamp, sequence, kind))
+            continue;
+        fs::path path = dir / backupFileName(stamp, sequence, kind);
         files::DurableFile claimed = files::DurableFile::createNew(path);
         if (claimed.isOpen())
             return path;
@@ -209,11 +250,11 @@ BackupStore::BackupStore(fs::path root, Now now, std::size_t keep)
 {
 }
 
-Result<fs::path> BackupStore::save(const files::MapFile& file, std::string_view serial)
+Result<fs::path> BackupStore::save(const files::MapFile& file, std::string_view serial, HistoryKind kind)
 {
     if (m_root.empty())
         return makeError(ErrorKind::BadArgument, std::string("No folder for backups: ") + kNoBackupFolder);
-    const auto stamp = stampFor(m_now());
+    const auto stamp = backupStamp(m_now());
     if (!stamp)
         return makeError(ErrorKind::BadValue, "Cannot name a backup: the clock's date is out of range");
     const std::string folder = serialFolder(serial);
@@ -222,7 +263,7 @@ Result<fs::path> BackupStore::save(const files::MapFile& file, std::string_view 
     fs::create_directories(dir, ec);
     if (ec)
         return makeError(ErrorKind::OsError, "Cannot create backup folder " + dir.string() + ": " + ec.message());
-    auto reserved = reserveName(dir, *stamp);
+    auto reserved = reserveName(dir, *stamp, kind);
     if (!reserved)
         return reserved.error();
     fs::path path = std::move(reserved).value();
@@ -281,7 +322,7 @@ std::vector<BackupEntry> BackupStore::oldestFirst(const std::string& folder) con
     std::vector<BackupEntry> entries;
     entries.reserve(found.size());
     for (auto& f : found)
-        entries.push_back({std::move(f.path), folder, displayTime(f.name.stamp)});
+        entries.push_back({std::move(f.path), folder, displayTime(f.name.stamp), f.name.kind});
     return entries;
 }
 
@@ -291,9 +332,23 @@ std::vector<BackupEntry> BackupStore::oldestFirst(const std::string& folder) con
 // Names carry the clock's date, which may have been wrong (or the folder was
 // copied from elsewhere): the backup just written, and any written after it
 // (a second program's), always stay whatever their names say.
+// A table the tuner wrote a note on stays too; while the unit's index is
+// damaged, which tables have notes is not known, and nothing is pruned.
 void BackupStore::prune(const std::string& folder, const fs::path& written) const
 {
     const auto entries = oldestFirst(folder);
+    if (entries.size() <= m_keep + 1)
+        return;
+    const IndexRead index = readHistoryIndex(m_root / folder);
+    if (index.state == IndexRead::State::Damaged)
+        return;
+    const auto& notes = index.index.notes;
+    auto noted = [&](const fs::path& path) {
+        if (notes.empty())
+            return false;
+        const auto file = files::loadMapFile(path);
+        return file && notes.count(tuneHash(file.value().image)) > 0;
+    };
     std::error_code ec;
     const auto writtenAt = fs::last_write_time(written, ec);
     if (ec)
@@ -302,7 +357,7 @@ void BackupStore::prune(const std::string& folder, const fs::path& written) cons
         const fs::path& path = entries[i].path;
         std::error_code timeEc;
         const auto at = fs::last_write_time(path, timeEc);
-        if (path == written || timeEc || at > writtenAt)
+        if (path == written || timeEc || at > writtenAt || noted(path))
             continue;
         fs::remove(path, ec);
     }

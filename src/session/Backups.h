@@ -38,11 +38,20 @@ std::filesystem::path defaultBackupRoot(const EnvReader& env = systemEnv);
 /// gives "unknown".
 std::string serialFolder(std::string_view serialText);
 
+/// The name stamp of a moment: "2026-12-08_14-03-05", local time; nullopt
+/// when the date cannot be told or its year is not of four digits.
+std::optional<std::string> backupStamp(std::chrono::system_clock::time_point when);
+
+/// What a table kept in a unit's folder is: read from the unit (a backup),
+/// written to it (as read back), or a copy of a file the tuner saved.
+enum class HistoryKind { Read, Written, Saved };
+
 /// One backup file.
 struct BackupEntry {
     std::filesystem::path path;
     std::string serial; ///< the unit's folder name
     std::string taken;  ///< "2026-12-08 14:03:05", local time, from the file name
+    HistoryKind kind = HistoryKind::Read; ///< from the file name's ending
 };
 
 /// The backups below one root folder.
@@ -59,15 +68,18 @@ public:
                          std::size_t keep = DefaultKeep);
 
     /// Writes the file atomically as root/<serialFolder(serial)>/YYYY-MM-DD_HH-MM-SS.kyr
-    /// (local time), creating folders as needed. A name already taken, as by a
+    /// (local time; "_written.kyr" and "_saved.kyr" for those kinds), creating
+    /// folders as needed. A name already taken, as by a
     /// second backup in the same second, gets "_2", "_3"... instead: no backup
     /// is ever overwritten. Then prunes the unit's older backups, never the one
     /// just written nor one written after it, whatever their names' dates; a
     /// failed prune leaves files behind but does not fail the save. Returns the
-    /// path written, which exists.
-    Result<std::filesystem::path> save(const files::MapFile& file, std::string_view serial);
+    /// path written, which exists. A table whose hash has a note in the
+    /// unit's history index is never pruned.
+    Result<std::filesystem::path> save(const files::MapFile& file, std::string_view serial,
+                                       HistoryKind kind = HistoryKind::Read);
 
-    /// The unit's backups, newest first. Only files named as backups count;
+    /// The unit's backups (of every kind), newest first. Only files named as backups count;
     /// a missing or unreadable folder gives none.
     std::vector<BackupEntry> list(std::string_view serial) const;
 

@@ -207,7 +207,13 @@ TEST_F(SessionBackups, ConnectReadAndWriteEachKeepTheUnitsTable)
     auto w = backed.tableWrite(s, shownImage());
     ASSERT_FALSE(w.error) << w.error->message;
     expectUnitsTable(w.backup, before);
-    EXPECT_EQ(store.list(session::serialFolder(tools::serialText(s.setup))).size(), 3u);
+    // The table read back after the write is kept too, as written.
+    expectUnitsTable(w.written, unit.table);
+    const auto kept = store.list(session::serialFolder(tools::serialText(s.setup)));
+    ASSERT_EQ(kept.size(), 4u);
+    EXPECT_EQ(kept.front().path, *w.written);
+    EXPECT_EQ(kept.front().kind, session::HistoryKind::Written);
+    EXPECT_EQ(kept[1].kind, session::HistoryKind::Read);
 }
 
 // A backup is of the unit: it carries the unit's identity, not that of the
@@ -247,6 +253,23 @@ TEST_F(SessionBackups, AFolderThatCannotBeMadeDoesNotStopTheRead)
     EXPECT_TRUE(r.mapsDecoded);
     EXPECT_EQ(kept(s.image), kept(unit.table));
     EXPECT_TRUE(s.commands().writeTable);
+}
+
+// The table written is verified all the same; only its record is missing, and said.
+TEST_F(SessionBackups, AWriteThatCannotBeKeptInTheHistoryStillSucceeds)
+{
+    auto c = backed.connect(s);
+    ASSERT_FALSE(c.error) << c.error->message;
+    const fs::path unitFolder = c.backup->parent_path();
+    fs::remove_all(unitFolder);
+    std::ofstream(unitFolder) << "a file where the unit's folder should be";
+    auto w = backed.tableWrite(s, shownImage());
+    ASSERT_FALSE(w.error) << w.error->message;
+    EXPECT_FALSE(w.written.has_value());
+    ASSERT_GE(w.statuses.size(), 2u);
+    EXPECT_TRUE(startsWith(w.statuses[w.statuses.size() - 2], "Write not kept in the history: "))
+        << w.statuses[w.statuses.size() - 2];
+    EXPECT_EQ(w.statuses.back(), "Data table written to KYR");
 }
 
 // ---------------------------------------------------------------- the write rules
