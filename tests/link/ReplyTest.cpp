@@ -108,6 +108,27 @@ TEST_F(Replies, TailOfAnEarlierReplyNeverStartsTheNext)
     EXPECT_EQ(r.bytes, table);
 }
 
+// The fast live poll gives up on a record after its limit; the rest of it,
+// still on its way, is let run out so the next record starts clean.
+TEST_F(Replies, ALateRecordRunsOutBeforeTheNextPoll)
+{
+    fake.setResponder({});
+    const uint32_t t0 = clock.tickMs();
+    const Bytes late{21, 22, 23, 24, 25, 26, 27, 28, 29, 30};
+    fake.feedReceivedAt(t0 + 45, Bytes(late.begin(), late.begin() + 4));
+    fake.feedReceivedAt(t0 + 60, Bytes(late.begin() + 4, late.end()));
+    const Bytes part = transactUntil(efi, clock, readLive(), LiveRecordMax, pause::ReadLiveFastLimitMs);
+    EXPECT_EQ(part.size(), 4u) << "the limit passed with the record in part";
+
+    discardLateReply(efi, clock, timing);
+    const Bytes next{31, 32, 33, 34, 35, 36, 37, 38, 39, 40};
+    fake.setResponder([&](const Bytes&) {
+        fake.feedReceivedAt(clock.tickMs() + 15, next); // after the late record's end would have come
+        return Bytes{};
+    });
+    EXPECT_EQ(transactUntil(efi, clock, readLive(), LiveRecordMax, pause::ReadLiveFastLimitMs), next);
+}
+
 } // namespace
 
 // Quick: the reply is taken once whole, long before the pause would end, and
