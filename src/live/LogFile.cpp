@@ -108,6 +108,34 @@ Result<std::unique_ptr<LogWriter>> LogWriter::create(const std::string& path, st
     return logfmt::createTextWriter(std::move(sink).value(), format, std::move(columns), info);
 }
 
+// Every format keeps its info lines ahead of the records: in the text logs
+// the first lines, in the binary log the info text, which begins within the
+// first 64 KiB. A bounded prefix of the file holds them.
+std::optional<std::string> readLogTableHash(const std::string& path)
+{
+    constexpr std::size_t HeaderBytes = 128 * 1024;
+    constexpr std::string_view Key = "Table hash:";
+    constexpr std::size_t HashDigits = 16;
+    std::ifstream in(std::filesystem::path(path), std::ios::binary);
+    if (!in)
+        return std::nullopt;
+    std::string head(HeaderBytes, '\0');
+    in.read(head.data(), static_cast<std::streamsize>(head.size()));
+    head.resize(static_cast<std::size_t>(in.gcount()));
+    const auto at = head.find(Key);
+    if (at == std::string::npos)
+        return std::nullopt;
+    std::size_t i = at + Key.size();
+    while (i < head.size() && head[i] == ' ')
+        ++i;
+    std::string hash;
+    for (; i < head.size() && std::isxdigit(static_cast<unsigned char>(head[i])) && hash.size() <= HashDigits; ++i)
+        hash += static_cast<char>(std::tolower(static_cast<unsigned char>(head[i])));
+    if (hash.size() != HashDigits)
+        return std::nullopt;
+    return hash;
+}
+
 Result<LogData> readLog(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);

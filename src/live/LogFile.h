@@ -69,6 +69,11 @@ public:
     virtual long records() const = 0;
 };
 
+/// The "Table hash" a log's header names (lower case), reading no further
+/// than the header; nullopt when the file cannot be read or names no hash of
+/// 16 hex digits.
+std::optional<std::string> readLogTableHash(const std::string& path);
+
 /// Reads a log of any of the three formats, this program's or another tool's,
 /// by its content. BadFile naming what is wrong and where.
 Result<LogData> readLog(const std::string& path);

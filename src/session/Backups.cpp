@@ -2,6 +2,8 @@
 #include "session/Backups.h"
 
 #include "files/DurableFile.h"
+#include "session/History.h"
+#include "session/HistoryIndex.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -134,7 +136,9 @@ std::string displayTime(std::string stamp)
     return stamp;
 }
 
-std::optional<std::string> stampFor(std::chrono::system_clock::time_point when)
+} // namespace
+
+std::optional<std::string> backupStamp(std::chrono::system_clock::time_point when)
 {
     const std::time_t t = std::chrono::system_clock::to_time_t(when);
     std::tm local{};
@@ -153,6 +157,8 @@ std::optional<std::string> stampFor(std::chrono::system_clock::time_point when)
         return std::nullopt;
     return std::string(text);
 }
+
+namespace {
 
 // Claims a free name by creating it exclusively, so that two saves in the same
 // second, even from two processes, never pick the same file. The atomic write
@@ -248,7 +254,7 @@ Result<fs::path> BackupStore::save(const files::MapFile& file, std::string_view 
 {
     if (m_root.empty())
         return makeError(ErrorKind::BadArgument, std::string("No folder for backups: ") + kNoBackupFolder);
-    const auto stamp = stampFor(m_now());
+    const auto stamp = backupStamp(m_now());
     if (!stamp)
         return makeError(ErrorKind::BadValue, "Cannot name a backup: the clock's date is out of range");
     const std::string folder = serialFolder(serial);
@@ -326,9 +332,23 @@ std::vector<BackupEntry> BackupStore::oldestFirst(const std::string& folder) con
 // Names carry the clock's date, which may have been wrong (or the folder was
 // copied from elsewhere): the backup just written, and any written after it
 // (a second program's), always stay whatever their names say.
+// A table the tuner wrote a note on stays too; while the unit's index is
+// damaged, which tables have notes is not known, and nothing is pruned.
 void BackupStore::prune(const std::string& folder, const fs::path& written) const
 {
     const auto entries = oldestFirst(folder);
+    if (entries.size() <= m_keep + 1)
+        return;
+    const IndexRead index = readHistoryIndex(m_root / folder);
+    if (index.state == IndexRead::State::Damaged)
+        return;
+    const auto& notes = index.index.notes;
+    auto noted = [&](const fs::path& path) {
+        if (notes.empty())
+            return false;
+        const auto file = files::loadMapFile(path);
+        return file && notes.count(tuneHash(file.value().image)) > 0;
+    };
     std::error_code ec;
     const auto writtenAt = fs::last_write_time(written, ec);
     if (ec)
@@ -337,7 +357,7 @@ void BackupStore::prune(const std::string& folder, const fs::path& written) cons
         const fs::path& path = entries[i].path;
         std::error_code timeEc;
         const auto at = fs::last_write_time(path, timeEc);
-        if (path == written || timeEc || at > writtenAt)
+        if (path == written || timeEc || at > writtenAt || noted(path))
             continue;
         fs::remove(path, ec);
     }

@@ -38,6 +38,10 @@ std::filesystem::path defaultBackupRoot(const EnvReader& env = systemEnv);
 /// gives "unknown".
 std::string serialFolder(std::string_view serialText);
 
+/// The name stamp of a moment: "2026-12-08_14-03-05", local time; nullopt
+/// when the date cannot be told or its year is not of four digits.
+std::optional<std::string> backupStamp(std::chrono::system_clock::time_point when);
+
 /// What a table kept in a unit's folder is: read from the unit (a backup),
 /// written to it (as read back), or a copy of a file the tuner saved.
 enum class HistoryKind { Read, Written, Saved };

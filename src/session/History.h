@@ -121,6 +121,10 @@ public:
     const std::filesystem::path& root() const { return m_root; }
 
 private:
+    struct IndexState;
+    IndexState indexOf(const std::string& folder, std::vector<std::string>& notices) const;
+    Result<std::string> setAside(const std::filesystem::path& dir) const;
+
     std::filesystem::path m_root;
     BackupStore::Now m_now;
 };

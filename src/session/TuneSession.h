@@ -58,6 +58,7 @@ public:
     /// image and, after the unit's settling time, reads it back (asking again
     /// while no reply comes). Success only when the unit holds every byte, the
     /// trailer included. An image that did not go out whole sets imageCut.
+    /// The table read back is kept in the unit's history as written.
     SessionResult tableWrite(TuneState& s, const table::EncodedImage& image);
     /// Opens a parsed map file: no traffic on the port; runs Connect and the table read.
     SessionResult openFile(TuneState& s, const files::MapFile& file, const std::filesystem::path& path = {});
@@ -103,6 +104,7 @@ private:
     void joinUnit(TuneState& s, SessionResult& r);
     void tableShown(TuneState& s, SessionResult& r);
     void backUp(TuneState& s, const table::ImageBytes& image, SessionResult& r);
+    void recordWritten(TuneState& s, SessionResult& r);
     void backupFailed(TuneState& s, SessionResult& r, const Error& why);
     bool verifyWrite(TuneState& s, const table::EncodedImage& image, SessionResult& r);
     link::Reply readBack();

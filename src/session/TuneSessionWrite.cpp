@@ -4,7 +4,9 @@
 
 #include "session/TuneSession.h"
 
+#include "session/Backups.h"
 #include "session/WriteRules.h"
+#include "tools/SerialNumber.h"
 
 namespace kyr::session {
 
@@ -65,8 +67,25 @@ SessionResult TuneSession::tableWrite(TuneState& s, const table::EncodedImage& i
         return r;
     }
     s.flags.ImageChanged = false;
+    recordWritten(s, r);
     say(r, s, "Data table written to KYR");
     return r;
+}
+
+// What the unit holds after a verified write goes into its history, with the
+// identity a backup of it would carry.
+void TuneSession::recordWritten(TuneState& s, SessionResult& r)
+{
+    if (!m_backups || !s.unitImage)
+        return;
+    files::MapFile file;
+    file.identity = s.unitIdentity.bytes;
+    file.image = savedFromUnit(*s.unitImage);
+    auto kept = m_backups->save(file, tools::serialText(table::setupOf(*s.unitImage)), HistoryKind::Written);
+    if (kept)
+        r.written = kept.value();
+    else
+        say(r, s, "Write not kept in the history: " + kept.error().message);
 }
 
 // The unit stores the image after its last byte has come: it is given time,

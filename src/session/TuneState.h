@@ -167,6 +167,7 @@ struct SessionResult {
     std::vector<int> mismatched;       ///< a verified write: offsets the unit holds differently
     std::optional<std::filesystem::path> backup; ///< the backup of a table read from the unit
     std::optional<Error> backupError;  ///< why that backup was not written
+    std::optional<std::filesystem::path> written; ///< a verified write: the table as kept in the unit's history
     bool replyMissing = false;         ///< a table reply the unit owed did not come at all
     bool imageCut = false;             ///< a table write's F3 went out but not its whole image
     bool tableFromUnit = false;        ///< unitImage was read from the unit by this use case

@@ -207,7 +207,13 @@ TEST_F(SessionBackups, ConnectReadAndWriteEachKeepTheUnitsTable)
     auto w = backed.tableWrite(s, shownImage());
     ASSERT_FALSE(w.error) << w.error->message;
     expectUnitsTable(w.backup, before);
-    EXPECT_EQ(store.list(session::serialFolder(tools::serialText(s.setup))).size(), 3u);
+    // The table read back after the write is kept too, as written.
+    expectUnitsTable(w.written, unit.table);
+    const auto kept = store.list(session::serialFolder(tools::serialText(s.setup)));
+    ASSERT_EQ(kept.size(), 4u);
+    EXPECT_EQ(kept.front().path, *w.written);
+    EXPECT_EQ(kept.front().kind, session::HistoryKind::Written);
+    EXPECT_EQ(kept[1].kind, session::HistoryKind::Read);
 }
 
 // A backup is of the unit: it carries the unit's identity, not that of the
