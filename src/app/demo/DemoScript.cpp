@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QTabWidget>
+#include <QScreen>
 #include <QTimer>
 #include <QWindow>
 
@@ -147,6 +148,9 @@ void historyWhenShown(window::EFICom& window)
         if (!window.model().mapsShown() || !window.linkWorker().idle())
             return;
         poll->stop();
+        // As tall as the screen allows, for the pages and the panel under them.
+        if (const QScreen* screen = window.screen())
+            window.resize(window.width(), screen->availableGeometry().height());
         window.showHistory();
         window.historyPanel()->select(0);
     });

@@ -44,6 +44,7 @@ HistoryPanel::HistoryPanel(TuneHistory& history, QWidget* parent)
     m_tree->setSelectionMode(QAbstractItemView::SingleSelection);
     m_tree->header()->setSectionResizeMode(ChangesColumn, QHeaderView::Stretch);
     m_tree->header()->setStretchLastSection(false);
+    m_tree->setColumnWidth(NoteColumn, 320);
     column->addWidget(m_heading);
     column->addWidget(m_tree, 1);
 

@@ -12,6 +12,9 @@
 
 #include <QLabel>
 #include <QTabWidget>
+#include <QTimer>
+
+#include <algorithm>
 
 namespace kyr::app::window {
 
@@ -47,8 +50,15 @@ void EFICom::buildHistory()
 // there is none.
 void EFICom::showHistory()
 {
+    const bool first = !m_historyPanel->isVisible();
     m_historyPanel->show();
     m_historyPanel->raise();
+    // Tall enough for a few tables with their times, the pages above it.
+    // Once the dock is laid out: before, the layout has no place to resize.
+    if (first && !m_historyPanel->isFloating())
+        QTimer::singleShot(0, this, [this] {
+            resizeDocks({m_historyPanel}, {std::max(240, height() / 3)}, Qt::Vertical);
+        });
     m_history->reload();
 }
 
