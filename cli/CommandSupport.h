@@ -17,6 +17,12 @@ private:
     std::ostream& m_err;
 };
 
+#ifdef _WIN32
+inline constexpr char NoBackupFolderHint[] = "set LOCALAPPDATA or APPDATA";
+#else
+inline constexpr char NoBackupFolderHint[] = "set XDG_DATA_HOME or HOME";
+#endif
+
 inline int fail(Io& io, int code, const std::string& message)
 {
     io.err << "kyr: " << message << "\n";

@@ -8,8 +8,10 @@
 
 #include "files/AtomicFile.h"
 #include "files/Cp1252.h"
+#include "session/History.h"
 #include "session/TuneSession.h"
 #include "session/WriteRules.h"
+#include "tools/SerialNumber.h"
 #include "tools/TuneCheck.h"
 
 #include <filesystem>
@@ -134,6 +136,14 @@ int runRead(const ReadOptions& o, Io& io, const LinkEnv& env)
     file.image = session::savedFromUnit(st.image);
     if (Status saved = files::saveMapFile(o.output, file); !saved)
         return failAfterBackup(io, unit, ExitUsage, saved.error().message);
+    // The file saved from the unit joins the unit's history; a history not
+    // kept is said, and the file stays saved.
+    if (!env.backupRoot.empty()) {
+        auto kept = session::History(env.backupRoot)
+                        .recordSaved(file, tools::serialText(table::setupOf(file.image)), o.output);
+        if (!kept)
+            io.err << "kyr: warning: the saved file is not in the unit's history: " << kept.error().message << "\n";
+    }
     io.out << "Saved " << o.output << ": " << unitLine(identityOf(file.identity, table::setupOf(file.image)))
            << ", read on " << unit.where() << "\n";
     reportBackup(io, unit);
@@ -198,11 +208,7 @@ int runWrite(const WriteOptions& o, Io& io, const LinkEnv& env)
 int runBackups(const BackupsOptions& o, Io& io, const std::filesystem::path& root)
 {
     if (root.empty())
-#ifdef _WIN32
-        return fail(io, ExitUsage, "no folder for backups: set LOCALAPPDATA or APPDATA");
-#else
-        return fail(io, ExitUsage, "no folder for backups: set XDG_DATA_HOME or HOME");
-#endif
+        return fail(io, ExitUsage, "no folder for backups: " + std::string(NoBackupFolderHint));
     const session::BackupStore store(root);
     std::vector<std::string> serials;
     if (o.serial.empty())
@@ -238,15 +244,19 @@ int runShow(const ShowOptions& o, Io& io)
     return ExitOk;
 }
 
-int runDiff(const DiffOptions& o, Io& io)
+int runDiff(const DiffOptions& o, Io& io, const std::filesystem::path& root)
 {
-    auto a = loadFile(o.a);
-    if (!a)
-        return fail(io, ExitUsage, a.error().message);
-    auto b = loadFile(o.b);
-    if (!b)
-        return fail(io, ExitUsage, b.error().message);
-    const FileDiff diff = diffFiles(a.value(), b.value());
+    std::vector<files::MapFile> tunes;
+    for (const std::string* name : {&o.a, &o.b}) {
+        auto path = historyFile(*name, root);
+        if (!path)
+            return fail(io, ExitUsage, path.error().message);
+        auto file = loadFile(path.value());
+        if (!file)
+            return fail(io, ExitUsage, file.error().message);
+        tunes.push_back(std::move(file).value());
+    }
+    const FileDiff diff = diffFiles(tunes[0], tunes[1]);
     if (o.json)
         printJson(io.out, diffJson(diff, o.a, o.b));
     else

@@ -51,6 +51,12 @@ struct WriteOptions {
 struct BackupsOptions {
     std::string serial; ///< one unit's serial number; empty for every unit
 };
+struct HistoryOptions {
+    std::string serial;            ///< one unit's serial number; empty for every unit
+    bool json = false;
+    std::vector<std::string> note; ///< --note HASH TEXT: set (or with an empty text remove) a note
+    std::vector<std::string> logs; ///< folders of logs to list under the tables they were recorded on
+};
 
 struct LogOptions {
     std::string port;
@@ -124,9 +130,17 @@ std::string columnKey(live::LogColumn c);
 /// `kyr show`: a map file's identity, vehicle, setup and maps.
 /// Lists the backups of tables read from units, newest first.
 int runBackups(const BackupsOptions& o, Io& io, const std::filesystem::path& root = session::defaultBackupRoot());
+/// `kyr history`: each unit's tables, newest first, with what changed,
+/// notes and logs; with o.note sets a note instead.
+int runHistory(const HistoryOptions& o, Io& io,
+               const std::filesystem::path& root = session::defaultBackupRoot());
+/// The map file an argument names: itself, or when it is no file but a table
+/// hash (16 hex digits), the history's file of that table.
+Result<std::string> historyFile(const std::string& arg, const std::filesystem::path& root);
 int runShow(const ShowOptions& o, Io& io);
-/// `kyr diff`: what differs between two map files; 0 whether or not they differ.
-int runDiff(const DiffOptions& o, Io& io);
+/// `kyr diff`: what differs between two map files (or tables of the history,
+/// by hash); 0 whether or not they differ.
+int runDiff(const DiffOptions& o, Io& io, const std::filesystem::path& root = session::defaultBackupRoot());
 
 /// `kyr check`: the likely slips in a map file (map points far from both
 /// neighbours, timing above the limit, with againstUnit setup values at an

@@ -9,6 +9,7 @@
 
 #include "link/Protocol.h"
 #include "live/LogFile.h"
+#include "session/History.h"
 
 #include <atomic>
 #include <cctype>
@@ -130,7 +131,7 @@ live::LogInfo logInfoOf(UnitLink& unit)
                 (id.typeName.empty() ? "" : ", " + id.typeName);
     info.serial = id.serial;
     const auto& image = st.unitImage ? *st.unitImage : st.image;
-    info.tableHash = live::tableHash(std::span<const uint8_t>(image.data(), link::ReadTableKeep));
+    info.tableHash = session::tuneHash(image);
     info.started = localNow();
     return info;
 }

@@ -38,6 +38,7 @@ struct Options {
     CheckOptions check;
     AutotuneOptions autotune;
     BackupsOptions backups;
+    HistoryOptions history;
     LogOptions log;
     MonitorOptions monitor;
 };
@@ -95,9 +96,20 @@ void addSubcommands(CLI::App& app, Options& o)
     auto* backups = app.add_subcommand("backups", "List the backups of tables read from units, newest first");
     backups->add_option("--serial", o.backups.serial, "Only the unit with this serial number");
 
-    auto* diff = app.add_subcommand("diff", "List the setup parameters and map points in which two map files differ");
-    diff->add_option("a", o.diff.a, "First map file")->required();
-    diff->add_option("b", o.diff.b, "Second map file")->required();
+    auto* history = app.add_subcommand("history", "List each unit's tables read, written and saved, newest first, "
+                                                  "with what changed, the notes and the logs recorded on them");
+    history->add_option("--serial", o.history.serial, "Only the unit with this serial number");
+    auto* historyJson = history->add_flag("--json", o.history.json, "Print JSON");
+    history->add_option("--note", o.history.note, "Set the note of the table with this hash (an empty text removes it)")
+        ->expected(2)->type_name("HASH TEXT")->excludes(historyJson);
+    history->add_option("--logs", o.history.logs, "A folder of logs (.mlg, .msl, .csv): each is listed under the "
+                                                  "table it was recorded on (may be given more than once)")
+        ->type_name("FOLDER");
+
+    auto* diff = app.add_subcommand("diff", "List the setup parameters and map points in which two map files differ "
+                                            "(a table hash from kyr history names that table)");
+    diff->add_option("a", o.diff.a, "First map file or table hash")->required();
+    diff->add_option("b", o.diff.b, "Second map file or table hash")->required();
     diff->add_flag("--json", o.diff.json, "Print JSON");
 
     auto* check = app.add_subcommand("check", "Look over a map file for likely slips before it is written: map points "
@@ -138,7 +150,7 @@ std::string usageMessage(const CLI::App& app, const CLI::ParseError& e, int argc
     for (int i = 1; i < argc; ++i) {
         const std::string word = argv[i];
         if (!word.empty() && word[0] != '-')
-            return "\"" + word + "\" is not a command: use ports, doctor, info, read, write, log, monitor, backups, show, diff, check or autotune";
+            return "\"" + word + "\" is not a command: use ports, doctor, info, read, write, log, monitor, backups, history, show, diff, check or autotune";
     }
     return e.what();
 }
@@ -167,6 +179,8 @@ int run(const CLI::App& app, Options& o)
         return runMonitor(o.monitor, io, env);
     if (name == "backups")
         return runBackups(o.backups, io);
+    if (name == "history")
+        return runHistory(o.history, io);
     if (name == "check")
         return runCheck(o.check, io, env);
     if (name == "autotune")

@@ -110,7 +110,8 @@ TEST_F(HistoryFolder, EachTableIsOneEntryWithAllItsTimesNewestFirst)
     const files::MapFile a = base, b = timingMoved(base, 30, 35, 2), c = maxFueling(a, 22);
     keep(a, at(1));
     keep(b, at(2));
-    keep(b, at(2), HistoryKind::Written); // the same second: after the read, by its sequence
+    const fs::path written = keep(b, at(2), HistoryKind::Written); // the same second: after the read
+    EXPECT_EQ(written.filename(), "2026-12-08_14-02-00_2_written.kyr");
     keep(a, at(3));
     now = at(4);
     ASSERT_TRUE(history().recordSaved(c, Serial, "/home/tuner/tunes/base.kyr").ok());

@@ -255,6 +255,23 @@ TEST_F(SessionBackups, AFolderThatCannotBeMadeDoesNotStopTheRead)
     EXPECT_TRUE(s.commands().writeTable);
 }
 
+// The table written is verified all the same; only its record is missing, and said.
+TEST_F(SessionBackups, AWriteThatCannotBeKeptInTheHistoryStillSucceeds)
+{
+    auto c = backed.connect(s);
+    ASSERT_FALSE(c.error) << c.error->message;
+    const fs::path unitFolder = c.backup->parent_path();
+    fs::remove_all(unitFolder);
+    std::ofstream(unitFolder) << "a file where the unit's folder should be";
+    auto w = backed.tableWrite(s, shownImage());
+    ASSERT_FALSE(w.error) << w.error->message;
+    EXPECT_FALSE(w.written.has_value());
+    ASSERT_GE(w.statuses.size(), 2u);
+    EXPECT_TRUE(startsWith(w.statuses[w.statuses.size() - 2], "Write not kept in the history: "))
+        << w.statuses[w.statuses.size() - 2];
+    EXPECT_EQ(w.statuses.back(), "Data table written to KYR");
+}
+
 // ---------------------------------------------------------------- the write rules
 
 TEST(WriteRules, TypeCheckAsksOnlyWhenAFileTypeDiffersFromTheUnits)

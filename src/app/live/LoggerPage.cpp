@@ -8,6 +8,7 @@
 #include "app/common/TuneModel.h"
 #include "files/MapFile.h"
 #include "live/LogTrace.h"
+#include "session/History.h"
 #include "tools/SerialNumber.h"
 
 #include <QApplication>
@@ -270,7 +271,7 @@ kyr::live::LogInfo LoggerPage::logInfo() const
     if (s.flags.UnitConnected)
         info.serial = tools::serialText(s.setup);
     info.tuneFile = s.filePath.filename().string();
-    info.tableHash = kyr::live::tableHash(s.image);
+    info.tableHash = kyr::session::tuneHash(s.image); // as the unit's history hashes its tables
     info.started = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toStdString();
     return info;
 }
