@@ -224,3 +224,24 @@ TEST_F(HistoryPanelTest, TablesOpenAndCompareFromTheHistory)
     EXPECT_TRUE(tree().topLevelItem(1)->font(0).bold()) << "the older table is shown";
     EXPECT_TRUE(sink->entries.empty()) << sink->entries[0].text.toStdString();
 }
+
+// An index damaged by a crash mid-write: the tuner is told once, through the
+// message seam, and the note it still held is shown.
+TEST_F(HistoryPanelTest, ADamagedIndexIsToldOnceAndItsNoteStaysShown)
+{
+    connectedWindow();
+    ASSERT_TRUE(session::History(root()).setNote(demoSerial(), demoHash(), "base tune"));
+    const QString index =
+        QString::fromStdString((root() / session::serialFolder(demoSerial()) / "index.json").string());
+    QByteArray text = readAll(index);
+    ASSERT_TRUE(text.contains("base tune"));
+    writeText(index, text.left(text.indexOf("base tune") + 12)); // cut after the note's line
+
+    window->showHistory();
+    ASSERT_EQ(sink->texts("information").size(), 1) << "told once";
+    EXPECT_TRUE(sink->texts("information")[0].contains("damaged")) << sink->texts("information")[0].toStdString();
+    ASSERT_EQ(tree().topLevelItemCount(), 1);
+    EXPECT_EQ(cell(0, HistoryPanel::NoteColumn), QStringLiteral("base tune"));
+    window->showHistory();
+    EXPECT_EQ(sink->texts("information").size(), 1);
+}
