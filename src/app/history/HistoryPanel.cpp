@@ -33,35 +33,9 @@ HistoryPanel::HistoryPanel(TuneHistory& history, QWidget* parent)
     m_heading = new QLabel(body);
     m_heading->setObjectName(QStringLiteral("HistoryHeading"));
     m_heading->setWordWrap(true);
-    m_tree = new QTreeWidget(body);
-    m_tree->setObjectName(QStringLiteral("HistoryTree"));
-    m_tree->setColumnCount(ColumnCount);
-    m_tree->setHeaderLabels({QStringLiteral("Taken"), QStringLiteral("What"), QStringLiteral("Hash"),
-                             QStringLiteral("Changes"), QStringLiteral("Note")});
-    m_tree->setUniformRowHeights(false);
-    m_tree->setWordWrap(true);
-    m_tree->setAlternatingRowColors(true);
-    m_tree->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_tree->header()->setSectionResizeMode(ChangesColumn, QHeaderView::Stretch);
-    m_tree->header()->setStretchLastSection(false);
-    m_tree->setColumnWidth(NoteColumn, 320);
     column->addWidget(m_heading);
-    column->addWidget(m_tree, 1);
-
-    auto* buttons = new QHBoxLayout();
-    m_open = addButton(QStringLiteral("HistoryOpen"), QStringLiteral("Open"), &HistoryPanel::openSelected);
-    m_compareShown = addButton(QStringLiteral("HistoryCompareShown"), QStringLiteral("Compare with the tune shown"),
-                               &HistoryPanel::compareWithShown);
-    m_compareBefore = addButton(QStringLiteral("HistoryCompareBefore"),
-                                QStringLiteral("Compare with the entry before"), &HistoryPanel::compareWithBefore);
-    m_editNote = addButton(QStringLiteral("HistoryEditNote"), QStringLiteral("Edit note"), &HistoryPanel::editNote);
-    m_openLog = addButton(QStringLiteral("HistoryOpenLog"), QStringLiteral("Open log"), &HistoryPanel::openLog);
-    for (QPushButton* b : {m_open, m_compareShown, m_compareBefore, m_editNote, m_openLog})
-        buttons->addWidget(b);
-    buttons->addStretch(1);
-    buttons->addWidget(addButton(QStringLiteral("HistoryLogFolders"), QString::fromUtf8("Log folders\u2026"),
-                                 &HistoryPanel::editLogFolders));
-    column->addLayout(buttons);
+    column->addWidget(buildTree(body), 1);
+    column->addLayout(buildButtons(body));
     setWidget(body);
 
     m_noteDialog = new NoteDialog(this);
@@ -78,9 +52,46 @@ HistoryPanel::HistoryPanel(TuneHistory& history, QWidget* parent)
     rebuild();
 }
 
-QPushButton* HistoryPanel::addButton(const QString& name, const QString& caption, void (HistoryPanel::*handler)())
+QTreeWidget* HistoryPanel::buildTree(QWidget* body)
 {
-    auto* b = new QPushButton(caption, widget() ? widget() : this);
+    m_tree = new QTreeWidget(body);
+    m_tree->setObjectName(QStringLiteral("HistoryTree"));
+    m_tree->setColumnCount(ColumnCount);
+    m_tree->setHeaderLabels({QStringLiteral("Taken"), QStringLiteral("What"), QStringLiteral("Hash"),
+                             QStringLiteral("Changes"), QStringLiteral("Note")});
+    m_tree->setUniformRowHeights(false);
+    m_tree->setWordWrap(true);
+    m_tree->setAlternatingRowColors(true);
+    m_tree->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_tree->header()->setSectionResizeMode(ChangesColumn, QHeaderView::Stretch);
+    m_tree->header()->setStretchLastSection(false);
+    m_tree->setColumnWidth(NoteColumn, 320);
+    return m_tree;
+}
+
+QHBoxLayout* HistoryPanel::buildButtons(QWidget* body)
+{
+    auto* buttons = new QHBoxLayout();
+    m_open = addButton(body, QStringLiteral("HistoryOpen"), QStringLiteral("Open"), &HistoryPanel::openSelected);
+    m_compareShown = addButton(body, QStringLiteral("HistoryCompareShown"),
+                               QStringLiteral("Compare with the tune shown"), &HistoryPanel::compareWithShown);
+    m_compareBefore = addButton(body, QStringLiteral("HistoryCompareBefore"),
+                                QStringLiteral("Compare with the entry before"), &HistoryPanel::compareWithBefore);
+    m_editNote =
+        addButton(body, QStringLiteral("HistoryEditNote"), QStringLiteral("Edit note"), &HistoryPanel::editNote);
+    m_openLog = addButton(body, QStringLiteral("HistoryOpenLog"), QStringLiteral("Open log"), &HistoryPanel::openLog);
+    for (QPushButton* b : {m_open, m_compareShown, m_compareBefore, m_editNote, m_openLog})
+        buttons->addWidget(b);
+    buttons->addStretch(1);
+    buttons->addWidget(addButton(body, QStringLiteral("HistoryLogFolders"), QString::fromUtf8("Log folders\u2026"),
+                                 &HistoryPanel::editLogFolders));
+    return buttons;
+}
+
+QPushButton* HistoryPanel::addButton(QWidget* body, const QString& name, const QString& caption,
+                                     void (HistoryPanel::*handler)())
+{
+    auto* b = new QPushButton(caption, body);
     b->setObjectName(name);
     connect(b, &QPushButton::clicked, this, handler);
     return b;

@@ -12,6 +12,7 @@
 #include <QDockWidget>
 #include <QString>
 
+class QHBoxLayout;
 class QLabel;
 class QPushButton;
 class QTreeWidget;
@@ -63,7 +64,10 @@ signals:
     void logRequested(const QString& log);
 
 private:
-    QPushButton* addButton(const QString& name, const QString& caption, void (HistoryPanel::*handler)());
+    QTreeWidget* buildTree(QWidget* body);
+    QHBoxLayout* buildButtons(QWidget* body);
+    QPushButton* addButton(QWidget* body, const QString& name, const QString& caption,
+                           void (HistoryPanel::*handler)());
     void rebuild();
     void showCommands();
     void activated(QTreeWidgetItem* item);

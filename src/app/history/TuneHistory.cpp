@@ -94,7 +94,6 @@ void TuneHistory::reload()
             m_messages.information(Title, qs(notice));
         }
     emit changed();
-    emit shownChanged();
 }
 
 bool TuneHistory::setNote(const std::string& hash, const QString& note)

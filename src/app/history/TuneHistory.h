@@ -71,7 +71,7 @@ public:
     void setLogFolders(const QStringList& folders);
 
 signals:
-    /// The unit's history was read again.
+    /// The unit's history was read again (whether it holds the tune shown too).
     void changed();
     /// The tune shown, or whether the history holds it, changed.
     void shownChanged();

@@ -42,6 +42,7 @@ void EFICom::buildHistory()
                     openMapFile(pathOf(file), [this, before, name] { compareWithFile(pathOf(before), name); });
             });
     connect(m_historyPanel, &history::HistoryPanel::logRequested, this, &EFICom::showLog);
+    connect(m_history, &history::TuneHistory::changed, this, &EFICom::showHash);
     connect(m_history, &history::TuneHistory::shownChanged, this, &EFICom::showHash);
     showHash();
 }

@@ -108,7 +108,8 @@ TEST_F(HistoryPanelTest, TheStatusBarMarksATuneTheHistoryDoesNotHold)
     window->model().mapsEdited();
     EXPECT_TRUE(hashLabel().endsWith(QStringLiteral(" *"))) << hashLabel().toStdString();
     EXPECT_FALSE(hashLabel().contains(shortHash));
-    EXPECT_TRUE(window->findChild<QLabel*>(QStringLiteral("TableHash"))->toolTip().contains("not in the unit's history"));
+    const QString tip = window->findChild<QLabel*>(QStringLiteral("TableHash"))->toolTip();
+    EXPECT_TRUE(tip.contains("not in the unit's history")) << tip.toStdString();
 }
 
 // A note is kept through the core (the next reading of the folder has it),
