@@ -2,7 +2,8 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # The folders of src/app include each other one way only: common below
 # everything, the pages above it (link <- live <- setup <- maps, compare under
-# maps, dialogs above setup), the window above the pages and the demo on top.
+# maps, dialogs above setup, history on common alone), the window above the
+# pages and the demo on top.
 # Prints each include that goes the wrong way and fails.
 #   app_layers_test.sh SOURCE_DIR
 set -u
@@ -19,8 +20,9 @@ declare -A allowed=(
   [setup]="common link live setup"
   [maps]="common link live setup compare maps"
   [dialogs]="common link live setup dialogs"
-  [window]="common link live setup compare maps dialogs window"
-  [demo]="common link live setup compare maps dialogs window demo"
+  [history]="common history"
+  [window]="common link live setup compare maps dialogs history window"
+  [demo]="common link live setup compare maps dialogs history window demo"
 )
 
 bad=0

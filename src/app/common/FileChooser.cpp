@@ -2,8 +2,10 @@
 #include "app/common/FileChooser.h"
 
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QInputDialog>
 #include <QRegularExpression>
+#include <QSettings>
 #include <QStandardPaths>
 
 namespace kyr::app {
@@ -15,6 +17,19 @@ QString startFolder()
 #else
     return {};
 #endif
+}
+
+namespace {
+
+const QString LoggerFolderKey = QStringLiteral("DataLogger/folder");
+
+} // namespace
+
+QString dataLoggerFolder() { return QSettings().value(LoggerFolderKey).toString(); }
+
+void rememberDataLoggerFolder(const QString& logPath)
+{
+    QSettings().setValue(LoggerFolderKey, QFileInfo(logPath).absolutePath());
 }
 
 QString QtFileChooser::openFileName(const QString& caption, const QString& filter)

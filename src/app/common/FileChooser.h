@@ -24,6 +24,12 @@ QString suffixOfFilter(const QString& filter);
 /// keep their files; elsewhere empty, the working folder.
 QString startFolder();
 
+/// The folder the Data Logger recorded its last log in; empty before its
+/// first recording.
+QString dataLoggerFolder();
+/// Remembers the folder of a log the Data Logger records.
+void rememberDataLoggerFolder(const QString& logPath);
+
 class FileChooser {
 public:
     virtual ~FileChooser() = default;

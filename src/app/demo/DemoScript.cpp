@@ -2,11 +2,13 @@
 #include "app/demo/DemoScript.h"
 
 #include "app/window/EFICom.h"
+#include "app/history/HistoryPanel.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QTabWidget>
+#include <QScreen>
 #include <QTimer>
 #include <QWindow>
 
@@ -34,6 +36,7 @@ const QString PageOpt = QStringLiteral("page");
 const QString StartupOpt = QStringLiteral("startup-time");
 const QString OpenOpt = QStringLiteral("open");
 const QString CompareOpt = QStringLiteral("compare");
+const QString HistoryOpt = QStringLiteral("history");
 
 #ifdef _WIN32
 // Milliseconds since Windows created this process; -1 when it cannot be read.
@@ -137,6 +140,23 @@ void compareWhenShown(window::EFICom& window, const std::filesystem::path& file)
     poll->start(100);
 }
 
+// Shows the History panel as soon as a tune is shown, with its newest table selected.
+void historyWhenShown(window::EFICom& window)
+{
+    auto* poll = new QTimer(&window);
+    QObject::connect(poll, &QTimer::timeout, &window, [&window, poll] {
+        if (!window.model().mapsShown() || !window.linkWorker().idle())
+            return;
+        poll->stop();
+        // As tall as the screen allows, for the pages and the panel under them.
+        if (const QScreen* screen = window.screen())
+            window.resize(window.width(), screen->availableGeometry().height());
+        window.showHistory();
+        window.historyPanel()->select(0);
+    });
+    poll->start(100);
+}
+
 } // namespace
 
 void addDemoOptions(QCommandLineParser& parser)
@@ -158,6 +178,9 @@ void addDemoOptions(QCommandLineParser& parser)
                                QStringLiteral("FILE"));
     compare.setFlags(QCommandLineOption::HiddenFromHelp);
     parser.addOption(compare);
+    QCommandLineOption history(HistoryOpt, QStringLiteral("Show the History panel once a tune is shown."));
+    history.setFlags(QCommandLineOption::HiddenFromHelp);
+    parser.addOption(history);
 }
 
 std::optional<DemoOptions> demoOptions(const QCommandLineParser& parser, QString* error)
@@ -169,6 +192,7 @@ std::optional<DemoOptions> demoOptions(const QCommandLineParser& parser, QString
     o.startupTime = parser.isSet(StartupOpt);
     o.open = parser.value(OpenOpt);
     o.compare = parser.value(CompareOpt);
+    o.history = parser.isSet(HistoryOpt);
     bool ok = false;
     o.screenshotAfterMs = parser.value(AfterOpt).toInt(&ok);
     if (!ok || o.screenshotAfterMs < 0) {
@@ -195,6 +219,8 @@ void runDemo(window::EFICom& window, const DemoOptions& options)
     }
     if (!options.compare.isEmpty())
         compareWhenShown(window, std::filesystem::path(options.compare.toStdString()));
+    if (options.history)
+        historyWhenShown(window);
     if (options.screenshot.isEmpty())
         return;
     const QString file = options.screenshot;

@@ -23,6 +23,7 @@ struct DemoOptions {
     int screenshotAfterMs = 3000;
     QString open;                  ///< map file to open at start
     QString compare;               ///< map file to compare with once a tune is shown
+    bool history = false;          ///< show the History panel once a tune is shown
     bool startupTime = false;      ///< print the time from process start to the first frame, then quit
 };
 

@@ -255,6 +255,7 @@ bool LoggerPage::startRecording(const std::vector<kyr::live::LogColumn>& columns
         return false;
     }
     m_writer = std::move(writer).value();
+    rememberDataLoggerFolder(path);
     return true;
 }
 
@@ -357,13 +358,21 @@ void LoggerPage::openLog()
     if (logging())
         return;
     const QString path = m_files->openFileName(QStringLiteral("Open log"), LogOpenFilter);
-    if (path.isEmpty())
-        return;
+    if (!path.isEmpty())
+        showLogFile(path);
+}
+
+bool LoggerPage::showLogFile(const QString& path)
+{
+    if (logging()) {
+        messages().warning(Title, QStringLiteral("The Data Logger is recording: press \"Off\" before showing a log."));
+        return false;
+    }
     auto read = kyr::live::readLog(path.toStdString());
     if (!read.ok()) {
         messages().warning(Title, QStringLiteral("Cannot show the log %1: %2")
                                       .arg(QFileInfo(path).fileName(), QString::fromStdString(read.error().message)));
-        return;
+        return false;
     }
     if (!m_viewing)
         m_liveLog = m_chart->takeLog();
@@ -380,6 +389,7 @@ void LoggerPage::openLog()
     m_chart->setLog(std::move(log));
     m_chart->setFocus();
     setRunning(false);
+    return true;
 }
 
 QString LoggerPage::shownText() const { return m_shown->text(); }

@@ -82,6 +82,9 @@ public:
     void addMarker();
     /// "Open log..." and "Live".
     void openLog();
+    /// Shows a log file as "Open log..." does; false, with the reason said,
+    /// when it cannot be read or the logger is recording.
+    bool showLogFile(const QString& path);
     void showLive();
 
     bool previewKey(QKeyEvent* event) override;

@@ -79,6 +79,7 @@ EFICom::EFICom(EFIComServices services, QWidget* parent)
     buildStatusBar();
     buildDialogs();
     buildCompare();
+    buildHistory();
 
     Presenter::Controls controls;
     controls.connect = control(QStringLiteral("spConnect"));
@@ -161,6 +162,7 @@ void EFICom::buildToolBar()
     addButton(QStringLiteral("spWrite"), QStringLiteral("Write to KYR"), &EFICom::spWriteClick);
     addButton(QStringLiteral("sp3D"), QStringLiteral("Analyse Maps"), &EFICom::sp3DClick);
     addButton(QStringLiteral("spCompare"), QString::fromUtf8("Compare\u2026"), &EFICom::spCompareClick);
+    addButton(QStringLiteral("spHistory"), QString::fromUtf8("History\u2026"), &EFICom::showHistory);
     QToolButton* mouse = addButton(QStringLiteral("SpeedButton3"), QStringLiteral("Enable/Disable mouse tuning"), nullptr);
     mouse->setCheckable(true);
     mouse->setChecked(false);
@@ -193,6 +195,7 @@ void EFICom::addHabits()
         {"spWrite", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_W), QStyle::SP_ArrowUp},
         {"sp3D", {}, QStyle::SP_FileDialogContentsView},
         {"spCompare", {}, QStyle::SP_FileDialogListView},
+        {"spHistory", {}, QStyle::SP_FileDialogBack},
         {"SpeedButton3", {}, QStyle::SP_ArrowRight},
         {"spAbout", {}, QStyle::SP_MessageBoxInformation},
         {"spExit", {}, QStyle::SP_TitleBarCloseButton},
@@ -322,6 +325,9 @@ void EFICom::buildStatusBar()
         m_panels[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         bar->addWidget(m_panels[i], stretch[i]);
     }
+    m_hashLabel = new QLabel(bar);
+    m_hashLabel->setObjectName(QStringLiteral("TableHash"));
+    bar->addPermanentWidget(m_hashLabel);
     m_linkIndicator = new QLabel(bar);
     m_linkIndicator->setObjectName(QStringLiteral("LinkIndicator"));
     bar->addPermanentWidget(m_linkIndicator);

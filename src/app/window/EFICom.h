@@ -39,6 +39,10 @@ namespace kyr::app::compare {
 class ComparePanel;
 class TuneComparer;
 }
+namespace kyr::app::history {
+class HistoryPanel;
+class TuneHistory;
+}
 namespace kyr::app::live {
 class RealTimeFrames;
 }
@@ -82,13 +86,18 @@ public:
     /// A tool bar or page control by its form name ("spConnect", "Edit18"), or null.
     QWidget* control(const QString& name) const;
 
-    /// Opens a map file as Open file does with the file chosen.
-    void openMapFile(const std::filesystem::path& path);
-    /// Compares the tune shown with a map file; a file that cannot be used
-    /// is told and changes nothing.
-    void compareWithFile(const std::filesystem::path& path);
+    /// Opens a map file as Open file does with the file chosen; then runs
+    /// once the file is shown.
+    void openMapFile(const std::filesystem::path& path, std::function<void()> then = {});
+    /// Compares the tune shown with a map file, called name in the list (its
+    /// file name when empty); a file that cannot be used is told and changes nothing.
+    void compareWithFile(const std::filesystem::path& path, const QString& name = {});
     /// The list of what differs while a tune is compared.
     compare::ComparePanel* comparePanel() const { return m_compare; }
+    /// "History…": the tables of the unit whose tune is shown.
+    void showHistory();
+    history::HistoryPanel* historyPanel() const { return m_historyPanel; }
+    history::TuneHistory& tuneHistory() { return *m_history; }
 
 signals:
     /// Exit has closed the port; the window closes next.
@@ -175,6 +184,11 @@ private:
     void fillCompareMenu();
     bool canCompare();
 
+    // ---- the history (EFIComHistory.cpp)
+    void buildHistory();
+    void showLog(const QString& file);
+    void showHash();
+
     std::shared_ptr<MessageSink> m_messages;
     std::shared_ptr<FileChooser> m_files;
     std::shared_ptr<PrintTarget> m_print;
@@ -187,6 +201,7 @@ private:
     live::RealTimeFrames* m_frames = nullptr;
     maps::MapEditSession* m_session = nullptr;
     compare::TuneComparer* m_comparer = nullptr;
+    history::TuneHistory* m_history = nullptr;
     std::filesystem::path m_backupRoot;
 
     QToolBar* m_toolBar = nullptr;
@@ -195,6 +210,7 @@ private:
     std::vector<Page*> m_pages;
     QLabel* m_panels[3] = {};
     QLabel* m_linkIndicator = nullptr;
+    QLabel* m_hashLabel = nullptr; // the table hash of the tune shown
     QProgressBar* m_progress = nullptr;
 
     std::vector<QDialog*> m_dialogs;
@@ -205,6 +221,7 @@ private:
     QDialog* m_serial = nullptr;
     dialogs::SaveFromDialog* m_saveFrom = nullptr;
     compare::ComparePanel* m_compare = nullptr;
+    history::HistoryPanel* m_historyPanel = nullptr;
 
     std::map<link::Ticket, std::function<void(WriteResult)>> m_afterWrite; // writes someone waits for
     std::map<link::Ticket, std::function<void()>> m_afterConnect;

@@ -93,12 +93,12 @@ void EFICom::spCompareClick()
         compareWithFile(std::filesystem::path(name.toStdString()));
 }
 
-void EFICom::compareWithFile(const std::filesystem::path& path)
+void EFICom::compareWithFile(const std::filesystem::path& path, const QString& shownName)
 {
     if (!canCompare())
         return;
     Result<files::MapFile> loaded = files::loadMapFile(path);
-    const QString name = QString::fromStdString(path.filename().string());
+    const QString name = shownName.isEmpty() ? QString::fromStdString(path.filename().string()) : shownName;
     if (!loaded) {
         m_messages->warning(CompareTitle, QStringLiteral("%1 cannot be compared: %2")
                                               .arg(name, QString::fromStdString(loaded.error().message)));

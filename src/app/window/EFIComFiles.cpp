@@ -5,6 +5,8 @@
 #include "app/window/EFICom.h"
 #include "app/window/RecentFiles.h"
 
+#include "app/history/TuneHistory.h"
+
 #include "app/maps/MapChartView.h"
 #include "app/maps/TimingPage.h"
 #include "app/common/Page.h"
@@ -48,7 +50,7 @@ void EFICom::spOpenClick()
         openMapFile(pathOf(name));
 }
 
-void EFICom::openMapFile(const std::filesystem::path& path)
+void EFICom::openMapFile(const std::filesystem::path& path, std::function<void()> then)
 {
     Result<files::MapFile> loaded = files::loadMapFile(path);
     if (!loaded) {
@@ -59,7 +61,9 @@ void EFICom::openMapFile(const std::filesystem::path& path)
     const files::MapFile file = std::move(loaded).value();
     RecentFiles::add(QString::fromStdString(path.string()));
     m_model.setVehicle({vehicleText(file.make), vehicleText(file.model), vehicleText(file.engine)});
-    m_link->openFile(file, path);
+    const link::Ticket t = m_link->openFile(file, path);
+    if (then)
+        onAnswer(&link::LinkWorker::fileOpened, t, [then = std::move(then)](const session::SessionResult&) { then(); });
 }
 
 // The backups of the unit shown (or of every unit, when it has none), newest
@@ -138,10 +142,13 @@ void EFICom::storeMapFile(const table::ImageBytes& image, const std::array<uint8
         return;
     file.identity = identity;
     file.image = image;
-    if (Status saved = files::saveMapFile(pathOf(name), file); !saved)
+    if (Status saved = files::saveMapFile(pathOf(name), file); !saved) {
         m_messages->warning(QStringLiteral("Save settings"), QString::fromStdString(saved.error().message));
-    else
-        RecentFiles::add(name);
+        return;
+    }
+    RecentFiles::add(name);
+    // A tune of a unit is kept in its history as saved.
+    m_history->recordSaved(file, pathOf(name));
 }
 
 void EFICom::spCloseClick()

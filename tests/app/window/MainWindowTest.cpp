@@ -58,10 +58,11 @@ TEST_F(WindowTest, ToolBarHoldsTheButtonsInOrder)
             captions << b->text();
     }
     EXPECT_EQ(names, QStringList({"spOpen", "spClose", "spRestore", "spSave", "spPrint", "spSetup", "ComboBox1", "spRetry",
-                                  "spConnect", "spDisconnect", "spRead", "spWrite", "sp3D", "spCompare", "SpeedButton3", "spAbout", "spExit"}));
+                                  "spConnect", "spDisconnect", "spRead", "spWrite", "sp3D", "spCompare", "spHistory", "SpeedButton3", "spAbout", "spExit"}));
     EXPECT_EQ(captions, QStringList({"Open file", "Close all", QString::fromUtf8("Restore backup\u2026"), "Save settings", "Print", "Setup", "Refresh Com Port",
                                      "Connect", "Disconnect", "Read from KYR", "Write to KYR", "Analyse Maps",
-                                     QString::fromUtf8("Compare\u2026"), "Enable/Disable mouse tuning", "About", "Exit"}));
+                                     QString::fromUtf8("Compare\u2026"), QString::fromUtf8("History\u2026"),
+                                     "Enable/Disable mouse tuning", "About", "Exit"}));
     EXPECT_TRUE(button("SpeedButton3")->isCheckable());
     EXPECT_FALSE(button("SpeedButton3")->isChecked());
     button("SpeedButton3")->click();
