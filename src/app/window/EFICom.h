@@ -125,6 +125,7 @@ private:
     void buildStatusBar();
     void buildDialogs();
     void applyControls();
+    bool mayReplaceShown();
     bool takeTyping();
     void showStatus(const QString& text);
     void setProgress(bool on);

@@ -9,6 +9,9 @@
 #include "app/history/HistoryView.h"
 #include "app/history/TuneHistory.h"
 #include "app/live/LoggerPage.h"
+#include "files/MapFile.h"
+#include "link/Protocol.h"
+#include "table/Codec.h"
 
 #include <QLabel>
 #include <QTabWidget>
@@ -31,20 +34,44 @@ void EFICom::buildHistory()
     addDockWidget(Qt::BottomDockWidgetArea, m_historyPanel);
     m_historyPanel->hide();
     connect(m_historyPanel, &history::HistoryPanel::openRequested, this, [this](const QString& file) {
-        if (takeTyping())
+        if (takeTyping() && mayReplaceShown())
             openMapFile(pathOf(file));
     });
     connect(m_historyPanel, &history::HistoryPanel::compareRequested, this,
             [this](const QString& file, const QString& name) { compareWithFile(pathOf(file), name); });
     connect(m_historyPanel, &history::HistoryPanel::compareBeforeRequested, this,
             [this](const QString& file, const QString& before, const QString& name) {
-                if (takeTyping())
+                if (takeTyping() && mayReplaceShown())
                     openMapFile(pathOf(file), [this, before, name] { compareWithFile(pathOf(before), name); });
             });
     connect(m_historyPanel, &history::HistoryPanel::logRequested, this, &EFICom::showLog);
     connect(m_history, &history::TuneHistory::changed, this, &EFICom::showHash);
     connect(m_history, &history::TuneHistory::shownChanged, this, &EFICom::showHash);
     showHash();
+}
+
+// A table of the history opens in place of the tune shown: a tune held
+// nowhere else (not in the history, not the unit's table as last read, not
+// the file it came from) is not dropped without a word.
+bool EFICom::mayReplaceShown()
+{
+    const session::TuneState& s = m_model.state();
+    if (!m_model.setupShown() || !m_model.mapsShown())
+        return true;
+    const table::EncodedImage shown = table::encode(s.setup, m_model.maps());
+    const auto sameTune = [&shown](const table::ImageBytes& other) {
+        return std::equal(shown.plusOne.begin(), shown.plusOne.begin() + kyr::link::ReadTableKeep, other.begin());
+    };
+    bool kept = m_history->shownInHistory() || (s.unitImage && s.imageWhole && sameTune(*s.unitImage));
+    if (!kept && !s.filePath.empty())
+        if (const auto file = files::loadMapFile(s.filePath))
+            kept = sameTune(file.value().image);
+    if (kept)
+        return true;
+    return m_messages->question(QStringLiteral("History"),
+                                QStringLiteral("The tune shown has changes that are not saved in a file or read back "
+                                               "from the KYR. Open the table from the history in its place?"))
+           == Answer::Yes;
 }
 
 // "History…": the panel for the unit whose tune is shown; it says so when

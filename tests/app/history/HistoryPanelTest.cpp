@@ -226,6 +226,33 @@ TEST_F(HistoryPanelTest, TablesOpenAndCompareFromTheHistory)
     EXPECT_TRUE(sink->entries.empty()) << sink->entries[0].text.toStdString();
 }
 
+// A table from the history takes the place of the tune shown only after a
+// question when the tune holds edits kept nowhere else (no file, no unit
+// table, no history entry); No leaves the edit where it is.
+TEST_F(HistoryPanelTest, OpeningATableOverEditsKeptNowhereAsksFirst)
+{
+    keepTwoTables();
+    showWindow();
+    openFile(demoTunePath());
+    window->showHistory();
+    const table::MapId timing = table::MapId::TimingRpm;
+    const double before = window->model().maps().at(timing, 3);
+    window->model().applyMapPoint(timing, 3, before + 1);
+    window->model().mapsEdited();
+    panel().select(0);
+    press("HistoryOpen");
+    waitIdle();
+    ASSERT_EQ(sink->texts("question").size(), 1);
+    EXPECT_EQ(window->model().maps().at(timing, 3), before + 1) << "No keeps the edit";
+
+    sink->answer = app::Answer::Yes;
+    press("HistoryCompareBefore");
+    waitIdle();
+    EXPECT_EQ(sink->texts("question").size(), 2);
+    EXPECT_EQ(window->model().maps().at(timing, 3), before) << "the history's newer table, shown";
+    EXPECT_TRUE(window->tuneComparer().active());
+}
+
 // An index damaged by a crash mid-write: the tuner is told once, through the
 // message seam, and the note it still held is shown.
 TEST_F(HistoryPanelTest, ADamagedIndexIsToldOnceAndItsNoteStaysShown)
