@@ -74,9 +74,9 @@ HistoryIndex salvage(const std::string& text)
         const json record = json::parse("{" + line + "}", nullptr, false);
         if (record.is_discarded() || !record.is_object() || record.size() != 1)
             continue;
-        const auto& [key, value] = *record.items().begin();
-        if (value.is_string())
-            takeRecord(index, key, value.get<std::string>());
+        const auto only = record.begin();
+        if (only.value().is_string())
+            takeRecord(index, only.key(), only.value().get<std::string>());
     }
     return index;
 }
